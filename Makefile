@@ -1,0 +1,31 @@
+# The project's commands. Each installs what is missing first, so a clean
+# clone on a fresh Debian machine needs nothing else.
+PRESETS := native asan tsan windows-x64 windows-x86
+JOBS ?= $(shell nproc)
+
+.PHONY: test run bench deps format tidy clean $(addprefix build-,$(PRESETS)) $(addprefix test-,$(PRESETS))
+
+test: deps
+	@for p in $(PRESETS); do $(MAKE) --no-print-directory test-$$p || exit 1; done
+
+deps:
+	@scripts/install-deps
+
+build-%:
+	cmake --preset $* >/dev/null
+	cmake --build --preset $* -j $(JOBS)
+
+test-%: build-%
+	ctest --preset $* -j $(JOBS)
+
+bench: deps build-native
+	build/native/bench/soramido_bench
+
+format:
+	clang-format -i $$(git ls-files '*.h' '*.cpp')
+
+tidy: build-native
+	clang-tidy -p build/native --quiet $$(git ls-files 'engine/*.cpp' 'platform/*.cpp' ':!platform/win32/*')
+
+clean:
+	rm -rf build

@@ -1,0 +1,84 @@
+// The worker: one run of the update on a thread of its own. It searches every
+// fixed drive for installations of the product, refreshes each one it finds
+// and gives its verdict, telling the window what to show only through the
+// Report operations, each carried out on the UI thread while it waits.
+#pragma once
+
+#include <cstddef>
+#include <optional>
+#include <stop_token>
+#include <string>
+
+#include "engine/ReplacementTable.h"
+#include "engine/Report.h"
+#include "platform/FileSystem.h"
+#include "platform/UiCallQueue.h"
+#include "platform/WorkerThread.h"
+
+namespace engine {
+
+// What one or more refreshes did: files replaced, and copies that failed.
+struct RefreshTally {
+    std::size_t replaced = 0;
+    std::size_t failed = 0;
+    RefreshTally& operator+=(const RefreshTally& other) {
+        replaced += other.replaced;
+        failed += other.failed;
+        return *this;
+    }
+};
+
+class TMyThread {
+public:
+    // Creates the worker's thread and starts the run at once (PerformUpdate,
+    // unless a stop is requested before the thread gets going). Throws
+    // std::system_error when the thread cannot be created. The three services
+    // must outlive the worker.
+    TMyThread(platform::FileSystem& files, platform::UiCallQueue& ui, Report& report);
+    ~TMyThread();  // requests a stop and waits for the end
+    TMyThread(const TMyThread&) = delete;
+    TMyThread& operator=(const TMyThread&) = delete;
+
+    // UI side.
+    void RequestStop();
+    bool Ended() const;
+    // Returns when the thread has ended, carrying out its report operations.
+    void WaitForEnd();
+
+    // The steps of a run, in the order they call one another. They run on the
+    // worker's thread; tests drive single steps through the NotStarted form.
+    void PerformUpdate();
+    void ScanFixedDrives();
+    void SearchFolder(const std::string& path);
+    void ShowCurrentFolder();
+    RefreshTally RefreshInstallation(const std::string& installation);
+    bool ReplaceFile(const std::string& installation, const Replacement& row);
+    // Copies the plug-in into the installation's xtras folder(s).
+    RefreshTally RefreshXtras(const std::string& installation);
+
+    // The folder most recently entered by the search.
+    const std::string& CurrentFolder() const { return currentFolder; }
+
+protected:
+    // A worker whose thread is never started: the caller runs the steps on a
+    // thread of its own and decides when a stop counts as requested.
+    struct NotStarted {
+        std::stop_token stop;
+    };
+    TMyThread(NotStarted notStarted, platform::FileSystem& files, platform::UiCallQueue& ui,
+              Report& report);
+
+private:
+    bool StopRequested() const { return stop_.stop_requested(); }
+
+    platform::FileSystem& files_;
+    platform::UiCallQueue& ui_;
+    Report& report_;
+    std::stop_token stop_;
+    std::string currentFolder;
+    RefreshTally tally_;
+    std::size_t installationsRefreshed_ = 0;
+    std::optional<platform::WorkerThread> thread_;  // last: started once all else exists
+};
+
+}  // namespace engine
