@@ -9,7 +9,7 @@ UiCallQueue::UiCallQueue(std::function<void()> wake) : wake_(std::move(wake)) {}
 void UiCallQueue::Invoke(std::function<void()> call) {
     // The record lives on the worker's stack: the worker does not return from
     // here before the UI thread has marked it done, so no ownership moves.
-    Pending pending{std::move(call)};
+    Pending pending{std::move(call), false, nullptr};
     {
         std::lock_guard lock(mutex_);
         queue_.push_back(&pending);
