@@ -5,9 +5,11 @@
 #pragma once
 
 #include <cstddef>
+#include <cstdint>
 #include <optional>
 #include <stop_token>
 #include <string>
+#include <string_view>
 
 #include "engine/ReplacementTable.h"
 #include "engine/Report.h"
@@ -29,7 +31,7 @@ struct RefreshTally {
 };
 
 class TMyThread {
-public:
+  public:
     // Creates the worker's thread and starts the run at once (PerformUpdate,
     // unless a stop is requested before the thread gets going). Throws
     // std::system_error when the thread cannot be created. The three services
@@ -39,7 +41,8 @@ public:
     TMyThread(const TMyThread&) = delete;
     TMyThread& operator=(const TMyThread&) = delete;
 
-    // UI side.
+    // UI side. A worker of the NotStarted form has no thread: it has always
+    // ended, and its stop request is the one it was given.
     void RequestStop();
     bool Ended() const;
     // Returns when the thread has ended, carrying out its report operations.
@@ -59,7 +62,7 @@ public:
     // The folder most recently entered by the search.
     const std::string& CurrentFolder() const { return currentFolder; }
 
-protected:
+  protected:
     // A worker whose thread is never started: the caller runs the steps on a
     // thread of its own and decides when a stop counts as requested.
     struct NotStarted {
@@ -68,15 +71,31 @@ protected:
     TMyThread(NotStarted notStarted, platform::FileSystem& files, platform::UiCallQueue& ui,
               Report& report);
 
-private:
+  private:
+    class InstallationSearch;
+
     bool StopRequested() const { return stop_.stop_requested(); }
+    // Checks that the package holds every file a refresh copies, naming each
+    // missing one in the log; false when any is missing.
+    bool CheckUpdatePackage();
+    bool PackageFileExists(const std::string& path);
+    void ReportUnexpectedError(const std::string& description) noexcept;
+
+    // The report operations, each carried out on the UI thread while the
+    // worker waits.
+    void SetStatusText(std::string_view text);
+    void ClearLog();
+    void AppendLogLine(std::string_view line);
+    void SetRunButtonCaption(std::string_view caption);
+    void SetRunButtonEnabled(bool enabled);
+    void SetStatusColour(std::uint32_t colour);
 
     platform::FileSystem& files_;
     platform::UiCallQueue& ui_;
     Report& report_;
     std::stop_token stop_;
     std::string currentFolder;
-    RefreshTally tally_;
+    RefreshTally tally_;  // of every refresh of the run
     std::size_t installationsRefreshed_ = 0;
     std::optional<platform::WorkerThread> thread_;  // last: started once all else exists
 };

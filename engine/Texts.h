@@ -10,7 +10,8 @@ namespace engine::text {
 inline constexpr std::string_view kRunCaption = "実　行";   // U+3000 between the two
 inline constexpr std::string_view kStopCaption = "中　止";  // U+3000 between the two
 
-inline constexpr std::string_view kOpening = "[ケルミナ そらみど]がｲﾝｽﾄｰﾙされているか、調べています。";
+inline constexpr std::string_view kOpening =
+    "[ケルミナ そらみど]がｲﾝｽﾄｰﾙされているか、調べています。";
 inline constexpr std::string_view kStopped = "アップデートを中止しました。";
 inline constexpr std::string_view kNotInstalled =
     "[ケルミナ そらみど]がｲﾝｽﾄｰﾙされていません。"
@@ -31,6 +32,8 @@ inline constexpr std::string_view kPackageIncomplete =
     "更新ファイルが不足しているため、アップデートを実行できません。";
 
 inline constexpr std::string_view kUnexpectedError = "アップデート中にエラーが発生しました：";
+// Follows kUnexpectedError when the failure carries no description of its own.
+inline constexpr std::string_view kUnknownFailure = "不明なエラー";
 
 // A refresh line is the installation's path, a file's name and one of these.
 inline constexpr std::string_view kReplaced = "を更新しました";

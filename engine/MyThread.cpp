@@ -1,0 +1,286 @@
+#include "engine/MyThread.h"
+
+#include <exception>
+#include <utility>
+
+#include "engine/FolderWalk.h"
+#include "engine/Texts.h"
+#include "platform/AsciiCase.h"
+
+namespace engine {
+
+namespace {
+
+// A folder is an installation when it holds the product's executable and the
+// folder of its sound clips.
+constexpr std::string_view kMarkerFile = "SKM300.EXE";  // as compared, upper-cased
+constexpr std::string_view kMarkerFolder = "\\Audio\\Term\\GROUP3";
+
+std::string Concat(std::string_view a, std::string_view b, std::string_view c = {}) {
+    std::string joined;
+    joined.reserve(a.size() + b.size() + c.size());
+    joined.append(a).append(b).append(c);
+    return joined;
+}
+
+}  // namespace
+
+// ---- the worker and its thread ---------------------------------------------
+
+TMyThread::TMyThread(platform::FileSystem& files, platform::UiCallQueue& ui, Report& report)
+    : files_(files), ui_(ui), report_(report) {
+    thread_.emplace(ui_, [this](std::stop_token stop) {
+        stop_ = std::move(stop);
+        PerformUpdate();
+    });
+}
+
+TMyThread::TMyThread(NotStarted notStarted, platform::FileSystem& files, platform::UiCallQueue& ui,
+                     Report& report)
+    : files_(files), ui_(ui), report_(report), stop_(std::move(notStarted.stop)) {}
+
+// The thread goes first: it still uses every other member until it ends.
+TMyThread::~TMyThread() {
+    thread_.reset();
+}
+
+void TMyThread::RequestStop() {
+    if (thread_)
+        thread_->RequestStop();
+}
+
+bool TMyThread::Ended() const {
+    return !thread_ || thread_->Ended();
+}
+
+void TMyThread::WaitForEnd() {
+    if (thread_)
+        thread_->WaitForEnd();
+}
+
+// ---- report operations -----------------------------------------------------
+
+void TMyThread::SetStatusText(std::string_view text) {
+    const std::string status(text);
+    ui_.Invoke([&] { report_.SetStatusText(status); });
+}
+
+void TMyThread::ClearLog() {
+    ui_.Invoke([&] { report_.ClearLog(); });
+}
+
+void TMyThread::AppendLogLine(std::string_view line) {
+    const std::string text(line);
+    ui_.Invoke([&] { report_.AppendLogLine(text); });
+}
+
+void TMyThread::SetRunButtonCaption(std::string_view caption) {
+    const std::string text(caption);
+    ui_.Invoke([&] { report_.SetRunButtonCaption(text); });
+}
+
+void TMyThread::SetRunButtonEnabled(bool enabled) {
+    ui_.Invoke([&] { report_.SetRunButtonEnabled(enabled); });
+}
+
+void TMyThread::SetStatusColour(std::uint32_t colour) {
+    ui_.Invoke([&] { report_.SetStatusColour(colour); });
+}
+
+// ---- the run ---------------------------------------------------------------
+
+void TMyThread::PerformUpdate() {
+    try {
+        currentFolder.clear();
+        tally_ = {};
+        installationsRefreshed_ = 0;
+        SetStatusText({});
+        ClearLog();
+        AppendLogLine(text::kOpening);
+        // Nothing is touched unless every file of the package is there, so an
+        // incomplete package cannot leave installations half updated.
+        if (!CheckUpdatePackage()) {
+            AppendLogLine(text::kPackageIncomplete);
+            SetStatusText({});
+            SetRunButtonCaption(text::kRunCaption);
+            SetRunButtonEnabled(true);
+            return;
+        }
+        ScanFixedDrives();
+        SetStatusText({});
+        if (StopRequested()) {
+            AppendLogLine(text::kStopped);
+            SetRunButtonCaption(text::kRunCaption);
+            SetRunButtonEnabled(true);
+            return;
+        }
+        SetRunButtonCaption(text::kRunCaption);
+        // Decided from what the search did, not from the log, which the user
+        // can type into.
+        if (installationsRefreshed_ == 0) {
+            AppendLogLine(text::kNotInstalled);
+            SetRunButtonEnabled(true);
+            return;
+        }
+        AppendLogLine({});
+        if (tally_.failed == 0) {
+            AppendLogLine(text::kCompletedLine);
+            AppendLogLine(text::kCompletedAdvice);
+            SetStatusText(text::kCompletedStatus);
+            SetStatusColour(kColourBlue);
+            SetRunButtonEnabled(false);
+        } else {
+            // The button stays enabled so the user can run again once the
+            // product, which may hold the files open, has been closed.
+            AppendLogLine(text::kIncompleteLine);
+            AppendLogLine(text::kIncompleteAdvice);
+            SetStatusText(text::kIncompleteStatus);
+            SetStatusColour(kColourRed);
+        }
+    } catch (const std::exception& failure) {
+        ReportUnexpectedError(failure.what());
+    } catch (...) {
+        ReportUnexpectedError(std::string(text::kUnknownFailure));
+    }
+}
+
+void TMyThread::ReportUnexpectedError(const std::string& description) noexcept {
+    // If even the window cannot be told, there is nobody left to tell.
+    try {
+        AppendLogLine(Concat(text::kUnexpectedError, description));
+        SetRunButtonCaption(text::kRunCaption);
+        SetRunButtonEnabled(true);
+    } catch (...) {
+    }
+}
+
+bool TMyThread::CheckUpdatePackage() {
+    const std::string package = files_.OwnExecutableFolder();
+    bool complete = true;
+    auto check = [&](std::string_view source) {
+        const std::string path = Concat(package, source);
+        if (!PackageFileExists(path)) {
+            AppendLogLine(Concat(text::kPackageFileMissing, path));
+            complete = false;
+        }
+    };
+    for (const Replacement& row : kReplacements)
+        check(row.source);
+    check(kPlugInSource);
+    return complete;
+}
+
+// The file services offer no test for a plain file, so the package folder's
+// listing is asked. Letter case is ignored as the package's file system does
+// on Windows; where it does not, the copy itself reports the mismatch.
+bool TMyThread::PackageFileExists(const std::string& path) {
+    const std::size_t slash = path.rfind('\\');
+    if (slash == std::string::npos)
+        return false;
+    const std::string_view name = std::string_view(path).substr(slash + 1);
+    const std::string upperName = platform::AsciiUpper(name);
+    bool found = false;
+    files_.ListFolder(path.substr(0, slash), [&](const platform::FolderEntry& entry) {
+        if (!entry.isFolder && platform::UpperCaseEquals(entry.name, upperName))
+            found = true;
+    });
+    return found;
+}
+
+// ---- the search ------------------------------------------------------------
+
+void TMyThread::ScanFixedDrives() {
+    const std::uint32_t mask = files_.LogicalDrives();
+    for (int i = 0; i < 26; ++i) {
+        if ((mask & (std::uint32_t{1} << i)) == 0)
+            continue;
+        const char letter = static_cast<char>('A' + i);
+        if (files_.GetDriveType(letter) != platform::DriveType::Fixed)
+            continue;
+        SearchFolder(std::string{letter, ':'});
+    }
+}
+
+// What the search does at each step of the walk: it shows every folder it
+// enters and refreshes every installation it recognises, until a stop is
+// requested. After a stop no folder is entered and no refresh begins; the
+// refresh under way, if any, has already completed.
+class TMyThread::InstallationSearch : public FolderWalk::Visitor {
+  public:
+    explicit InstallationSearch(TMyThread& worker) : worker_(worker) {}
+
+    bool EnterFolder(const std::string& path) override {
+        if (worker_.StopRequested())
+            return false;
+        worker_.currentFolder = path;
+        worker_.ShowCurrentFolder();
+        return true;
+    }
+
+    bool MarkerFound(const std::string& folder) override {
+        if (worker_.StopRequested())
+            return false;
+        if (worker_.files_.IsFolder(Concat(folder, kMarkerFolder))) {
+            worker_.tally_ += worker_.RefreshInstallation(folder);
+            ++worker_.installationsRefreshed_;
+        }
+        return true;
+    }
+
+  private:
+    TMyThread& worker_;
+};
+
+void TMyThread::SearchFolder(const std::string& path) {
+    InstallationSearch search(*this);
+    FolderWalk(files_, kMarkerFile, search).Run(path);
+}
+
+void TMyThread::ShowCurrentFolder() {
+    SetStatusText(currentFolder);
+}
+
+// ---- the refresh -----------------------------------------------------------
+
+RefreshTally TMyThread::RefreshInstallation(const std::string& installation) {
+    RefreshTally tally;
+    for (const Replacement& row : kReplacements) {
+        ++(ReplaceFile(installation, row) ? tally.replaced : tally.failed);
+    }
+    tally += RefreshXtras(installation);
+    return tally;
+}
+
+bool TMyThread::ReplaceFile(const std::string& installation, const Replacement& row) {
+    const std::string source = Concat(files_.OwnExecutableFolder(), row.source);
+    const bool replaced = files_.ReplaceFile(source, installation, std::string(row.destination)) ==
+                          platform::ReplaceResult::Replaced;
+    AppendLogLine(
+        Concat(installation, row.logName, replaced ? text::kReplaced : text::kNotReplaced));
+    return replaced;
+}
+
+RefreshTally TMyThread::RefreshXtras(const std::string& installation) {
+    // Only the installation folder itself is looked at. The listing is
+    // counted out first and closed before anything is copied into it.
+    std::size_t xtrasFolders = 0;
+    files_.ListFolder(installation, [&](const platform::FolderEntry& entry) {
+        if (!entry.isFolder || entry.name == "." || entry.name == "..")
+            return;
+        if (platform::UpperCaseEquals(entry.name, kXtrasFolderName))
+            ++xtrasFolders;
+    });
+    RefreshTally tally;
+    const std::string xtras = Concat(installation, kXtrasFolder);
+    for (std::size_t i = 0; i < xtrasFolders; ++i) {
+        const std::string source = Concat(files_.OwnExecutableFolder(), kPlugInSource);
+        const bool replaced =
+            files_.ReplaceFile(source, installation, std::string(kPlugInDestination)) ==
+            platform::ReplaceResult::Replaced;
+        ++(replaced ? tally.replaced : tally.failed);
+        AppendLogLine(Concat(xtras, replaced ? text::kReplaced : text::kNotReplaced));
+    }
+    return tally;
+}
+
+}  // namespace engine

@@ -1,0 +1,168 @@
+// The ground the engine's scenario tests stand on: an in-memory computer with
+// the update package on a CD (drive D:) and a fixed drive C:, product
+// installations to plant on it, the log lines and file contents a refresh
+// should produce, and two ways to run the worker: a whole run on its own
+// thread (the test thread serving as the UI thread), or single steps.
+#pragma once
+
+#include <gtest/gtest.h>
+
+#include <algorithm>
+#include <functional>
+#include <map>
+#include <stop_token>
+#include <string>
+#include <string_view>
+#include <vector>
+
+#include "engine/MyThread.h"
+#include "platform/UiCallQueue.h"
+#include "platform/WorkerThread.h"
+#include "tests/engine/RecordingReport.h"
+#include "tests/support/MemoryFileSystem.h"
+
+namespace engine_test {
+
+using test_support::MemoryFileSystem;
+using Folder = MemoryFileSystem::FolderRef;
+using Lines = std::vector<std::string>;
+using Contents = std::map<std::string, std::string>;
+
+// The texts are written out here again on purpose: a slip in the engine's
+// own copy must show up as a difference.
+inline const std::string kOpening = "[ケルミナ そらみど]がｲﾝｽﾄｰﾙされているか、調べています。";
+inline const std::string kNotInstalled =
+    "[ケルミナ そらみど]がｲﾝｽﾄｰﾙされていません。[ケルミナ "
+    "そらみど]をｲﾝｽﾄｰﾙしてからｱｯﾌﾟﾃﾞｰﾄを実行してください。";
+inline const std::string kStopped = "アップデートを中止しました。";
+inline const Lines kCompletion = {
+    "", ">>>>> アップデートを完了しました。",
+    ">>>>> このプログラムを終了させ、「ケルミナ そらみど」を起動してください。"};
+inline const std::string kCompletedStatus = "アップデートを完了しました。";
+inline const Lines kIncompletion = {
+    "", ">>>>> 一部のファイルを更新できませんでした。",
+    ">>>>> 「ケルミナ そらみど」を終了させてから、もう一度アップデートを実行してください。"};
+inline const std::string kIncompleteStatus = "アップデートを完了できませんでした。";
+inline const std::string kRun = "実　行";
+inline const std::string kReplacedVerb = "を更新しました";
+inline const std::string kFailedVerb = "を更新できませんでした";
+
+inline const std::string kPackage = "D:\\Updater\\";
+inline const std::vector<std::string> kPackageFiles = {"QBank.cxt", "Taven.dxr",   "Virel.dxr",
+                                                       "Qpn.dxr",   "Zum.dxr",     "Belto.cxt",
+                                                       "q417.mp3",  "PlugKit2.x32"};
+inline std::string NewContents(std::string_view packageFile) {
+    return "1.55B " + std::string(packageFile);
+}
+
+inline void Append(Lines& lines, const Lines& more) {
+    lines.insert(lines.end(), more.begin(), more.end());
+}
+
+// One planted installation and what refreshing it should do.
+struct Installation {
+    std::string path;
+    std::string xtras;  // the name of its xtras folder on disk; empty when it has none
+
+    // The log lines of its refresh; `failed` holds the rows (0..7) whose copy fails.
+    Lines RefreshLines(const std::vector<int>& failed = {}) const {
+        static const char* const kNames[] = {"\\QBANK.CXT ", "\\TAVEN.DXR ", "\\VIREL.DXR ",
+                                             "\\QPN.DXR ",   "\\ZUM.DXR ",   "\\BELTO.CXT ",
+                                             "\\mp3File ",   "\\xtras"};
+        Lines lines;
+        for (int row = 0; row < (xtras.empty() ? 7 : 8); ++row) {
+            const bool fails = std::find(failed.begin(), failed.end(), row) != failed.end();
+            lines.push_back(path + kNames[row] + (fails ? kFailedVerb : kReplacedVerb));
+        }
+        return lines;
+    }
+
+    // Sets the files a refresh replaces to the package's contents.
+    void ApplyUpdate(Contents& contents) const {
+        static const char* const kDestinations[] = {"QBANK.CXT",
+                                                    "TAVEN.DXR",
+                                                    "VIREL.DXR",
+                                                    "QPN.DXR",
+                                                    "ZUM.DXR",
+                                                    "BELTO.CXT",
+                                                    "Audio\\Phrase\\Group6\\q417.mp3"};
+        for (int row = 0; row < 7; ++row) {
+            contents[path + "\\" + kDestinations[row]] = NewContents(kPackageFiles[row]);
+        }
+        if (!xtras.empty()) {
+            contents[path + "\\" + xtras + "\\PlugKit2.X32"] = NewContents("PlugKit2.x32");
+        }
+    }
+};
+
+// Plants the product into `folder` itself: its executable, the files an
+// update replaces (old versions), the marker folder and, when `xtras` is not
+// empty, an xtras folder of that name with the old plug-in.
+inline Installation InstallInto(const Folder& folder, const std::string& xtras = "xtras") {
+    folder.AddFile("SKM300.EXE", "product 1.50");
+    for (const char* name :
+         {"QBANK.CXT", "TAVEN.DXR", "VIREL.DXR", "QPN.DXR", "ZUM.DXR", "BELTO.CXT"}) {
+        folder.AddFile(name, std::string("1.50 ") + name);
+    }
+    const Folder audio = folder.AddFolder("Audio");
+    audio.AddFolder("Term").AddFolder("GROUP3");
+    audio.AddFolder("Phrase").AddFolder("Group6").AddFile("q417.mp3", "1.50 q417.mp3");
+    if (!xtras.empty())
+        folder.AddFolder(xtras).AddFile("PlugKit2.X32", "1.50 plug-in");
+    return {folder.Path(), xtras};
+}
+
+inline Installation Install(const Folder& parent, const std::string& name,
+                            const std::string& xtras = "xtras") {
+    return InstallInto(parent.AddFolder(name), xtras);
+}
+
+// A worker whose steps the test calls one by one.
+class StepWorker : public engine::TMyThread {
+  public:
+    StepWorker(std::stop_token stop, platform::FileSystem& files, platform::UiCallQueue& ui,
+               engine::Report& report)
+        : TMyThread(NotStarted{std::move(stop)}, files, ui, report) {}
+};
+
+class EngineTest : public ::testing::Test {
+  protected:
+    EngineTest() {
+        fs.AddDrive('D', platform::DriveType::CdRom);
+        fs.SetOwnExecutableFolder(kPackage);
+        const Folder data = fs.MakeFolders(kPackage + "Data");
+        fs.MakeFile(kPackage + "Update.exe", "updater");
+        for (const std::string& name : kPackageFiles)
+            data.AddFile(name, NewContents(name));
+    }
+
+    // A whole run on the worker's own thread; `onOperation` acts at chosen
+    // moments on the UI thread, as the user would.
+    void Run(std::function<void(engine::TMyThread&, const std::string&)> onOperation = {}) {
+        engine::TMyThread worker(fs, ui, report);
+        if (onOperation) {
+            // Report operations run only inside WaitForEnd, on this thread,
+            // so the worker is fully built before any of them.
+            report.onOperation = [&](const std::string& op) { onOperation(worker, op); };
+        }
+        worker.WaitForEnd();
+        report.onOperation = nullptr;
+        EXPECT_TRUE(report.allOnUiThread);
+    }
+
+    // Runs `steps` with a worker of the NotStarted form on a thread of its
+    // own, serving its report operations meanwhile.
+    void RunSteps(const std::function<void(StepWorker&)>& steps, std::stop_token stop = {}) {
+        StepWorker worker(std::move(stop), fs, ui, report);
+        platform::WorkerThread thread(ui, [&](std::stop_token) { steps(worker); });
+        thread.WaitForEnd();
+        EXPECT_TRUE(report.allOnUiThread);
+    }
+
+    MemoryFileSystem fs;
+    platform::UiCallQueue ui;
+    RecordingReport report;
+    Folder c = fs.AddDrive('C');
+};
+
+}  // namespace engine_test

@@ -1,0 +1,437 @@
+#include "tests/support/MemoryFileSystem.h"
+
+#include <algorithm>
+#include <stdexcept>
+#include <utility>
+
+#include "platform/AsciiCase.h"
+
+namespace test_support {
+
+using platform::DriveType;
+using platform::ReplaceResult;
+
+namespace {
+
+// Splits a relative path at '\'; empty components are kept so that the
+// caller can refuse them.
+std::vector<std::string_view> Components(std::string_view path) {
+    std::vector<std::string_view> parts;
+    std::size_t start = 0;
+    for (;;) {
+        const std::size_t end = path.find('\\', start);
+        parts.push_back(path.substr(start, end - start));
+        if (end == std::string_view::npos)
+            return parts;
+        start = end + 1;
+    }
+}
+
+bool SameNameIgnoringCase(std::string_view a, std::string_view b) {
+    if (a.size() != b.size())
+        return false;
+    for (std::size_t i = 0; i < a.size(); ++i) {
+        if (platform::AsciiUpper(a[i]) != platform::AsciiUpper(b[i]))
+            return false;
+    }
+    return true;
+}
+
+// Folders with more entries than this get a name index on their first look-up.
+constexpr std::size_t kIndexFrom = 32;
+
+// Link chains longer than this count as broken, as a system's loop limit does.
+constexpr int kMaxLinkHops = 40;
+
+}  // namespace
+
+// ---- building --------------------------------------------------------------
+
+MemoryFileSystem::MemoryFileSystem() = default;
+MemoryFileSystem::~MemoryFileSystem() = default;
+
+MemoryFileSystem::NodeId MemoryFileSystem::AddChild(NodeId folder, std::string name, Kind kind) {
+    const auto id = static_cast<NodeId>(nodes_.size());
+    nodes_.emplace_back();
+    Node& node = nodes_.back();
+    node.name = std::move(name);
+    node.parent = folder;
+    node.kind = kind;
+    Node& parent = nodes_[folder];
+    parent.children.push_back(id);
+    if (parent.index)
+        parent.index->emplace(platform::AsciiUpper(node.name), id);
+    return id;
+}
+
+MemoryFileSystem::FolderRef MemoryFileSystem::AddDrive(char letter, DriveType type) {
+    std::lock_guard lock(mutex_);
+    letter = platform::AsciiUpper(letter);
+    if (letter < 'A' || letter > 'Z' || drives_.count(letter)) {
+        throw std::invalid_argument("AddDrive: bad or repeated letter");
+    }
+    const auto id = static_cast<NodeId>(nodes_.size());
+    nodes_.emplace_back();
+    nodes_.back().name = std::string{letter, ':'};
+    nodes_.back().parent = kNone;
+    drives_[letter] = {type, id};
+    return FolderRef(*this, id);
+}
+
+MemoryFileSystem::FolderRef MemoryFileSystem::FolderRef::AddFolder(std::string name) const {
+    std::lock_guard lock(fs_->mutex_);
+    return FolderRef(*fs_, fs_->AddChild(id_, std::move(name), Kind::Folder));
+}
+
+MemoryFileSystem::FileRef MemoryFileSystem::FolderRef::AddFile(std::string name,
+                                                               std::string contents) const {
+    std::lock_guard lock(fs_->mutex_);
+    const NodeId id = fs_->AddChild(id_, std::move(name), Kind::File);
+    fs_->nodes_[id].contents = std::move(contents);
+    return FileRef(*fs_, id);
+}
+
+void MemoryFileSystem::FolderRef::AddLink(std::string name, const FolderRef& target) const {
+    std::lock_guard lock(fs_->mutex_);
+    const NodeId id = fs_->AddChild(id_, std::move(name), Kind::Link);
+    fs_->nodes_[id].linkTarget = target.id_;
+}
+
+void MemoryFileSystem::FolderRef::AddLink(std::string name, const FileRef& target) const {
+    std::lock_guard lock(fs_->mutex_);
+    const NodeId id = fs_->AddChild(id_, std::move(name), Kind::Link);
+    fs_->nodes_[id].linkTarget = target.id_;
+}
+
+const MemoryFileSystem::FolderRef& MemoryFileSystem::FolderRef::MakeUnlistable() const {
+    std::lock_guard lock(fs_->mutex_);
+    fs_->nodes_[id_].unlistable = true;
+    return *this;
+}
+
+void MemoryFileSystem::FolderRef::SetOrder(const std::vector<std::string>& names) const {
+    std::lock_guard lock(fs_->mutex_);
+    std::vector<NodeId>& children = fs_->nodes_[id_].children;
+    if (names.size() != children.size())
+        throw std::invalid_argument("SetOrder: wrong count");
+    std::vector<NodeId> ordered;
+    ordered.reserve(children.size());
+    for (const std::string& name : names) {
+        const auto found = std::find_if(children.begin(), children.end(), [&](NodeId child) {
+            return fs_->nodes_[child].name == name &&
+                   std::find(ordered.begin(), ordered.end(), child) == ordered.end();
+        });
+        if (found == children.end())
+            throw std::invalid_argument("SetOrder: unknown " + name);
+        ordered.push_back(*found);
+    }
+    children = std::move(ordered);
+}
+
+std::string MemoryFileSystem::FolderRef::Path() const {
+    std::lock_guard lock(fs_->mutex_);
+    return fs_->PathOf(id_);
+}
+
+const MemoryFileSystem::FileRef& MemoryFileSystem::FileRef::MakeReadOnly() const {
+    std::lock_guard lock(fs_->mutex_);
+    fs_->nodes_[id_].readOnly = true;
+    return *this;
+}
+
+const MemoryFileSystem::FileRef& MemoryFileSystem::FileRef::FailReplacement(
+    ReplaceResult result) const {
+    std::lock_guard lock(fs_->mutex_);
+    fs_->nodes_[id_].replaceFailure = result;
+    return *this;
+}
+
+std::string MemoryFileSystem::FileRef::Path() const {
+    std::lock_guard lock(fs_->mutex_);
+    return fs_->PathOf(id_);
+}
+
+MemoryFileSystem::FolderRef MemoryFileSystem::MakeFolders(const std::string& path) {
+    std::lock_guard lock(mutex_);
+    const std::vector<std::string_view> parts = Components(path);
+    const auto drive = drives_.find(
+        parts[0].size() == 2 && parts[0][1] == ':' ? platform::AsciiUpper(parts[0][0]) : '?');
+    if (drive == drives_.end())
+        throw std::invalid_argument("MakeFolders: no drive in " + path);
+    NodeId folder = drive->second.second;
+    for (std::size_t i = 1; i < parts.size(); ++i) {
+        if (parts[i].empty())
+            throw std::invalid_argument("MakeFolders: empty name in " + path);
+        NodeId child = FindChild(folder, parts[i]);
+        if (child == kNone) {
+            child = AddChild(folder, std::string(parts[i]), Kind::Folder);
+        } else {
+            child = Follow(child);
+            if (child == kNone || nodes_[child].kind != Kind::Folder) {
+                throw std::invalid_argument("MakeFolders: not a folder on the way to " + path);
+            }
+        }
+        folder = child;
+    }
+    return FolderRef(*this, folder);
+}
+
+MemoryFileSystem::FileRef MemoryFileSystem::MakeFile(const std::string& path,
+                                                     std::string contents) {
+    std::lock_guard lock(mutex_);
+    const std::size_t slash = path.rfind('\\');
+    if (slash == std::string::npos)
+        throw std::invalid_argument("MakeFile: no folder in " + path);
+    return MakeFolders(path.substr(0, slash)).AddFile(path.substr(slash + 1), std::move(contents));
+}
+
+void MemoryFileSystem::SetOwnExecutableFolder(std::string folder) {
+    std::lock_guard lock(mutex_);
+    ownExecutableFolder_ = std::move(folder);
+}
+
+void MemoryFileSystem::SetListsDotEntries(bool lists) {
+    std::lock_guard lock(mutex_);
+    listsDotEntries_ = lists;
+}
+
+void MemoryFileSystem::SetListingHook(std::function<void(const std::string&)> hook) {
+    std::lock_guard lock(mutex_);
+    listingHook_ = std::move(hook);
+}
+
+// ---- inspecting ------------------------------------------------------------
+
+std::vector<MemoryFileSystem::ReplaceCall> MemoryFileSystem::ReplaceCalls() const {
+    std::lock_guard lock(mutex_);
+    return replaceCalls_;
+}
+
+std::size_t MemoryFileSystem::ListingCount() const {
+    std::lock_guard lock(mutex_);
+    return listingCount_;
+}
+
+std::map<std::string, std::string> MemoryFileSystem::Contents() const {
+    std::lock_guard lock(mutex_);
+    std::map<std::string, std::string> contents;
+    // An explicit stack: tests build trees deeper than a thread's stack allows.
+    std::vector<std::pair<NodeId, std::string>> pending;
+    for (const auto& [letter, drive] : drives_)
+        pending.emplace_back(drive.second, nodes_[drive.second].name);
+    while (!pending.empty()) {
+        auto [folder, path] = std::move(pending.back());
+        pending.pop_back();
+        for (const NodeId child : nodes_[folder].children) {
+            const Node& node = nodes_[child];
+            std::string childPath = path + '\\' + node.name;
+            if (node.kind == Kind::File) {
+                contents.emplace(std::move(childPath), node.contents);
+            } else if (node.kind == Kind::Folder) {
+                pending.emplace_back(child, std::move(childPath));
+            }
+        }
+    }
+    return contents;
+}
+
+// ---- resolving -------------------------------------------------------------
+
+MemoryFileSystem::NodeId MemoryFileSystem::FindChild(NodeId folder, std::string_view name) {
+    Node& node = nodes_[folder];
+    if (node.children.size() >= kIndexFrom) {
+        if (!node.index) {
+            node.index = std::make_unique<std::unordered_map<std::string, NodeId>>();
+            for (const NodeId child : node.children) {
+                node.index->emplace(platform::AsciiUpper(nodes_[child].name), child);
+            }
+        }
+        const auto found = node.index->find(platform::AsciiUpper(name));
+        return found == node.index->end() ? kNone : found->second;
+    }
+    for (const NodeId child : node.children) {
+        if (SameNameIgnoringCase(nodes_[child].name, name))
+            return child;
+    }
+    return kNone;
+}
+
+MemoryFileSystem::NodeId MemoryFileSystem::Follow(NodeId node) const {
+    for (int hops = 0; node != kNone && nodes_[node].kind == Kind::Link; ++hops) {
+        if (hops == kMaxLinkHops)
+            return kNone;
+        node = nodes_[node].linkTarget;
+    }
+    return node;
+}
+
+MemoryFileSystem::NodeId MemoryFileSystem::Resolve(const std::string& path, bool followLast) {
+    // Reuse the components this path shares with the last one resolved.
+    std::size_t common = 0;
+    const std::size_t limit = std::min(path.size(), lastPath_.size());
+    while (common < limit && path[common] == lastPath_[common])
+        ++common;
+    std::size_t reused = 0;
+    while (reused < lastEnds_.size() && lastEnds_[reused] <= common &&
+           (lastEnds_[reused] == path.size() || path[lastEnds_[reused]] == '\\')) {
+        ++reused;
+    }
+    lastEnds_.resize(reused);
+    lastNodes_.resize(reused);
+    lastPath_ = path;
+
+    if (reused == 0) {
+        if (path.size() < 2 || path[1] != ':' || (path.size() > 2 && path[2] != '\\')) {
+            return kNone;
+        }
+        const auto drive = drives_.find(platform::AsciiUpper(path[0]));
+        if (drive == drives_.end())
+            return kNone;
+        lastEnds_.push_back(2);
+        lastNodes_.push_back(drive->second.second);
+        reused = 1;
+    }
+    while (lastEnds_.back() < path.size()) {
+        const std::size_t start = lastEnds_.back() + 1;
+        std::size_t end = path.find('\\', start);
+        if (end == std::string::npos)
+            end = path.size();
+        const NodeId folder = Follow(lastNodes_.back());
+        if (end == start || folder == kNone || nodes_[folder].kind != Kind::Folder)
+            return kNone;
+        const NodeId child = FindChild(folder, std::string_view(path).substr(start, end - start));
+        if (child == kNone)
+            return kNone;
+        lastEnds_.push_back(end);
+        lastNodes_.push_back(child);
+    }
+    return followLast ? Follow(lastNodes_.back()) : lastNodes_.back();
+}
+
+std::string MemoryFileSystem::PathOf(NodeId node) const {
+    std::vector<NodeId> chain;
+    for (NodeId at = node; at != kNone; at = nodes_[at].parent)
+        chain.push_back(at);
+    std::string path;
+    for (auto it = chain.rbegin(); it != chain.rend(); ++it) {
+        if (!path.empty())
+            path += '\\';
+        path += nodes_[*it].name;
+    }
+    return path;
+}
+
+// ---- platform::FileSystem --------------------------------------------------
+
+std::uint32_t MemoryFileSystem::LogicalDrives() {
+    std::lock_guard lock(mutex_);
+    std::uint32_t mask = 0;
+    for (const auto& [letter, drive] : drives_)
+        mask |= 1u << (letter - 'A');
+    return mask;
+}
+
+DriveType MemoryFileSystem::GetDriveType(char letter) {
+    std::lock_guard lock(mutex_);
+    const auto drive = drives_.find(platform::AsciiUpper(letter));
+    return drive == drives_.end() ? DriveType::NoRootDir : drive->second.first;
+}
+
+bool MemoryFileSystem::ListFolder(const std::string& folder, const EntrySink& onEntry) {
+    std::function<void(const std::string&)> hook;
+    {
+        std::lock_guard lock(mutex_);
+        hook = listingHook_;
+    }
+    if (hook)
+        hook(folder);
+
+    std::lock_guard lock(mutex_);
+    ++listingCount_;
+    const NodeId node = Resolve(folder, true);
+    if (node == kNone || nodes_[node].kind != Kind::Folder || nodes_[node].unlistable) {
+        return false;
+    }
+    if (listsDotEntries_ && nodes_[node].parent != kNone) {
+        onEntry({".", true, false});
+        onEntry({"..", true, false});
+    }
+    for (const NodeId child : nodes_[node].children) {
+        const Node& entry = nodes_[child];
+        const NodeId target = Follow(child);
+        onEntry({entry.name, target != kNone && nodes_[target].kind == Kind::Folder,
+                 entry.kind == Kind::Link});
+    }
+    return true;
+}
+
+bool MemoryFileSystem::IsFolder(const std::string& path) {
+    std::lock_guard lock(mutex_);
+    const NodeId node = Resolve(path, true);
+    return node != kNone && nodes_[node].kind == Kind::Folder;
+}
+
+std::optional<platform::FolderId> MemoryFileSystem::GetFolderId(const std::string& path) {
+    std::lock_guard lock(mutex_);
+    const NodeId node = Resolve(path, true);
+    if (node == kNone || nodes_[node].kind != Kind::Folder)
+        return std::nullopt;
+    NodeId root = node;
+    while (nodes_[root].parent != kNone)
+        root = nodes_[root].parent;
+    return platform::FolderId{static_cast<std::uint64_t>(nodes_[root].name[0]), node};
+}
+
+ReplaceResult MemoryFileSystem::ReplaceFile(const std::string& source,
+                                            const std::string& installation,
+                                            const std::string& relative) {
+    std::lock_guard lock(mutex_);
+    // As a real copy does, the source is opened before anything is created.
+    const auto result = [&] {
+        const NodeId from = Resolve(source, true);
+        if (from == kNone || nodes_[from].kind != Kind::File)
+            return ReplaceResult::SourceUnreadable;
+        NodeId folder = Resolve(installation, true);
+        if (folder == kNone || nodes_[folder].kind != Kind::Folder) {
+            return ReplaceResult::FolderMissing;
+        }
+        const std::vector<std::string_view> parts = Components(relative);
+        for (std::size_t i = 0; i + 1 < parts.size(); ++i) {
+            const NodeId next = parts[i].empty() ? kNone : FindChild(folder, parts[i]);
+            if (next == kNone || nodes_[next].kind == Kind::File)
+                return ReplaceResult::FolderMissing;
+            // The installation may be reached through a link; nothing below it may be.
+            if (nodes_[next].kind == Kind::Link)
+                return ReplaceResult::LinkInTheWay;
+            folder = next;
+        }
+        if (parts.back().empty())
+            return ReplaceResult::WriteFailed;
+        const NodeId existing = FindChild(folder, parts.back());
+        if (existing == kNone) {
+            const NodeId created = AddChild(folder, std::string(parts.back()), Kind::File);
+            nodes_[created].contents = nodes_[from].contents;
+            return ReplaceResult::Replaced;
+        }
+        const Node& target = nodes_[existing];
+        if (target.kind == Kind::Link)
+            return ReplaceResult::LinkInTheWay;
+        if (target.kind == Kind::Folder)
+            return ReplaceResult::WriteFailed;
+        if (target.replaceFailure != ReplaceResult::Replaced)
+            return target.replaceFailure;
+        if (target.readOnly)
+            return ReplaceResult::DestinationReadOnly;
+        nodes_[existing].contents = nodes_[from].contents;
+        return ReplaceResult::Replaced;
+    }();
+    replaceCalls_.push_back({source, installation, relative, result});
+    return result;
+}
+
+std::string MemoryFileSystem::OwnExecutableFolder() {
+    std::lock_guard lock(mutex_);
+    return ownExecutableFolder_;
+}
+
+}  // namespace test_support
