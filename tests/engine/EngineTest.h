@@ -95,11 +95,12 @@ struct Installation {
     }
 };
 
-// Plants the product into `folder` itself: its executable, the files an
-// update replaces (old versions), the marker folder and, when `xtras` is not
-// empty, an xtras folder of that name with the old plug-in.
-inline Installation InstallInto(const Folder& folder, const std::string& xtras = "xtras") {
-    folder.AddFile("SKM300.EXE", "product 1.50");
+// Plants the product into `folder` itself: its executable (named `marker`),
+// the files an update replaces (old versions), the marker folder and, when
+// `xtras` is not empty, an xtras folder of that name with the old plug-in.
+inline Installation InstallInto(const Folder& folder, const std::string& xtras = "xtras",
+                                const std::string& marker = "SKM300.EXE") {
+    folder.AddFile(marker, "product 1.50");
     for (const char* name :
          {"QBANK.CXT", "TAVEN.DXR", "VIREL.DXR", "QPN.DXR", "ZUM.DXR", "BELTO.CXT"}) {
         folder.AddFile(name, std::string("1.50 ") + name);
@@ -113,8 +114,9 @@ inline Installation InstallInto(const Folder& folder, const std::string& xtras =
 }
 
 inline Installation Install(const Folder& parent, const std::string& name,
-                            const std::string& xtras = "xtras") {
-    return InstallInto(parent.AddFolder(name), xtras);
+                            const std::string& xtras = "xtras",
+                            const std::string& marker = "SKM300.EXE") {
+    return InstallInto(parent.AddFolder(name), xtras, marker);
 }
 
 // A worker whose steps the test calls one by one.
@@ -136,17 +138,26 @@ class EngineTest : public ::testing::Test {
             data.AddFile(name, NewContents(name));
     }
 
-    // A whole run on the worker's own thread; `onOperation` acts at chosen
-    // moments on the UI thread, as the user would.
-    void Run(std::function<void(engine::TMyThread&, const std::string&)> onOperation = {}) {
+    using WorkerHook = std::function<void(engine::TMyThread&, const std::string&)>;
+
+    // A whole run on the worker's own thread. `onOperation` is called on the
+    // UI thread after each report operation, `onListing` on the worker's
+    // thread as each folder is listed; tests use them to act at chosen
+    // moments, as the user would.
+    void Run(const WorkerHook& onOperation = {}, const WorkerHook& onListing = {}) {
         engine::TMyThread worker(fs, ui, report);
+        // Report operations run only inside WaitForEnd, on this thread, and
+        // the worker lists nothing before its first operation has run: the
+        // worker is fully built before any hook can be called.
         if (onOperation) {
-            // Report operations run only inside WaitForEnd, on this thread,
-            // so the worker is fully built before any of them.
             report.onOperation = [&](const std::string& op) { onOperation(worker, op); };
+        }
+        if (onListing) {
+            fs.SetListingHook([&](const std::string& folder) { onListing(worker, folder); });
         }
         worker.WaitForEnd();
         report.onOperation = nullptr;
+        fs.SetListingHook(nullptr);
         EXPECT_TRUE(report.allOnUiThread);
     }
 

@@ -185,6 +185,15 @@ MemoryFileSystem::FileRef MemoryFileSystem::MakeFile(const std::string& path,
     return MakeFolders(path.substr(0, slash)).AddFile(path.substr(slash + 1), std::move(contents));
 }
 
+MemoryFileSystem::FileRef MemoryFileSystem::FileAt(const std::string& path) {
+    std::lock_guard lock(mutex_);
+    const NodeId node = Resolve(path, false);
+    if (node == kNone || nodes_[node].kind != Kind::File) {
+        throw std::invalid_argument("FileAt: no file at " + path);
+    }
+    return FileRef(*this, node);
+}
+
 void MemoryFileSystem::SetOwnExecutableFolder(std::string folder) {
     std::lock_guard lock(mutex_);
     ownExecutableFolder_ = std::move(folder);

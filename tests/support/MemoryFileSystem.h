@@ -91,6 +91,8 @@ class MemoryFileSystem : public platform::FileSystem {
     FolderRef MakeFolders(const std::string& path);
     // A file at `path`, creating the folders on the way.
     FileRef MakeFile(const std::string& path, std::string contents = {});
+    // The existing file at `path`; throws std::invalid_argument when there is none.
+    FileRef FileAt(const std::string& path);
     void SetOwnExecutableFolder(std::string folder);
     // Whether listings other than a drive root's begin with "." and "..", as
     // NTFS does (on by default).

@@ -1,0 +1,189 @@
+// Whole runs and their verdicts: every report operation in order, and what
+// the window shows at the end.
+#include <stdexcept>
+
+#include "platform/AsciiCase.h"
+
+#include "tests/engine/EngineTest.h"
+
+namespace engine_test {
+namespace {
+
+class RunVerdict : public EngineTest {
+  protected:
+    // The operations of a run from its start to the end of the search.
+    static Lines Opening(const Lines& foldersShown) {
+        Lines ops{"status:", "clear", "append:" + kOpening};
+        for (const std::string& folder : foldersShown)
+            ops.push_back("status:" + folder);
+        ops.push_back("status:");
+        return ops;
+    }
+    static Lines Appended(const Lines& lines) {
+        Lines ops;
+        for (const std::string& line : lines)
+            ops.push_back("append:" + line);
+        return ops;
+    }
+};
+
+TEST_F(RunVerdict, NothingInstalled) {
+    c.AddFolder("Games").AddFile("skm.txt");
+
+    Run();
+
+    Lines expected = Opening({"C:", "C:\\Games"});
+    Append(expected, {"caption:" + kRun, "append:" + kNotInstalled, "enabled:1"});
+    EXPECT_EQ(report.operations, expected);
+    EXPECT_EQ(report.log, (Lines{kOpening, kNotInstalled}));
+    EXPECT_EQ(report.status, "");
+    EXPECT_EQ(report.caption, kRun);
+    EXPECT_TRUE(report.enabled);
+    EXPECT_FALSE(report.colour);
+}
+
+TEST_F(RunVerdict, Completed) {
+    const Installation skm = Install(c, "SKM");
+    c.AddFolder("Other");
+
+    Run();
+
+    Lines expected = Opening({"C:", "C:\\SKM", "C:\\SKM\\Audio", "C:\\SKM\\Audio\\Term",
+                              "C:\\SKM\\Audio\\Term\\GROUP3", "C:\\SKM\\Audio\\Phrase",
+                              "C:\\SKM\\Audio\\Phrase\\Group6", "C:\\SKM\\xtras", "C:\\Other"});
+    // The refresh's lines come when the marker is met: after the subfolders
+    // listed before it (none here), before those listed after it.
+    const auto firstSubfolder = std::find(expected.begin(), expected.end(), "status:C:\\SKM") + 1;
+    const Lines refresh = Appended(skm.RefreshLines());
+    expected.insert(firstSubfolder, refresh.begin(), refresh.end());
+    Append(expected, {"caption:" + kRun});
+    Append(expected, Appended(kCompletion));
+    Append(expected, {"status:" + kCompletedStatus, "colour:00FF0000", "enabled:0"});
+    EXPECT_EQ(report.operations, expected);
+
+    Lines log{kOpening};
+    Append(log, skm.RefreshLines());
+    Append(log, kCompletion);
+    EXPECT_EQ(report.log, log);
+    EXPECT_EQ(report.log.size(), 12u);
+    EXPECT_EQ(report.status, kCompletedStatus);
+    EXPECT_EQ(report.colour, 0x00FF0000u);
+    EXPECT_EQ(report.caption, kRun);
+    EXPECT_FALSE(report.enabled);
+}
+
+// One failed copy is enough: the run says it did not complete, in red, and
+// leaves the button enabled for another try.
+TEST_F(RunVerdict, AFailedCopyMeansTheUpdateDidNotComplete) {
+    const Installation good = Install(c, "Good");
+    const Installation held = Install(c, "Held", "");
+    fs.FileAt("C:\\Held\\ZUM.DXR").FailReplacement(platform::ReplaceResult::WriteFailed);
+    Contents expected = fs.Contents();
+    good.ApplyUpdate(expected);
+    held.ApplyUpdate(expected);
+    expected["C:\\Held\\ZUM.DXR"] = "1.50 ZUM.DXR";  // as it was
+
+    Run();
+
+    Lines log{kOpening};
+    Append(log, good.RefreshLines());
+    Append(log, held.RefreshLines({4}));
+    Append(log, kIncompletion);
+    EXPECT_EQ(report.log, log);
+    const Lines tail(report.operations.end() - 7, report.operations.end());
+    Lines expectedTail{"status:", "caption:" + kRun};
+    Append(expectedTail, Appended(kIncompletion));
+    Append(expectedTail, {"status:" + kIncompleteStatus, "colour:000000FF"});
+    EXPECT_EQ(tail, expectedTail);
+    EXPECT_EQ(report.colour, 0x000000FFu);
+    EXPECT_EQ(report.caption, kRun);
+    EXPECT_TRUE(report.enabled);
+    EXPECT_EQ(fs.Contents(), expected);
+}
+
+// A package with files missing is named file by file, and nothing at all is
+// searched or touched.
+TEST_F(RunVerdict, AnIncompletePackageStopsTheRunBeforeTheSearch) {
+    Install(c, "SKM");
+    fs.SetOwnExecutableFolder("D:\\Partial\\");
+    const Folder data = fs.MakeFolders("D:\\Partial\\Data");
+    for (const std::string& name : kPackageFiles) {
+        if (name != "Qpn.dxr" && name != "PlugKit2.x32")
+            data.AddFile(name, NewContents(name));
+    }
+    data.AddFolder("Qpn.dxr");  // a folder is not the file
+    const Contents before = fs.Contents();
+
+    Run();
+
+    EXPECT_EQ(report.operations,
+              (Lines{"status:", "clear", "append:" + kOpening,
+                     "append:更新ファイルが見つかりません：D:\\Partial\\Data\\Qpn.dxr",
+                     "append:更新ファイルが見つかりません：D:\\Partial\\Data\\PlugKit2.x32",
+                     "append:更新ファイルが不足しているため、アップデートを実行できません。",
+                     "status:", "caption:" + kRun, "enabled:1"}));
+    EXPECT_EQ(fs.Contents(), before);
+    EXPECT_TRUE(fs.ReplaceCalls().empty());
+}
+
+TEST_F(RunVerdict, PackageNamesAreMatchedInAnyLetterCase) {
+    MemoryFileSystem shouting;
+    shouting.AddDrive('C');
+    shouting.AddDrive('D', platform::DriveType::CdRom);
+    shouting.SetOwnExecutableFolder(kPackage);
+    const Folder data = shouting.MakeFolders(kPackage + "DATA");
+    for (const std::string& name : kPackageFiles)
+        data.AddFile(platform::AsciiUpper(name), "x");
+
+    engine::TMyThread worker(shouting, ui, report);
+    worker.WaitForEnd();
+
+    EXPECT_EQ(report.log, (Lines{kOpening, kNotInstalled}));
+}
+
+// A file system that fails in a way the engine does not expect.
+class FailingFileSystem : public MemoryFileSystem {
+  public:
+    std::function<void()> fail;
+    bool ListFolder(const std::string& folder, const EntrySink& onEntry) override {
+        if (folder == "C:\\Bad")
+            fail();
+        return MemoryFileSystem::ListFolder(folder, onEntry);
+    }
+};
+
+TEST_F(RunVerdict, AnUnexpectedFailureEndsTheRunWithAMessage) {
+    for (const bool standard : {true, false}) {
+        SCOPED_TRACE(standard ? "std::exception" : "anything else");
+        FailingFileSystem failing;
+        failing.fail = [standard] {
+            if (standard)
+                throw std::runtime_error("disk gone");
+            throw 42;
+        };
+        failing.AddDrive('C');
+        const Installation first = Install(failing.MakeFolders("C:"), "A");
+        failing.MakeFolders("C:\\Bad");
+        failing.SetOwnExecutableFolder(kPackage);
+        failing.AddDrive('D', platform::DriveType::CdRom);
+        const Folder data = failing.MakeFolders(kPackage + "Data");
+        for (const std::string& name : kPackageFiles)
+            data.AddFile(name, NewContents(name));
+        RecordingReport fresh;
+
+        engine::TMyThread worker(failing, ui, fresh);
+        worker.WaitForEnd();
+
+        Lines log{kOpening};
+        Append(log, first.RefreshLines());
+        log.push_back(std::string("アップデート中にエラーが発生しました：") +
+                      (standard ? "disk gone" : "不明なエラー"));
+        EXPECT_EQ(fresh.log, log);
+        EXPECT_EQ(fresh.caption, kRun);
+        EXPECT_TRUE(fresh.enabled);
+        EXPECT_EQ(fresh.status, "C:\\Bad");
+    }
+}
+
+}  // namespace
+}  // namespace engine_test
