@@ -1,0 +1,37 @@
+// A file system that holds nothing: it makes up each listing when asked, so
+// that measuring the engine's memory on a huge tree measures the engine, not
+// the tree. Drive C: holds one of two shapes:
+//   Wide: C:\Wide holds `size` entries, files but for every 100,000th, which
+//         is an empty folder;
+//   Deep: a chain C:\d\d\...\d `size` folders deep, two files in each.
+// The update package lies on P: (a CD), complete; nothing is an installation.
+#pragma once
+
+#include <cstddef>
+
+#include "platform/FileSystem.h"
+
+namespace bench {
+
+class GeneratedFileSystem : public platform::FileSystem {
+  public:
+    enum class Shape { Wide, Deep };
+    GeneratedFileSystem(Shape shape, std::size_t size) : shape_(shape), size_(size) {}
+
+    std::uint32_t LogicalDrives() override { return (1u << ('C' - 'A')) | (1u << ('P' - 'A')); }
+    platform::DriveType GetDriveType(char letter) override;
+    bool ListFolder(const std::string& folder, const EntrySink& onEntry) override;
+    bool IsFolder(const std::string& path) override;
+    std::optional<platform::FolderId> GetFolderId(const std::string& path) override;
+    platform::ReplaceResult ReplaceFile(const std::string&, const std::string&,
+                                        const std::string&) override {
+        return platform::ReplaceResult::Replaced;
+    }
+    std::string OwnExecutableFolder() override { return "P:\\"; }
+
+  private:
+    Shape shape_;
+    std::size_t size_;
+};
+
+}  // namespace bench
