@@ -1,0 +1,247 @@
+#include "platform/posix/PosixFileSystem.h"
+
+#include <dirent.h>
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <climits>
+#include <cstdlib>
+#include <memory>
+
+#include "platform/posix/CaseInsensitiveLookup.h"
+#include "platform/posix/DrivePath.h"
+#include "platform/posix/FileReplacement.h"
+#include "platform/posix/ScopedFd.h"
+
+namespace platform {
+namespace {
+
+// A folder's path without a trailing '/', and through no links, so that it
+// compares equal with the paths of the mount table and of /proc/self/exe.
+std::string CanonicalFolder(const std::string& folder) {
+    std::unique_ptr<char, decltype(&std::free)> resolved(::realpath(folder.c_str(), nullptr),
+                                                         &std::free);
+    std::string path = resolved ? std::string(resolved.get()) : folder;
+    while (path.size() > 1 && path.back() == '/')
+        path.pop_back();
+    return path;
+}
+
+std::string JoinHost(std::string folder, std::string_view name) {
+    if (folder.empty() || folder.back() != '/')
+        folder += '/';
+    folder += name;
+    return folder;
+}
+
+std::vector<std::string> OwnMountPoints() {
+    std::vector<std::string> points;
+    for (const MountEntry& mount : ReadOwnMountTable())
+        points.push_back(mount.mountPoint);
+    return points;
+}
+
+// What a listing tells of one entry. The entry's type comes with the listing
+// on most file systems; a link, or a type the listing leaves open, costs one
+// look at the entry itself.
+FolderEntry DescribeEntry(int folderFd, const dirent& entry) {
+    FolderEntry described{entry.d_name};
+    unsigned char type = entry.d_type;
+    struct stat st {};
+    if (type == DT_UNKNOWN && ::fstatat(folderFd, entry.d_name, &st, AT_SYMLINK_NOFOLLOW) == 0) {
+        type = S_ISLNK(st.st_mode) ? DT_LNK : S_ISDIR(st.st_mode) ? DT_DIR : DT_REG;
+    }
+    if (type == DT_DIR) {
+        described.isFolder = true;
+    } else if (type == DT_LNK) {
+        // A link to a folder is listed as a folder, as Windows lists a
+        // junction; a link to nothing as a file.
+        described.isLink = true;
+        described.isFolder = ::fstatat(folderFd, entry.d_name, &st, 0) == 0 && S_ISDIR(st.st_mode);
+    }
+    return described;
+}
+
+}  // namespace
+
+PosixFileSystem::PosixFileSystem() : PosixFileSystem(DefaultDriveMap()) {}
+
+PosixFileSystem::PosixFileSystem(const DriveMap& drives)
+    : PosixFileSystem(drives, OwnMountPoints()) {}
+
+PosixFileSystem::PosixFileSystem(const DriveMap& drives,
+                                 const std::vector<std::string>& mountPoints) {
+    for (const auto& [letter, folder] : drives) {
+        const char upper = (letter >= 'a' && letter <= 'z') ? char(letter - 'a' + 'A') : letter;
+        if (upper >= 'A' && upper <= 'Z' && !folder.empty()) {
+            roots_[upper - 'A'] = CanonicalFolder(folder);
+        }
+    }
+    for (const std::string& point : mountPoints) {
+        std::string path = point;
+        while (path.size() > 1 && path.back() == '/')
+            path.pop_back();
+        const std::size_t slash = path.rfind('/');
+        if (slash == std::string::npos || path == "/")
+            continue;
+        mountPointsByFolder_[slash == 0 ? "/" : path.substr(0, slash)].insert(
+            path.substr(slash + 1));
+    }
+}
+
+std::uint32_t PosixFileSystem::LogicalDrives() {
+    std::uint32_t mask = 0;
+    for (std::size_t i = 0; i < roots_.size(); ++i) {
+        if (!roots_[i].empty())
+            mask |= std::uint32_t{1} << i;
+    }
+    return mask;
+}
+
+DriveType PosixFileSystem::GetDriveType(char letter) {
+    if (letter >= 'a' && letter <= 'z')
+        letter = char(letter - 'a' + 'A');
+    if (letter < 'A' || letter > 'Z' || roots_[letter - 'A'].empty())
+        return DriveType::NoRootDir;
+    return DriveType::Fixed;
+}
+
+std::optional<std::string> PosixFileSystem::HostPath(const std::string& path) const {
+    const std::optional<DrivePath> parsed = ParseDrivePath(path);
+    if (!parsed)
+        return std::nullopt;
+    std::string host = "/";
+    if (parsed->letter != 0) {
+        host = roots_[parsed->letter - 'A'];
+        if (host.empty())
+            return std::nullopt;
+    }
+    for (std::string_view name : parsed->names)
+        host = JoinHost(std::move(host), name);
+    return host;
+}
+
+std::optional<std::string> PosixFileSystem::ExistingHostPath(const std::string& path) const {
+    std::optional<std::string> exact = HostPath(path);
+    struct stat st {};
+    if (!exact || ::lstat(exact->c_str(), &st) == 0)
+        return exact;
+
+    const std::optional<DrivePath> parsed = ParseDrivePath(path);
+    std::string host = parsed->letter != 0 ? roots_[parsed->letter - 'A'] : "/";
+    ScopedFd folder(::open(host.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC));
+    for (std::size_t i = 0; folder && i < parsed->names.size(); ++i) {
+        const std::optional<std::string> name =
+            FindEntryIgnoringCase(folder.Get(), parsed->names[i]);
+        if (!name)
+            return std::nullopt;
+        host = JoinHost(std::move(host), *name);
+        if (i + 1 == parsed->names.size())
+            return host;
+        folder =
+            ScopedFd(::openat(folder.Get(), name->c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC));
+    }
+    return std::nullopt;
+}
+
+bool PosixFileSystem::ListFolder(const std::string& folder, const EntrySink& onEntry) {
+    const std::optional<std::string> host = ExistingHostPath(folder);
+    if (!host)
+        return false;
+    ScopedFd fd(::open(host->c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC));
+    if (!fd)
+        return false;
+    ScopedDir listing(::fdopendir(fd.Get()));
+    if (!listing)
+        return false;
+    fd.Release();
+
+    const auto mounted = mountPointsByFolder_.find(*host);
+    const std::set<std::string, std::less<>>* hidden =
+        mounted != mountPointsByFolder_.end() ? &mounted->second : nullptr;
+    const int folderFd = ::dirfd(listing.Get());
+    while (const dirent* entry = ::readdir(listing.Get())) {
+        const std::string_view name = entry->d_name;
+        // A '\' would split the name when the caller joins it into a path.
+        if (name.find('\\') != std::string_view::npos)
+            continue;
+        if (hidden && hidden->contains(name))
+            continue;
+        onEntry(DescribeEntry(folderFd, *entry));
+    }
+    return true;
+}
+
+bool PosixFileSystem::IsFolder(const std::string& path) {
+    const std::optional<std::string> host = ExistingHostPath(path);
+    struct stat st {};
+    return host && ::stat(host->c_str(), &st) == 0 && S_ISDIR(st.st_mode);
+}
+
+std::optional<FolderId> PosixFileSystem::GetFolderId(const std::string& path) {
+    const std::optional<std::string> host = ExistingHostPath(path);
+    struct stat st {};
+    if (!host || ::stat(host->c_str(), &st) != 0)
+        return std::nullopt;
+    return FolderId{std::uint64_t(st.st_dev), std::uint64_t(st.st_ino)};
+}
+
+ReplaceResult PosixFileSystem::ReplaceFile(const std::string& source,
+                                           const std::string& installation,
+                                           const std::string& relative) {
+    const std::optional<std::vector<std::string_view>> names = SplitRelativePath(relative);
+    if (!names)
+        return ReplaceResult::WriteFailed;
+    const std::optional<std::string> sourceHost = ExistingHostPath(source);
+    if (!sourceHost)
+        return ReplaceResult::SourceUnreadable;
+    const std::optional<std::string> installationHost = ExistingHostPath(installation);
+    if (!installationHost)
+        return ReplaceResult::FolderMissing;
+    return ReplaceFileBelow(*sourceHost, *installationHost, *names);
+}
+
+std::string PosixFileSystem::OwnExecutableFolder() {
+    std::string executable(PATH_MAX, '\0');
+    while (true) {
+        const ssize_t length = ::readlink("/proc/self/exe", executable.data(), executable.size());
+        if (length < 0)
+            return {};
+        if (std::size_t(length) < executable.size()) {
+            executable.resize(std::size_t(length));
+            break;
+        }
+        executable.resize(executable.size() * 2);
+    }
+    const std::string folder = executable.substr(0, executable.rfind('/'));
+
+    // The drive whose folder holds the program most closely names it;
+    // outside every drive, the host path itself, from its root.
+    std::string prefix = "\\";
+    std::size_t longestRoot = 0;
+    std::string_view below = folder;
+    for (std::size_t i = 0; i < roots_.size(); ++i) {
+        const std::string& root = roots_[i];
+        if (root.empty())
+            continue;
+        const bool holds = root == "/" || folder == root ||
+                           (folder.starts_with(root) && folder[root.size()] == '/');
+        if (holds && root.size() > longestRoot) {
+            prefix = std::string{char('A' + i), ':', '\\'};
+            longestRoot = root.size();
+            below = std::string_view(folder).substr(root == "/" ? 0 : root.size());
+        }
+    }
+    std::string result = prefix;
+    for (char c : below) {
+        if (c == '/' && result.back() == '\\')
+            continue;
+        result += c == '/' ? '\\' : c;
+    }
+    if (result.back() != '\\')
+        result += '\\';
+    return result;
+}
+
+}  // namespace platform

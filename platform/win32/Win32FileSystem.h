@@ -1,0 +1,22 @@
+// The file and drive services on Windows, through the wide APIs and "\\?\"
+// paths, so that names outside the ANSI code page and paths longer than 260
+// characters work alike.
+#pragma once
+
+#include "platform/FileSystem.h"
+
+namespace platform {
+
+class Win32FileSystem final : public FileSystem {
+  public:
+    std::uint32_t LogicalDrives() override;
+    DriveType GetDriveType(char letter) override;
+    bool ListFolder(const std::string& folder, const EntrySink& onEntry) override;
+    bool IsFolder(const std::string& path) override;
+    std::optional<FolderId> GetFolderId(const std::string& path) override;
+    ReplaceResult ReplaceFile(const std::string& source, const std::string& installation,
+                              const std::string& relative) override;
+    std::string OwnExecutableFolder() override;
+};
+
+}  // namespace platform
