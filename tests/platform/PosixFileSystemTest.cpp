@@ -195,6 +195,18 @@ TEST(PosixReplace, TheNewFileKeepsTheOldPermissionsButNoSetIdBitAndTheSourceTime
     EXPECT_EQ(fresh.st_mode & 07777, 0666u & ~mask);
 }
 
+TEST(PosixReplace, ACopyThatFailsMidwayLeavesTheOldFileAndNoTemporaryFile) {
+    TempTree tree("Inst/QBANK.CXT = old");
+    PosixFileSystem fs({{'T', tree.Path()}}, {});
+
+    // A regular file whose first read fails: the process's own memory at
+    // address 0, which is never mapped.
+    EXPECT_EQ(fs.ReplaceFile("\\proc\\self\\mem", "T:\\Inst", "QBANK.CXT"),
+              ReplaceResult::WriteFailed);
+    EXPECT_EQ(tree.Read("Inst/QBANK.CXT"), "old");
+    EXPECT_EQ(tree.Names("Inst"), Names{"QBANK.CXT"});
+}
+
 // --- The program's own folder ------------------------------------------------
 
 TEST(PosixOwnFolder, TheDriveThatHoldsTheProgramMostCloselyNamesIt) {
