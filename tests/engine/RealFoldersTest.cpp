@@ -1,0 +1,96 @@
+// The search and refresh over real folders, through the system's own file
+// services: link cycles made by the system end, an installation reached by
+// two paths is refreshed by both, and the files on disk are replaced.
+#include <algorithm>
+#include <string>
+
+#include "tests/engine/EngineTest.h"
+#include "tests/support/PackageElsewhere.h"
+#include "tests/support/TempTree.h"
+
+#ifdef _WIN32
+#include "platform/win32/Win32FileSystem.h"
+#else
+#include "platform/posix/PosixFileSystem.h"
+#endif
+
+namespace engine_test {
+namespace {
+
+constexpr const char* kTree = R"(
+    Drive/Product/SKM300.EXE
+    Drive/Product/QBANK.CXT = 1.50
+    Drive/Product/Audio/Term/GROUP3/
+    Drive/Product/Audio/Phrase/Group6/q417.mp3 = 1.50
+    Drive/Product/Xtras/PlugKit2.X32 = 1.50
+    Drive/Product/Audio/Up -> Drive
+    Drive/Product/Self -> Drive/Product
+    Drive/Other/ToProduct -> Drive/Product
+    Updater/Data/QBank.cxt = 1.55B QBank.cxt
+    Updater/Data/Taven.dxr = 1.55B Taven.dxr
+    Updater/Data/Virel.dxr = 1.55B Virel.dxr
+    Updater/Data/Qpn.dxr = 1.55B Qpn.dxr
+    Updater/Data/Zum.dxr = 1.55B Zum.dxr
+    Updater/Data/Belto.cxt = 1.55B Belto.cxt
+    Updater/Data/q417.mp3 = 1.55B q417.mp3
+    Updater/Data/PlugKit2.x32 = 1.55B PlugKit2.x32
+)";
+
+class RealFolders : public EngineTest {};
+
+// Folder links that lead back up end the walk there; the installation is
+// found once directly and once through the link from the other folder, in
+// whichever order the system lists them.
+TEST_F(RealFolders, LinkCyclesEndAndTheInstallationIsRefreshedOnDisk) {
+    test_support::TempTree tree(kTree);
+#ifdef _WIN32
+    platform::Win32FileSystem system;
+    const std::string root = tree.Path("Drive");
+    const std::string package = tree.Path("Updater") + "\\";
+#else
+    platform::PosixFileSystem system({{'C', tree.Path("Drive")}, {'D', tree.Path("Updater")}});
+    const std::string root = "C:";
+    const std::string package = "D:\\";
+#endif
+    test_support::PackageElsewhere files(system, package);
+    StepWorker worker({}, files, ui, report);
+
+    platform::WorkerThread thread(ui, [&](std::stop_token) { worker.SearchFolder(root); });
+    thread.WaitForEnd();
+
+    Lines expected = Installation{root + "\\Product", "xtras"}.RefreshLines();
+    Append(expected, Installation{root + "\\Other\\ToProduct", "xtras"}.RefreshLines());
+    Lines log = report.log;
+    std::sort(expected.begin(), expected.end());
+    std::sort(log.begin(), log.end());
+    EXPECT_EQ(log, expected);
+    EXPECT_EQ(tree.Read("Drive/Product/QBANK.CXT"), "1.55B QBank.cxt");
+    EXPECT_EQ(tree.Read("Drive/Product/ZUM.DXR"), "1.55B Zum.dxr");
+    EXPECT_EQ(tree.Read("Drive/Product/Audio/Phrase/Group6/q417.mp3"), "1.55B q417.mp3");
+    EXPECT_EQ(tree.Read("Drive/Product/Xtras/PlugKit2.X32"), "1.55B PlugKit2.x32");
+    const Lines shown = report.FoldersShown();
+    EXPECT_EQ(std::count(shown.begin(), shown.end(), root + "\\Product\\Audio\\Up"), 0);
+    EXPECT_EQ(std::count(shown.begin(), shown.end(), root + "\\Product\\Self"), 0);
+    EXPECT_EQ(std::count(shown.begin(), shown.end(), root + "\\Other\\ToProduct"), 1);
+}
+
+#ifndef _WIN32
+// A whole run with drive letters standing for folders of the tree.
+TEST_F(RealFolders, AWholeRunOverMappedDrives) {
+    test_support::TempTree tree(kTree);
+    platform::PosixFileSystem system({{'C', tree.Path("Drive")}, {'D', tree.Path("Updater")}});
+    test_support::PackageElsewhere files(system, "D:\\");
+
+    engine::TMyThread worker(files, ui, report);
+    worker.WaitForEnd();
+
+    ASSERT_EQ(report.log.size(), 1u + 16u + 3u);
+    EXPECT_EQ(report.log.front(), kOpening);
+    EXPECT_EQ(Lines(report.log.end() - 3, report.log.end()), kCompletion);
+    EXPECT_EQ(report.status, kCompletedStatus);
+    EXPECT_FALSE(report.enabled);
+}
+#endif
+
+}  // namespace
+}  // namespace engine_test
