@@ -1,0 +1,147 @@
+// The window driven in-process through real window messages: a TForm1 over an
+// in-memory computer (the update package on drive D:, installations planted
+// on fixed drive C:), a message pump that works like the program's own loop,
+// and readers that take what the window shows back from its controls.
+#pragma once
+
+#include <windows.h>
+
+#include <gtest/gtest.h>
+
+#include <atomic>
+#include <chrono>
+#include <condition_variable>
+#include <functional>
+#include <memory>
+#include <mutex>
+#include <string>
+#include <system_error>
+#include <vector>
+
+#include "tests/support/MemoryFileSystem.h"
+#include "ui/ControlIds.h"
+#include "ui/ControlText.h"
+#include "ui/Main.h"
+
+namespace ui_test {
+
+using test_support::MemoryFileSystem;
+using Lines = std::vector<std::string>;
+using namespace std::chrono_literals;
+
+// Written out again on purpose: a slip in the program's own copy must show.
+inline const std::string kRun = "実　行";
+inline const std::string kStop = "中　止";
+inline const std::string kOpening = "[ケルミナ そらみど]がｲﾝｽﾄｰﾙされているか、調べています。";
+inline const std::string kNotInstalled =
+    "[ケルミナ そらみど]がｲﾝｽﾄｰﾙされていません。"
+    "[ケルミナ そらみど]をｲﾝｽﾄｰﾙしてからｱｯﾌﾟﾃﾞｰﾄを実行してください。";
+inline const std::string kStopped = "アップデートを中止しました。";
+inline const Lines kCompletion = {
+    "", ">>>>> アップデートを完了しました。",
+    ">>>>> このプログラムを終了させ、「ケルミナ そらみど」を起動してください。"};
+inline const std::string kCompletedStatus = "アップデートを完了しました。";
+inline constexpr COLORREF kBlue = RGB(0, 0, 255);
+
+inline const std::string kPackage = "D:\\Updater\\";
+
+// The log lines of refreshing the installation at `path`.
+Lines RefreshLines(const std::string& path, bool withXtras);
+
+// A window whose worker creation and error boxes the test controls.
+class TestForm : public ui::TForm1 {
+  public:
+    using TForm1::TForm1;
+
+    std::vector<std::string> errorBoxes;
+    int workersCreated = 0;
+    // The newest worker; the window holds it.
+    engine::TMyThread* latestWorker = nullptr;
+    // Thrown instead of creating a worker, when set.
+    std::function<void()> failCreation;
+    // Called after each report operation, on the UI thread, with its name.
+    std::function<void(const std::string& operation)> afterOperation;
+
+    void SetRunButtonCaption(const std::string& caption) override {
+        TForm1::SetRunButtonCaption(caption);
+        Notify("caption:" + caption);
+    }
+    void AppendLogLine(const std::string& line) override {
+        TForm1::AppendLogLine(line);
+        Notify("append:" + line);
+    }
+    void SetRunButtonEnabled(bool enabled) override {
+        TForm1::SetRunButtonEnabled(enabled);
+        Notify(enabled ? "enabled:1" : "enabled:0");
+    }
+
+  protected:
+    std::unique_ptr<engine::TMyThread> CreateWorker() override {
+        if (failCreation)
+            failCreation();
+        ++workersCreated;
+        auto worker = TForm1::CreateWorker();
+        latestWorker = worker.get();
+        return worker;
+    }
+    void ShowErrorBox(const std::string& message) override { errorBoxes.push_back(message); }
+
+  private:
+    void Notify(const std::string& operation) {
+        if (afterOperation)
+            afterOperation(operation);
+    }
+};
+
+// Holds the worker's walk at the listing of one folder until opened.
+class Gate {
+  public:
+    // The listing hook to install; it holds the walk at `folder`.
+    std::function<void(const std::string&)> HoldAt(std::string folder);
+    bool Reached() const { return reached_.load(); }
+    void Open();
+
+  private:
+    std::mutex mutex_;
+    std::condition_variable opened_;
+    bool open_ = false;
+    std::atomic<bool> reached_{false};
+};
+
+class FormTest : public ::testing::Test {
+  protected:
+    FormTest();
+
+    // Plants an installation (marker file, marker folder, the files an update
+    // replaces, and an xtras folder when asked) at `path` on drive C:.
+    void Install(const std::string& path, bool withXtras);
+
+    // Creates and shows the window as the program's entry does.
+    void Open();
+
+    // Carries out the window's messages as the program's loop does (through
+    // IsDialogMessage), until `done` holds or `timeout` passes.
+    bool PumpUntil(const std::function<bool()>& done, std::chrono::milliseconds timeout = 20s);
+    void PumpPending();
+    // A run has ended with a verdict: the worker has ended and the caption
+    // reads "実　行" again.
+    bool PumpUntilIdle();
+
+    // A key pressed while the focus is where it is now.
+    void PressKey(UINT virtualKey);
+    void Click(HWND button);
+
+    HWND Form() const { return form.Handle(); }
+    HWND Item(int id) const;
+    std::string Text(int id) const { return ui::GetText(Item(id)); }
+    Lines LogLines() const;
+    COLORREF StatusColour() const;
+    bool IsEnabled(int id) const { return IsWindowEnabled(Item(id)) != FALSE; }
+    int FocusedId() const;
+
+    MemoryFileSystem fs;
+    TestForm form{fs};
+    bool quitPosted = false;
+};
+
+}  // namespace ui_test

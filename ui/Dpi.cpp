@@ -1,0 +1,35 @@
+#include "ui/Dpi.h"
+
+namespace ui {
+
+namespace {
+
+// Looks up a user32 function that older Windows versions lack.
+template <class Function>
+Function User32Function(const char* name) {
+    const FARPROC address = GetProcAddress(GetModuleHandleW(L"user32.dll"), name);
+    return reinterpret_cast<Function>(reinterpret_cast<void (*)()>(address));
+}
+
+using GetDpiForWindowFunction = UINT(WINAPI*)(HWND);
+
+UINT ScreenDpi() {
+    const HDC screen = GetDC(nullptr);
+    const int dpi = GetDeviceCaps(screen, LOGPIXELSY);
+    ReleaseDC(nullptr, screen);
+    return dpi > 0 ? static_cast<UINT>(dpi) : kDesignDpi;
+}
+
+}  // namespace
+
+UINT WindowDpi(HWND window) {
+    static const auto getDpiForWindow = User32Function<GetDpiForWindowFunction>("GetDpiForWindow");
+    if (getDpiForWindow != nullptr) {
+        const UINT dpi = getDpiForWindow(window);
+        if (dpi != 0)
+            return dpi;
+    }
+    return ScreenDpi();
+}
+
+}  // namespace ui

@@ -1,0 +1,86 @@
+#include "ui/ErrorBox.h"
+
+#include "ui/Texts.h"
+#include "ui/WideText.h"
+
+namespace ui {
+
+namespace {
+
+// The code point of the last character of a UTF-8 text (0 for an empty one).
+char32_t LastCharacter(std::string_view utf8) {
+    if (utf8.empty())
+        return 0;
+    std::size_t start = utf8.size() - 1;
+    while (start > 0 && (static_cast<unsigned char>(utf8[start]) & 0xC0) == 0x80)
+        --start;
+    const auto lead = static_cast<unsigned char>(utf8[start]);
+    int continuation = 0;
+    char32_t code = lead;
+    if (lead >= 0xF0) {
+        code = lead & 0x07;
+        continuation = 3;
+    } else if (lead >= 0xE0) {
+        code = lead & 0x0F;
+        continuation = 2;
+    } else if (lead >= 0xC0) {
+        code = lead & 0x1F;
+        continuation = 1;
+    }
+    for (int i = 1; i <= continuation && start + i < utf8.size(); ++i) {
+        code = (code << 6) | (static_cast<unsigned char>(utf8[start + i]) & 0x3F);
+    }
+    return code;
+}
+
+std::string TrimLineEnd(std::string text) {
+    while (!text.empty() && (text.back() == '\n' || text.back() == '\r' || text.back() == ' ')) {
+        text.pop_back();
+    }
+    return text;
+}
+
+}  // namespace
+
+void ShowErrorBox(HWND owner, std::string_view message) noexcept {
+    try {
+        MessageBoxW(owner, Widen(message).c_str(), Widen(text::kApplicationTitle).c_str(),
+                    MB_ICONERROR | MB_OK);
+    } catch (...) {
+        // Not even the message could be built; there is nothing left to show.
+        MessageBoxW(owner, L"?", L"SoramidoUpDate", MB_ICONERROR | MB_OK);
+    }
+}
+
+std::string WithClosingFullStop(std::string message) {
+    if (!message.empty() && LastCharacter(message) > U'.')
+        message += '.';
+    return message;
+}
+
+std::string FailureMessage(const std::exception_ptr& failure) {
+    try {
+        std::rethrow_exception(failure);
+    } catch (const std::exception& error) {
+        return WithClosingFullStop(error.what());
+    } catch (...) {
+        return WithClosingFullStop("Unknown failure");
+    }
+}
+
+std::string SystemErrorText(const std::error_code& error) {
+    if (error.category() != std::system_category())
+        return TrimLineEnd(error.message());
+    wchar_t* buffer = nullptr;
+    const DWORD length = FormatMessageW(
+        FORMAT_MESSAGE_ALLOCATE_BUFFER | FORMAT_MESSAGE_FROM_SYSTEM | FORMAT_MESSAGE_IGNORE_INSERTS,
+        nullptr, static_cast<DWORD>(error.value()), 0, reinterpret_cast<wchar_t*>(&buffer), 0,
+        nullptr);
+    if (length == 0 || buffer == nullptr)
+        return TrimLineEnd(error.message());
+    std::wstring wide(buffer, length);
+    LocalFree(buffer);
+    return TrimLineEnd(Narrow(wide));
+}
+
+}  // namespace ui

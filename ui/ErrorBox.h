@@ -1,0 +1,29 @@
+// The only messages the window ever shows: an error box captioned with the
+// application title, for a worker that could not be started and for any
+// failure that escapes a window handler.
+#pragma once
+
+#include <windows.h>
+
+#include <exception>
+#include <string>
+#include <string_view>
+#include <system_error>
+
+namespace ui {
+
+// Shows `message` with the error icon and an OK button, owned by `owner`.
+void ShowErrorBox(HWND owner, std::string_view message) noexcept;
+
+// The text of an error box for a failure that reached a window procedure:
+// the failure's own description, ended with "." unless it already ends in a
+// character that sorts at or before "." (so "…failed" becomes "…failed.",
+// while "…failed." and "…failed!" stay as they are).
+std::string FailureMessage(const std::exception_ptr& failure);
+std::string WithClosingFullStop(std::string message);
+
+// The system's own description of `error`: Windows' message text for a Win32
+// error code, the C library's for an errno value; without trailing line breaks.
+std::string SystemErrorText(const std::error_code& error);
+
+}  // namespace ui

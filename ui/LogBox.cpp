@@ -1,0 +1,90 @@
+#include "ui/LogBox.h"
+
+#include <commctrl.h>
+
+#include <string>
+
+#include "ui/WideText.h"
+#include "ui/Win32Error.h"
+
+namespace ui {
+
+namespace {
+
+constexpr UINT_PTR kKeysSubclassId = 1;
+
+// In a dialog a multi-line edit box asks for every key, Tab included, and
+// closes the dialog on Esc. Here Tab moves the focus as everywhere else, and
+// Enter and Esc stay in the box without pressing a button.
+LRESULT CALLBACK LogBoxKeys(HWND box, UINT message, WPARAM wParam, LPARAM lParam, UINT_PTR,
+                            DWORD_PTR) {
+    switch (message) {
+        case WM_GETDLGCODE: {
+            LRESULT code = DefSubclassProc(box, message, wParam, lParam);
+            code &= ~static_cast<LRESULT>(DLGC_WANTALLKEYS | DLGC_WANTTAB);
+            const auto* key = reinterpret_cast<const MSG*>(lParam);
+            if (key != nullptr && (key->message == WM_KEYDOWN || key->message == WM_CHAR) &&
+                (key->wParam == VK_RETURN || key->wParam == VK_ESCAPE)) {
+                code |= DLGC_WANTMESSAGE;
+            }
+            return code;
+        }
+        case WM_KEYDOWN:
+        case WM_CHAR:
+            if (wParam == VK_ESCAPE)
+                return 0;
+            break;
+        case WM_NCDESTROY:
+            RemoveWindowSubclass(box, LogBoxKeys, kKeysSubclassId);
+            break;
+        default:
+            break;
+    }
+    return DefSubclassProc(box, message, wParam, lParam);
+}
+
+}  // namespace
+
+void LogBox::Create(HINSTANCE instance, HWND parent, int id, const RECT& bounds) {
+    box_ = CreateWindowExW(WS_EX_CLIENTEDGE, L"EDIT", L"",
+                           WS_CHILD | WS_VISIBLE | WS_TABSTOP | WS_GROUP | WS_VSCROLL |
+                               ES_MULTILINE | ES_WANTRETURN | ES_AUTOVSCROLL | ES_LEFT,
+                           bounds.left, bounds.top, bounds.right - bounds.left,
+                           bounds.bottom - bounds.top, parent,
+                           reinterpret_cast<HMENU>(static_cast<INT_PTR>(id)), instance, nullptr);
+    if (box_ == nullptr)
+        ThrowLastError("CreateWindowEx (log)");
+    // Without this the box stops taking text at 30,000 characters, a few
+    // dozen installations' worth of lines.
+    SendMessageW(box_, EM_SETLIMITTEXT, 0, 0);
+    SetWindowSubclass(box_, LogBoxKeys, kKeysSubclassId, 0);
+}
+
+void LogBox::Clear() {
+    SetWindowTextW(box_, L"");
+    SendMessageW(box_, EM_SETMODIFY, FALSE, 0);
+    endsWithLineBreak_ = true;
+}
+
+bool LogBox::EndsWithLineBreak() const {
+    if (SendMessageW(box_, EM_GETMODIFY, 0, 0) == 0)
+        return endsWithLineBreak_;
+    const int length = GetWindowTextLengthW(box_);
+    if (length <= 0)
+        return true;
+    std::wstring text(static_cast<std::size_t>(length) + 1, L'\0');
+    text.resize(static_cast<std::size_t>(GetWindowTextW(box_, text.data(), length + 1)));
+    return text.empty() || text.ends_with(L"\r\n");
+}
+
+void LogBox::AppendLine(std::string_view line) {
+    const std::wstring wide = Widen(line);
+    const std::wstring insertion = EndsWithLineBreak() ? wide + L"\r\n" : L"\r\n" + wide;
+    const int length = GetWindowTextLengthW(box_);
+    SendMessageW(box_, EM_SETSEL, static_cast<WPARAM>(length), static_cast<LPARAM>(length));
+    SendMessageW(box_, EM_REPLACESEL, FALSE, reinterpret_cast<LPARAM>(insertion.c_str()));
+    SendMessageW(box_, EM_SETMODIFY, FALSE, 0);
+    endsWithLineBreak_ = insertion.ends_with(L"\r\n");
+}
+
+}  // namespace ui

@@ -1,0 +1,34 @@
+// The log: a multi-line edit box with a vertical scroll bar whose long lines
+// wrap at its width. The user may type into it; Enter and Esc pressed there
+// belong to the box (Enter breaks the line, Esc does nothing), while Tab still
+// moves on to the next control.
+#pragma once
+
+#include <windows.h>
+
+#include <string_view>
+
+namespace ui {
+
+class LogBox {
+  public:
+    void Create(HINSTANCE instance, HWND parent, int id, const RECT& bounds);
+    HWND Handle() const { return box_; }
+
+    void Clear();
+    // Adds `line` and a line break at the end. When the text does not end in
+    // a line break (the user typed after the last line), the line goes onto a
+    // line of its own: a line break, then `line`.
+    void AppendLine(std::string_view line);
+
+  private:
+    bool EndsWithLineBreak() const;
+
+    HWND box_ = nullptr;
+    // Whether the text ends in a line break (or is empty) as far as the box's
+    // own operations know; the user's typing is noticed by the box's
+    // modification flag, which those operations clear.
+    bool endsWithLineBreak_ = true;
+};
+
+}  // namespace ui

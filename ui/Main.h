@@ -1,0 +1,100 @@
+// The program's one window, Form1 of class TForm1: a heading, a run/stop
+// button, a close button, and a raised panel holding the status line and the
+// log. It owns the worker of the current or last run and carries out the
+// worker's report operations on the UI thread.
+#pragma once
+
+#include <windows.h>
+
+#include <exception>
+#include <memory>
+#include <optional>
+#include <string>
+
+#include "engine/MyThread.h"
+#include "engine/Report.h"
+#include "platform/FileSystem.h"
+#include "platform/UiCallQueue.h"
+#include "ui/BaseWindow.h"
+#include "ui/DialogFont.h"
+#include "ui/LogBox.h"
+
+namespace ui {
+
+class TForm1 : public BaseWindow<TForm1>, public engine::Report {
+  public:
+    // `files` must outlive the form.
+    explicit TForm1(platform::FileSystem& files);
+    ~TForm1() override;
+
+    // Creates the window, hidden, with its controls laid out for the screen
+    // it will appear on, and runs FormCreate. `owner` is the application's
+    // window, which carries the task-bar button; null for none.
+    void Create(HINSTANCE instance, HWND owner);
+    // Shows the window with the keyboard focus on Button1, placed in the
+    // middle of the desktop the first time.
+    void Show();
+    // What every way of closing comes to: the window disappears at once and
+    // the application's message loop is told to end (WM_QUIT). Whoever runs
+    // the loop then destroys the window.
+    void Close();
+    // Destroys the window; FormDestroy stops the worker and waits for it.
+    void Destroy();
+
+    // The window's event handlers.
+    void FormCreate();
+    void Button1Click();
+    void Button2Click();
+    void FormDestroy();
+
+    // engine::Report, carried out on the UI thread for the worker.
+    void SetStatusText(const std::string& text) override;
+    void ClearLog() override;
+    void AppendLogLine(const std::string& line) override;
+    void SetRunButtonCaption(const std::string& caption) override;
+    void SetRunButtonEnabled(bool enabled) override;
+    void SetStatusColour(std::uint32_t colour) override;
+
+  protected:
+    // How a worker is made and how an error box is shown; tests replace them.
+    virtual std::unique_ptr<engine::TMyThread> CreateWorker();
+    virtual void ShowErrorBox(const std::string& message);
+
+  private:
+    friend class BaseWindow<TForm1>;
+    LRESULT HandleMessage(UINT message, WPARAM wParam, LPARAM lParam);
+    static LRESULT DefaultProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam);
+    void ShowFailure(const std::exception_ptr& failure) noexcept;
+
+    void CreateControls(HINSTANCE instance);
+    void KeepOnlyMoveAndCloseInSystemMenu();
+    void LayOut(UINT dpi);
+    void SetClientSize(int width, int height);
+    void PlaceInMiddleOfDesktop();
+    void KeepFocusOffDisabledRunButton();
+    LRESULT ColourStatusLine(HDC dc) const;
+
+    platform::FileSystem& files_;
+    platform::UiCallQueue uiCalls_;
+
+    HWND Button1 = nullptr;
+    HWND Button2 = nullptr;
+    HWND Label2 = nullptr;
+    HWND Panel1 = nullptr;
+    HWND Label1 = nullptr;
+    LogBox Memo1;
+
+    UniqueFont windowFont_;
+    UniqueFont headingFont_;
+    std::optional<COLORREF> statusColour_;  // the system's window-text colour until set
+    bool placed_ = false;
+
+    // The newest worker. Last, so that it is stopped and waited for before
+    // anything it reports to goes away.
+    std::unique_ptr<engine::TMyThread> worker;
+};
+
+// The program's one instance, made by the entry (Update.cpp).
+extern TForm1* Form1;
+
+}  // namespace ui

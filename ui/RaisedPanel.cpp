@@ -1,0 +1,66 @@
+#include "ui/RaisedPanel.h"
+
+#include "ui/ControlIds.h"
+#include "ui/Win32Error.h"
+
+namespace ui {
+
+namespace {
+
+LRESULT CALLBACK PanelProc(HWND panel, UINT message, WPARAM wParam, LPARAM lParam) {
+    switch (message) {
+        case WM_COMMAND:
+        case WM_NOTIFY:
+        case WM_CTLCOLORSTATIC:
+        case WM_CTLCOLOREDIT:
+        case WM_CTLCOLORBTN:
+        case WM_CTLCOLORSCROLLBAR:
+            return SendMessageW(GetParent(panel), message, wParam, lParam);
+        case WM_PAINT: {
+            PAINTSTRUCT paint;
+            const HDC dc = BeginPaint(panel, &paint);
+            RECT edge;
+            GetClientRect(panel, &edge);
+            DrawEdge(dc, &edge, BDR_RAISEDINNER, BF_RECT);
+            EndPaint(panel, &paint);
+            return 0;
+        }
+        case WM_SIZE:
+            // The bevel follows the edges; redraw it whole.
+            InvalidateRect(panel, nullptr, TRUE);
+            break;
+        default:
+            break;
+    }
+    return DefWindowProcW(panel, message, wParam, lParam);
+}
+
+void RegisterPanelClass(HINSTANCE instance) {
+    WNDCLASSEXW panelClass{};
+    if (GetClassInfoExW(instance, kPanelClassName, &panelClass))
+        return;
+    panelClass.cbSize = sizeof panelClass;
+    panelClass.lpfnWndProc = PanelProc;
+    panelClass.hInstance = instance;
+    panelClass.hCursor = LoadCursorW(nullptr, IDC_ARROW);
+    panelClass.hbrBackground = reinterpret_cast<HBRUSH>(COLOR_BTNFACE + 1);
+    panelClass.lpszClassName = kPanelClassName;
+    if (RegisterClassExW(&panelClass) == 0)
+        ThrowLastError("RegisterClassEx");
+}
+
+}  // namespace
+
+HWND CreateRaisedPanel(HINSTANCE instance, HWND parent, int id, const RECT& bounds) {
+    RegisterPanelClass(instance);
+    const HWND panel = CreateWindowExW(
+        WS_EX_CONTROLPARENT, kPanelClassName, L"",
+        WS_CHILD | WS_VISIBLE | WS_CLIPCHILDREN | WS_CLIPSIBLINGS | WS_GROUP, bounds.left,
+        bounds.top, bounds.right - bounds.left, bounds.bottom - bounds.top, parent,
+        reinterpret_cast<HMENU>(static_cast<INT_PTR>(id)), instance, nullptr);
+    if (panel == nullptr)
+        ThrowLastError("CreateWindowEx (panel)");
+    return panel;
+}
+
+}  // namespace ui
