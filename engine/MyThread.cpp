@@ -237,7 +237,7 @@ void TMyThread::SearchFolder(const std::string& path) {
 }
 
 void TMyThread::ShowCurrentFolder() {
-    SetStatusText(currentFolder);
+    ui_.Invoke([&] { report_.SetStatusText(currentFolder); });
 }
 
 // ---- the refresh -----------------------------------------------------------
