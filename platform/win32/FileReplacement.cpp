@@ -1,6 +1,6 @@
 #include "platform/win32/FileReplacement.h"
 
-#include <windows.h>
+#include "platform/win32/WinApi.h"
 
 #include <atomic>
 

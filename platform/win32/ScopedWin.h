@@ -2,7 +2,7 @@
 // whichever way a function is left.
 #pragma once
 
-#include <windows.h>
+#include "platform/win32/WinApi.h"
 
 #include <utility>
 

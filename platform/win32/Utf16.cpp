@@ -1,6 +1,6 @@
 #include "platform/win32/Utf16.h"
 
-#include <windows.h>
+#include "platform/win32/WinApi.h"
 
 namespace platform {
 

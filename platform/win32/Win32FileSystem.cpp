@@ -1,15 +1,11 @@
 #include "platform/win32/Win32FileSystem.h"
 
-#include <windows.h>
-// <windows.h> renames these to their ...W forms, which would no longer match
-// the methods of FileSystem. The wide APIs are called by their full names.
-#undef GetDriveType
-#undef ReplaceFile
-
 #include "platform/win32/FileReplacement.h"
 #include "platform/win32/LongPath.h"
+#include "platform/win32/ModulePath.h"
 #include "platform/win32/ScopedWin.h"
 #include "platform/win32/Utf16.h"
+#include "platform/win32/WinApi.h"
 
 namespace platform {
 
@@ -83,19 +79,7 @@ ReplaceResult Win32FileSystem::ReplaceFile(const std::string& source,
 }
 
 std::string Win32FileSystem::OwnExecutableFolder() {
-    // The path may be longer than MAX_PATH; a full buffer means it was cut.
-    std::wstring path(MAX_PATH + 1, L'\0');
-    while (true) {
-        const DWORD length = GetModuleFileNameW(nullptr, path.data(), DWORD(path.size()));
-        if (length == 0)
-            return {};
-        if (length < path.size()) {
-            path.resize(length);
-            break;
-        }
-        path.resize(path.size() * 2);
-    }
-    path = WithoutLongPrefix(path);
+    const std::wstring path = WithoutLongPrefix(ModuleFileName(nullptr));
     return Utf16ToUtf8(std::wstring_view(path).substr(0, path.rfind(L'\\') + 1));
 }
 

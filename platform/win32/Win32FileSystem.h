@@ -3,6 +3,9 @@
 // characters work alike.
 #pragma once
 
+// First, so that <windows.h> cannot rename the methods of FileSystem.
+#include "platform/win32/WinApi.h"
+
 #include "platform/FileSystem.h"
 
 namespace platform {

@@ -3,8 +3,10 @@
 #include <gtest/gtest.h>
 
 #include "platform/win32/LongPath.h"
+#include "platform/win32/ModulePath.h"
 #include "platform/win32/Utf16.h"
 #include "platform/win32/Win32FileSystem.h"
+#include "platform/win32/WinApi.h"
 
 namespace {
 
@@ -69,6 +71,18 @@ TEST(Win32Drives, TheSystemDriveIsInUseFixedAndListable) {
             break;
         }
     }
+}
+
+// GetModuleFileNameW cuts a path that does not fit its buffer. (A program
+// cannot be started from a path beyond 260 characters, under Wine or without
+// long-path awareness, so the growing is tested from a small first buffer.)
+TEST(Win32OwnFolder, TheModulePathIsReadWholeWhateverTheFirstBuffer) {
+    const std::wstring path = platform::ModuleFileName(nullptr);
+    EXPECT_TRUE(path.ends_with(L"\\platform_files_test.exe")) << Utf16ToUtf8(path);
+    EXPECT_EQ(platform::ModuleFileName(nullptr, 1), path);
+    EXPECT_EQ(platform::ModuleFileName(nullptr, path.size()), path);
+    EXPECT_EQ(platform::Win32FileSystem().OwnExecutableFolder(),
+              Utf16ToUtf8(path.substr(0, path.rfind(L'\\') + 1)));
 }
 
 }  // namespace
