@@ -35,9 +35,9 @@ std::string JoinHost(std::string folder, std::string_view name) {
     return folder;
 }
 
-std::vector<std::string> OwnMountPoints() {
+std::vector<std::string> MountPointsOf(const std::vector<MountEntry>& mounts) {
     std::vector<std::string> points;
-    for (const MountEntry& mount : ReadOwnMountTable())
+    for (const MountEntry& mount : mounts)
         points.push_back(mount.mountPoint);
     return points;
 }
@@ -65,13 +65,22 @@ FolderEntry DescribeEntry(int folderFd, const dirent& entry) {
 
 }  // namespace
 
-PosixFileSystem::PosixFileSystem() : PosixFileSystem(DefaultDriveMap()) {}
+PosixFileSystem::PosixFileSystem() {
+    // One reading of the table for both, so that they agree.
+    const std::vector<MountEntry> mounts = ReadOwnMountTable();
+    Init(AssignDriveLetters(mounts, IsLocalFixedDisk), MountPointsOf(mounts));
+}
 
-PosixFileSystem::PosixFileSystem(const DriveMap& drives)
-    : PosixFileSystem(drives, OwnMountPoints()) {}
+PosixFileSystem::PosixFileSystem(const DriveMap& drives) {
+    Init(drives, MountPointsOf(ReadOwnMountTable()));
+}
 
 PosixFileSystem::PosixFileSystem(const DriveMap& drives,
                                  const std::vector<std::string>& mountPoints) {
+    Init(drives, mountPoints);
+}
+
+void PosixFileSystem::Init(const DriveMap& drives, const std::vector<std::string>& mountPoints) {
     for (const auto& [letter, folder] : drives) {
         const char upper = (letter >= 'a' && letter <= 'z') ? char(letter - 'a' + 'A') : letter;
         if (upper >= 'A' && upper <= 'Z' && !folder.empty()) {

@@ -36,6 +36,7 @@ class PosixFileSystem final : public FileSystem {
     std::string OwnExecutableFolder() override;
 
   private:
+    void Init(const DriveMap& drives, const std::vector<std::string>& mountPoints);
     // The host path of `path` as written, or nullopt when it is malformed or
     // on a drive that is not mapped.
     std::optional<std::string> HostPath(const std::string& path) const;
