@@ -14,9 +14,12 @@ if(WIN32)
   foreach(t gtest gtest_main gmock gmock_main)
     target_compile_options(${t} PRIVATE -Wno-error)
   endforeach()
-  add_library(GTest::gtest ALIAS gtest)
-  add_library(GTest::gtest_main ALIAS gtest_main)
-  add_library(GTest::gmock ALIAS gmock)
+  # GoogleTest 1.12 defines the GTest:: names itself; older sources do not.
+  foreach(t gtest gtest_main gmock)
+    if(NOT TARGET GTest::${t})
+      add_library(GTest::${t} ALIAS ${t})
+    endif()
+  endforeach()
 
   # A private Wine prefix for the tests, made once per build tree; the user's
   # own ~/.wine is never touched. It keeps Z: (the whole Unix tree) so that
