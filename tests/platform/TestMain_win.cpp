@@ -1,7 +1,0 @@
-// The entry of the Windows test program, which is linked with -municode.
-#include <gtest/gtest.h>
-
-int wmain(int argc, wchar_t** argv) {
-    ::testing::InitGoogleTest(&argc, argv);
-    return RUN_ALL_TESTS();
-}
