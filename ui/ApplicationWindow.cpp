@@ -1,8 +1,8 @@
 #include "ui/ApplicationWindow.h"
 
+#include "platform/win32/Utf16.h"
 #include "ui/ControlIds.h"
 #include "ui/ErrorBox.h"
-#include "ui/WideText.h"
 #include "ui/Win32Error.h"
 
 namespace ui {
@@ -33,7 +33,7 @@ void ApplicationWindow::Create(HINSTANCE instance, std::string_view title) {
     // and to Alt+Tab, never on the screen.
     const int left = GetSystemMetrics(SM_CXSCREEN) / 2;
     const int top = GetSystemMetrics(SM_CYSCREEN) / 2;
-    if (CreateWindowExW(0, kApplicationClassName, Widen(title).c_str(),
+    if (CreateWindowExW(0, kApplicationClassName, platform::Utf8ToUtf16(title).c_str(),
                         WS_POPUP | WS_CAPTION | WS_SYSMENU | WS_CLIPSIBLINGS, left, top, 0, 0,
                         nullptr, nullptr, instance, this) == nullptr) {
         ThrowLastError("CreateWindowEx (application)");

@@ -1,6 +1,6 @@
 #include "ui/ControlText.h"
 
-#include "ui/WideText.h"
+#include "platform/win32/Utf16.h"
 
 namespace ui {
 
@@ -11,11 +11,11 @@ std::string GetText(HWND control) {
     std::wstring text(static_cast<std::size_t>(length) + 1, L'\0');
     const int copied = GetWindowTextW(control, text.data(), length + 1);
     text.resize(static_cast<std::size_t>(copied > 0 ? copied : 0));
-    return Narrow(text);
+    return platform::Utf16ToUtf8(text);
 }
 
 void SetText(HWND control, std::string_view text) {
-    SetWindowTextW(control, Widen(text).c_str());
+    SetWindowTextW(control, platform::Utf8ToUtf16(text).c_str());
 }
 
 }  // namespace ui

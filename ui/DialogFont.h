@@ -6,16 +6,13 @@
 
 #include <windows.h>
 
-#include <memory>
 #include <string>
-#include <type_traits>
+
+#include "platform/win32/ScopedWin.h"
 
 namespace ui {
 
-struct FontDeleter {
-    void operator()(HFONT font) const { DeleteObject(font); }
-};
-using UniqueFont = std::unique_ptr<std::remove_pointer_t<HFONT>, FontDeleter>;
+using UniqueFont = platform::ScopedGdiObject<HFONT>;
 
 struct Typeface {
     std::wstring face;

@@ -1,7 +1,7 @@
 #include "ui/ErrorBox.h"
 
+#include "platform/win32/Utf16.h"
 #include "ui/Texts.h"
-#include "ui/WideText.h"
 
 namespace ui {
 
@@ -44,8 +44,8 @@ std::string TrimLineEnd(std::string text) {
 
 void ShowErrorBox(HWND owner, std::string_view message) noexcept {
     try {
-        MessageBoxW(owner, Widen(message).c_str(), Widen(text::kApplicationTitle).c_str(),
-                    MB_ICONERROR | MB_OK);
+        MessageBoxW(owner, platform::Utf8ToUtf16(message).c_str(),
+                    platform::Utf8ToUtf16(text::kApplicationTitle).c_str(), MB_ICONERROR | MB_OK);
     } catch (...) {
         // Not even the message could be built; there is nothing left to show.
         MessageBoxW(owner, L"?", L"SoramidoUpDate", MB_ICONERROR | MB_OK);
@@ -80,7 +80,7 @@ std::string SystemErrorText(const std::error_code& error) {
         return TrimLineEnd(error.message());
     std::wstring wide(buffer, length);
     LocalFree(buffer);
-    return TrimLineEnd(Narrow(wide));
+    return TrimLineEnd(platform::Utf16ToUtf8(wide));
 }
 
 }  // namespace ui

@@ -4,7 +4,7 @@
 
 #include <string>
 
-#include "ui/WideText.h"
+#include "platform/win32/Utf16.h"
 #include "ui/Win32Error.h"
 
 namespace ui {
@@ -78,7 +78,7 @@ bool LogBox::EndsWithLineBreak() const {
 }
 
 void LogBox::AppendLine(std::string_view line) {
-    const std::wstring wide = Widen(line);
+    const std::wstring wide = platform::Utf8ToUtf16(line);
     const std::wstring insertion = EndsWithLineBreak() ? wide + L"\r\n" : L"\r\n" + wide;
     const int length = GetWindowTextLengthW(box_);
     SendMessageW(box_, EM_SETSEL, static_cast<WPARAM>(length), static_cast<LPARAM>(length));

@@ -5,6 +5,7 @@
 #include <utility>
 
 #include "engine/Texts.h"
+#include "platform/win32/Utf16.h"
 #include "ui/ControlIds.h"
 #include "ui/ControlText.h"
 #include "ui/Dpi.h"
@@ -12,7 +13,6 @@
 #include "ui/Layout.h"
 #include "ui/RaisedPanel.h"
 #include "ui/Texts.h"
-#include "ui/WideText.h"
 #include "ui/Win32Error.h"
 
 namespace ui {
@@ -40,9 +40,9 @@ void Move(HWND control, const RECT& bounds) {
 
 HWND CreateControl(HINSTANCE instance, HWND parent, const wchar_t* className, std::string_view text,
                    DWORD style, int id) {
-    const HWND control =
-        CreateWindowExW(0, className, Widen(text).c_str(), WS_CHILD | WS_VISIBLE | style, 0, 0, 0,
-                        0, parent, ControlId(id), instance, nullptr);
+    const HWND control = CreateWindowExW(0, className, platform::Utf8ToUtf16(text).c_str(),
+                                         WS_CHILD | WS_VISIBLE | style, 0, 0, 0, 0, parent,
+                                         ControlId(id), instance, nullptr);
     if (control == nullptr)
         ThrowLastError("CreateWindowEx (control)");
     return control;
@@ -50,7 +50,7 @@ HWND CreateControl(HINSTANCE instance, HWND parent, const wchar_t* className, st
 
 // The size of a one-line text as a static control draws it in `font`.
 SIZE MeasureText(HWND control, HFONT font) {
-    const std::wstring text = Widen(GetText(control));
+    const std::wstring text = platform::Utf8ToUtf16(GetText(control));
     const HDC dc = GetDC(control);
     const HGDIOBJ previous = SelectObject(dc, font);
     RECT extent{0, 0, 0, 0};
@@ -107,9 +107,9 @@ void TForm1::Create(HINSTANCE instance, HWND owner) {
     const int width = size96.right - size96.left;
     const int height = size96.bottom - size96.top;
     const POINT origin = MiddleOfDesktop(width, height);
-    if (CreateWindowExW(kFormExStyle, kFormClassName, Widen(text::kFormCaption).c_str(), kFormStyle,
-                        origin.x, origin.y, width, height, owner, nullptr, instance,
-                        this) == nullptr) {
+    if (CreateWindowExW(kFormExStyle, kFormClassName,
+                        platform::Utf8ToUtf16(text::kFormCaption).c_str(), kFormStyle, origin.x,
+                        origin.y, width, height, owner, nullptr, instance, this) == nullptr) {
         ThrowLastError("CreateWindowEx (form)");
     }
     CreateControls(instance);
@@ -162,9 +162,9 @@ void TForm1::LayOut(UINT dpi) {
     UniqueFont windowFont = CreateWindowFont(kWindowFontHeight96, dpi);
     UniqueFont headingFont = CreateWindowFont(kHeadingFontHeight96, dpi);
     for (HWND control : {Button1, Button2, Label1, Memo1.Handle()}) {
-        SendMessageW(control, WM_SETFONT, reinterpret_cast<WPARAM>(windowFont.get()), FALSE);
+        SendMessageW(control, WM_SETFONT, reinterpret_cast<WPARAM>(windowFont.Get()), FALSE);
     }
-    SendMessageW(Label2, WM_SETFONT, reinterpret_cast<WPARAM>(headingFont.get()), FALSE);
+    SendMessageW(Label2, WM_SETFONT, reinterpret_cast<WPARAM>(headingFont.Get()), FALSE);
     // The controls have let go of the old fonts; now they may be deleted.
     windowFont_ = std::move(windowFont);
     headingFont_ = std::move(headingFont);
@@ -174,7 +174,7 @@ void TForm1::LayOut(UINT dpi) {
     Move(Panel1, Scale(kPanel96, dpi));
     Move(Label1, Scale(kStatusLine96, dpi));
     Move(Memo1.Handle(), Scale(kLog96, dpi));
-    const SIZE heading = MeasureText(Label2, headingFont_.get());
+    const SIZE heading = MeasureText(Label2, headingFont_.Get());
     MoveWindow(Label2, Scale(kHeadingLeft96, dpi), Scale(kHeadingTop96, dpi), heading.cx,
                heading.cy, TRUE);
 

@@ -2,8 +2,8 @@
 // 150 % screen.
 #include <windows.h>
 
+#include "platform/win32/Utf16.h"
 #include "tests/ui/FormFixture.h"
-#include "ui/WideText.h"
 
 namespace ui_test {
 namespace {
@@ -42,7 +42,7 @@ class LayoutTest : public FormTest {
     // The size of a control's one-line text in its own font.
     SIZE TextExtent(int id) const {
         const HWND control = Item(id);
-        const std::wstring text = ui::Widen(ui::GetText(control));
+        const std::wstring text = platform::Utf8ToUtf16(ui::GetText(control));
         const HDC dc = GetDC(control);
         const HGDIOBJ previous =
             SelectObject(dc, reinterpret_cast<HFONT>(SendMessageW(control, WM_GETFONT, 0, 0)));
