@@ -18,6 +18,11 @@ build-%:
 test-%: build-%
 	ctest --preset $* -j $(JOBS)
 
+# Builds Update.exe and starts it under Wine in a private demo prefix
+# (build/demo); without a display it runs itself and saves a screenshot.
+run: deps build-windows-x64
+	scripts/demo build/windows-x64
+
 bench: deps build-native
 	build/native/bench/soramido_bench
 
