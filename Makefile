@@ -20,7 +20,9 @@ test-%: build-%
 
 # Builds Update.exe and starts it under Wine in a private demo prefix
 # (build/demo); without a display it runs itself and saves a screenshot.
-run: deps build-windows-x64
+run: deps
+	cmake --preset windows-x64 >/dev/null
+	cmake --build --preset windows-x64 -j $(JOBS) --target Update ui_driver
 	scripts/demo build/windows-x64
 
 bench: deps build-native
