@@ -22,13 +22,15 @@ ApplicationWindow::~ApplicationWindow() {
 
 void ApplicationWindow::Create(HINSTANCE instance, std::string_view title) {
     WNDCLASSEXW windowClass{};
-    windowClass.cbSize = sizeof windowClass;
-    windowClass.lpfnWndProc = WindowProc;
-    windowClass.hInstance = instance;
-    windowClass.hCursor = LoadCursorW(nullptr, IDC_ARROW);
-    windowClass.lpszClassName = kApplicationClassName;
-    if (RegisterClassExW(&windowClass) == 0)
-        ThrowLastError("RegisterClassEx (application)");
+    if (!GetClassInfoExW(instance, kApplicationClassName, &windowClass)) {
+        windowClass.cbSize = sizeof windowClass;
+        windowClass.lpfnWndProc = WindowProc;
+        windowClass.hInstance = instance;
+        windowClass.hCursor = LoadCursorW(nullptr, IDC_ARROW);
+        windowClass.lpszClassName = kApplicationClassName;
+        if (RegisterClassExW(&windowClass) == 0)
+            ThrowLastError("RegisterClassEx (application)");
+    }
     // No size, in the middle of the primary screen: visible to the task bar
     // and to Alt+Tab, never on the screen.
     const int left = GetSystemMetrics(SM_CXSCREEN) / 2;

@@ -62,8 +62,8 @@ void FormTest::Install(const std::string& path, bool withXtras) {
         fs.MakeFile(path + "\\xtras\\PlugKit2.X32", "1.50");
 }
 
-void FormTest::Open() {
-    form.Create(GetModuleHandleW(nullptr), nullptr);
+void FormTest::Open(HWND owner) {
+    form.Create(GetModuleHandleW(nullptr), owner);
     form.Show();
     PumpPending();
 }

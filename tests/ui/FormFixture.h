@@ -116,8 +116,9 @@ class FormTest : public ::testing::Test {
     // replaces, and an xtras folder when asked) at `path` on drive C:.
     void Install(const std::string& path, bool withXtras);
 
-    // Creates and shows the window as the program's entry does.
-    void Open();
+    // Creates and shows the window as the program's entry does, owned by
+    // `owner` (the application's window) if given.
+    void Open(HWND owner = nullptr);
 
     // Carries out the window's messages as the program's loop does (through
     // IsDialogMessage), until `done` holds or `timeout` passes.

@@ -3,6 +3,7 @@
 #include <windows.h>
 
 #include "tests/ui/FormFixture.h"
+#include "ui/ApplicationWindow.h"
 
 namespace ui_test {
 namespace {
@@ -165,6 +166,26 @@ TEST_F(FormTest, ClosingDuringARunHidesAtOnceAndDestroyingWaitsForTheWorker) {
     // No folder was entered after the close: C was never refreshed.
     EXPECT_EQ(fs.Contents().at("C:\\A\\QBANK.CXT"), "1.55B QBank.cxt");
     EXPECT_EQ(fs.Contents().at("C:\\C\\QBANK.CXT"), "1.50");
+}
+
+TEST_F(FormTest, TheTaskBarButtonIsTheApplicationsAndItsCloseClosesTheWindow) {
+    ui::ApplicationWindow application;
+    application.Create(GetModuleHandleW(nullptr), "SoramidoUpDate");
+    Open(application.Handle());
+    application.SetMainWindow(Form());
+    application.Show();
+    EXPECT_EQ(ui::GetText(application.Handle()), "SoramidoUpDate");
+    EXPECT_TRUE(IsWindowVisible(application.Handle()));
+    // An owned window gets no task-bar button of its own.
+    EXPECT_EQ(GetWindow(Form(), GW_OWNER), application.Handle());
+    EXPECT_FALSE(GetWindowLongPtrW(Form(), GWL_EXSTYLE) & WS_EX_APPWINDOW);
+
+    SendMessageW(application.Handle(), WM_SYSCOMMAND, SC_CLOSE, 0);  // the button's Close
+    PumpPending();
+    EXPECT_FALSE(IsWindowVisible(Form()));
+    EXPECT_FALSE(IsWindowVisible(application.Handle()));
+    EXPECT_TRUE(quitPosted);
+    form.Destroy();
 }
 
 TEST_F(FormTest, KeysWorkAsInADialog) {
