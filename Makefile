@@ -11,12 +11,18 @@ test: deps
 deps:
 	@scripts/install-deps
 
-build-%:
+# Static pattern rules: make ignores plain pattern rules for phony targets.
+$(addprefix build-,$(PRESETS)): build-%:
 	cmake --preset $* >/dev/null
 	cmake --build --preset $* -j $(JOBS)
 
-test-%: build-%
+# The Windows tests run one at a time: each window test brings up a virtual
+# display of its own, and two of them choosing a display number at the same
+# moment can collide.
+test-native test-asan test-tsan: test-%: build-%
 	ctest --preset $* -j $(JOBS)
+test-windows-x64 test-windows-x86: test-%: build-%
+	ctest --preset $*
 
 # Builds Update.exe and starts it under Wine in a private demo prefix
 # (build/demo); without a display it runs itself and saves a screenshot.
