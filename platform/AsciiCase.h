@@ -9,20 +9,25 @@
 
 namespace platform {
 
-constexpr char AsciiUpper(char c) { return (c >= 'a' && c <= 'z') ? char(c - 'a' + 'A') : c; }
+constexpr char AsciiUpper(char c) {
+    return (c >= 'a' && c <= 'z') ? char(c - 'a' + 'A') : c;
+}
 
 inline std::string AsciiUpper(std::string_view text) {
     std::string upper(text);
-    for (char& c : upper) c = AsciiUpper(c);
+    for (char& c : upper)
+        c = AsciiUpper(c);
     return upper;
 }
 
 // True when upper-casing `name` gives exactly `capitals`; allocates nothing,
 // since the search asks this of every file on every drive.
 constexpr bool UpperCaseEquals(std::string_view name, std::string_view capitals) {
-    if (name.size() != capitals.size()) return false;
+    if (name.size() != capitals.size())
+        return false;
     for (std::size_t i = 0; i < name.size(); ++i) {
-        if (AsciiUpper(name[i]) != capitals[i]) return false;
+        if (AsciiUpper(name[i]) != capitals[i])
+            return false;
     }
     return true;
 }

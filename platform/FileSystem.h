@@ -55,7 +55,7 @@ enum class ReplaceResult : std::uint8_t {
 };
 
 class FileSystem {
-public:
+  public:
     virtual ~FileSystem() = default;
 
     // Bit 0 is drive A, bit 25 drive Z; a set bit means the letter is in use.

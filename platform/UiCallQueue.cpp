@@ -15,10 +15,12 @@ void UiCallQueue::Invoke(std::function<void()> call) {
         queue_.push_back(&pending);
     }
     changed_.notify_all();
-    if (wake_) wake_();
+    if (wake_)
+        wake_();
     std::unique_lock lock(mutex_);
     changed_.wait(lock, [&] { return pending.done; });
-    if (pending.failure) std::rethrow_exception(pending.failure);
+    if (pending.failure)
+        std::rethrow_exception(pending.failure);
 }
 
 void UiCallQueue::RunOne(Pending& pending) {
@@ -39,7 +41,8 @@ void UiCallQueue::RunPending() {
         Pending* next = nullptr;
         {
             std::lock_guard lock(mutex_);
-            if (queue_.empty()) return;
+            if (queue_.empty())
+                return;
             next = queue_.front();
             queue_.pop_front();
         }
@@ -53,7 +56,8 @@ void UiCallQueue::RunUntil(const std::function<bool()>& finished) {
         {
             std::unique_lock lock(mutex_);
             changed_.wait(lock, [&] { return !queue_.empty() || finished(); });
-            if (queue_.empty()) return;
+            if (queue_.empty())
+                return;
             next = queue_.front();
             queue_.pop_front();
         }

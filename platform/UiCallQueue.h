@@ -14,7 +14,7 @@
 namespace platform {
 
 class UiCallQueue {
-public:
+  public:
     // `wake` is called on the worker's thread after a call has been queued; it
     // must make the UI thread call RunPending soon (and must not block on it).
     explicit UiCallQueue(std::function<void()> wake = {});
@@ -36,7 +36,7 @@ public:
     // Wakes a RunUntil so that it tests its condition again.
     void Notify();
 
-private:
+  private:
     struct Pending {
         std::function<void()> call;
         bool done = false;

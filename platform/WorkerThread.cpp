@@ -8,7 +8,7 @@ WorkerThread::WorkerThread(UiCallQueue& ui, std::function<void(std::stop_token)>
     : ui_(ui), thread_([this, body = std::move(body)](std::stop_token stop) {
           if (!stop.stop_requested()) {
               try {
-                  body(stop);
+                  body(std::move(stop));
               } catch (...) {
                   // Nothing sensible is left to tell anyone from here.
               }
@@ -24,7 +24,8 @@ WorkerThread::~WorkerThread() {
 
 void WorkerThread::WaitForEnd() {
     ui_.RunUntil([this] { return Ended(); });
-    if (thread_.joinable()) thread_.join();
+    if (thread_.joinable())
+        thread_.join();
 }
 
 }  // namespace platform

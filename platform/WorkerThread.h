@@ -12,7 +12,7 @@
 namespace platform {
 
 class WorkerThread {
-public:
+  public:
     // Starts `body` on a new thread. If the stop request is set before the
     // thread gets going, `body` is never called. `body` must not throw; if it
     // does anyway, the exception ends the thread quietly instead of the
@@ -35,7 +35,7 @@ public:
     // the meantime. Handles nothing else: no input, no painting.
     void WaitForEnd();
 
-private:
+  private:
     UiCallQueue& ui_;
     std::atomic<bool> ended_{false};
     std::jthread thread_;  // last: it starts running once everything above exists

@@ -3,6 +3,7 @@
 #include <sys/stat.h>
 #include <sys/sysmacros.h>
 #include <unistd.h>
+#include <cstddef>
 
 #include <algorithm>
 #include <array>
@@ -56,7 +57,7 @@ DriveMap AssignDriveLetters(const std::vector<MountEntry>& mounts,
         if (mount.mountPoint == "/")
             continue;
         const bool hiddenLater = std::any_of(
-            mounts.begin() + i + 1, mounts.end(),
+            mounts.begin() + static_cast<std::ptrdiff_t>(i + 1), mounts.end(),
             [&](const MountEntry& later) { return later.mountPoint == mount.mountPoint; });
         if (hiddenLater || !isFixedDisk(mount))
             continue;

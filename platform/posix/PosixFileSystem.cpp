@@ -37,6 +37,7 @@ std::string JoinHost(std::string folder, std::string_view name) {
 
 std::vector<std::string> MountPointsOf(const std::vector<MountEntry>& mounts) {
     std::vector<std::string> points;
+    points.reserve(mounts.size());
     for (const MountEntry& mount : mounts)
         points.push_back(mount.mountPoint);
     return points;

@@ -66,10 +66,12 @@ TEST(UiCallQueue, RunPendingServesWhatTheWakeAnnounced) {
     UiCallQueue ui([&] { announced.fetch_add(1, std::memory_order_release); });
     int done = 0;
     WorkerThread worker(ui, [&](std::stop_token) {
-        for (int i = 0; i < 10; ++i) ui.Invoke([&] { ++done; });
+        for (int i = 0; i < 10; ++i)
+            ui.Invoke([&] { ++done; });
     });
     while (!worker.Ended()) {
-        if (announced.load(std::memory_order_acquire) > done) ui.RunPending();
+        if (announced.load(std::memory_order_acquire) > done)
+            ui.RunPending();
         std::this_thread::yield();
     }
     worker.WaitForEnd();
@@ -82,11 +84,13 @@ TEST(WorkerThread, StopRequestIsSeenByTheBodyAndNeverCleared) {
     int reportsAfterStop = 0;
     WorkerThread worker(ui, [&](std::stop_token stop) {
         started = true;
-        while (!stop.stop_requested()) std::this_thread::yield();
+        while (!stop.stop_requested())
+            std::this_thread::yield();
         // A worker that reports after the stop must still be able to finish.
         ui.Invoke([&] { ++reportsAfterStop; });
     });
-    while (!started) std::this_thread::yield();
+    while (!started)
+        std::this_thread::yield();
     EXPECT_FALSE(worker.StopRequested());
     worker.RequestStop();
     worker.RequestStop();
@@ -102,10 +106,12 @@ TEST(WorkerThread, DestroyingAReportingWorkerStopsItAndServesItsCalls) {
     std::atomic<int> calls{0};
     {
         WorkerThread worker(ui, [&](std::stop_token stop) {
-            while (!stop.stop_requested()) ui.Invoke([&] { ++calls; });
+            while (!stop.stop_requested())
+                ui.Invoke([&] { ++calls; });
             ui.Invoke([&] { ++calls; });
         });
-        while (calls.load() == 0) ui.RunPending();
+        while (calls.load() == 0)
+            ui.RunPending();
     }  // must neither hang nor leave the thread running
     EXPECT_GE(calls.load(), 2);
 }
