@@ -261,25 +261,25 @@ bool TMyThread::ReplaceFile(const std::string& installation, const Replacement& 
 }
 
 RefreshTally TMyThread::RefreshXtras(const std::string& installation) {
-    // Only the installation folder itself is looked at. The listing is
-    // counted out first and closed before anything is copied into it.
-    std::size_t xtrasFolders = 0;
+    // Only the installation folder itself is looked at, and its listing is
+    // closed before anything is copied into it. Windows can hold one xtras
+    // folder only; where letter case counts, "Xtras" beside "xtras" is still
+    // one plug-in to place, not two copies into the same folder.
+    bool hasXtras = false;
     files_.ListFolder(installation, [&](const platform::FolderEntry& entry) {
-        if (!entry.isFolder || entry.name == "." || entry.name == "..")
-            return;
-        if (platform::UpperCaseEquals(entry.name, kXtrasFolderName))
-            ++xtrasFolders;
+        if (entry.isFolder && platform::UpperCaseEquals(entry.name, kXtrasFolderName))
+            hasXtras = true;
     });
     RefreshTally tally;
-    const std::string xtras = Concat(installation, kXtrasFolder);
-    for (std::size_t i = 0; i < xtrasFolders; ++i) {
-        const std::string source = Concat(files_.OwnExecutableFolder(), kPlugInSource);
-        const bool replaced =
-            files_.ReplaceFile(source, installation, std::string(kPlugInDestination)) ==
-            platform::ReplaceResult::Replaced;
-        ++(replaced ? tally.replaced : tally.failed);
-        AppendLogLine(Concat(xtras, replaced ? text::kReplaced : text::kNotReplaced));
-    }
+    if (!hasXtras)
+        return tally;
+    const std::string source = Concat(files_.OwnExecutableFolder(), kPlugInSource);
+    const bool replaced =
+        files_.ReplaceFile(source, installation, std::string(kPlugInDestination)) ==
+        platform::ReplaceResult::Replaced;
+    ++(replaced ? tally.replaced : tally.failed);
+    AppendLogLine(
+        Concat(installation, kXtrasFolder, replaced ? text::kReplaced : text::kNotReplaced));
     return tally;
 }
 

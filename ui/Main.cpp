@@ -244,6 +244,10 @@ void TForm1::Button1Click() {
                 return;
         }
         SetText(Button1, engine::text::kStopCaption);
+        // Red marks the run that could not complete, not the next one. Blue
+        // never gets here: a completed run leaves the button disabled.
+        statusColour_.reset();
+        InvalidateRect(Label1, nullptr, TRUE);
         std::unique_ptr<engine::TMyThread> started;
         try {
             started = CreateWorker();

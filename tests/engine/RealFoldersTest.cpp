@@ -90,6 +90,25 @@ TEST_F(RealFolders, AWholeRunOverMappedDrives) {
     EXPECT_EQ(report.status, kCompletedStatus);
     EXPECT_FALSE(report.enabled);
 }
+
+// Where letter case counts, "Xtras" beside "xtras" is still one xtras folder
+// of the product: the plug-in is placed once and logged once.
+TEST_F(RealFolders, TwoXtrasFoldersDifferingInCaseGetOnePlugIn) {
+    test_support::TempTree tree(std::string(kTree) + R"(
+        Drive/Product/xtras/PlugKit2.X32 = 1.50
+    )");
+    platform::PosixFileSystem system({{'C', tree.Path("Drive")}, {'D', tree.Path("Updater")}});
+    test_support::PackageElsewhere files(system, "D:\\");
+    StepWorker worker({}, files, ui, report);
+
+    platform::WorkerThread thread(
+        ui, [&](std::stop_token) { worker.RefreshInstallation("C:\\Product"); });
+    thread.WaitForEnd();
+
+    EXPECT_EQ(report.log, (Installation{"C:\\Product", "xtras"}.RefreshLines()));
+    EXPECT_EQ(tree.Read("Drive/Product/xtras/PlugKit2.X32"), "1.55B PlugKit2.x32");
+    EXPECT_EQ(tree.Read("Drive/Product/Xtras/PlugKit2.X32"), "1.50");
+}
 #endif
 
 }  // namespace

@@ -63,6 +63,29 @@ TEST_F(FormTest, ARunThatFindsNothingLeavesTheButtonReadyAndTheStatusLineBlack) 
     EXPECT_TRUE(IsEnabled(kButton1Id));
 }
 
+// Red marks a run that could not complete; the next run starts with the
+// status line in its ordinary colour again.
+TEST_F(FormTest, AFailedRunIsShownInRedAndTheNextRunStartsInTheOrdinaryColour) {
+    Install("C:\\A", false);
+    fs.MakeFolders("C:\\A").AddLink("xtras", fs.MakeFolders("C:\\Elsewhere"));
+    fs.MakeFolders("C:\\B");
+    Open();
+    Click(Item(kButton1Id));
+    ASSERT_TRUE(PumpUntilIdle());
+    EXPECT_EQ(Text(kLabel1Id), "アップデートを完了できませんでした。");
+    EXPECT_EQ(StatusColour(), RGB(255, 0, 0));
+    EXPECT_TRUE(IsEnabled(kButton1Id));
+
+    Gate gate;
+    fs.SetListingHook(gate.HoldAt("C:\\B"));
+    Click(Item(kButton1Id));
+    ASSERT_TRUE(PumpUntil([&] { return gate.Reached(); }));
+    EXPECT_EQ(Text(kLabel1Id), "C:\\B");
+    EXPECT_EQ(StatusColour(), GetSysColor(COLOR_WINDOWTEXT));
+    gate.Open();
+    ASSERT_TRUE(PumpUntilIdle());
+}
+
 TEST_F(FormTest, StopWaitsForTheWorkerAndARunAfterwardsStartsAfresh) {
     Install("C:\\A", true);
     fs.MakeFolders("C:\\B\\Deep");
