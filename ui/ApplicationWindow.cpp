@@ -4,6 +4,7 @@
 #include "ui/ControlIds.h"
 #include "ui/ErrorBox.h"
 #include "ui/Win32Error.h"
+#include "ui/WindowClass.h"
 
 namespace ui {
 
@@ -21,16 +22,7 @@ ApplicationWindow::~ApplicationWindow() {
 }
 
 void ApplicationWindow::Create(HINSTANCE instance, std::string_view title) {
-    WNDCLASSEXW windowClass{};
-    if (!GetClassInfoExW(instance, kApplicationClassName, &windowClass)) {
-        windowClass.cbSize = sizeof windowClass;
-        windowClass.lpfnWndProc = WindowProc;
-        windowClass.hInstance = instance;
-        windowClass.hCursor = LoadCursorW(nullptr, IDC_ARROW);
-        windowClass.lpszClassName = kApplicationClassName;
-        if (RegisterClassExW(&windowClass) == 0)
-            ThrowLastError("RegisterClassEx (application)");
-    }
+    RegisterWindowClass(instance, kApplicationClassName, WindowProc, nullptr);
     // No size, in the middle of the primary screen: visible to the task bar
     // and to Alt+Tab, never on the screen.
     const int left = GetSystemMetrics(SM_CXSCREEN) / 2;

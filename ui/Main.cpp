@@ -14,6 +14,7 @@
 #include "ui/RaisedPanel.h"
 #include "ui/Texts.h"
 #include "ui/Win32Error.h"
+#include "ui/WindowClass.h"
 
 namespace ui {
 
@@ -71,23 +72,6 @@ POINT MiddleOfDesktop(int width, int height) {
                      std::max(0, (GetSystemMetrics(SM_CYVIRTUALSCREEN) - height) / 2)};
 }
 
-void RegisterFormClass(HINSTANCE instance, WNDPROC windowProc) {
-    WNDCLASSEXW formClass{};
-    if (GetClassInfoExW(instance, kFormClassName, &formClass))
-        return;
-    formClass.cbSize = sizeof formClass;
-    formClass.lpfnWndProc = windowProc;
-    // Room for the dialog manager's data: the form is a dialog of its own
-    // class, so Tab, Enter, Esc and the default button work as in any dialog.
-    formClass.cbWndExtra = DLGWINDOWEXTRA;
-    formClass.hInstance = instance;
-    formClass.hCursor = LoadCursorW(nullptr, IDC_ARROW);
-    formClass.hbrBackground = reinterpret_cast<HBRUSH>(COLOR_BTNFACE + 1);
-    formClass.lpszClassName = kFormClassName;
-    if (RegisterClassExW(&formClass) == 0)
-        ThrowLastError("RegisterClassEx (form)");
-}
-
 }  // namespace
 
 TForm1::TForm1(platform::FileSystem& files)
@@ -99,7 +83,10 @@ TForm1::~TForm1() {
 }
 
 void TForm1::Create(HINSTANCE instance, HWND owner) {
-    RegisterFormClass(instance, WindowProc);
+    // Room for the dialog manager's data: the form is a dialog of its own
+    // class, so Tab, Enter, Esc and the default button work as in any dialog.
+    RegisterWindowClass(instance, kFormClassName, WindowProc,
+                        reinterpret_cast<HBRUSH>(COLOR_BTNFACE + 1), DLGWINDOWEXTRA);
     // Made at about its 96-dpi size in the middle of the desktop, so that it
     // starts on the screen whose dpi it is then laid out for.
     RECT size96{0, 0, kClientWidth96, kClientHeight96};

@@ -2,6 +2,7 @@
 
 #include "ui/ControlIds.h"
 #include "ui/Win32Error.h"
+#include "ui/WindowClass.h"
 
 namespace ui {
 
@@ -35,24 +36,11 @@ LRESULT CALLBACK PanelProc(HWND panel, UINT message, WPARAM wParam, LPARAM lPara
     return DefWindowProcW(panel, message, wParam, lParam);
 }
 
-void RegisterPanelClass(HINSTANCE instance) {
-    WNDCLASSEXW panelClass{};
-    if (GetClassInfoExW(instance, kPanelClassName, &panelClass))
-        return;
-    panelClass.cbSize = sizeof panelClass;
-    panelClass.lpfnWndProc = PanelProc;
-    panelClass.hInstance = instance;
-    panelClass.hCursor = LoadCursorW(nullptr, IDC_ARROW);
-    panelClass.hbrBackground = reinterpret_cast<HBRUSH>(COLOR_BTNFACE + 1);
-    panelClass.lpszClassName = kPanelClassName;
-    if (RegisterClassExW(&panelClass) == 0)
-        ThrowLastError("RegisterClassEx");
-}
-
 }  // namespace
 
 HWND CreateRaisedPanel(HINSTANCE instance, HWND parent, int id, const RECT& bounds) {
-    RegisterPanelClass(instance);
+    RegisterWindowClass(instance, kPanelClassName, PanelProc,
+                        reinterpret_cast<HBRUSH>(COLOR_BTNFACE + 1));
     const HWND panel = CreateWindowExW(
         WS_EX_CONTROLPARENT, kPanelClassName, L"",
         WS_CHILD | WS_VISIBLE | WS_CLIPCHILDREN | WS_CLIPSIBLINGS | WS_GROUP, bounds.left,
