@@ -1,6 +1,7 @@
 #include "engine/MyThread.h"
 
 #include <exception>
+#include <string_view>
 #include <utility>
 
 #include "engine/FolderWalk.h"
@@ -21,6 +22,28 @@ std::string Concat(std::string_view a, std::string_view b, std::string_view c = 
     joined.reserve(a.size() + b.size() + c.size());
     joined.append(a).append(b).append(c);
     return joined;
+}
+
+// Whether `text` is well-formed UTF-8. The description of a system error
+// comes in the system's ANSI code page on Windows, which would show as
+// garbage; such a description is not shown.
+bool IsUtf8(std::string_view text) {
+    for (std::size_t i = 0; i < text.size();) {
+        const auto lead = static_cast<unsigned char>(text[i]);
+        const std::size_t length = lead < 0x80           ? 1
+                                   : (lead >> 5) == 0x6  ? 2
+                                   : (lead >> 4) == 0xE  ? 3
+                                   : (lead >> 3) == 0x1E ? 4
+                                                         : 0;
+        if (length == 0 || lead == 0xC0 || lead == 0xC1 || lead > 0xF4 || i + length > text.size())
+            return false;
+        for (std::size_t k = 1; k < length; ++k) {
+            if ((static_cast<unsigned char>(text[i + k]) & 0xC0) != 0x80)
+                return false;
+        }
+        i += length;
+    }
+    return true;
 }
 
 }  // namespace
@@ -138,7 +161,9 @@ void TMyThread::PerformUpdate() {
             SetStatusColour(kColourRed);
         }
     } catch (const std::exception& failure) {
-        ReportUnexpectedError(failure.what());
+        const std::string_view description = failure.what();
+        ReportUnexpectedError(
+            std::string(IsUtf8(description) ? description : text::kUnknownFailure));
     } catch (...) {
         ReportUnexpectedError(std::string(text::kUnknownFailure));
     }
