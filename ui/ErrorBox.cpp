@@ -1,5 +1,7 @@
 #include "ui/ErrorBox.h"
 
+#include <system_error>
+
 #include "platform/win32/Utf16.h"
 #include "ui/Texts.h"
 
@@ -61,6 +63,9 @@ std::string WithClosingFullStop(std::string message) {
 std::string FailureMessage(const std::exception_ptr& failure) {
     try {
         std::rethrow_exception(failure);
+    } catch (const std::system_error& error) {
+        // Its what() is in the ANSI code page; the system's own wide text is not.
+        return WithClosingFullStop(SystemErrorText(error.code()));
     } catch (const std::exception& error) {
         return WithClosingFullStop(error.what());
     } catch (...) {

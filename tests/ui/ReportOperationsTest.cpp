@@ -5,6 +5,9 @@
 #include "tests/ui/FormFixture.h"
 #include "ui/ErrorBox.h"
 
+#include <stdexcept>
+#include <system_error>
+
 namespace ui_test {
 namespace {
 
@@ -104,6 +107,11 @@ TEST(ErrorBoxText, SystemErrorsReadAsTheSystemWordsThem) {
     EXPECT_FALSE(
         ui::SystemErrorText(std::make_error_code(std::errc::resource_unavailable_try_again))
             .empty());
+    // A failure escaping a handler reads the same, not as its ANSI what().
+    const std::error_code denied(ERROR_ACCESS_DENIED, std::system_category());
+    EXPECT_EQ(ui::FailureMessage(std::make_exception_ptr(std::system_error(denied, "CreateFile"))),
+              ui::WithClosingFullStop(ui::SystemErrorText(denied)));
+    EXPECT_EQ(ui::FailureMessage(std::make_exception_ptr(std::runtime_error("gone"))), "gone.");
 }
 
 }  // namespace
