@@ -2,11 +2,11 @@
 // UI thread), and their effects read back from the controls.
 #include <windows.h>
 
-#include "tests/ui/FormFixture.h"
-#include "ui/ErrorBox.h"
-
 #include <stdexcept>
 #include <system_error>
+
+#include "tests/ui/FormFixture.h"
+#include "ui/ErrorBox.h"
 
 namespace ui_test {
 namespace {
