@@ -19,6 +19,7 @@
 #include "platform/UiCallQueue.h"
 #include "platform/WorkerThread.h"
 #include "tests/engine/RecordingReport.h"
+#include "tests/support/ExpectedTexts.h"
 #include "tests/support/MemoryFileSystem.h"
 
 namespace engine_test {
@@ -28,22 +29,14 @@ using Folder = MemoryFileSystem::FolderRef;
 using Lines = std::vector<std::string>;
 using Contents = std::map<std::string, std::string>;
 
-// The texts are written out here again on purpose: a slip in the engine's
-// own copy must show up as a difference.
-inline const std::string kOpening = "[ケルミナ そらみど]がｲﾝｽﾄｰﾙされているか、調べています。";
-inline const std::string kNotInstalled =
-    "[ケルミナ そらみど]がｲﾝｽﾄｰﾙされていません。[ケルミナ "
-    "そらみど]をｲﾝｽﾄｰﾙしてからｱｯﾌﾟﾃﾞｰﾄを実行してください。";
-inline const std::string kStopped = "アップデートを中止しました。";
-inline const Lines kCompletion = {
-    "", ">>>>> アップデートを完了しました。",
-    ">>>>> このプログラムを終了させ、「ケルミナ そらみど」を起動してください。"};
-inline const std::string kCompletedStatus = "アップデートを完了しました。";
-inline const Lines kIncompletion = {
-    "", ">>>>> 一部のファイルを更新できませんでした。",
-    ">>>>> 「ケルミナ そらみど」を終了させてから、もう一度アップデートを実行してください。"};
-inline const std::string kIncompleteStatus = "アップデートを完了できませんでした。";
-inline const std::string kRun = "実　行";
+using test_support::kCompletedStatus;
+using test_support::kCompletion;
+using test_support::kIncompleteStatus;
+using test_support::kIncompletion;
+using test_support::kNotInstalled;
+using test_support::kOpening;
+using test_support::kRun;
+using test_support::kStopped;
 inline const std::string kReplacedVerb = "を更新しました";
 inline const std::string kFailedVerb = "を更新できませんでした";
 

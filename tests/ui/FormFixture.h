@@ -18,6 +18,7 @@
 #include <system_error>
 #include <vector>
 
+#include "tests/support/ExpectedTexts.h"
 #include "tests/support/MemoryFileSystem.h"
 #include "ui/ControlIds.h"
 #include "ui/ControlText.h"
@@ -29,18 +30,13 @@ using test_support::MemoryFileSystem;
 using Lines = std::vector<std::string>;
 using namespace std::chrono_literals;
 
-// Written out again on purpose: a slip in the program's own copy must show.
-inline const std::string kRun = "実　行";
-inline const std::string kStop = "中　止";
-inline const std::string kOpening = "[ケルミナ そらみど]がｲﾝｽﾄｰﾙされているか、調べています。";
-inline const std::string kNotInstalled =
-    "[ケルミナ そらみど]がｲﾝｽﾄｰﾙされていません。"
-    "[ケルミナ そらみど]をｲﾝｽﾄｰﾙしてからｱｯﾌﾟﾃﾞｰﾄを実行してください。";
-inline const std::string kStopped = "アップデートを中止しました。";
-inline const Lines kCompletion = {
-    "", ">>>>> アップデートを完了しました。",
-    ">>>>> このプログラムを終了させ、「ケルミナ そらみど」を起動してください。"};
-inline const std::string kCompletedStatus = "アップデートを完了しました。";
+using test_support::kCompletedStatus;
+using test_support::kCompletion;
+using test_support::kNotInstalled;
+using test_support::kOpening;
+using test_support::kRun;
+using test_support::kStop;
+using test_support::kStopped;
 inline constexpr COLORREF kBlue = RGB(0, 0, 255);
 
 inline const std::string kPackage = "D:\\Updater\\";
