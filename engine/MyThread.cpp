@@ -72,6 +72,12 @@ void TMyThread::RequestStop() {
         thread_->RequestStop();
 }
 
+bool TMyThread::StopRequested() const {
+    // The thread takes its stop token when it starts; until then only the
+    // thread object holds the request.
+    return thread_ ? thread_->StopRequested() : stop_.stop_requested();
+}
+
 bool TMyThread::Ended() const {
     return !thread_ || thread_->Ended();
 }
@@ -131,7 +137,7 @@ void TMyThread::PerformUpdate() {
         }
         ScanFixedDrives();
         SetStatusText({});
-        if (StopRequested()) {
+        if (Stopping()) {
             AppendLogLine(text::kStopped);
             SetRunButtonCaption(text::kRunCaption);
             SetRunButtonEnabled(true);
@@ -235,7 +241,7 @@ class TMyThread::InstallationSearch : public FolderWalk::Visitor {
     explicit InstallationSearch(TMyThread& worker) : worker_(worker) {}
 
     bool EnterFolder(const std::string& path) override {
-        if (worker_.StopRequested())
+        if (worker_.Stopping())
             return false;
         worker_.currentFolder = path;
         worker_.ShowCurrentFolder();
@@ -243,7 +249,7 @@ class TMyThread::InstallationSearch : public FolderWalk::Visitor {
     }
 
     bool MarkerFound(const std::string& folder) override {
-        if (worker_.StopRequested())
+        if (worker_.Stopping())
             return false;
         if (worker_.files_.IsFolder(Concat(folder, kMarkerFolder))) {
             worker_.tally_ += worker_.RefreshInstallation(folder);
@@ -262,7 +268,12 @@ void TMyThread::SearchFolder(const std::string& path) {
 }
 
 void TMyThread::ShowCurrentFolder() {
-    ui_.Invoke([&] { report_.SetStatusText(currentFolder); });
+    // The search does not wait for the status line: a screen cannot show
+    // thousands of folders a second, and waiting for each would make the
+    // search many times slower. The UI thread shows the newest folder when it
+    // gets to it, and always before the worker's next report operation, so
+    // an installation's lines appear with its folder in the status line.
+    ui_.Post([&report = report_, folder = currentFolder] { report.SetStatusText(folder); });
 }
 
 // ---- the refresh -----------------------------------------------------------

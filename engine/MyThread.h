@@ -1,7 +1,8 @@
 // The worker: one run of the update on a thread of its own. It searches every
 // fixed drive for installations of the product, refreshes each one it finds
 // and gives its verdict, telling the window what to show only through the
-// Report operations, each carried out on the UI thread while it waits.
+// Report operations, each carried out on the UI thread while it waits; only
+// the status line's display of the folder being searched goes without waiting.
 #pragma once
 
 #include <cstddef>
@@ -44,6 +45,7 @@ class TMyThread {
     // UI side. A worker of the NotStarted form has no thread: it has always
     // ended, and its stop request is the one it was given.
     void RequestStop();
+    bool StopRequested() const;
     bool Ended() const;
     // Returns when the thread has ended, carrying out its report operations.
     void WaitForEnd();
@@ -74,7 +76,9 @@ class TMyThread {
   private:
     class InstallationSearch;
 
-    bool StopRequested() const { return stop_.stop_requested(); }
+    // The worker's own view of the stop request.
+    bool Stopping() const { return stop_.stop_requested(); }
+
     // Checks that the package holds every file a refresh copies, naming each
     // missing one in the log; false when any is missing.
     bool CheckUpdatePackage();

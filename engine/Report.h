@@ -1,6 +1,9 @@
 // The six operations through which a run changes the window. The window
 // implements them; each is carried out on the UI thread, in the order the
-// worker issues them, while the worker waits (see UiCallQueue).
+// worker issues them, while the worker waits (see UiCallQueue). The one
+// exception is the status line showing the folder being searched: the worker
+// posts it and goes on, and of folders posted in quick succession only the
+// newest may be shown.
 #pragma once
 
 #include <cstdint>

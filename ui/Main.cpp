@@ -24,6 +24,9 @@ namespace {
 
 // Posted by the worker's thread when it has handed over a report operation.
 constexpr UINT kRunPendingCalls = WM_APP;
+// Brings the window back for the worker's posted calls while it posts them
+// faster than they are announced.
+constexpr UINT_PTR kPostedCallsTimer = 1;
 
 // A fixed dialog frame: caption and close box, no sizing border, no
 // minimise or maximise box, and (with the modal frame) no icon.
@@ -281,6 +284,15 @@ void TForm1::ShowFailure(const std::exception_ptr& failure) noexcept {
     }
 }
 
+void TForm1::RunPendingCalls() {
+    if (uiCalls_.RunPending()) {
+        SetTimer(hwnd_, kPostedCallsTimer,
+                 static_cast<UINT>(platform::UiCallQueue::kPostInterval.count()), nullptr);
+    } else {
+        KillTimer(hwnd_, kPostedCallsTimer);
+    }
+}
+
 void TForm1::SetStatusText(const std::string& text) {
     if (GetText(Label1) != text)
         SetText(Label1, text);
@@ -350,8 +362,14 @@ LRESULT TForm1::HandleMessage(UINT message, WPARAM wParam, LPARAM lParam) {
             }
             break;
         case kRunPendingCalls:
-            uiCalls_.RunPending();
+            RunPendingCalls();
             return 0;
+        case WM_TIMER:
+            if (wParam == kPostedCallsTimer) {
+                RunPendingCalls();
+                return 0;
+            }
+            break;
         case WM_ACTIVATE: {
             const LRESULT result = DefDlgProcW(hwnd_, message, wParam, lParam);
             if (LOWORD(wParam) != WA_INACTIVE)

@@ -65,6 +65,9 @@ class TForm1 : public BaseWindow<TForm1>, public engine::Report {
     LRESULT HandleMessage(UINT message, WPARAM wParam, LPARAM lParam);
     static LRESULT DefaultProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam);
     void ShowFailure(const std::exception_ptr& failure) noexcept;
+    // Carries out the worker's calls handed over since the last time, and
+    // comes back by timer while the worker keeps posting.
+    void RunPendingCalls();
 
     void CreateControls(HINSTANCE instance);
     void KeepOnlyMoveAndCloseInSystemMenu();

@@ -18,6 +18,7 @@
 #include "engine/MyThread.h"
 #include "platform/UiCallQueue.h"
 #include "platform/WorkerThread.h"
+#include "tests/engine/ListingLog.h"
 #include "tests/engine/RecordingReport.h"
 #include "tests/support/ExpectedTexts.h"
 #include "tests/support/MemoryFileSystem.h"
@@ -138,13 +139,11 @@ class EngineTest : public ::testing::Test {
     // thread as each folder is listed; tests use them to act at chosen
     // moments, as the user would.
     void Run(const WorkerHook& onOperation = {}, const WorkerHook& onListing = {}) {
-        engine::TMyThread worker(fs, ui, report);
+        engine::TMyThread worker(files, ui, report);
         // Report operations run only inside WaitForEnd, on this thread, and
         // the worker lists nothing before its first operation has run: the
         // worker is fully built before any hook can be called.
-        if (onOperation) {
-            report.onOperation = [&](const std::string& op) { onOperation(worker, op); };
-        }
+        WatchStatusAtRefreshLines(worker, onOperation);
         if (onListing) {
             fs.SetListingHook([&](const std::string& folder) { onListing(worker, folder); });
         }
@@ -152,18 +151,52 @@ class EngineTest : public ::testing::Test {
         report.onOperation = nullptr;
         fs.SetListingHook(nullptr);
         EXPECT_TRUE(report.allOnUiThread);
+        ExpectFoldersShownInTheSearchsOrder();
+    }
+
+    // The folders the search entered, in order.
+    Lines FoldersEntered() { return files.FoldersEntered(fs.OwnExecutableFolder() + "Data"); }
+
+    // Whichever folders the status line got to show, it showed only folders
+    // the search entered, in the search's order, none twice.
+    void ExpectFoldersShownInTheSearchsOrder() {
+        const Lines entered = FoldersEntered();
+        auto next = entered.begin();
+        for (const std::string& folder : report.FoldersShown()) {
+            next = std::find(next, entered.end(), folder);
+            ASSERT_NE(next, entered.end()) << folder << " shown out of order or never entered";
+            ++next;
+        }
+    }
+
+    // As each line of a refresh appears, the status line shows the folder
+    // the search entered last, as it would if the search waited for every
+    // folder to be shown: the installation's own, or the last of its
+    // subfolders listed before its marker file. Then calls `onOperation`.
+    void WatchStatusAtRefreshLines(engine::TMyThread& worker, const WorkerHook& onOperation = {}) {
+        report.onOperation = [&worker, &report = report, onOperation](const std::string& op) {
+            // The worker waits while its line is appended: reading its
+            // current folder is safe.
+            if (op.starts_with("append:") &&
+                (op.ends_with(kReplacedVerb) || op.ends_with(kFailedVerb))) {
+                EXPECT_EQ(report.status, worker.CurrentFolder()) << op;
+            }
+            if (onOperation)
+                onOperation(worker, op);
+        };
     }
 
     // Runs `steps` with a worker of the NotStarted form on a thread of its
     // own, serving its report operations meanwhile.
     void RunSteps(const std::function<void(StepWorker&)>& steps, std::stop_token stop = {}) {
-        StepWorker worker(std::move(stop), fs, ui, report);
+        StepWorker worker(std::move(stop), files, ui, report);
         platform::WorkerThread thread(ui, [&](std::stop_token) { steps(worker); });
         thread.WaitForEnd();
         EXPECT_TRUE(report.allOnUiThread);
     }
 
     MemoryFileSystem fs;
+    ListingLog files{fs};  // what the worker sees
     platform::UiCallQueue ui;
     RecordingReport report;
     Folder c = fs.AddDrive('C');

@@ -52,11 +52,14 @@ TEST_F(RealFolders, LinkCyclesEndAndTheInstallationIsRefreshedOnDisk) {
     const std::string root = "C:";
     const std::string package = "D:\\";
 #endif
-    test_support::PackageElsewhere files(system, package);
-    StepWorker worker({}, files, ui, report);
+    test_support::PackageElsewhere elsewhere(system, package);
+    ListingLog listings(elsewhere);
+    StepWorker worker({}, listings, ui, report);
+    WatchStatusAtRefreshLines(worker);
 
     platform::WorkerThread thread(ui, [&](std::stop_token) { worker.SearchFolder(root); });
     thread.WaitForEnd();
+    report.onOperation = nullptr;
 
     Lines expected = Installation{root + "\\Product", "xtras"}.RefreshLines();
     Append(expected, Installation{root + "\\Other\\ToProduct", "xtras"}.RefreshLines());
@@ -68,10 +71,11 @@ TEST_F(RealFolders, LinkCyclesEndAndTheInstallationIsRefreshedOnDisk) {
     EXPECT_EQ(tree.Read("Drive/Product/ZUM.DXR"), "1.55B Zum.dxr");
     EXPECT_EQ(tree.Read("Drive/Product/Audio/Phrase/Group6/q417.mp3"), "1.55B q417.mp3");
     EXPECT_EQ(tree.Read("Drive/Product/Xtras/PlugKit2.X32"), "1.55B PlugKit2.x32");
-    const Lines shown = report.FoldersShown();
-    EXPECT_EQ(std::count(shown.begin(), shown.end(), root + "\\Product\\Audio\\Up"), 0);
-    EXPECT_EQ(std::count(shown.begin(), shown.end(), root + "\\Product\\Self"), 0);
-    EXPECT_EQ(std::count(shown.begin(), shown.end(), root + "\\Other\\ToProduct"), 1);
+    const Lines entered = listings.FoldersEntered(package + "Data");
+    EXPECT_EQ(std::count(entered.begin(), entered.end(), root + "\\Product\\Audio\\Up"), 0);
+    EXPECT_EQ(std::count(entered.begin(), entered.end(), root + "\\Product\\Self"), 0);
+    EXPECT_EQ(std::count(entered.begin(), entered.end(), root + "\\Other\\ToProduct"), 1);
+    EXPECT_EQ(entered.size(), 1u + 2u + 7u + 6u);  // root, Product and Other, each copy's tree
 }
 
 #ifndef _WIN32

@@ -67,19 +67,33 @@ class RecordingReport : public engine::Report {
         Note(hex);
     }
 
-    // The paths shown in the status line, in order: the folders a search
-    // entered.
+    // The paths shown in the status line, in order: some of the folders the
+    // search entered.
     std::vector<std::string> FoldersShown() const {
         std::vector<std::string> shown;
         for (const std::string& op : operations) {
-            if (op.rfind("status:", 0) == 0 && op.size() > 8 && op[8] == ':') {
+            if (IsFolderShown(op))
                 shown.push_back(op.substr(7));
-            }
         }
         return shown;
     }
 
+    // Every operation but the status line showing a folder: which folders it
+    // gets to show depends on how fast the UI thread comes round.
+    std::vector<std::string> OperationsButFoldersShown() const {
+        std::vector<std::string> kept;
+        for (const std::string& op : operations) {
+            if (!IsFolderShown(op))
+                kept.push_back(op);
+        }
+        return kept;
+    }
+
   private:
+    static bool IsFolderShown(const std::string& op) {
+        return op.rfind("status:", 0) == 0 && op.size() > 8 && op[8] == ':';
+    }
+
     void Note(std::string operation) {
         allOnUiThread = allOnUiThread && std::this_thread::get_id() == uiThread_;
         operations.push_back(std::move(operation));

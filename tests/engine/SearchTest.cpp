@@ -36,27 +36,27 @@ TEST_F(Search, NestedInstallationsFollowTheOuterListingOrder) {
 
     EXPECT_EQ(report.log, CompletedLog({before, outerInstallation, after}));
     EXPECT_EQ(fs.Contents(), expected);
-    EXPECT_EQ(report.FoldersShown(), (Lines{"C:",
-                                            "C:\\Outer",
-                                            "C:\\Outer\\Before",
-                                            "C:\\Outer\\Before\\Audio",
-                                            "C:\\Outer\\Before\\Audio\\Term",
-                                            "C:\\Outer\\Before\\Audio\\Term\\GROUP3",
-                                            "C:\\Outer\\Before\\Audio\\Phrase",
-                                            "C:\\Outer\\Before\\Audio\\Phrase\\Group6",
-                                            "C:\\Outer\\Before\\xtras",
-                                            "C:\\Outer\\Audio",
-                                            "C:\\Outer\\Audio\\Term",
-                                            "C:\\Outer\\Audio\\Term\\GROUP3",
-                                            "C:\\Outer\\Audio\\Phrase",
-                                            "C:\\Outer\\Audio\\Phrase\\Group6",
-                                            "C:\\Outer\\xtras",
-                                            "C:\\Outer\\After",
-                                            "C:\\Outer\\After\\Audio",
-                                            "C:\\Outer\\After\\Audio\\Term",
-                                            "C:\\Outer\\After\\Audio\\Term\\GROUP3",
-                                            "C:\\Outer\\After\\Audio\\Phrase",
-                                            "C:\\Outer\\After\\Audio\\Phrase\\Group6"}));
+    EXPECT_EQ(FoldersEntered(), (Lines{"C:",
+                                       "C:\\Outer",
+                                       "C:\\Outer\\Before",
+                                       "C:\\Outer\\Before\\Audio",
+                                       "C:\\Outer\\Before\\Audio\\Term",
+                                       "C:\\Outer\\Before\\Audio\\Term\\GROUP3",
+                                       "C:\\Outer\\Before\\Audio\\Phrase",
+                                       "C:\\Outer\\Before\\Audio\\Phrase\\Group6",
+                                       "C:\\Outer\\Before\\xtras",
+                                       "C:\\Outer\\Audio",
+                                       "C:\\Outer\\Audio\\Term",
+                                       "C:\\Outer\\Audio\\Term\\GROUP3",
+                                       "C:\\Outer\\Audio\\Phrase",
+                                       "C:\\Outer\\Audio\\Phrase\\Group6",
+                                       "C:\\Outer\\xtras",
+                                       "C:\\Outer\\After",
+                                       "C:\\Outer\\After\\Audio",
+                                       "C:\\Outer\\After\\Audio\\Term",
+                                       "C:\\Outer\\After\\Audio\\Term\\GROUP3",
+                                       "C:\\Outer\\After\\Audio\\Phrase",
+                                       "C:\\Outer\\After\\Audio\\Phrase\\Group6"}));
 }
 
 TEST_F(Search, RecognisesByTheMarkerFileInAnyCaseAndTheMarkerFolder) {
@@ -100,8 +100,8 @@ TEST_F(Search, WalksFixedDrivesOnlyFromAToZ) {
     Run();
 
     EXPECT_EQ(report.log, CompletedLog({onC, onE}));
-    const Lines shown = report.FoldersShown();
-    EXPECT_EQ(std::count_if(shown.begin(), shown.end(),
+    const Lines entered = FoldersEntered();
+    EXPECT_EQ(std::count_if(entered.begin(), entered.end(),
                             [](const std::string& path) { return path.size() == 2; }),
               2);
 }
@@ -133,10 +133,10 @@ TEST_F(Search, PassesOverAFolderThatCannotBeListed) {
     Run();
 
     EXPECT_EQ(report.log, CompletedLog({open}));
-    const Lines shown = report.FoldersShown();
-    ASSERT_GE(shown.size(), 3u);
-    EXPECT_EQ(shown[1], "C:\\Locked");  // entered, shown, but nothing below it
-    EXPECT_EQ(shown[2], "C:\\Open");
+    const Lines entered = FoldersEntered();
+    ASSERT_GE(entered.size(), 3u);
+    EXPECT_EQ(entered[1], "C:\\Locked");  // entered, but nothing below it
+    EXPECT_EQ(entered[2], "C:\\Open");
 }
 
 // Links are followed, but never back into a folder on the current path: the
@@ -154,11 +154,11 @@ TEST_F(Search, LinkCyclesEndAndEveryInstallationIsStillFound) {
 
     const Installation fromB{"C:\\B\\ToA\\SKM", ""};
     EXPECT_EQ(report.log, CompletedLog({inA, fromB}));
-    const Lines shown = report.FoldersShown();
-    EXPECT_EQ(std::count(shown.begin(), shown.end(), "C:\\A\\Back"), 0);
-    EXPECT_EQ(std::count(shown.begin(), shown.end(), "C:\\A\\Up"), 0);
-    EXPECT_EQ(std::count(shown.begin(), shown.end(), "C:\\A\\ToB"), 1);
-    EXPECT_EQ(std::count(shown.begin(), shown.end(), "C:\\A\\ToB\\ToA"), 0);
+    const Lines entered = FoldersEntered();
+    EXPECT_EQ(std::count(entered.begin(), entered.end(), "C:\\A\\Back"), 0);
+    EXPECT_EQ(std::count(entered.begin(), entered.end(), "C:\\A\\Up"), 0);
+    EXPECT_EQ(std::count(entered.begin(), entered.end(), "C:\\A\\ToB"), 1);
+    EXPECT_EQ(std::count(entered.begin(), entered.end(), "C:\\A\\ToB\\ToA"), 0);
 }
 
 }  // namespace

@@ -24,7 +24,7 @@ class Stop : public EngineTest {
         return {"status:", "append:" + kStopped, "caption:" + kRun, "enabled:1"};
     }
     Lines LastOperations(std::size_t count) const {
-        const auto& ops = report.operations;
+        const Lines ops = report.OperationsButFoldersShown();
         return Lines(ops.end() - static_cast<std::ptrdiff_t>(std::min(count, ops.size())),
                      ops.end());
     }
@@ -58,10 +58,10 @@ TEST_F(Stop, BeforeAnythingWasFound) {
     Install(c, "B");
     const Contents before = fs.Contents();
 
-    Run(StopAfter("status:C:\\A"));
+    Run({}, StopWhileListing("C:\\A"));
 
     EXPECT_EQ(report.log, (Lines{kOpening, kStopped}));
-    EXPECT_EQ(report.FoldersShown(), (Lines{"C:", "C:\\A"}));
+    EXPECT_EQ(FoldersEntered(), (Lines{"C:", "C:\\A"}));
     EXPECT_EQ(LastOperations(4), StoppedEnding());
     EXPECT_EQ(report.caption, kRun);
     EXPECT_TRUE(report.enabled);
@@ -82,7 +82,7 @@ TEST_F(Stop, AfterOneInstallation) {
     Append(log, one.RefreshLines());
     log.push_back(kStopped);
     EXPECT_EQ(report.log, log);
-    EXPECT_EQ(report.FoldersShown(), (Lines{"C:", "C:\\One"}));
+    EXPECT_EQ(FoldersEntered(), (Lines{"C:", "C:\\One"}));
     EXPECT_EQ(fs.Contents(), expected);
     EXPECT_FALSE(report.colour);
 }
@@ -114,7 +114,7 @@ TEST_F(Stop, WhileAFolderIsListedNoFolderIsEnteredAndNoRefreshBegins) {
     Run({}, StopWhileListing("C:\\Outer\\Sub\\Leaf"));
 
     EXPECT_EQ(report.log, (Lines{kOpening, kStopped}));
-    EXPECT_EQ(report.FoldersShown(),
+    EXPECT_EQ(FoldersEntered(),
               (Lines{"C:", "C:\\Outer", "C:\\Outer\\Sub", "C:\\Outer\\Sub\\Leaf"}));
     EXPECT_EQ(fs.Contents(), before);
     EXPECT_TRUE(fs.ReplaceCalls().empty());

@@ -78,6 +78,79 @@ TEST(UiCallQueue, RunPendingServesWhatTheWakeAnnounced) {
     EXPECT_EQ(done, 10);
 }
 
+// Of calls posted in a burst only some run, the newest always, in the order
+// posted, and each before the call invoked after it; a post at the very end
+// still runs before the wait for the worker returns.
+TEST(UiCallQueue, PostedCallsRunNewestFirstAndBeforeTheNextInvokedCall) {
+    UiCallQueue ui([] {});
+    std::vector<int> seen;  // touched only by the UI thread
+    WorkerThread worker(ui, [&](std::stop_token) {
+        for (int round = 0; round < 3; ++round) {
+            for (int i = 0; i < 1000; ++i)
+                ui.Post([&, i = round * 1000 + i] { seen.push_back(i); });
+            ui.Invoke([&] { seen.push_back(-1); });
+        }
+        ui.Post([&] { seen.push_back(5000); });
+    });
+    worker.WaitForEnd();
+
+    ASSERT_FALSE(seen.empty());
+    EXPECT_EQ(seen.back(), 5000);
+    int previous = -1;
+    int invoked = 0;
+    for (std::size_t k = 0; k < seen.size(); ++k) {
+        if (seen[k] == -1) {
+            // The newest post of the round came just before.
+            ASSERT_GT(k, 0u);
+            EXPECT_EQ(seen[k - 1], invoked * 1000 + 999);
+            ++invoked;
+            continue;
+        }
+        EXPECT_GT(seen[k], previous);
+        previous = seen[k];
+    }
+    EXPECT_EQ(invoked, 3);
+}
+
+// Once the UI thread has run a posted call it comes back by itself (the
+// window's timer), so further posts wake nobody until it finds none.
+TEST(UiCallQueue, PostsAreAnnouncedOnlyWhileTheUiThreadIsNotComingBack) {
+    int wakes = 0;
+    UiCallQueue ui([&] { ++wakes; });
+    std::vector<char> ran;
+    ui.Post([&] { ran.push_back('a'); });
+    ui.Post([&] { ran.push_back('b'); });
+    EXPECT_EQ(wakes, 1);
+    EXPECT_TRUE(ui.RunPending());
+    ui.Post([&] { ran.push_back('c'); });
+    EXPECT_EQ(wakes, 1);
+    EXPECT_TRUE(ui.RunPending());
+    EXPECT_FALSE(ui.RunPending());
+    ui.Post([&] { ran.push_back('d'); });
+    EXPECT_EQ(wakes, 2);
+    EXPECT_TRUE(ui.RunPending());
+    EXPECT_EQ(ran, (std::vector<char>{'b', 'c', 'd'}));
+}
+
+// A posted call's failure reaches the worker at its next Invoke, whose own
+// call then does not run: the worker learns that the window is failing.
+TEST(UiCallQueue, APostedCallsFailureIsRethrownByTheNextInvoke) {
+    UiCallQueue ui;
+    std::string caught;
+    bool invokedRan = false;
+    WorkerThread worker(ui, [&](std::stop_token) {
+        ui.Post([] { throw std::runtime_error("status line gone"); });
+        try {
+            ui.Invoke([&] { invokedRan = true; });
+        } catch (const std::runtime_error& e) {
+            caught = e.what();
+        }
+    });
+    worker.WaitForEnd();
+    EXPECT_EQ(caught, "status line gone");
+    EXPECT_FALSE(invokedRan);
+}
+
 TEST(WorkerThread, StopRequestIsSeenByTheBodyAndNeverCleared) {
     UiCallQueue ui;
     std::atomic<bool> started{false};

@@ -29,8 +29,17 @@ std::function<void(const std::string&)> Gate::HoldAt(std::string folder) {
             return;
         reached_ = true;
         std::unique_lock lock(mutex_);
-        opened_.wait(lock, [this] { return open_; });
+        // A stop request gives no signal of its own to wait for.
+        while (!opened_.wait_for(lock, std::chrono::milliseconds(1), [this] {
+            return open_ || (worker_ != nullptr && worker_->StopRequested());
+        })) {
+        }
     };
+}
+
+void Gate::OpenOnStop(const engine::TMyThread& worker) {
+    std::lock_guard lock(mutex_);
+    worker_ = &worker;
 }
 
 void Gate::Open() {

@@ -96,11 +96,15 @@ class Gate {
     std::function<void(const std::string&)> HoldAt(std::string folder);
     bool Reached() const { return reached_.load(); }
     void Open();
+    // Opens once a stop of `worker` is requested, so that the walk goes on
+    // from the folder it was held at knowing of the stop.
+    void OpenOnStop(const engine::TMyThread& worker);
 
   private:
     std::mutex mutex_;
     std::condition_variable opened_;
     bool open_ = false;
+    const engine::TMyThread* worker_ = nullptr;
     std::atomic<bool> reached_{false};
 };
 

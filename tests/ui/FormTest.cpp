@@ -79,8 +79,7 @@ TEST_F(FormTest, AFailedRunIsShownInRedAndTheNextRunStartsInTheOrdinaryColour) {
     Gate gate;
     fs.SetListingHook(gate.HoldAt("C:\\B"));
     Click(Item(kButton1Id));
-    ASSERT_TRUE(PumpUntil([&] { return gate.Reached(); }));
-    EXPECT_EQ(Text(kLabel1Id), "C:\\B");
+    ASSERT_TRUE(PumpUntil([&] { return gate.Reached() && Text(kLabel1Id) == "C:\\B"; }));
     EXPECT_EQ(StatusColour(), GetSysColor(COLOR_WINDOWTEXT));
     gate.Open();
     ASSERT_TRUE(PumpUntilIdle());
@@ -95,9 +94,9 @@ TEST_F(FormTest, StopWaitsForTheWorkerAndARunAfterwardsStartsAfresh) {
     Open();
 
     Click(Item(kButton1Id));
-    ASSERT_TRUE(PumpUntil([&] { return gate.Reached(); }));
-    EXPECT_EQ(Text(kLabel1Id), "C:\\B");  // the folder being searched
-    gate.Open();
+    // The status line catches up with the folder being searched.
+    ASSERT_TRUE(PumpUntil([&] { return gate.Reached() && Text(kLabel1Id) == "C:\\B"; }));
+    gate.OpenOnStop(*form.latestWorker);
     Click(Item(kButton1Id));  // "中　止": returns once the worker has ended
     EXPECT_TRUE(form.latestWorker->Ended());
     EXPECT_EQ(Text(kButton1Id), kRun);
@@ -183,7 +182,7 @@ TEST_F(FormTest, ClosingDuringARunHidesAtOnceAndDestroyingWaitsForTheWorker) {
     EXPECT_TRUE(quitPosted);
     EXPECT_FALSE(form.latestWorker->Ended());  // the process outlives the window
 
-    gate.Open();
+    gate.OpenOnStop(*form.latestWorker);
     form.Destroy();  // FormDestroy stops the worker and waits for it
     EXPECT_EQ(Form(), nullptr);
     // No folder was entered after the close: C was never refreshed.
