@@ -1,10 +1,10 @@
 #include "platform/posix/CaseInsensitiveLookup.h"
 
-#include <dirent.h>
 #include <fcntl.h>
 #include <sys/stat.h>
 
 #include "platform/AsciiCase.h"
+#include "platform/posix/FolderReader.h"
 #include "platform/posix/ScopedFd.h"
 
 namespace platform {
@@ -18,23 +18,17 @@ std::optional<std::string> FindEntryIgnoringCase(int folderFd, std::string_view 
     if (::fstatat(folderFd, exact.c_str(), &st, AT_SYMLINK_NOFOLLOW) == 0)
         return exact;
 
-    // The listing needs a descriptor of its own: closedir closes it.
-    ScopedFd listingFd(::openat(folderFd, ".", O_RDONLY | O_DIRECTORY | O_CLOEXEC));
-    if (!listingFd)
-        return std::nullopt;
-    ScopedDir listing(::fdopendir(listingFd.Get()));
+    // A descriptor of its own: reading moves a descriptor's position, and
+    // the caller may look up more names through `folderFd`.
+    const ScopedFd listing(::openat(folderFd, ".", O_RDONLY | O_DIRECTORY | O_CLOEXEC));
     if (!listing)
         return std::nullopt;
-    listingFd.Release();
-
     const std::string capitals = AsciiUpper(name);
     std::optional<std::string> best;
-    while (const dirent* entry = ::readdir(listing.Get())) {
-        const std::string_view candidate = entry->d_name;
-        if (UpperCaseEquals(candidate, capitals) && (!best || candidate < *best)) {
-            best = std::string(candidate);
-        }
-    }
+    ReadFolder(listing.Get(), [&](const RawEntry& entry) {
+        if (UpperCaseEquals(entry.name, capitals) && (!best || entry.name < *best))
+            best = std::string(entry.name);
+    });
     return best;
 }
 

@@ -5,6 +5,7 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
+#include <cerrno>
 #include <climits>
 #include <cstdlib>
 #include <memory>
@@ -12,6 +13,7 @@
 #include "platform/posix/CaseInsensitiveLookup.h"
 #include "platform/posix/DrivePath.h"
 #include "platform/posix/FileReplacement.h"
+#include "platform/posix/FolderReader.h"
 #include "platform/posix/ScopedFd.h"
 
 namespace platform {
@@ -46,11 +48,12 @@ std::vector<std::string> MountPointsOf(const std::vector<MountEntry>& mounts) {
 // What a listing tells of one entry. The entry's type comes with the listing
 // on most file systems; a link, or a type the listing leaves open, costs one
 // look at the entry itself.
-FolderEntry DescribeEntry(int folderFd, const dirent& entry) {
-    FolderEntry described{entry.d_name};
-    unsigned char type = entry.d_type;
+FolderEntry DescribeEntry(int folderFd, const RawEntry& entry) {
+    FolderEntry described{entry.name};
+    unsigned char type = entry.type;
     struct stat st {};
-    if (type == DT_UNKNOWN && ::fstatat(folderFd, entry.d_name, &st, AT_SYMLINK_NOFOLLOW) == 0) {
+    if (type == DT_UNKNOWN &&
+        ::fstatat(folderFd, entry.name.data(), &st, AT_SYMLINK_NOFOLLOW) == 0) {
         type = S_ISLNK(st.st_mode) ? DT_LNK : S_ISDIR(st.st_mode) ? DT_DIR : DT_REG;
     }
     if (type == DT_DIR) {
@@ -59,7 +62,8 @@ FolderEntry DescribeEntry(int folderFd, const dirent& entry) {
         // A link to a folder is listed as a folder, as Windows lists a
         // junction; a link to nothing as a file.
         described.isLink = true;
-        described.isFolder = ::fstatat(folderFd, entry.d_name, &st, 0) == 0 && S_ISDIR(st.st_mode);
+        described.isFolder =
+            ::fstatat(folderFd, entry.name.data(), &st, 0) == 0 && S_ISDIR(st.st_mode);
     }
     return described;
 }
@@ -156,31 +160,33 @@ std::optional<std::string> PosixFileSystem::ExistingHostPath(const std::string& 
 }
 
 bool PosixFileSystem::ListFolder(const std::string& folder, const EntrySink& onEntry) {
-    const std::optional<std::string> host = ExistingHostPath(folder);
+    // The path as written is tried first: the search lists folders by the
+    // names their own listings gave, so it is nearly always right, and one
+    // open is all it costs. Only where it names nothing is letter case
+    // ignored, name by name.
+    std::optional<std::string> host = HostPath(folder);
     if (!host)
         return false;
     ScopedFd fd(::open(host->c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC));
+    if (!fd && (errno == ENOENT || errno == ENOTDIR)) {
+        host = ExistingHostPath(folder);
+        if (host)
+            fd = ScopedFd(::open(host->c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC));
+    }
     if (!fd)
         return false;
-    ScopedDir listing(::fdopendir(fd.Get()));
-    if (!listing)
-        return false;
-    fd.Release();
 
     const auto mounted = mountPointsByFolder_.find(*host);
     const std::set<std::string, std::less<>>* hidden =
         mounted != mountPointsByFolder_.end() ? &mounted->second : nullptr;
-    const int folderFd = ::dirfd(listing.Get());
-    while (const dirent* entry = ::readdir(listing.Get())) {
-        const std::string_view name = entry->d_name;
+    return ReadFolder(fd.Get(), [&](const RawEntry& entry) {
         // A '\' would split the name when the caller joins it into a path.
-        if (name.find('\\') != std::string_view::npos)
-            continue;
-        if (hidden && hidden->contains(name))
-            continue;
-        onEntry(DescribeEntry(folderFd, *entry));
-    }
-    return true;
+        if (entry.name.find('\\') != std::string_view::npos)
+            return;
+        if (hidden && hidden->contains(entry.name))
+            return;
+        onEntry(DescribeEntry(fd.Get(), entry));
+    });
 }
 
 bool PosixFileSystem::IsFolder(const std::string& path) {

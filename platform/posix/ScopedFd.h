@@ -1,7 +1,6 @@
 // Owners of POSIX descriptors, so that no early return leaks one.
 #pragma once
 
-#include <dirent.h>
 #include <unistd.h>
 
 #include <utility>
@@ -33,23 +32,6 @@ class ScopedFd {
 
   private:
     int fd_ = -1;
-};
-
-class ScopedDir {
-  public:
-    explicit ScopedDir(DIR* dir) : dir_(dir) {}
-    ScopedDir(const ScopedDir&) = delete;
-    ScopedDir& operator=(const ScopedDir&) = delete;
-    ~ScopedDir() {
-        if (dir_)
-            ::closedir(dir_);
-    }
-
-    DIR* Get() const { return dir_; }
-    explicit operator bool() const { return dir_ != nullptr; }
-
-  private:
-    DIR* dir_;
 };
 
 }  // namespace platform
