@@ -86,8 +86,10 @@ void UiCallQueue::RunOne(Pending& pending) {
         }
     }
     {
+        // Moved, not copied: the worker is to hold the only reference to the
+        // exception, since it destroys it once rethrown.
         std::lock_guard lock(mutex_);
-        pending.failure = failure;
+        pending.failure = std::move(failure);
         pending.done = true;
     }
     changed_.notify_all();
