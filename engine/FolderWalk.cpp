@@ -64,17 +64,25 @@ bool FolderWalk::Enter(const std::string& path, std::vector<Level>& stack) {
         return false;
     Level level;
     level.pathLength = path.size();
+    bool givenUp = false;
     const bool listed = files_.ListFolder(path, [&](const platform::FolderEntry& entry) {
+        if (!visitor_.KeepListing()) {
+            givenUp = true;
+            return false;
+        }
         if (entry.isFolder) {
             if (entry.name == "." || entry.name == "..")
-                return;
+                return true;
             level.names += entry.name;
             level.nameEnds.push_back(level.names.size());
             level.isLink.push_back(entry.isLink);
         } else if (platform::UpperCaseEquals(entry.name, markerName_)) {
             level.markers.push_back(level.nameEnds.size());
         }
+        return true;
     });
+    if (givenUp)
+        return false;
     // A folder that cannot be listed is passed over, like an empty one.
     if (listed && (!level.nameEnds.empty() || !level.markers.empty())) {
         stack.push_back(std::move(level));

@@ -28,6 +28,10 @@ class FolderWalk {
         // Called where a file named like the marker stands in the listing of
         // `folder`; false ends the walk.
         virtual bool MarkerFound(const std::string& folder) = 0;
+        // Asked before each entry of a listing is taken in; false gives up
+        // the listing and ends the walk, so that a folder of millions of
+        // entries cannot hold up the end of a walk.
+        virtual bool KeepListing() { return true; }
     };
 
     // `markerName` is compared, in capitals, with the upper-cased names of

@@ -212,8 +212,8 @@ bool TMyThread::PackageFileExists(const std::string& path) {
     const std::string upperName = platform::AsciiUpper(name);
     bool found = false;
     files_.ListFolder(path.substr(0, slash), [&](const platform::FolderEntry& entry) {
-        if (!entry.isFolder && platform::UpperCaseEquals(entry.name, upperName))
-            found = true;
+        found = !entry.isFolder && platform::UpperCaseEquals(entry.name, upperName);
+        return !found;
     });
     return found;
 }
@@ -247,6 +247,8 @@ class TMyThread::InstallationSearch : public FolderWalk::Visitor {
         worker_.ShowCurrentFolder();
         return true;
     }
+
+    bool KeepListing() override { return !worker_.Stopping(); }
 
     bool MarkerFound(const std::string& folder) override {
         if (worker_.Stopping())
@@ -303,8 +305,8 @@ RefreshTally TMyThread::RefreshXtras(const std::string& installation) {
     // one plug-in to place, not two copies into the same folder.
     bool hasXtras = false;
     files_.ListFolder(installation, [&](const platform::FolderEntry& entry) {
-        if (entry.isFolder && platform::UpperCaseEquals(entry.name, kXtrasFolderName))
-            hasXtras = true;
+        hasXtras = entry.isFolder && platform::UpperCaseEquals(entry.name, kXtrasFolderName);
+        return !hasXtras;
     });
     RefreshTally tally;
     if (!hasXtras)

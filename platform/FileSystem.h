@@ -64,13 +64,14 @@ class FileSystem {
     // The type of the drive whose letter is 'A'..'Z'.
     virtual DriveType GetDriveType(char letter) = 0;
 
-    // Lists `folder` whole, calling `onEntry` for every entry in the file
-    // system's own order, hidden and system entries included, "." and ".."
-    // too where the system reports them. The listing is closed before this
+    // Lists `folder`, calling `onEntry` for every entry in the file system's
+    // own order, hidden and system entries included, "." and ".." too where
+    // the system reports them, until `onEntry` returns false: a caller may
+    // give up a huge listing half way. The listing is closed before this
     // returns, so a caller may descend afterwards without holding it open.
     // Returns false when the folder cannot be listed (missing, access denied,
     // not a folder); `onEntry` has then not been called.
-    using EntrySink = std::function<void(const FolderEntry&)>;
+    using EntrySink = std::function<bool(const FolderEntry&)>;
     virtual bool ListFolder(const std::string& folder, const EntrySink& onEntry) = 0;
 
     // True when `path` names an existing folder (links to folders included).

@@ -28,6 +28,7 @@ std::optional<std::string> FindEntryIgnoringCase(int folderFd, std::string_view 
     ReadFolder(listing.Get(), [&](const RawEntry& entry) {
         if (UpperCaseEquals(entry.name, capitals) && (!best || entry.name < *best))
             best = std::string(entry.name);
+        return true;
     });
     return best;
 }

@@ -21,8 +21,8 @@ struct RawEntry {
 };
 
 // Calls `onEntry(const RawEntry&)` for every entry of the folder open as
-// `folderFd`, "." and ".." included, in the kernel's order. False when the
-// folder could not be read to its end.
+// `folderFd`, "." and ".." included, in the kernel's order, until it returns
+// false. False when the folder could not be read.
 template <typename OnEntry>
 bool ReadFolder(int folderFd, OnEntry&& onEntry) {
     // Large enough for a thousand typical entries a call, small enough for
@@ -39,7 +39,8 @@ bool ReadFolder(int folderFd, OnEntry&& onEntry) {
         }
         for (std::size_t offset = 0; offset < static_cast<std::size_t>(filled);) {
             const auto* entry = reinterpret_cast<const dirent64*>(buffer + offset);
-            onEntry(RawEntry{entry->d_name, entry->d_type});
+            if (!onEntry(RawEntry{entry->d_name, entry->d_type}))
+                return true;
             offset += entry->d_reclen;
         }
     }

@@ -182,10 +182,10 @@ bool PosixFileSystem::ListFolder(const std::string& folder, const EntrySink& onE
     return ReadFolder(fd.Get(), [&](const RawEntry& entry) {
         // A '\' would split the name when the caller joins it into a path.
         if (entry.name.find('\\') != std::string_view::npos)
-            return;
+            return true;
         if (hidden && hidden->contains(entry.name))
-            return;
-        onEntry(DescribeEntry(fd.Get(), entry));
+            return true;
+        return onEntry(DescribeEntry(fd.Get(), entry));
     });
 }
 

@@ -35,8 +35,10 @@ bool Win32FileSystem::ListFolder(const std::string& folder, const EntrySink& onE
     std::string name;
     do {
         name = Utf16ToUtf8(data.cFileName);
-        onEntry(FolderEntry{name, (data.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) != 0,
-                            (data.dwFileAttributes & FILE_ATTRIBUTE_REPARSE_POINT) != 0});
+        if (!onEntry(FolderEntry{name, (data.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) != 0,
+                                 (data.dwFileAttributes & FILE_ATTRIBUTE_REPARSE_POINT) != 0})) {
+            break;
+        }
     } while (FindNextFileW(listing.Get(), &data));
     return true;
 }

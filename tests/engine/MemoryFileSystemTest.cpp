@@ -14,6 +14,7 @@ std::vector<std::string> Listing(MemoryFileSystem& fs, const std::string& folder
     const bool listed = fs.ListFolder(folder, [&](const platform::FolderEntry& entry) {
         names.push_back(std::string(entry.name) + (entry.isFolder ? "/" : "") +
                         (entry.isLink ? "@" : ""));
+        return true;
     });
     if (!listed)
         names.push_back("(cannot be listed)");

@@ -64,6 +64,7 @@ class FileSystemContract : public ::testing::Test {
         std::vector<Listed> entries;
         const bool listed = fs.ListFolder(folder, [&](const platform::FolderEntry& entry) {
             entries.push_back({std::string(entry.name), entry.isFolder, entry.isLink});
+            return true;
         });
         if (!listed) {
             EXPECT_TRUE(entries.empty()) << "a failed listing reported entries";
@@ -110,6 +111,23 @@ TEST_F(FileSystemContract, ListingShowsEveryEntryHiddenOnesAndDotsIncluded) {
                                     {"visible.txt", false, false}}));
     EXPECT_EQ(List(P("Sub")),
               (Entries{{".", true, false}, {"..", true, false}, {"inner.txt", false, false}}));
+}
+
+// A caller may give up a listing half way, and may list the folder again
+// from its start right after.
+TEST_F(FileSystemContract, ListingEndsWhereTheCallerGivesUp) {
+    std::string spec;
+    for (int i = 0; i < 3000; ++i)
+        spec += "Many/f" + std::to_string(i) + "\n";
+    tree.Add(spec);
+
+    int taken = 0;
+    EXPECT_TRUE(
+        fs.ListFolder(P("Many"), [&](const platform::FolderEntry&) { return ++taken < 5; }));
+    EXPECT_EQ(taken, 5);
+    const auto whole = List(P("Many"));
+    ASSERT_TRUE(whole);
+    EXPECT_EQ(whole->size(), 3002u);
 }
 
 TEST_F(FileSystemContract, ListingShowsALinkToAFolderAsAFolder) {

@@ -24,8 +24,10 @@ using Names = std::vector<std::string>;
 
 std::optional<Names> ListedNames(platform::FileSystem& fs, const std::string& folder) {
     Names names;
-    if (!fs.ListFolder(folder,
-                       [&](const platform::FolderEntry& e) { names.emplace_back(e.name); })) {
+    if (!fs.ListFolder(folder, [&](const platform::FolderEntry& e) {
+            names.emplace_back(e.name);
+            return true;
+        })) {
         return std::nullopt;
     }
     std::sort(names.begin(), names.end());

@@ -362,14 +362,16 @@ bool MemoryFileSystem::ListFolder(const std::string& folder, const EntrySink& on
         return false;
     }
     if (listsDotEntries_ && nodes_[node].parent != kNone) {
-        onEntry({".", true, false});
-        onEntry({"..", true, false});
+        if (!onEntry({".", true, false}) || !onEntry({"..", true, false}))
+            return true;
     }
     for (const NodeId child : nodes_[node].children) {
         const Node& entry = nodes_[child];
         const NodeId target = Follow(child);
-        onEntry({entry.name, target != kNone && nodes_[target].kind == Kind::Folder,
-                 entry.kind == Kind::Link});
+        if (!onEntry({entry.name, target != kNone && nodes_[target].kind == Kind::Folder,
+                      entry.kind == Kind::Link})) {
+            break;
+        }
     }
     return true;
 }
