@@ -1,222 +1,340 @@
-// Figures for the engine's speed and memory, printed, never judged: how many
-// folders a search gets through per second, and how much memory a search of
-// a huge folder or a very deep tree needs beyond an empty one.
-#include <sys/resource.h>
-#include <sys/wait.h>
-#include <unistd.h>
-
+// Figures for the engine's speed and memory over a synthetic drive of a real
+// drive's size and shape, printed and written to a file, never judged: the
+// command succeeds whatever they are.
+//
+//   soramido_bench [--tree DIR] [--out FILE] [--windows EXE] [--scripts DIR]
+//
+// Order matters: the tree is made, and the memory figures are taken, by
+// children forked while this process is still small; the timed runs come
+// after.
 #include <chrono>
 #include <cstdio>
-#include <cstdlib>
-#include <deque>
 #include <filesystem>
 #include <fstream>
-#include <functional>
 #include <string>
+#include <vector>
 
+#include "bench/ChildProcess.h"
+#include "bench/EngineRuns.h"
+#include "bench/FiguresTable.h"
 #include "bench/GeneratedFileSystem.h"
-#include "engine/FolderWalk.h"
-#include "engine/MyThread.h"
-#include "engine/Report.h"
-#include "platform/UiCallQueue.h"
+#include "bench/HostDescription.h"
+#include "bench/SplitMix64.h"
+#include "bench/Statistics.h"
+#include "bench/TreeSandbox.h"
+#include "bench/WineRunner.h"
 #include "platform/posix/PosixFileSystem.h"
-#include "tests/support/MemoryFileSystem.h"
 #include "tests/support/PackageElsewhere.h"
 
 namespace {
 
-using Clock = std::chrono::steady_clock;
+namespace fs = std::filesystem;
+using bench::FiguresTable;
+using bench::Printf;
 
-// A window that shows nothing and counts the folders the search showed.
-class CountingReport : public engine::Report {
+constexpr int kRounds = 5;
+constexpr std::size_t kStoppedRuns = 50;
+constexpr int kWineRounds = 3;
+constexpr std::uint64_t kStopMomentSeed = 0x5709'0000'0000'0001ULL;
+constexpr double kTargetRatio = 1.0;
+constexpr double kTargetStopSeconds = 0.100;
+constexpr long kTargetPeakKiB = 64 * 1024;
+
+struct Options {
+    fs::path tree = "build/bench-tree";
+    fs::path out = "build/bench/figures.txt";
+    fs::path windowsProgram = "build/windows-x64/bench/soramido_run_once.exe";
+    fs::path scripts = "scripts";
+};
+
+bool ParseOptions(int argc, char** argv, Options& options) {
+    for (int i = 1; i + 1 < argc; i += 2) {
+        const std::string name = argv[i];
+        fs::path* target = name == "--tree"      ? &options.tree
+                           : name == "--out"     ? &options.out
+                           : name == "--windows" ? &options.windowsProgram
+                           : name == "--scripts" ? &options.scripts
+                                                 : nullptr;
+        if (!target)
+            return false;
+        *target = argv[i + 1];
+    }
+    return argc % 2 == 1;
+}
+
+// The engine's view of the sandbox: C: is the tree, D: holds Data.
+class SandboxFiles {
   public:
-    std::size_t statusTexts = 0;
-    std::size_t logLines = 0;
-    void SetStatusText(const std::string&) override { ++statusTexts; }
-    void ClearLog() override {}
-    void AppendLogLine(const std::string&) override { ++logLines; }
-    void SetRunButtonCaption(const std::string&) override {}
-    void SetRunButtonEnabled(bool) override {}
-    void SetStatusColour(std::uint32_t) override {}
+    explicit SandboxFiles(const bench::TreeSandbox& sandbox)
+        : system_({{'C', fs::absolute(sandbox.Drive()).string()},
+                   {'D', fs::absolute(sandbox.PackageParent()).string()}}),
+          files_(system_, "D:\\") {}
+    platform::FileSystem& Files() { return files_; }
+
+  private:
+    platform::PosixFileSystem system_;
+    test_support::PackageElsewhere files_;
 };
 
-struct RunFigures {
+// Says what is being measured, and how long the step before took.
+class Progress {
+  public:
+    void Step(const std::string& next) {
+        const auto now = std::chrono::steady_clock::now();
+        if (!current_.empty()) {
+            std::printf(" %.0f s\n", std::chrono::duration<double>(now - start_).count());
+        }
+        if (!next.empty())
+            std::printf("Measuring %s...", next.c_str());
+        std::fflush(stdout);
+        current_ = next;
+        start_ = now;
+    }
+
+  private:
+    std::string current_;
+    std::chrono::steady_clock::time_point start_;
+};
+
+std::string Milliseconds(double seconds) {
+    return Printf("%.1f ms", seconds * 1000);
+}
+
+std::string Seconds(double seconds) {
+    return Printf("%.3f s", seconds);
+}
+
+std::string MiB(long kib) {
+    return Printf("%.1f MiB", kib / 1024.0);
+}
+
+void DescribeSetting(FiguresTable& table, const bench::TreeShape& shape, const fs::path& tree,
+                     const std::string& made) {
+    const bench::HostDescription host = bench::DescribeHost(tree);
+    table.Section("Machine and tree");
+    table.Row("processors (nproc)", std::to_string(host.processors));
+    table.Row("kernel (uname -r)", host.kernel);
+    table.Row("CPU", host.cpuModel);
+    table.Row("file system of the tree", host.fileSystem);
+    table.Row("tree: folders / files", Printf("%u / %u", static_cast<unsigned>(shape.folders),
+                                              static_cast<unsigned>(shape.files)));
+    table.Row("tree: largest folder (entries)", std::to_string(shape.wideEntries));
+    table.Row("tree: installations", std::to_string(shape.installations));
+    table.Note(made);
+}
+
+struct MemoryFigures {
+    bench::ForkedResult baseline, run, wide, deep;
+};
+
+MemoryFigures MeasureMemory(const bench::TreeSandbox& sandbox) {
+    using bench::GeneratedFileSystem;
+    MemoryFigures memory;
+    memory.baseline = bench::RunForked([] { return 0; });
+    memory.run = bench::RunForked([&] {
+        SandboxFiles files(sandbox);
+        return bench::CompleteRun(files.Files()).completed ? 0 : 1;
+    });
+    memory.wide = bench::RunForked([] {
+        GeneratedFileSystem files(GeneratedFileSystem::Shape::Wide, 1'000'000);
+        bench::CompleteRun(files);
+        return 0;
+    });
+    memory.deep = bench::RunForked([] {
+        GeneratedFileSystem files(GeneratedFileSystem::Shape::Deep, 10'000);
+        bench::CompleteRun(files);
+        return 0;
+    });
+    return memory;
+}
+
+void ReportMemory(FiguresTable& table, const MemoryFigures& memory) {
+    table.Section("Peak resident memory (ru_maxrss of a forked child)");
+    table.Row("child doing nothing (baseline)", MiB(memory.baseline.peakResidentKiB));
+    table.Row("child doing one complete run", MiB(memory.run.peakResidentKiB),
+              Printf("< %ld MiB", kTargetPeakKiB / 1024),
+              memory.run.peakResidentKiB < kTargetPeakKiB);
+    table.Row("  of which the run (minus baseline)",
+              MiB(memory.run.peakResidentKiB - memory.baseline.peakResidentKiB));
+    if (memory.run.exitCode != 0)
+        table.Note("the run in the child did not complete");
+    table.Row("generated folder of 1,000,000 entries (minus baseline)",
+              MiB(memory.wide.peakResidentKiB - memory.baseline.peakResidentKiB));
+    table.Row("generated chain 10,000 folders deep (minus baseline)",
+              MiB(memory.deep.peakResidentKiB - memory.baseline.peakResidentKiB));
+}
+
+std::vector<std::string> FindCommand(const bench::TreeSandbox& sandbox) {
+    return {"find", sandbox.Drive().string(), "-xdev", "-type", "d"};
+}
+
+struct SpeedFigures {
+    std::vector<double> run, busy, find, walk;
     std::size_t folders = 0;
-    std::size_t logLines = 0;
-    double seconds = 0;
+    std::size_t operations = 0;  // carried out in the last run
+    bool allCompleted = true;
+    bool findFailed = false;
 };
 
-// A whole run on a worker thread, this thread serving its report operations
-// as the window's UI thread would.
-RunFigures RunWorker(platform::FileSystem& files) {
-    platform::UiCallQueue ui;
-    CountingReport report;
-    const auto start = Clock::now();
-    {
-        engine::TMyThread worker(files, ui, report);
-        worker.WaitForEnd();
+// Engine and find alternate, so that neither gains from running while the
+// machine happens to be quieter; the bare walk follows each pair.
+SpeedFigures MeasureSpeed(const bench::TreeSandbox& sandbox) {
+    SandboxFiles files(sandbox);
+    const std::vector<std::string> find = FindCommand(sandbox);
+    bench::CompleteRun(files.Files());
+    bench::RunProgram(find);
+    bench::BareWalk(files.Files(), "C:");
+    SpeedFigures speed;
+    for (int round = 0; round < kRounds; ++round) {
+        const bench::RunFigures run = bench::CompleteRun(files.Files());
+        speed.run.push_back(run.seconds);
+        speed.busy.push_back(run.busySeconds);
+        speed.operations = run.operations;
+        speed.allCompleted = speed.allCompleted && run.completed;
+        const bench::ChildResult found = bench::RunProgram(find);
+        speed.find.push_back(found.seconds);
+        speed.findFailed = speed.findFailed || found.exitCode != 0;
+        const bench::WalkFigures walk = bench::BareWalk(files.Files(), "C:");
+        speed.walk.push_back(walk.seconds);
+        speed.folders = walk.folders;
     }
-    const std::chrono::duration<double> took = Clock::now() - start;
-    // The run empties the status line once before and once after the search,
-    // and sets it once more when it completes.
-    const std::size_t extra = report.logLines > 2 ? 3 : 2;
-    return {report.statusTexts - extra, report.logLines, took.count()};
+    return speed;
 }
 
-// The walk alone, with nothing handed to a UI thread.
-RunFigures WalkOnly(platform::FileSystem& files, const std::string& root) {
-    struct Counter : engine::FolderWalk::Visitor {
-        std::size_t folders = 0;
-        bool EnterFolder(const std::string&) override { return ++folders, true; }
-        bool MarkerFound(const std::string&) override { return true; }
-    } counter;
-    const auto start = Clock::now();
-    engine::FolderWalk(files, "SKM300.EXE", counter).Run(root);
-    const std::chrono::duration<double> took = Clock::now() - start;
-    return {counter.folders, 0, took.count()};
+void ReportSpeed(FiguresTable& table, const SpeedFigures& speed) {
+    using bench::Median;
+    const double run = Median(speed.run);
+    const double find = Median(speed.find);
+    const double walk = Median(speed.walk);
+    table.Section(
+        Printf("Complete run against find, warm cache (%d alternating rounds, medians)", kRounds));
+    table.Row("engine: complete run (worker, search, refresh, verdict)", Seconds(run));
+    table.Row("find <tree> -xdev -type d > /dev/null", Seconds(find));
+    table.Row("ratio engine / find", Printf("%.2f", run / find), Printf("<= %.1f", kTargetRatio),
+              run / find <= kTargetRatio);
+    table.Row("bare walk (FolderWalk, counting visitor, no UI thread)", Seconds(walk));
+    table.Row("folders walked", std::to_string(speed.folders));
+    if (!speed.allCompleted)
+        table.Note("some runs did not complete: the figures are not of whole runs");
+    if (speed.findFailed)
+        table.Note("find reported an error");
+
+    table.Section("Share of the run spent on report operations");
+    table.Row("(a) UI thread busy inside the operations",
+              Printf("%.1f %% (%s)", 100 * Median(speed.busy) / run,
+                     Milliseconds(Median(speed.busy)).c_str()));
+    table.Row("    report operations carried out in a run", std::to_string(speed.operations));
+    table.Row("(b) run minus bare walk, of the run", Printf("%.1f %%", 100 * (run - walk) / run));
 }
 
-// The peak resident memory, in KiB, of a child process that runs `work`.
-// Forked before this process has grown, so every child starts alike.
-long PeakKiBOfChild(const std::function<void()>& work) {
-    std::fflush(stdout);
-    const pid_t child = fork();
-    if (child == 0) {
-        work();
-        _exit(0);
-    }
-    int status = 0;
-    rusage usage{};
-    if (child < 0 || wait4(child, &status, 0, &usage) != child)
-        return -1;
-    return usage.ru_maxrss;
-}
+struct StopLatencies {
+    std::vector<double> seconds;
+    int endedFirst = 0;
+    int notStopped = 0;
+};
 
-// A tree of `folders` folders, eight subfolders to a folder, breadth first,
-// with `files` files spread evenly and an installation every 20,000 folders.
-void BuildTree(test_support::MemoryFileSystem& fs, std::size_t folders, std::size_t files) {
-    using Folder = test_support::MemoryFileSystem::FolderRef;
-    fs.AddDrive('D', platform::DriveType::CdRom);
-    fs.SetOwnExecutableFolder("D:\\Updater\\");
-    const Folder data = fs.MakeFolders("D:\\Updater\\Data");
-    for (const char* name : {"QBank.cxt", "Taven.dxr", "Virel.dxr", "Qpn.dxr", "Zum.dxr",
-                             "Belto.cxt", "q417.mp3", "PlugKit2.x32"}) {
-        data.AddFile(name, "new");
-    }
-    std::deque<Folder> open{fs.AddDrive('C')};
-    const std::size_t filesPerFolder = files / folders;
-    std::size_t made = 0;
-    char name[32];
-    while (made < folders) {
-        const Folder parent = open.front();
-        open.pop_front();
-        for (int i = 0; i < 8 && made < folders; ++i, ++made) {
-            std::snprintf(name, sizeof name, "folder%d", i);
-            const Folder child = parent.AddFolder(name);
-            for (std::size_t f = 0; f < filesPerFolder; ++f) {
-                std::snprintf(name, sizeof name, "file%zu.dat", f);
-                child.AddFile(name);
-            }
-            if (made % 20'000 == 19'999) {
-                child.AddFile("SKM300.EXE");
-                child.AddFolder("Audio").AddFolder("Term").AddFolder("GROUP3");
-                made += 3;
-            }
-            open.push_back(child);
+// Each stop falls at a moment drawn uniformly over the median run's length.
+// A run that ends before its moment has nothing to stop; runs go on until
+// kStoppedRuns were stopped, or twice as many were made.
+StopLatencies MeasureStops(const bench::TreeSandbox& sandbox, double medianRun) {
+    SandboxFiles files(sandbox);
+    bench::SplitMix64 random(kStopMomentSeed);
+    StopLatencies stops;
+    for (std::size_t made = 0; stops.seconds.size() < kStoppedRuns && made < 2 * kStoppedRuns;
+         ++made) {
+        const auto after = std::chrono::duration_cast<std::chrono::nanoseconds>(
+            std::chrono::duration<double>(random.Unit() * medianRun));
+        const bench::StopFigures stop = bench::StoppedRun(files.Files(), after);
+        if (stop.endedFirst) {
+            ++stops.endedFirst;
+            continue;
         }
+        stops.notStopped += stop.stopped ? 0 : 1;
+        stops.seconds.push_back(stop.latencySeconds);
     }
+    return stops;
 }
 
-// The same shape on disk, in a new temporary folder: `folders` folders with
-// `filesPerFolder` empty files each, one installation, and the package.
-std::filesystem::path BuildTreeOnDisk(std::size_t folders, std::size_t filesPerFolder) {
-    namespace fs = std::filesystem;
-    std::string pattern = (fs::temp_directory_path() / "soramido-bench-XXXXXX").string();
-    if (!mkdtemp(pattern.data()))
-        return {};
-    const fs::path root = pattern;
-    fs::create_directories(root / "Updater" / "Data");
-    for (const char* name : {"QBank.cxt", "Taven.dxr", "Virel.dxr", "Qpn.dxr", "Zum.dxr",
-                             "Belto.cxt", "q417.mp3", "PlugKit2.x32"}) {
-        std::ofstream(root / "Updater" / "Data" / name) << "new";
-    }
-    std::deque<fs::path> open{root / "Drive"};
-    fs::create_directory(open.front());
-    std::size_t made = 0;
-    while (made < folders) {
-        const fs::path parent = open.front();
-        open.pop_front();
-        for (int i = 0; i < 8 && made < folders; ++i, ++made) {
-            const fs::path child = parent / ("folder" + std::to_string(i));
-            fs::create_directory(child);
-            for (std::size_t f = 0; f < filesPerFolder; ++f) {
-                std::ofstream(child / ("file" + std::to_string(f) + ".dat"));
-            }
-            open.push_back(child);
-        }
-    }
-    const fs::path installation = open.back();
-    std::ofstream(installation / "SKM300.EXE");
-    fs::create_directories(installation / "Audio" / "Term" / "GROUP3");
-    return root;
+void ReportStops(FiguresTable& table, const StopLatencies& stops) {
+    const double worst = bench::Worst(stops.seconds);
+    table.Section(
+        Printf("Stop latency (%zu runs, RequestStop at a random moment, until WaitForEnd "
+               "returns)",
+               stops.seconds.size()));
+    table.Row("median", Milliseconds(bench::Median(stops.seconds)));
+    table.Row("worst", Milliseconds(worst), Printf("< %.0f ms", kTargetStopSeconds * 1000),
+              worst < kTargetStopSeconds);
+    if (stops.endedFirst > 0)
+        table.Note(Printf("%d more runs ended before their stop was due", stops.endedFirst));
+    if (stops.notStopped > 0)
+        table.Note(Printf("%d stopped runs did not log the stop", stops.notStopped));
 }
 
-void PrintSpeed(const char* what, const RunFigures& figures) {
-    std::printf("%-58s %8zu folders in %6.2f s: %9.0f folders/s\n", what, figures.folders,
-                figures.seconds, figures.folders / figures.seconds);
+void ReportWine(FiguresTable& table, const bench::WineFigures& wine, double medianFind) {
+    table.Section(
+        Printf("For information: the Windows build under Wine (%d rounds, median)", kWineRounds));
+    if (!wine.skipped.empty()) {
+        table.Note("skipped: " + wine.skipped);
+        return;
+    }
+    const double median = bench::Median(wine.seconds);
+    table.Row("soramido_run_once.exe, complete run of T: (timed inside)", Seconds(median));
+    table.Row("ratio Wine run / find", Printf("%.2f", median / medianFind));
+    if (!wine.completed)
+        table.Note("some runs under Wine did not complete");
 }
 
 }  // namespace
 
-int main() {
-    using bench::GeneratedFileSystem;
-    std::printf("Peak memory of a run (resident, beyond a run over an empty drive)\n");
-    const long baseline = PeakKiBOfChild([] {
-        GeneratedFileSystem empty(GeneratedFileSystem::Shape::Deep, 0);
-        RunWorker(empty);
-    });
-    const long wide = PeakKiBOfChild([] {
-        GeneratedFileSystem files(GeneratedFileSystem::Shape::Wide, 1'000'000);
-        RunWorker(files);
-    });
-    const long deep = PeakKiBOfChild([] {
-        GeneratedFileSystem files(GeneratedFileSystem::Shape::Deep, 10'000);
-        RunWorker(files);
-    });
-    std::printf("  %-56s %8ld KiB\n", "empty drive (baseline, whole process)", baseline);
-    std::printf("  %-56s %8ld KiB\n", "one folder of 1,000,000 entries (10 of them folders)",
-                wide - baseline);
-    std::printf("  %-56s %8ld KiB\n", "a chain of folders 10,000 deep", deep - baseline);
-
-    std::printf("\nSearch speed\n");
-    test_support::MemoryFileSystem tree;
-    const auto buildStart = Clock::now();
-    BuildTree(tree, 200'000, 1'000'000);
-    const std::chrono::duration<double> built = Clock::now() - buildStart;
-    std::printf("  (in-memory tree of 200,000 folders and 1,000,000 files built in %.2f s)\n",
-                built.count());
-    PrintSpeed("  in memory, walk alone (no UI thread):", WalkOnly(tree, "C:"));
-    const RunFigures run = RunWorker(tree);
-    PrintSpeed("  in memory, whole run (status line via the UI thread):", run);
-    std::printf("  %-56s %8zu\n", "  log lines written (10 installations x 7 + 3)", run.logLines);
-
-    const auto diskStart = Clock::now();
-    const std::filesystem::path disk = BuildTreeOnDisk(20'000, 5);
-    if (disk.empty()) {
-        std::printf("  (no temporary folder for the tree on disk)\n");
-        return 0;
+int main(int argc, char** argv) {
+    Options options;
+    if (!ParseOptions(argc, argv, options)) {
+        std::fprintf(stderr,
+                     "usage: soramido_bench [--tree DIR] [--out FILE] [--windows EXE] "
+                     "[--scripts DIR]\n");
+        return 2;
     }
-    const std::chrono::duration<double> diskBuilt = Clock::now() - diskStart;
-    std::printf(
-        "  (tree of 20,000 folders and 100,000 files made in %s in %.2f s;"
-        " searched from the page cache)\n",
-        disk.c_str(), diskBuilt.count());
-    platform::PosixFileSystem system({{'C', (disk / "Drive").string()}});
-    PrintSpeed("  on disk, walk alone (no UI thread):", WalkOnly(system, "C:"));
-    platform::PosixFileSystem withPackage(
-        {{'C', (disk / "Drive").string()}, {'D', (disk / "Updater").string()}});
-    test_support::PackageElsewhere files(withPackage, "D:\\");
-    PrintSpeed("  on disk, whole run (status line via the UI thread):", RunWorker(files));
-    std::filesystem::remove_all(disk);
+    const bench::TreeShape shape;
+    const bench::TreeSandbox sandbox(options.tree);
+    std::printf("Making sure the tree in %s is current...\n", options.tree.c_str());
+    const bench::ForkedResult made = bench::RunForked([&] {
+        std::string message;
+        const bool failed = sandbox.Ensure(shape, message) == bench::TreeSandbox::Outcome::Failed;
+        std::printf("%s\n", message.c_str());
+        return failed ? 1 : 0;
+    });
+    if (made.exitCode != 0) {
+        std::fprintf(stderr, "soramido_bench: no tree to measure\n");
+        return 1;
+    }
+    Progress progress;
+    progress.Step("peak memory");
+    const MemoryFigures memory = MeasureMemory(sandbox);
+    progress.Step("complete runs against find");
+    const SpeedFigures speed = MeasureSpeed(sandbox);
+    progress.Step("stopped runs");
+    const StopLatencies stops = MeasureStops(sandbox, bench::Median(speed.run));
+    progress.Step("the Windows build under Wine");
+    const bench::WineFigures wine =
+        bench::TimeUnderWine({fs::absolute(options.windowsProgram), fs::absolute(options.scripts),
+                              fs::absolute(options.out.parent_path() / "wineprefix"),
+                              fs::absolute(sandbox.Drive()), fs::absolute(sandbox.PackageParent())},
+                             kWineRounds);
+    progress.Step({});
+
+    FiguresTable table;
+    DescribeSetting(
+        table, shape, options.tree,
+        "tree generator " + std::to_string(bench::kTreeGeneratorVersion) + ": " + shape.Describe());
+    ReportSpeed(table, speed);
+    ReportStops(table, stops);
+    ReportMemory(table, memory);
+    ReportWine(table, wine, bench::Median(speed.find));
+    const std::string text = table.Render();
+    std::printf("\n%s", text.c_str());
+    std::error_code error;
+    fs::create_directories(options.out.parent_path(), error);
+    std::ofstream(options.out, std::ios::binary) << text;
+    std::printf("\n(written to %s)\n", options.out.c_str());
     return 0;
 }

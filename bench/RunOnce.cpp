@@ -1,0 +1,38 @@
+// One complete run of the update over the system's own drives, timed inside
+// the program so that a slow start (Wine's) does not count:
+//
+//   soramido_run_once PACKAGE [LETTERS]
+//
+// PACKAGE is the folder holding Data, in the engine's form ending in '\'
+// ("P:\"); LETTERS, when given, are the only drives searched ("T"). The
+// window is a stand-in that does what the real one does with each report
+// operation, served by this thread as the UI thread. Prints the seconds and
+// whether the run completed ("12.345 s completed").
+#include <cstdio>
+#include <string>
+
+#include "bench/ChosenDrives.h"
+#include "bench/EngineRuns.h"
+#include "tests/support/PackageElsewhere.h"
+
+#ifdef _WIN32
+#include "platform/win32/Win32FileSystem.h"
+using SystemFileSystem = platform::Win32FileSystem;
+#else
+#include "platform/posix/PosixFileSystem.h"
+using SystemFileSystem = platform::PosixFileSystem;
+#endif
+
+int main(int argc, char** argv) {
+    if (argc < 2 || argc > 3) {
+        std::fprintf(stderr, "usage: soramido_run_once PACKAGE [LETTERS]\n");
+        return 2;
+    }
+    SystemFileSystem system;
+    bench::ChosenDrives drives(system, argc == 3 ? argv[2] : "ABCDEFGHIJKLMNOPQRSTUVWXYZ");
+    test_support::PackageElsewhere files(drives, argv[1]);
+    const bench::RunFigures run = bench::CompleteRun(files);
+    std::printf("%.3f s %s (%zu report operations, %zu log lines)\n", run.seconds,
+                run.completed ? "completed" : "incomplete", run.operations, run.logLines);
+    return 0;
+}

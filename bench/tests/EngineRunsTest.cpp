@@ -1,0 +1,87 @@
+// The timed runs over an in-memory drive, where each moment can be chosen.
+#include "bench/EngineRuns.h"
+
+#include <gtest/gtest.h>
+
+#include <chrono>
+#include <string>
+#include <thread>
+
+#include "bench/ChosenDrives.h"
+#include "tests/support/MemoryFileSystem.h"
+#include "tests/support/PackageElsewhere.h"
+
+namespace {
+
+using namespace std::chrono_literals;
+using test_support::MemoryFileSystem;
+using Clock = std::chrono::steady_clock;
+
+class EngineRunsTest : public ::testing::Test {
+  protected:
+    EngineRunsTest() {
+        const auto data = memory.AddDrive('P', platform::DriveType::CdRom).AddFolder("Data");
+        for (const char* name : {"QBank.cxt", "Taven.dxr", "Virel.dxr", "Qpn.dxr", "Zum.dxr",
+                                 "Belto.cxt", "q417.mp3", "PlugKit2.x32"}) {
+            data.AddFile(name, "new");
+        }
+        memory.SetOwnExecutableFolder("P:\\");
+    }
+
+    static void Install(const MemoryFileSystem::FolderRef& folder) {
+        for (const char* name : {"SKM300.EXE", "QBANK.CXT", "TAVEN.DXR", "VIREL.DXR", "QPN.DXR",
+                                 "ZUM.DXR", "BELTO.CXT"}) {
+            folder.AddFile(name, "old");
+        }
+        const auto audio = folder.AddFolder("Audio");
+        audio.AddFolder("Term").AddFolder("GROUP3");
+        audio.AddFolder("Phrase").AddFolder("Group6").AddFile("q417.mp3", "old");
+    }
+
+    MemoryFileSystem memory;
+};
+
+TEST_F(EngineRunsTest, TheWindowsRunSearchesOnlyTheChosenDrive) {
+    Install(memory.AddDrive('C').AddFolder("Prefix"));
+    Install(memory.AddDrive('T').AddFolder("Tree"));
+    bench::ChosenDrives drives(memory, "T");
+    test_support::PackageElsewhere files(drives, "P:\\");
+    const bench::RunFigures run = bench::CompleteRun(files);
+    EXPECT_TRUE(run.completed);
+    for (const auto& call : memory.ReplaceCalls())
+        EXPECT_EQ(call.installation, "T:\\Tree");
+    EXPECT_EQ(memory.ReplaceCalls().size(), 7u);
+}
+
+TEST_F(EngineRunsTest, ARunWithoutInstallationsIsNotCountedAsCompleted) {
+    memory.AddDrive('C').AddFolder("Nothing");
+    const bench::RunFigures run = bench::CompleteRun(memory);
+    EXPECT_FALSE(run.completed);
+    EXPECT_EQ(run.logLines, 2u);
+}
+
+// While a huge folder is listed nothing reaches the UI thread; the stop must
+// still be requested when it is due, not when the listing is over.
+TEST_F(EngineRunsTest, AStopFallsDueEvenWhileTheWorkerReportsNothing) {
+    Install(memory.AddDrive('C').AddFolder("Slow").AddFolder("Product"));
+    memory.SetListingHook([](const std::string& folder) {
+        if (folder == "C:\\Slow")
+            std::this_thread::sleep_for(1s);
+    });
+    const bench::StopFigures stop = bench::StoppedRun(memory, 50ms);
+    EXPECT_FALSE(stop.endedFirst);
+    EXPECT_TRUE(stop.stopped);
+    EXPECT_GT(stop.latencySeconds, 0.4);
+    EXPECT_TRUE(memory.ReplaceCalls().empty());
+}
+
+TEST_F(EngineRunsTest, ARunThatEndsBeforeItsStopIsDueIsToldApartAndNotWaitedFor) {
+    Install(memory.AddDrive('C').AddFolder("Product"));
+    const auto start = Clock::now();
+    const bench::StopFigures stop = bench::StoppedRun(memory, 60s);
+    EXPECT_LT(Clock::now() - start, 30s);
+    EXPECT_TRUE(stop.endedFirst);
+    EXPECT_FALSE(stop.stopped);
+}
+
+}  // namespace
