@@ -29,17 +29,17 @@ platform::DriveType GeneratedFileSystem::GetDriveType(char letter) {
 
 bool GeneratedFileSystem::ListFolder(const std::string& folder, const EntrySink& onEntry) {
     if (folder == "P:\\Data") {
-        for (const char* name : kPackageFiles)
-            onEntry({name, false, false});
+        for (const char* name : kPackageFiles) {
+            if (!onEntry({name, false, false}))
+                break;
+        }
         return true;
     }
     if (folder.rfind("C:", 0) != 0)
         return false;
     const std::size_t depth = DepthOf(folder);
-    if (depth > 0) {
-        onEntry({".", true, false});
-        onEntry({"..", true, false});
-    }
+    if (depth > 0 && (!onEntry({".", true, false}) || !onEntry({"..", true, false})))
+        return true;
     if (shape_ == Shape::Wide) {
         if (depth == 0) {
             onEntry({"Wide", true, false});
@@ -48,14 +48,16 @@ bool GeneratedFileSystem::ListFolder(const std::string& folder, const EntrySink&
             for (std::size_t i = 0; i < size_; ++i) {
                 const bool isFolder = i % 100'000 == 99'999;
                 std::snprintf(name, sizeof name, isFolder ? "folder%07zu" : "entry%07zu.dat", i);
-                onEntry({name, isFolder, false});
+                if (!onEntry({name, isFolder, false}))
+                    break;
             }
         }
         return true;
     }
-    onEntry({"readme.txt", false, false});
-    if (depth < size_)
-        onEntry({"d", true, false});
+    if (!onEntry({"readme.txt", false, false}))
+        return true;
+    if (depth < size_ && !onEntry({"d", true, false}))
+        return true;
     onEntry({"SKM300.EXE.bak", false, false});
     return true;
 }
