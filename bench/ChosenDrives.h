@@ -8,14 +8,15 @@
 #include <string>
 #include <string_view>
 
-#include "platform/FileSystem.h"
+#include "tests/support/ForwardingFileSystem.h"
 
 namespace bench {
 
-class ChosenDrives : public platform::FileSystem {
+class ChosenDrives : public test_support::ForwardingFileSystem {
   public:
     // `letters` are capitals, "T" or "CD".
-    ChosenDrives(platform::FileSystem& files, std::string_view letters) : files_(files) {
+    ChosenDrives(platform::FileSystem& files, std::string_view letters)
+        : ForwardingFileSystem(files) {
         for (char letter : letters) {
             if (letter >= 'A' && letter <= 'Z')
                 chosen_ |= std::uint32_t{1} << (letter - 'A');
@@ -28,21 +29,8 @@ class ChosenDrives : public platform::FileSystem {
             letter >= 'A' && letter <= 'Z' && (chosen_ & (std::uint32_t{1} << (letter - 'A')));
         return isChosen ? files_.GetDriveType(letter) : platform::DriveType::NoRootDir;
     }
-    bool ListFolder(const std::string& folder, const EntrySink& onEntry) override {
-        return files_.ListFolder(folder, onEntry);
-    }
-    bool IsFolder(const std::string& path) override { return files_.IsFolder(path); }
-    std::optional<platform::FolderId> GetFolderId(const std::string& path) override {
-        return files_.GetFolderId(path);
-    }
-    platform::ReplaceResult ReplaceFile(const std::string& source, const std::string& installation,
-                                        const std::string& relative) override {
-        return files_.ReplaceFile(source, installation, relative);
-    }
-    std::string OwnExecutableFolder() override { return files_.OwnExecutableFolder(); }
 
   private:
-    platform::FileSystem& files_;
     std::uint32_t chosen_ = 0;
 };
 

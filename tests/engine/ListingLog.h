@@ -9,36 +9,25 @@
 #include <string>
 #include <vector>
 
-#include "platform/FileSystem.h"
+#include "tests/support/ForwardingFileSystem.h"
 
 namespace engine_test {
 
-class ListingLog : public platform::FileSystem {
+class ListingLog : public test_support::ForwardingFileSystem {
   public:
-    explicit ListingLog(platform::FileSystem& files) : files_(files) {}
+    explicit ListingLog(platform::FileSystem& files) : ForwardingFileSystem(files) {}
 
     // Listings are only counted when false: some walks' paths are huge.
     bool record = true;
     std::size_t count = 0;
     std::vector<std::string> listed;
 
-    std::uint32_t LogicalDrives() override { return files_.LogicalDrives(); }
-    platform::DriveType GetDriveType(char letter) override { return files_.GetDriveType(letter); }
     bool ListFolder(const std::string& folder, const EntrySink& onEntry) override {
         ++count;
         if (record)
             listed.push_back(folder);
         return files_.ListFolder(folder, onEntry);
     }
-    bool IsFolder(const std::string& path) override { return files_.IsFolder(path); }
-    std::optional<platform::FolderId> GetFolderId(const std::string& path) override {
-        return files_.GetFolderId(path);
-    }
-    platform::ReplaceResult ReplaceFile(const std::string& source, const std::string& installation,
-                                        const std::string& relative) override {
-        return files_.ReplaceFile(source, installation, relative);
-    }
-    std::string OwnExecutableFolder() override { return files_.OwnExecutableFolder(); }
 
     // The folders the search entered, in order: every folder listed, but the
     // package's, and each once, since a refresh lists its installation again.
@@ -51,9 +40,6 @@ class ListingLog : public platform::FileSystem {
         }
         return entered;
     }
-
-  private:
-    platform::FileSystem& files_;
 };
 
 }  // namespace engine_test

@@ -116,10 +116,10 @@ TEST_F(FileSystemContract, ListingShowsEveryEntryHiddenOnesAndDotsIncluded) {
 // A caller may give up a listing half way, and may list the folder again
 // from its start right after.
 TEST_F(FileSystemContract, ListingEndsWhereTheCallerGivesUp) {
-    std::string spec;
+    std::string entries;
     for (int i = 0; i < 3000; ++i)
-        spec += "Many/f" + std::to_string(i) + "\n";
-    tree.Add(spec);
+        entries += "Many/f" + std::to_string(i) + "\n";
+    tree.Add(entries);
 
     int taken = 0;
     EXPECT_TRUE(

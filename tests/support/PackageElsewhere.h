@@ -6,33 +6,19 @@
 #include <string>
 #include <utility>
 
-#include "platform/FileSystem.h"
+#include "tests/support/ForwardingFileSystem.h"
 
 namespace test_support {
 
-class PackageElsewhere : public platform::FileSystem {
+class PackageElsewhere : public ForwardingFileSystem {
   public:
     // `package` is in the engine's form and ends in '\' ("D:\", "C:\Temp\Updater\").
     PackageElsewhere(platform::FileSystem& files, std::string package)
-        : files_(files), package_(std::move(package)) {}
+        : ForwardingFileSystem(files), package_(std::move(package)) {}
 
-    std::uint32_t LogicalDrives() override { return files_.LogicalDrives(); }
-    platform::DriveType GetDriveType(char letter) override { return files_.GetDriveType(letter); }
-    bool ListFolder(const std::string& folder, const EntrySink& onEntry) override {
-        return files_.ListFolder(folder, onEntry);
-    }
-    bool IsFolder(const std::string& path) override { return files_.IsFolder(path); }
-    std::optional<platform::FolderId> GetFolderId(const std::string& path) override {
-        return files_.GetFolderId(path);
-    }
-    platform::ReplaceResult ReplaceFile(const std::string& source, const std::string& installation,
-                                        const std::string& relative) override {
-        return files_.ReplaceFile(source, installation, relative);
-    }
     std::string OwnExecutableFolder() override { return package_; }
 
   private:
-    platform::FileSystem& files_;
     std::string package_;
 };
 

@@ -1,0 +1,35 @@
+// File services that pass every call on to other file services. Tests and
+// benchmarks derive from it to change one or two services of the real ones
+// and keep the rest.
+#pragma once
+
+#include <string>
+
+#include "platform/FileSystem.h"
+
+namespace test_support {
+
+class ForwardingFileSystem : public platform::FileSystem {
+  public:
+    explicit ForwardingFileSystem(platform::FileSystem& files) : files_(files) {}
+
+    std::uint32_t LogicalDrives() override { return files_.LogicalDrives(); }
+    platform::DriveType GetDriveType(char letter) override { return files_.GetDriveType(letter); }
+    bool ListFolder(const std::string& folder, const EntrySink& onEntry) override {
+        return files_.ListFolder(folder, onEntry);
+    }
+    bool IsFolder(const std::string& path) override { return files_.IsFolder(path); }
+    std::optional<platform::FolderId> GetFolderId(const std::string& path) override {
+        return files_.GetFolderId(path);
+    }
+    platform::ReplaceResult ReplaceFile(const std::string& source, const std::string& installation,
+                                        const std::string& relative) override {
+        return files_.ReplaceFile(source, installation, relative);
+    }
+    std::string OwnExecutableFolder() override { return files_.OwnExecutableFolder(); }
+
+  protected:
+    platform::FileSystem& files_;
+};
+
+}  // namespace test_support
