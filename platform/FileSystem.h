@@ -1,6 +1,7 @@
 // The operating-system services the update engine rests on: drives, folder
-// listings, the folder test, folder identity, the safe replacement of one file
-// and the folder of the running program.
+// listings, the folder test, folder identity, installations opened for
+// changing through handles, the package's files, the programs that may hold
+// an installation, and the running program's own folder and package list.
 //
 // Paths are UTF-8 texts in Windows form: a drive root is the letter and a
 // colon alone ("C:"), components are joined with '\', and a folder path never
@@ -10,9 +11,12 @@
 
 #include <cstdint>
 #include <functional>
+#include <memory>
 #include <optional>
 #include <string>
 #include <string_view>
+
+#include "platform/FolderHandle.h"
 
 namespace platform {
 
@@ -26,32 +30,6 @@ enum class DriveType : std::uint8_t {
     Remote = 4,
     CdRom = 5,
     RamDisk = 6,
-};
-
-// One entry of a folder listing. `name` is the entry's own name, not a path.
-struct FolderEntry {
-    std::string_view name;
-    bool isFolder = false;  // carries the folder bit (0x10); links to folders do too
-    bool isLink = false;    // a symbolic link, junction or other reparse point
-};
-
-// What makes a folder itself, whatever path leads to it: the volume (or
-// device) and the file id (or inode). Two paths with equal ids are one folder.
-struct FolderId {
-    std::uint64_t volume = 0;
-    std::uint64_t file = 0;
-    friend bool operator==(const FolderId&, const FolderId&) = default;
-};
-
-// Why a replacement failed; the caller words the message, so this only needs
-// to be precise enough for tests and diagnostics.
-enum class ReplaceResult : std::uint8_t {
-    Replaced,
-    SourceUnreadable,     // missing, a folder, or cannot be opened
-    FolderMissing,        // a folder on the way to the destination does not exist
-    LinkInTheWay,         // the destination or a folder on the way is a link
-    DestinationReadOnly,  // the existing destination is marked read-only
-    WriteFailed,          // creating, writing or renaming the new file failed
 };
 
 class FileSystem {
@@ -81,17 +59,25 @@ class FileSystem {
     // when it cannot be read.
     virtual std::optional<FolderId> GetFolderId(const std::string& path) = 0;
 
-    // Replaces `installation` + '\' + `relative` with a copy of `source`.
-    // `relative` is one or more components joined with '\' ("QBANK.CXT",
-    // "AUDIO\PHRASE\GROUP6\q417.mp3"); existing components are matched without
-    // regard to letter case. The new content is written to a temporary file
-    // beside the destination and renamed over it, so the destination is either
-    // the old file or the complete new one, and no temporary file survives a
-    // failure. Nothing below `installation` that is a link is followed or
-    // replaced: a link as the destination or as a folder on the way fails with
-    // LinkInTheWay. `installation` itself may have been reached through a link.
-    virtual ReplaceResult ReplaceFile(const std::string& source, const std::string& installation,
-                                      const std::string& relative) = 0;
+    // Opens the folder `path` for changing it through handles (FolderHandle.h).
+    // The folder itself must not be a link or other reparse point (Kind::Link);
+    // the folders above it may be.
+    virtual Result<std::unique_ptr<FolderHandle>> OpenInstallation(const std::string& path) = 0;
+
+    // Opens a file of the update package for reading.
+    virtual Result<std::unique_ptr<SourceFile>> OpenSourceFile(const std::string& path) = 0;
+
+    // Whether a running process was started from the program file `path`,
+    // letter case ignored.
+    virtual bool ProgramRunsFrom(const std::string& path) = 0;
+
+    // The name of an application that holds the file `path` open, where the
+    // system can tell (the Restart Manager on Windows); nullopt otherwise.
+    virtual std::optional<std::string> ApplicationUsing(const std::string& path) = 0;
+
+    // The list of the package's files that the program carries, one line a
+    // file: "<name> <size> <sha256 in hex>"; nullopt when it carries none.
+    virtual std::optional<std::string> BuiltInPackageList() = 0;
 
     // The folder of the running program, ending in '\' ("D:\Updater\").
     virtual std::string OwnExecutableFolder() = 0;
