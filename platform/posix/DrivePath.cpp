@@ -8,19 +8,16 @@ bool IsUsableName(std::string_view name) {
            name.find_first_of(std::string_view("/\0", 2)) == std::string_view::npos;
 }
 
-// Splits at '\'; returns false when a name is unusable, or empty while
-// `allowEmpty` is false.
-bool SplitNames(std::string_view text, bool allowEmpty, std::vector<std::string_view>& names) {
+// Splits at '\'; returns false when a name is unusable. Empty names are
+// passed over.
+bool SplitNames(std::string_view text, std::vector<std::string_view>& names) {
     while (true) {
         const std::size_t end = text.find('\\');
         const std::string_view name = text.substr(0, end);
-        if (name.empty()) {
-            if (!allowEmpty)
+        if (!name.empty()) {
+            if (!IsUsableName(name))
                 return false;
-        } else if (IsUsableName(name)) {
             names.push_back(name);
-        } else {
-            return false;
         }
         if (end == std::string_view::npos)
             return true;
@@ -47,16 +44,13 @@ std::optional<DrivePath> ParseDrivePath(std::string_view path) {
     } else if (path.empty() || path.front() != '\\') {
         return std::nullopt;
     }
-    if (!SplitNames(path, true, parsed.names))
+    if (!SplitNames(path, parsed.names))
         return std::nullopt;
     return parsed;
 }
 
-std::optional<std::vector<std::string_view>> SplitRelativePath(std::string_view relative) {
-    std::vector<std::string_view> names;
-    if (!SplitNames(relative, false, names))
-        return std::nullopt;
-    return names;
+bool IsSingleName(std::string_view name) {
+    return !name.empty() && name.find('\\') == std::string_view::npos && IsUsableName(name);
 }
 
 }  // namespace platform

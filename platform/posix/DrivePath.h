@@ -21,8 +21,8 @@ struct DrivePath {
 // so are names holding '/' or NUL, which no Windows name can hold.
 std::optional<DrivePath> ParseDrivePath(std::string_view path);
 
-// Splits a path below a folder ("AUDIO\PHRASE\GROUP6\q417.mp3") into its
-// names. Nothing may be empty, "." or "..", or hold '/' or NUL.
-std::optional<std::vector<std::string_view>> SplitRelativePath(std::string_view relative);
+// True when `name` can stand for one entry of a folder and for nothing else:
+// it is not empty, "." or "..", and holds no '\', '/' or NUL.
+bool IsSingleName(std::string_view name);
 
 }  // namespace platform

@@ -12,8 +12,12 @@
 
 #include "platform/posix/CaseInsensitiveLookup.h"
 #include "platform/posix/DrivePath.h"
-#include "platform/posix/FileReplacement.h"
+#include "platform/posix/EntryDescription.h"
 #include "platform/posix/FolderReader.h"
+#include "platform/posix/PosixFileError.h"
+#include "platform/posix/PosixFolderHandle.h"
+#include "platform/posix/PosixSourceFile.h"
+#include "platform/posix/RunningPrograms.h"
 #include "platform/posix/ScopedFd.h"
 
 namespace platform {
@@ -43,29 +47,6 @@ std::vector<std::string> MountPointsOf(const std::vector<MountEntry>& mounts) {
     for (const MountEntry& mount : mounts)
         points.push_back(mount.mountPoint);
     return points;
-}
-
-// What a listing tells of one entry. The entry's type comes with the listing
-// on most file systems; a link, or a type the listing leaves open, costs one
-// look at the entry itself.
-FolderEntry DescribeEntry(int folderFd, const RawEntry& entry) {
-    FolderEntry described{entry.name};
-    unsigned char type = entry.type;
-    struct stat st {};
-    if (type == DT_UNKNOWN &&
-        ::fstatat(folderFd, entry.name.data(), &st, AT_SYMLINK_NOFOLLOW) == 0) {
-        type = S_ISLNK(st.st_mode) ? DT_LNK : S_ISDIR(st.st_mode) ? DT_DIR : DT_REG;
-    }
-    if (type == DT_DIR) {
-        described.isFolder = true;
-    } else if (type == DT_LNK) {
-        // A link to a folder is listed as a folder, as Windows lists a
-        // junction; a link to nothing as a file.
-        described.isLink = true;
-        described.isFolder =
-            ::fstatat(folderFd, entry.name.data(), &st, 0) == 0 && S_ISDIR(st.st_mode);
-    }
-    return described;
 }
 
 }  // namespace
@@ -203,19 +184,51 @@ std::optional<FolderId> PosixFileSystem::GetFolderId(const std::string& path) {
     return FolderId{std::uint64_t(st.st_dev), std::uint64_t(st.st_ino)};
 }
 
-ReplaceResult PosixFileSystem::ReplaceFile(const std::string& source,
-                                           const std::string& installation,
-                                           const std::string& relative) {
-    const std::optional<std::vector<std::string_view>> names = SplitRelativePath(relative);
-    if (!names)
-        return ReplaceResult::WriteFailed;
-    const std::optional<std::string> sourceHost = ExistingHostPath(source);
-    if (!sourceHost)
-        return ReplaceResult::SourceUnreadable;
-    const std::optional<std::string> installationHost = ExistingHostPath(installation);
-    if (!installationHost)
-        return ReplaceResult::FolderMissing;
-    return ReplaceFileBelow(*sourceHost, *installationHost, *names);
+Result<std::unique_ptr<FolderHandle>> PosixFileSystem::OpenInstallation(const std::string& path) {
+    const std::optional<DrivePath> parsed = ParseDrivePath(path);
+    if (!parsed)
+        return FileErrorOf(EINVAL);
+    const std::optional<std::string> host = ExistingHostPath(path);
+    if (!host)
+        return FileErrorOf(ENOENT);
+    if (parsed->names.empty()) {
+        // The root of a drive: the folder it was mapped to, through no link
+        // (Init resolved them all).
+        ScopedFd root(::open(host->c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC));
+        if (!root)
+            return LastFileError();
+        return std::unique_ptr<FolderHandle>(std::make_unique<PosixFolderHandle>(std::move(root)));
+    }
+    // The folders above may be links; the installation folder itself is
+    // opened without following one.
+    const std::size_t slash = host->rfind('/');
+    const std::string parentPath = slash == 0 ? "/" : host->substr(0, slash);
+    const ScopedFd parent(::open(parentPath.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC));
+    if (!parent)
+        return LastFileError();
+    return OpenFolderIn(parent.Get(), host->substr(slash + 1));
+}
+
+Result<std::unique_ptr<SourceFile>> PosixFileSystem::OpenSourceFile(const std::string& path) {
+    if (!ParseDrivePath(path))
+        return FileErrorOf(EINVAL);
+    const std::optional<std::string> host = ExistingHostPath(path);
+    if (!host)
+        return FileErrorOf(ENOENT);
+    return OpenRegularFile(*host);
+}
+
+bool PosixFileSystem::ProgramRunsFrom(const std::string& path) {
+    const std::optional<std::string> host = ExistingHostPath(path);
+    return host && AnyProcessRunsFrom(*host);
+}
+
+std::optional<std::string> PosixFileSystem::ApplicationUsing(const std::string&) {
+    return std::nullopt;
+}
+
+std::optional<std::string> PosixFileSystem::BuiltInPackageList() {
+    return builtInPackageList_;
 }
 
 std::string PosixFileSystem::OwnExecutableFolder() {

@@ -6,6 +6,7 @@
 
 #include <array>
 #include <map>
+#include <optional>
 #include <set>
 #include <string>
 #include <vector>
@@ -31,9 +32,18 @@ class PosixFileSystem final : public FileSystem {
     bool ListFolder(const std::string& folder, const EntrySink& onEntry) override;
     bool IsFolder(const std::string& path) override;
     std::optional<FolderId> GetFolderId(const std::string& path) override;
-    ReplaceResult ReplaceFile(const std::string& source, const std::string& installation,
-                              const std::string& relative) override;
+    Result<std::unique_ptr<FolderHandle>> OpenInstallation(const std::string& path) override;
+    Result<std::unique_ptr<SourceFile>> OpenSourceFile(const std::string& path) override;
+    bool ProgramRunsFrom(const std::string& path) override;
+    // Nothing on Linux tells which application holds a file: nullopt.
+    std::optional<std::string> ApplicationUsing(const std::string& path) override;
+    std::optional<std::string> BuiltInPackageList() override;
     std::string OwnExecutableFolder() override;
+
+    // A program built for Linux carries no package list; tests give one here.
+    void SetBuiltInPackageList(std::optional<std::string> list) {
+        builtInPackageList_ = std::move(list);
+    }
 
   private:
     void Init(const DriveMap& drives, const std::vector<std::string>& mountPoints);
@@ -47,6 +57,7 @@ class PosixFileSystem final : public FileSystem {
     std::array<std::string, 26> roots_;  // by letter; empty when unmapped
     // The mount points, as names by the folder holding them.
     std::map<std::string, std::set<std::string, std::less<>>, std::less<>> mountPointsByFolder_;
+    std::optional<std::string> builtInPackageList_;
 };
 
 }  // namespace platform
