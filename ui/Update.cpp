@@ -1,7 +1,7 @@
-// The program's entry: the application's window with its task-bar button,
-// the one dialog window Form1, and the message loop, which runs until Form1
-// is closed. The process then ends as soon as Form1's worker, if any, has
-// stopped.
+// The program's entry: the one-update-at-a-time check, the application's
+// window with its task-bar button, the one dialog window Form1, and the
+// message loop, which runs until Form1 is closed. The process then ends as
+// soon as Form1's worker, if any, has stopped.
 #include <windows.h>
 
 #include <commctrl.h>
@@ -12,6 +12,7 @@
 #include "ui/ApplicationWindow.h"
 #include "ui/ErrorBox.h"
 #include "ui/Main.h"
+#include "ui/SingleInstance.h"
 #include "ui/Texts.h"
 
 namespace {
@@ -32,6 +33,13 @@ void RunMessageLoop(HWND dialog) {
 
 int WINAPI wWinMain(HINSTANCE instance, HINSTANCE, PWSTR, int) {
     try {
+        // Held until the worker has stopped, which is after the window has
+        // gone: the last thing this program gives up.
+        const ui::SingleInstance single;
+        if (!single.IsFirst()) {
+            ui::BringFirstInstanceForward();
+            return 0;
+        }
         INITCOMMONCONTROLSEX controls{sizeof controls, ICC_STANDARD_CLASSES};
         InitCommonControlsEx(&controls);
 
