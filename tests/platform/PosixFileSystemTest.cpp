@@ -3,13 +3,17 @@
 // permissions.
 #include <fcntl.h>
 #include <gtest/gtest.h>
+#include <signal.h>
+#include <spawn.h>
 #include <sys/stat.h>
+#include <sys/wait.h>
 #include <unistd.h>
 
 #include <algorithm>
 #include <cstdio>
 #include <filesystem>
 #include <optional>
+#include <string_view>
 
 #include "platform/posix/PosixFileSystem.h"
 #include "tests/support/TempTree.h"
@@ -18,7 +22,7 @@ namespace {
 
 using platform::DriveType;
 using platform::PosixFileSystem;
-using platform::ReplaceResult;
+using Kind = platform::FileError::Kind;
 using test_support::TempTree;
 using Names = std::vector<std::string>;
 
@@ -32,6 +36,25 @@ std::optional<Names> ListedNames(platform::FileSystem& fs, const std::string& fo
     }
     std::sort(names.begin(), names.end());
     return names;
+}
+
+std::optional<platform::FolderId> HostFolderId(const std::string& path) {
+    struct stat st {};
+    if (::stat(path.c_str(), &st) != 0)
+        return std::nullopt;
+    return platform::FolderId{st.st_dev, st.st_ino};
+}
+
+// Stages the file `name` in the folder `relative` of `fs`'s drive T:.
+void Stage(platform::FileSystem& fs, const std::string& folder, const std::string& name,
+           std::string_view content, platform::FileTime lastWrite, std::string_view predecessor) {
+    auto inst = fs.OpenInstallation(folder);
+    ASSERT_TRUE(inst);
+    auto staged = (*inst)->CreateFile(name);
+    ASSERT_TRUE(staged);
+    ASSERT_EQ((*staged)->Write(std::as_bytes(std::span(content.data(), content.size()))),
+              std::nullopt);
+    ASSERT_EQ((*staged)->Finish(lastWrite, predecessor), std::nullopt);
 }
 
 // The updater's rooted form of a host path outside every drive.
@@ -59,7 +82,6 @@ TEST(PosixDrives, ADrivePathLeadsIntoItsFolderAndNeverOut) {
     TempTree tree(R"(
         Drive/Sub/file.txt = in
         Outside/secret.txt = out
-        Data/new.txt = new
     )");
     PosixFileSystem fs({{'T', tree.Path("Drive")}}, {});
 
@@ -71,12 +93,18 @@ TEST(PosixDrives, ADrivePathLeadsIntoItsFolderAndNeverOut) {
         EXPECT_FALSE(fs.IsFolder(path)) << path;
         EXPECT_EQ(ListedNames(fs, path), std::nullopt) << path;
     }
-    const std::string source = Rooted(tree.Path("Data/new.txt"));
-    EXPECT_NE(fs.ReplaceFile(source, "T:", "..\\Outside\\secret.txt"), ReplaceResult::Replaced);
-    EXPECT_NE(fs.ReplaceFile(source, "T:\\Sub\\..\\..", "Outside\\secret.txt"),
-              ReplaceResult::Replaced);
-    EXPECT_NE(fs.ReplaceFile(source, "T:\\Sub", "."), ReplaceResult::Replaced);
+    EXPECT_FALSE(fs.OpenInstallation("T:\\Sub\\..\\..\\Outside"));
+    EXPECT_FALSE(fs.OpenInstallation("T:\\.."));
+    EXPECT_FALSE(fs.OpenSourceFile("T:\\..\\Outside\\secret.txt"));
+    auto drive = fs.OpenInstallation("T:");
+    ASSERT_TRUE(drive);
+    EXPECT_EQ((*drive)->Id(), HostFolderId(tree.Path("Drive")));
+    EXPECT_FALSE((*drive)->OpenFolder(".."));
+    EXPECT_FALSE((*drive)->CreateFile("../Outside/new.txt"));
+    EXPECT_NE((*drive)->Rename("Sub", "../Outside/Sub"), std::nullopt);
+    EXPECT_NE((*drive)->Delete("../Outside/secret.txt"), std::nullopt);
     EXPECT_EQ(tree.Read("Outside/secret.txt"), "out");
+    EXPECT_EQ(tree.Names("Outside"), Names{"secret.txt"});
     EXPECT_EQ(tree.Names("Drive/Sub"), Names{"file.txt"});
 }
 
@@ -92,16 +120,17 @@ TEST(PosixDrives, NamesInAnotherLetterCaseAreFoundWhenNoExactOneExists) {
 }
 
 TEST(PosixDrives, AnExactNameIsPreferredToOnesInAnotherCase) {
-    TempTree tree("Data/p = new\nInst/xtras/\nInst/Xtras/\nInst/XTRAS/\n");
+    TempTree tree("Inst/xtras/\nInst/Xtras/\nInst/XTRAS/\n");
     PosixFileSystem fs({{'T', tree.Path()}}, {});
+    const auto opened = [&](const std::string& path) -> std::optional<platform::FolderId> {
+        auto folder = fs.OpenInstallation(path);
+        return folder ? (*folder)->Id() : std::nullopt;
+    };
 
-    EXPECT_EQ(fs.ReplaceFile("T:\\Data\\p", "T:\\Inst", "Xtras\\A.X32"), ReplaceResult::Replaced);
-    EXPECT_EQ(fs.ReplaceFile("T:\\Data\\p", "T:\\Inst", "xtras\\B.X32"), ReplaceResult::Replaced);
+    EXPECT_EQ(opened("T:\\Inst\\Xtras"), HostFolderId(tree.Path("Inst/Xtras")));
+    EXPECT_EQ(opened("T:\\Inst\\xtras"), HostFolderId(tree.Path("Inst/xtras")));
     // Without an exact match the choice is stable: the smallest name.
-    EXPECT_EQ(fs.ReplaceFile("T:\\Data\\p", "T:\\Inst", "xTrAs\\C.X32"), ReplaceResult::Replaced);
-    EXPECT_EQ(tree.Names("Inst/Xtras"), Names{"A.X32"});
-    EXPECT_EQ(tree.Names("Inst/xtras"), Names{"B.X32"});
-    EXPECT_EQ(tree.Names("Inst/XTRAS"), Names{"C.X32"});
+    EXPECT_EQ(opened("T:\\Inst\\xTrAs"), HostFolderId(tree.Path("Inst/XTRAS")));
 }
 
 TEST(PosixDrives, TheDefaultMapHasTheRootAsCAndOnlyFixedDrives) {
@@ -151,6 +180,19 @@ TEST(PosixMountPoints, TheSystemsPseudoFileSystemsAreNotUnderC) {
     }
     EXPECT_GT(mountPointsSeen, 0) << "no pseudo file system mounted at /proc, /sys or /dev";
     EXPECT_EQ(std::count(names->begin(), names->end(), "."), 1);
+
+    // The drive's root held as an installation lists the same, without the dots.
+    auto drive = fs.OpenInstallation("C:");
+    ASSERT_TRUE(drive);
+    Names held;
+    ASSERT_TRUE((*drive)->List([&](const platform::FolderEntry& entry) {
+        held.emplace_back(entry.name);
+        return true;
+    }));
+    std::sort(held.begin(), held.end());
+    Names withoutDots = *names;
+    std::erase_if(withoutDots, [](const std::string& name) { return name == "." || name == ".."; });
+    EXPECT_EQ(held, withoutDots);
 }
 
 // --- Listing -----------------------------------------------------------------
@@ -174,39 +216,80 @@ TEST(PosixListing, ANameHoldingABackslashIsLeftOut) {
     EXPECT_EQ(ListedNames(fs, "T:"), (Names{".", "..", "plain.txt"}));
 }
 
-// --- Replacement -------------------------------------------------------------
+// --- Staged files and package files -----------------------------------------
 
-TEST(PosixReplace, TheNewFileKeepsTheOldPermissionsButNoSetIdBitAndTheSourceTime) {
-    TempTree tree("Data/new = #!/bin/sh\nInst/run.sh = old\n");
+TEST(PosixStaging, ANewFileTakesItsPredecessorsOwnerAndPermissionsButNoSetIdBit) {
+    TempTree tree("Inst/run.sh = old\n");
+    const std::string old = tree.Path("Inst/run.sh");
+    ASSERT_EQ(::chmod(old.c_str(), 04754), 0);
+    const bool root = ::geteuid() == 0;
+    if (root) {
+        ASSERT_EQ(::chown(old.c_str(), 12345, 54321), 0);
+    }
     PosixFileSystem fs({{'T', tree.Path()}}, {});
-    ASSERT_EQ(::chmod(tree.Path("Inst/run.sh").c_str(), 04754), 0);
-    const timespec old[2] = {{0, UTIME_OMIT}, {1'000'000'000, 0}};
-    ASSERT_EQ(::utimensat(AT_FDCWD, tree.Path("Data/new").c_str(), old, 0), 0);
+    const platform::FileTime time{1'000'000'000'123'456'789};
 
-    ASSERT_EQ(fs.ReplaceFile("T:\\Data\\new", "T:\\Inst", "run.sh"), ReplaceResult::Replaced);
-    ASSERT_EQ(fs.ReplaceFile("T:\\Data\\new", "T:\\Inst", "fresh"), ReplaceResult::Replaced);
+    Stage(fs, "T:\\Inst", "run.new", "#!/bin/sh", time, "run.sh");
+    Stage(fs, "T:\\Inst", "fresh", "", time, "");
 
-    struct stat replaced {
+    struct stat staged {
     }, fresh{};
-    ASSERT_EQ(::stat(tree.Path("Inst/run.sh").c_str(), &replaced), 0);
+    ASSERT_EQ(::stat(tree.Path("Inst/run.new").c_str(), &staged), 0);
     ASSERT_EQ(::stat(tree.Path("Inst/fresh").c_str(), &fresh), 0);
-    EXPECT_EQ(replaced.st_mode & 07777, 0754u);
-    EXPECT_EQ(replaced.st_mtim.tv_sec, 1'000'000'000);
+    EXPECT_EQ(staged.st_mode & 07777, 0754u);
+    EXPECT_EQ(staged.st_mtim.tv_sec, 1'000'000'000);
+    EXPECT_EQ(staged.st_mtim.tv_nsec, 123'456'789);
+    if (root) {
+        EXPECT_EQ(staged.st_uid, 12345u);
+        EXPECT_EQ(staged.st_gid, 54321u);
+    }
     const mode_t mask = ::umask(0);
     ::umask(mask);
     EXPECT_EQ(fresh.st_mode & 07777, 0666u & ~mask);
+    EXPECT_EQ(fresh.st_uid, ::geteuid());
 }
 
-TEST(PosixReplace, ACopyThatFailsMidwayLeavesTheOldFileAndNoTemporaryFile) {
-    TempTree tree("Inst/QBANK.CXT = old");
+TEST(PosixPackageFiles, OnlyRegularFilesAreReadAndAFailedReadIsReported) {
+    TempTree tree("Data/");
+    ASSERT_EQ(::mkfifo(tree.Path("Data/pipe").c_str(), 0600), 0);
     PosixFileSystem fs({{'T', tree.Path()}}, {});
 
+    // Opening a pipe would wait for a writer that never comes.
+    EXPECT_FALSE(fs.OpenSourceFile("T:\\Data\\pipe"));
+    EXPECT_FALSE(fs.OpenSourceFile("T:\\Data"));
+
     // A regular file whose first read fails: the process's own memory at
-    // address 0, which is never mapped.
-    EXPECT_EQ(fs.ReplaceFile("\\proc\\self\\mem", "T:\\Inst", "QBANK.CXT"),
-              ReplaceResult::WriteFailed);
-    EXPECT_EQ(tree.Read("Inst/QBANK.CXT"), "old");
-    EXPECT_EQ(tree.Names("Inst"), Names{"QBANK.CXT"});
+    // address 0, which is never mapped. The failure is no end of the file.
+    auto memory = fs.OpenSourceFile("\\proc\\self\\mem");
+    ASSERT_TRUE(memory);
+    std::byte buffer[16];
+    const auto got = (*memory)->Read(buffer);
+    ASSERT_FALSE(got);
+    EXPECT_EQ(got.Error().kind, Kind::Other);
+    EXPECT_NE(got.Error().description, "");
+}
+
+// --- Running programs ----------------------------------------------------------
+
+TEST(PosixPrograms, AProgramRunsFromTheFileItWasStartedFromNotFromACopy) {
+    TempTree tree("Inst/");
+    const std::string program = tree.Path("Inst/SKM300.EXE");
+    std::filesystem::copy_file("/bin/sleep", program);
+    std::filesystem::copy_file("/bin/sleep", tree.Path("Inst/COPY.EXE"));
+    PosixFileSystem fs({{'T', tree.Path()}}, {});
+    EXPECT_FALSE(fs.ProgramRunsFrom("T:\\Inst\\SKM300.EXE"));
+
+    // posix_spawn returns once the child runs the new program.
+    pid_t child = 0;
+    char seconds[] = "60";
+    char* const argv[] = {const_cast<char*>(program.c_str()), seconds, nullptr};
+    ASSERT_EQ(::posix_spawn(&child, program.c_str(), nullptr, nullptr, argv, environ), 0);
+    EXPECT_TRUE(fs.ProgramRunsFrom("T:\\inst\\skm300.exe"));
+    EXPECT_FALSE(fs.ProgramRunsFrom("T:\\Inst\\COPY.EXE"));
+    EXPECT_FALSE(fs.ProgramRunsFrom("T:\\Inst\\MISSING.EXE"));
+    ::kill(child, SIGKILL);
+    ::waitpid(child, nullptr, 0);
+    EXPECT_FALSE(fs.ProgramRunsFrom("T:\\Inst\\SKM300.EXE"));
 }
 
 // --- The program's own folder ------------------------------------------------

@@ -1,6 +1,8 @@
 #include "tests/support/TempTree.h"
 
 #include <algorithm>
+#include <filesystem>
+#include <system_error>
 
 namespace test_support {
 namespace {
@@ -10,6 +12,12 @@ constexpr char kSeparator = '\\';
 #else
 constexpr char kSeparator = '/';
 #endif
+
+// The path of a UTF-8 text: on Windows a std::string would be read in the
+// ANSI code page.
+std::filesystem::path FsPath(const std::string& utf8) {
+    return std::filesystem::path(std::u8string(utf8.begin(), utf8.end()));
+}
 
 std::string_view Trim(std::string_view text) {
     const std::size_t start = text.find_first_not_of(" \t\r");
@@ -52,6 +60,12 @@ std::string TempTree::Path(std::string_view relative) const {
     for (char c : relative)
         path += c == '/' ? kSeparator : c;
     return path;
+}
+
+bool TempTree::Rename(std::string_view from, std::string_view to) {
+    std::error_code error;
+    std::filesystem::rename(FsPath(Path(from)), FsPath(Path(to)), error);
+    return !error;
 }
 
 }  // namespace test_support

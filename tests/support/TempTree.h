@@ -43,6 +43,11 @@ class TempTree {
     // The names in a folder, sorted, without "." and "..".
     std::vector<std::string> Names(std::string_view folder = {}) const;
 
+    // Renames an entry, as another program might while the code under test
+    // holds it open. False when the system refuses: Windows does while a
+    // handle that does not share deletion holds the entry.
+    bool Rename(std::string_view from, std::string_view to);
+
     // Marks a file read-only (Windows' attribute; elsewhere no write bits).
     void SetReadOnly(std::string_view relative, bool readOnly);
     // Gives an entry Windows' hidden and system attributes. Elsewhere a
