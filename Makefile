@@ -28,7 +28,7 @@ test-windows-x64 test-windows-x86: test-%: build-%
 # (build/demo); without a display it runs itself and saves a screenshot.
 run: deps
 	cmake --preset windows-x64 >/dev/null
-	cmake --build --preset windows-x64 -j $(JOBS) --target Update ui_driver
+	cmake --build --preset windows-x64 -j $(JOBS) --target Update Update_listed ui_driver
 	scripts/demo build/windows-x64
 
 # Figures for speed and memory, printed and written to build/bench/figures.txt;
