@@ -20,8 +20,9 @@ constexpr wchar_t kMutexName[] = L"Global\\SoramidoUpdate-1.55B";
 }  // namespace
 
 SingleInstance::SingleInstance() {
-    mutex_.Reset(CreateMutexW(nullptr, FALSE, kMutexName));
+    const HANDLE mutex = CreateMutexW(nullptr, FALSE, kMutexName);
     const DWORD error = GetLastError();
+    mutex_.Reset(mutex);
     if (mutex_) {
         first_ = error != ERROR_ALREADY_EXISTS;
         return;
