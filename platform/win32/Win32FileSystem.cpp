@@ -1,13 +1,40 @@
 #include "platform/win32/Win32FileSystem.h"
 
-#include "platform/win32/FileReplacement.h"
-#include "platform/win32/LongPath.h"
-#include "platform/win32/ModulePath.h"
-#include "platform/win32/ScopedWin.h"
-#include "platform/win32/Utf16.h"
 #include "platform/win32/WinApi.h"
 
+#include <algorithm>
+
+#include "platform/win32/LongPath.h"
+#include "platform/win32/ModulePath.h"
+#include "platform/win32/RunningPrograms.h"
+#include "platform/win32/ScopedWin.h"
+#include "platform/win32/Utf16.h"
+#include "platform/win32/Win32FileError.h"
+#include "platform/win32/Win32FolderHandle.h"
+
 namespace platform {
+namespace {
+
+class Win32SourceFile final : public SourceFile {
+  public:
+    Win32SourceFile(ScopedHandle file, FileTime lastWrite)
+        : file_(std::move(file)), lastWrite_(lastWrite) {}
+
+    Result<std::size_t> Read(std::span<std::byte> buffer) override {
+        DWORD got = 0;
+        const DWORD wanted = DWORD(std::min<std::size_t>(buffer.size(), std::size_t{1} << 30));
+        if (!ReadFile(file_.Get(), buffer.data(), wanted, &got, nullptr))
+            return LastFileError();
+        return std::size_t{got};
+    }
+    FileTime LastWriteTime() override { return lastWrite_; }
+
+  private:
+    ScopedHandle file_;
+    FileTime lastWrite_;
+};
+
+}  // namespace
 
 std::uint32_t Win32FileSystem::LogicalDrives() {
     return GetLogicalDrives();
@@ -63,21 +90,48 @@ std::optional<FolderId> Win32FileSystem::GetFolderId(const std::string& path) {
                     (std::uint64_t{info.nFileIndexHigh} << 32) | info.nFileIndexLow};
 }
 
-ReplaceResult Win32FileSystem::ReplaceFile(const std::string& source,
-                                           const std::string& installation,
-                                           const std::string& relative) {
-    std::vector<std::wstring> names;
-    for (std::size_t start = 0;;) {
-        const std::size_t end = relative.find('\\', start);
-        const std::string_view name = std::string_view(relative).substr(start, end - start);
-        if (name.empty() || name == "." || name == "..")
-            return ReplaceResult::WriteFailed;
-        names.push_back(Utf8ToUtf16(name));
-        if (end == std::string::npos)
-            break;
-        start = end + 1;
-    }
-    return ReplaceFileBelow(ToLongPath(source), ToLongPath(installation), names);
+Result<std::unique_ptr<FolderHandle>> Win32FileSystem::OpenInstallation(const std::string& path) {
+    return OpenInstallationFolder(path);
+}
+
+Result<std::unique_ptr<SourceFile>> Win32FileSystem::OpenSourceFile(const std::string& path) {
+    // A folder opens only with backup semantics, so this refuses one too.
+    ScopedHandle file(CreateFileW(ToLongPath(path).c_str(), GENERIC_READ, FILE_SHARE_READ, nullptr,
+                                  OPEN_EXISTING, FILE_FLAG_SEQUENTIAL_SCAN, nullptr));
+    if (!file)
+        return LastFileError();
+    BY_HANDLE_FILE_INFORMATION info;
+    if (!GetFileInformationByHandle(file.Get(), &info))
+        return LastFileError();
+    if (info.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY)
+        return FileErrorOf(ERROR_DIRECTORY);
+    const FileTime lastWrite{
+        std::int64_t((std::uint64_t{info.ftLastWriteTime.dwHighDateTime} << 32) |
+                     info.ftLastWriteTime.dwLowDateTime)};
+    return std::unique_ptr<SourceFile>(
+        std::make_unique<Win32SourceFile>(std::move(file), lastWrite));
+}
+
+bool Win32FileSystem::ProgramRunsFrom(const std::string& path) {
+    return AnyProcessRunsFrom(path);
+}
+
+std::optional<std::string> Win32FileSystem::ApplicationUsing(const std::string& path) {
+    return ApplicationHolding(path);
+}
+
+std::optional<std::string> Win32FileSystem::BuiltInPackageList() {
+    const HRSRC resource = FindResourceW(nullptr, L"PACKAGELIST", RT_RCDATA);
+    if (resource == nullptr)
+        return std::nullopt;
+    const HGLOBAL loaded = LoadResource(nullptr, resource);
+    const void* bytes = loaded ? LockResource(loaded) : nullptr;
+    if (bytes == nullptr)
+        return std::nullopt;
+    std::string_view text(static_cast<const char*>(bytes), SizeofResource(nullptr, resource));
+    if (text.starts_with("\xEF\xBB\xBF"))
+        text.remove_prefix(3);
+    return std::string(text);
 }
 
 std::string Win32FileSystem::OwnExecutableFolder() {

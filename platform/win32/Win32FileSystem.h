@@ -17,8 +17,13 @@ class Win32FileSystem final : public FileSystem {
     bool ListFolder(const std::string& folder, const EntrySink& onEntry) override;
     bool IsFolder(const std::string& path) override;
     std::optional<FolderId> GetFolderId(const std::string& path) override;
-    ReplaceResult ReplaceFile(const std::string& source, const std::string& installation,
-                              const std::string& relative) override;
+    Result<std::unique_ptr<FolderHandle>> OpenInstallation(const std::string& path) override;
+    Result<std::unique_ptr<SourceFile>> OpenSourceFile(const std::string& path) override;
+    bool ProgramRunsFrom(const std::string& path) override;
+    std::optional<std::string> ApplicationUsing(const std::string& path) override;
+    // The RCDATA resource PACKAGELIST of the program's own executable; a
+    // UTF-8 byte order mark before the text is left out.
+    std::optional<std::string> BuiltInPackageList() override;
     std::string OwnExecutableFolder() override;
 };
 

@@ -1,0 +1,146 @@
+#include "platform/win32/RelativeFile.h"
+
+#include <winternl.h>
+
+#include <cstring>
+#include <vector>
+
+#include "platform/win32/Utf16.h"
+#include "platform/win32/Win32FileError.h"
+
+namespace platform {
+namespace {
+
+// From <ntstatus.h>, which clashes with <windows.h>.
+constexpr NTSTATUS kStatusNoSuchFile = NTSTATUS(0xC000000FL);
+
+NTSTATUS OpenRelative(HANDLE folder, std::wstring_view name, const OpenRequest& request,
+                      ScopedHandle& opened) {
+    UNICODE_STRING objectName;
+    objectName.Buffer = const_cast<wchar_t*>(name.data());
+    objectName.Length = USHORT(name.size() * sizeof(wchar_t));
+    objectName.MaximumLength = objectName.Length;
+    OBJECT_ATTRIBUTES attributes;
+    InitializeObjectAttributes(&attributes, &objectName, OBJ_CASE_INSENSITIVE, folder, nullptr);
+    IO_STATUS_BLOCK io{};
+    HANDLE handle = nullptr;
+    const NTSTATUS status =
+        NtCreateFile(&handle, request.access | FILE_READ_ATTRIBUTES | SYNCHRONIZE, &attributes, &io,
+                     nullptr, FILE_ATTRIBUTE_NORMAL, request.share, request.disposition,
+                     request.options | FILE_SYNCHRONOUS_IO_NONALERT, nullptr, 0);
+    if (NT_SUCCESS(status))
+        opened.Reset(handle);
+    return status;
+}
+
+// A name the native API takes: at most 32767 UTF-16 units in all.
+std::optional<std::wstring> WideName(std::string_view name) {
+    if (!IsSingleName(name))
+        return std::nullopt;
+    std::wstring wide = Utf8ToUtf16(name);
+    if (wide.size() > 32767)
+        return std::nullopt;
+    return wide;
+}
+
+bool SameName(std::wstring_view a, std::wstring_view b) {
+    return CompareStringOrdinal(a.data(), int(a.size()), b.data(), int(b.size()), TRUE) ==
+           CSTR_EQUAL;
+}
+
+}  // namespace
+
+bool IsSingleName(std::string_view name) {
+    return !name.empty() && name != "." && name != ".." &&
+           name.find_first_of("\\/:") == std::string_view::npos;
+}
+
+Result<OpenedEntry> OpenEntry(const HeldFolder& folder, std::string_view name,
+                              const OpenRequest& request) {
+    const std::optional<std::wstring> wide = WideName(name);
+    if (!wide)
+        return InvalidNameError();
+    OpenedEntry entry;
+    const NTSTATUS status = OpenRelative(folder.handle.Get(), *wide,
+                                         {request.access, request.share, request.disposition,
+                                          request.options | FILE_OPEN_REPARSE_POINT, false},
+                                         entry.handle);
+    if (status == kStatusNoSuchFile)
+        return LinkError();
+    if (!NT_SUCCESS(status))
+        return FileErrorOfStatus(status);
+
+    FILE_ATTRIBUTE_TAG_INFO tag{};
+    if (!GetFileInformationByHandleEx(entry.handle.Get(), FileAttributeTagInfo, &tag, sizeof tag))
+        return LastFileError();
+    if ((tag.FileAttributes & FILE_ATTRIBUTE_REPARSE_POINT) && !request.linkItself)
+        return LinkError();
+    // The check that finds Wine's links. On Windows a link has been refused
+    // above already, and an entry opened as itself is named by its own path.
+    // A file system that cannot name a handle leaves it out.
+    const std::wstring opened = SystemNameOf(entry.handle.Get());
+    if (!opened.empty() && !folder.systemName.empty()) {
+        std::wstring expected = folder.systemName;
+        if (expected.back() != L'\\')
+            expected += L'\\';
+        expected += *wide;
+        if (!SameName(opened, expected))
+            return LinkError();
+    }
+    entry.attributes = tag.FileAttributes;
+    return entry;
+}
+
+Result<ScopedHandle> CreateEntry(const HeldFolder& folder, std::string_view name,
+                                 const OpenRequest& request) {
+    const std::optional<std::wstring> wide = WideName(name);
+    if (!wide)
+        return InvalidNameError();
+    ScopedHandle created;
+    const NTSTATUS status = OpenRelative(folder.handle.Get(), *wide,
+                                         {request.access, request.share, FILE_CREATE,
+                                          request.options | FILE_NON_DIRECTORY_FILE, false},
+                                         created);
+    if (!NT_SUCCESS(status))
+        return FileErrorOfStatus(status);
+    return created;
+}
+
+std::wstring SystemNameOf(HANDLE handle) {
+    // FILE_NAME_INFO holds the length and the name; a path has at most 32767
+    // characters.
+    std::vector<std::byte> buffer(sizeof(FILE_NAME_INFO) + 512 * sizeof(wchar_t));
+    while (true) {
+        if (GetFileInformationByHandleEx(handle, FileNameInfo, buffer.data(),
+                                         DWORD(buffer.size()))) {
+            const auto* info = reinterpret_cast<const FILE_NAME_INFO*>(buffer.data());
+            return std::wstring(info->FileName, info->FileNameLength / sizeof(wchar_t));
+        }
+        if (GetLastError() != ERROR_MORE_DATA || buffer.size() > 70000)
+            return {};
+        buffer.resize(sizeof(FILE_NAME_INFO) + 32768 * sizeof(wchar_t));
+    }
+}
+
+Failure RenameInFolder(HANDLE file, const HeldFolder& folder, std::string_view name) {
+    const std::optional<std::wstring> to = WideName(name);
+    if (!to)
+        return InvalidNameError();
+    // The native call rather than SetFileInformationByHandle: Wine's turns
+    // the new name into a path below the current folder and so loses the
+    // root folder; Windows' passes it on unchanged.
+    std::vector<std::byte> buffer(sizeof(FILE_RENAME_INFORMATION) + to->size() * sizeof(wchar_t));
+    auto* rename = reinterpret_cast<FILE_RENAME_INFORMATION*>(buffer.data());
+    rename->ReplaceIfExists = FALSE;
+    rename->RootDirectory = folder.handle.Get();
+    rename->FileNameLength = ULONG(to->size() * sizeof(wchar_t));
+    std::memcpy(rename->FileName, to->data(), to->size() * sizeof(wchar_t));
+    IO_STATUS_BLOCK io{};
+    const NTSTATUS status =
+        NtSetInformationFile(file, &io, rename, ULONG(buffer.size()), FileRenameInformation);
+    if (!NT_SUCCESS(status))
+        return FileErrorOfStatus(status);
+    return std::nullopt;
+}
+
+}  // namespace platform
