@@ -207,13 +207,11 @@ TEST_F(FolderHandleContract, InspectTellsWhatStandsAtANameWithoutFollowingLinks)
         EntryKind kind;
         bool readOnly;
     };
-    const EntryKind fileLink =
-        test_support::FileLinksAreVisible() ? EntryKind::Link : EntryKind::File;
     for (const Case& c :
          {Case{"file.txt", EntryKind::File, false},
           Case{"locked.txt", EntryKind::File, true},  // for root as well
           Case{"Sub", EntryKind::Folder, false}, Case{"FolderLink", EntryKind::Link, false},
-          Case{"FileLink", fileLink, false}, Case{"Missing", EntryKind::Missing, false}}) {
+          Case{"FileLink", EntryKind::Link, false}, Case{"Missing", EntryKind::Missing, false}}) {
         auto entry = inst->Inspect(c.name);
         ASSERT_TRUE(entry) << c.name;
         EXPECT_EQ(entry->kind, c.kind) << c.name;
@@ -293,9 +291,17 @@ TEST_F(FolderHandleContract, DeletingALinkDeletesTheLinkAndNothingItPointsTo) {
     const auto inst = Open("Inst");
     ASSERT_TRUE(inst);
 
-    EXPECT_EQ(inst->Delete("FolderLink"), std::nullopt);
-    EXPECT_EQ(inst->Delete("FileLink"), std::nullopt);
-    EXPECT_EQ(tree.Names("Inst"), Names{});
+    if (test_support::RunningUnderWine()) {
+        // Wine opens a Unix link as what it points to, whatever is asked, so
+        // a handle would delete the target: the link is refused instead.
+        EXPECT_EQ(KindOf(inst->Delete("FolderLink")), Kind::Link);
+        EXPECT_EQ(KindOf(inst->Delete("FileLink")), Kind::Link);
+        EXPECT_EQ(tree.Names("Inst"), (Names{"FileLink", "FolderLink"}));
+    } else {
+        EXPECT_EQ(inst->Delete("FolderLink"), std::nullopt);
+        EXPECT_EQ(inst->Delete("FileLink"), std::nullopt);
+        EXPECT_EQ(tree.Names("Inst"), Names{});
+    }
     EXPECT_EQ(tree.Names("Elsewhere"), Names{"target.cxt"});
     EXPECT_EQ(tree.Read("Elsewhere/target.cxt"), "precious");
 }
@@ -358,8 +364,13 @@ TEST_F(FolderHandleContract, DeepPathsAndNamesOutsideTheJapaneseCodePageWork) {
     // Latin letter with a diaeresis: none of them is in code page 932.
     const std::string part(60, 'p');
     std::string deep = "한국어";
-    for (char c = 'a'; c < 'f'; ++c)
-        deep += "/" + std::string(1, c) + part;
+    for (char c = 'a'; c < 'f'; ++c) {
+        // One piece at a time: MinGW's GCC 12 takes "/" + a string for an
+        // overlapping copy (-Wrestrict).
+        deep += '/';
+        deep += c;
+        deep += part;
+    }
     tree.Add("Data/Ελληνικά.bin = new\n" + deep + "/😀 ünï.txt = old\n" + deep + "/Sub/");
     ASSERT_GT(P(deep).size(), 300u);
 
