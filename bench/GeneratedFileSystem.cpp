@@ -2,7 +2,9 @@
 
 #include <algorithm>
 #include <cstdio>
+#include <cstring>
 #include <functional>
+#include <memory>
 #include <string>
 
 namespace bench {
@@ -68,6 +70,33 @@ bool GeneratedFileSystem::IsFolder(const std::string& path) {
 
 std::optional<platform::FolderId> GeneratedFileSystem::GetFolderId(const std::string& path) {
     return platform::FolderId{3, std::hash<std::string>{}(path)};
+}
+
+namespace {
+
+class NamedSource : public platform::SourceFile {
+  public:
+    explicit NamedSource(std::string contents) : contents_(std::move(contents)) {}
+    platform::Result<std::size_t> Read(std::span<std::byte> buffer) override {
+        const std::size_t count = std::min(buffer.size(), contents_.size() - offset_);
+        std::memcpy(buffer.data(), contents_.data() + offset_, count);
+        offset_ += count;
+        return count;
+    }
+    platform::FileTime LastWriteTime() override { return {}; }
+
+  private:
+    std::string contents_;
+    std::size_t offset_ = 0;
+};
+
+}  // namespace
+
+platform::Result<std::unique_ptr<platform::SourceFile>> GeneratedFileSystem::OpenSourceFile(
+    const std::string& path) {
+    if (path.rfind("P:\\Data\\", 0) != 0)
+        return platform::FileError{platform::FileError::Kind::NotFound, "not in the package"};
+    return std::unique_ptr<platform::SourceFile>(std::make_unique<NamedSource>(path));
 }
 
 }  // namespace bench

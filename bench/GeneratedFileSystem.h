@@ -23,10 +23,19 @@ class GeneratedFileSystem : public platform::FileSystem {
     bool ListFolder(const std::string& folder, const EntrySink& onEntry) override;
     bool IsFolder(const std::string& path) override;
     std::optional<platform::FolderId> GetFolderId(const std::string& path) override;
-    platform::ReplaceResult ReplaceFile(const std::string&, const std::string&,
-                                        const std::string&) override {
-        return platform::ReplaceResult::Replaced;
+    // Nothing on C: is an installation, so nothing is ever opened for change.
+    platform::Result<std::unique_ptr<platform::FolderHandle>> OpenInstallation(
+        const std::string&) override {
+        return platform::FileError{platform::FileError::Kind::NotFound, "no installation here"};
     }
+    // Each package file holds its own name.
+    platform::Result<std::unique_ptr<platform::SourceFile>> OpenSourceFile(
+        const std::string& path) override;
+    bool ProgramRunsFrom(const std::string&) override { return false; }
+    std::optional<std::string> ApplicationUsing(const std::string&) override {
+        return std::nullopt;
+    }
+    std::optional<std::string> BuiltInPackageList() override { return std::nullopt; }
     std::string OwnExecutableFolder() override { return "P:\\"; }
 
   private:

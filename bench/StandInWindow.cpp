@@ -49,13 +49,14 @@ void StandInWindow::SetRunButtonEnabled(bool enabled) {
     enabled_ = enabled;
 }
 
-void StandInWindow::SetStatusColour(std::uint32_t colour) {
+void StandInWindow::SetStatusColour(engine::Verdict verdict) {
     Busy busy(*this);
-    colour_ = colour;
+    verdict_ = verdict;
 }
 
 bool StandInWindow::Completed() const {
-    return status_ == engine::text::kCompletedStatus && colour_ == engine::kColourBlue && !enabled_;
+    return status_ == engine::text::kCompletedStatus && verdict_ == engine::Verdict::Completed &&
+           !enabled_;
 }
 
 }  // namespace bench

@@ -8,6 +8,7 @@
 #include <chrono>
 #include <cstddef>
 #include <cstdint>
+#include <optional>
 #include <string>
 
 #include "engine/Report.h"
@@ -21,13 +22,12 @@ class StandInWindow : public engine::Report {
     void AppendLogLine(const std::string& line) override;
     void SetRunButtonCaption(const std::string& caption) override;
     void SetRunButtonEnabled(bool enabled) override;
-    void SetStatusColour(std::uint32_t colour) override;
+    void SetStatusColour(engine::Verdict verdict) override;
 
     const std::string& StatusText() const { return status_; }
     const std::string& Log() const { return log_; }
     const std::string& RunButtonCaption() const { return caption_; }
     bool RunButtonEnabled() const { return enabled_; }
-    std::uint32_t StatusColour() const { return colour_; }
 
     std::size_t LogLines() const { return logLines_; }
     std::size_t Operations() const { return operations_; }
@@ -44,7 +44,7 @@ class StandInWindow : public engine::Report {
     std::string log_;
     std::string caption_;
     bool enabled_ = true;
-    std::uint32_t colour_ = 0;
+    std::optional<engine::Verdict> verdict_;
     std::size_t logLines_ = 0;
     std::size_t operations_ = 0;
     std::chrono::steady_clock::duration busy_{};

@@ -112,8 +112,8 @@ void TMyThread::SetRunButtonEnabled(bool enabled) {
     ui_.Invoke([&] { report_.SetRunButtonEnabled(enabled); });
 }
 
-void TMyThread::SetStatusColour(std::uint32_t colour) {
-    ui_.Invoke([&] { report_.SetStatusColour(colour); });
+void TMyThread::SetStatusColour(Verdict verdict) {
+    ui_.Invoke([&] { report_.SetStatusColour(verdict); });
 }
 
 // ---- the run ---------------------------------------------------------------
@@ -121,13 +121,14 @@ void TMyThread::SetStatusColour(std::uint32_t colour) {
 void TMyThread::PerformUpdate() {
     try {
         currentFolder.clear();
-        tally_ = {};
-        installationsRefreshed_ = 0;
+        package_.reset();
+        installationsUpdated_ = 0;
+        installationsLeft_ = 0;
         SetStatusText({});
         ClearLog();
         AppendLogLine(text::kOpening);
-        // Nothing is touched unless every file of the package is there, so an
-        // incomplete package cannot leave installations half updated.
+        // Nothing is touched unless every file of the package is there and
+        // sound, so a damaged package cannot reach any installation.
         if (!CheckUpdatePackage()) {
             AppendLogLine(text::kPackageIncomplete);
             SetStatusText({});
@@ -146,25 +147,25 @@ void TMyThread::PerformUpdate() {
         SetRunButtonCaption(text::kRunCaption);
         // Decided from what the search did, not from the log, which the user
         // can type into.
-        if (installationsRefreshed_ == 0) {
+        if (installationsUpdated_ + installationsLeft_ == 0) {
             AppendLogLine(text::kNotInstalled);
             SetRunButtonEnabled(true);
             return;
         }
         AppendLogLine({});
-        if (tally_.failed == 0) {
+        if (installationsLeft_ == 0) {
             AppendLogLine(text::kCompletedLine);
             AppendLogLine(text::kCompletedAdvice);
             SetStatusText(text::kCompletedStatus);
-            SetStatusColour(kColourBlue);
+            SetStatusColour(Verdict::Completed);
             SetRunButtonEnabled(false);
         } else {
-            // The button stays enabled so the user can run again once the
-            // product, which may hold the files open, has been closed.
+            // The button stays enabled so the user can run again once what
+            // the log names as the reason is out of the way.
             AppendLogLine(text::kIncompleteLine);
             AppendLogLine(text::kIncompleteAdvice);
             SetStatusText(text::kIncompleteStatus);
-            SetStatusColour(kColourRed);
+            SetStatusColour(Verdict::Incomplete);
         }
     } catch (const std::exception& failure) {
         const std::string_view description = failure.what();
@@ -186,36 +187,11 @@ void TMyThread::ReportUnexpectedError(const std::string& description) noexcept {
 }
 
 bool TMyThread::CheckUpdatePackage() {
-    const std::string package = files_.OwnExecutableFolder();
-    bool complete = true;
-    auto check = [&](std::string_view source) {
-        const std::string path = Concat(package, source);
-        if (!PackageFileExists(path)) {
-            AppendLogLine(Concat(text::kPackageFileMissing, path));
-            complete = false;
-        }
-    };
-    for (const Replacement& row : kReplacements)
-        check(row.source);
-    check(kPlugInSource);
-    return complete;
-}
-
-// The file services offer no test for a plain file, so the package folder's
-// listing is asked. Letter case is ignored as the package's file system does
-// on Windows; where it does not, the copy itself reports the mismatch.
-bool TMyThread::PackageFileExists(const std::string& path) {
-    const std::size_t slash = path.rfind('\\');
-    if (slash == std::string::npos)
-        return false;
-    const std::string_view name = std::string_view(path).substr(slash + 1);
-    const std::string upperName = platform::AsciiUpper(name);
-    bool found = false;
-    files_.ListFolder(path.substr(0, slash), [&](const platform::FolderEntry& entry) {
-        found = !entry.isFolder && platform::UpperCaseEquals(entry.name, upperName);
-        return !found;
-    });
-    return found;
+    PackageCheck checked = UpdatePackage::Check(files_, files_.OwnExecutableFolder());
+    for (const std::string& problem : checked.problems)
+        AppendLogLine(problem);
+    package_ = std::move(checked.package);
+    return package_.has_value();
 }
 
 // ---- the search ------------------------------------------------------------
@@ -254,8 +230,8 @@ class TMyThread::InstallationSearch : public FolderWalk::Visitor {
         if (worker_.Stopping())
             return false;
         if (worker_.files_.IsFolder(Concat(folder, kMarkerFolder))) {
-            worker_.tally_ += worker_.RefreshInstallation(folder);
-            ++worker_.installationsRefreshed_;
+            ++(worker_.RefreshInstallation(folder) ? worker_.installationsUpdated_
+                                                   : worker_.installationsLeft_);
         }
         return true;
     }
@@ -280,45 +256,35 @@ void TMyThread::ShowCurrentFolder() {
 
 // ---- the refresh -----------------------------------------------------------
 
-RefreshTally TMyThread::RefreshInstallation(const std::string& installation) {
-    RefreshTally tally;
-    for (const Replacement& row : kReplacements) {
-        ++(ReplaceFile(installation, row) ? tally.replaced : tally.failed);
+bool TMyThread::RefreshInstallation(const std::string& installation) {
+    // A worker driven step by step may not have checked the package yet.
+    if (!package_) {
+        PackageCheck checked = UpdatePackage::Check(files_, files_.OwnExecutableFolder());
+        package_ = std::move(checked.package);
+        if (!package_) {
+            LogRefresh(installation, false, true, checked.problems.front());
+            return false;
+        }
     }
-    tally += RefreshXtras(installation);
-    return tally;
+    InstallationUpdate update(files_, *package_, installation, patience_);
+    InstallationUpdate::Outcome outcome = update.Run();
+    // The lines come once the installation is all new or all old again.
+    if (outcome.repaired)
+        AppendLogLine(*outcome.repaired);
+    LogRefresh(installation, outcome.replaced, outcome.hasXtras, outcome.reason);
+    return outcome.replaced;
 }
 
-bool TMyThread::ReplaceFile(const std::string& installation, const Replacement& row) {
-    const std::string source = Concat(files_.OwnExecutableFolder(), row.source);
-    const bool replaced = files_.ReplaceFile(source, installation, std::string(row.destination)) ==
-                          platform::ReplaceResult::Replaced;
-    AppendLogLine(
-        Concat(installation, row.logName, replaced ? text::kReplaced : text::kNotReplaced));
-    return replaced;
-}
-
-RefreshTally TMyThread::RefreshXtras(const std::string& installation) {
-    // Only the installation folder itself is looked at, and its listing is
-    // closed before anything is copied into it. Windows can hold one xtras
-    // folder only; where letter case counts, "Xtras" beside "xtras" is still
-    // one plug-in to place, not two copies into the same folder.
-    bool hasXtras = false;
-    files_.ListFolder(installation, [&](const platform::FolderEntry& entry) {
-        hasXtras = entry.isFolder && platform::UpperCaseEquals(entry.name, kXtrasFolderName);
-        return !hasXtras;
-    });
-    RefreshTally tally;
-    if (!hasXtras)
-        return tally;
-    const std::string source = Concat(files_.OwnExecutableFolder(), kPlugInSource);
-    const bool replaced =
-        files_.ReplaceFile(source, installation, std::string(kPlugInDestination)) ==
-        platform::ReplaceResult::Replaced;
-    ++(replaced ? tally.replaced : tally.failed);
-    AppendLogLine(
-        Concat(installation, kXtrasFolder, replaced ? text::kReplaced : text::kNotReplaced));
-    return tally;
+void TMyThread::LogRefresh(const std::string& installation, bool replaced, bool hasXtras,
+                           const std::string& reason) {
+    for (const Replacement& row : kReplacements) {
+        if (row.onlyWithXtras && !hasXtras)
+            continue;
+        AppendLogLine(
+            Concat(installation, row.logName, replaced ? text::kReplaced : text::kNotReplaced));
+    }
+    if (!replaced)
+        AppendLogLine(Concat(installation, text::kLeftAsItWas, reason));
 }
 
 }  // namespace engine

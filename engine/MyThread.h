@@ -12,24 +12,14 @@
 #include <string>
 #include <string_view>
 
-#include "engine/ReplacementTable.h"
+#include "engine/InstallationUpdate.h"
 #include "engine/Report.h"
+#include "engine/UpdatePackage.h"
 #include "platform/FileSystem.h"
 #include "platform/UiCallQueue.h"
 #include "platform/WorkerThread.h"
 
 namespace engine {
-
-// What one or more refreshes did: files replaced, and copies that failed.
-struct RefreshTally {
-    std::size_t replaced = 0;
-    std::size_t failed = 0;
-    RefreshTally& operator+=(const RefreshTally& other) {
-        replaced += other.replaced;
-        failed += other.failed;
-        return *this;
-    }
-};
 
 class TMyThread {
   public:
@@ -56,10 +46,13 @@ class TMyThread {
     void ScanFixedDrives();
     void SearchFolder(const std::string& path);
     void ShowCurrentFolder();
-    RefreshTally RefreshInstallation(const std::string& installation);
-    bool ReplaceFile(const std::string& installation, const Replacement& row);
-    // Copies the plug-in into the installation's xtras folder(s).
-    RefreshTally RefreshXtras(const std::string& installation);
+    // Updates one installation as a whole and logs its lines; true when it
+    // now holds every new file, false when it was left as it was.
+    bool RefreshInstallation(const std::string& installation);
+
+    // How long a refresh waits for files that other programs hold; set
+    // before the run or between steps.
+    void SetPatience(InstallationUpdate::Patience patience) { patience_ = patience; }
 
     // The folder most recently entered by the search.
     const std::string& CurrentFolder() const { return currentFolder; }
@@ -79,11 +72,14 @@ class TMyThread {
     // The worker's own view of the stop request.
     bool Stopping() const { return stop_.stop_requested(); }
 
-    // Checks that the package holds every file a refresh copies, naming each
-    // missing one in the log; false when any is missing.
+    // Reads every file of the package once, naming each missing or damaged
+    // one in the log; false when any is.
     bool CheckUpdatePackage();
-    bool PackageFileExists(const std::string& path);
     void ReportUnexpectedError(const std::string& description) noexcept;
+    // One line for each file of the installation, and why it was left as it
+    // was, if it was.
+    void LogRefresh(const std::string& installation, bool replaced, bool hasXtras,
+                    const std::string& reason);
 
     // The report operations, each carried out on the UI thread while the
     // worker waits.
@@ -92,15 +88,18 @@ class TMyThread {
     void AppendLogLine(std::string_view line);
     void SetRunButtonCaption(std::string_view caption);
     void SetRunButtonEnabled(bool enabled);
-    void SetStatusColour(std::uint32_t colour);
+    void SetStatusColour(Verdict verdict);
 
     platform::FileSystem& files_;
     platform::UiCallQueue& ui_;
     Report& report_;
     std::stop_token stop_;
     std::string currentFolder;
-    RefreshTally tally_;  // of every refresh of the run
-    std::size_t installationsRefreshed_ = 0;
+    InstallationUpdate::Patience patience_;
+    // The package as checked at the start of the run; every copy must match it.
+    std::optional<UpdatePackage> package_;
+    std::size_t installationsUpdated_ = 0;
+    std::size_t installationsLeft_ = 0;             // as they were, after a failure
     std::optional<platform::WorkerThread> thread_;  // last: started once all else exists
 };
 

@@ -11,9 +11,11 @@
 
 namespace engine {
 
-// Colours in the layout 0x00BBGGRR (COLORREF).
-inline constexpr std::uint32_t kColourBlue = 0x00FF0000;
-inline constexpr std::uint32_t kColourRed = 0x000000FF;
+// What the status line's colour says of a run; the window picks the colour.
+enum class Verdict : std::uint8_t {
+    Completed,   // every installation was updated
+    Incomplete,  // some installation was left as it was
+};
 
 class Report {
   public:
@@ -23,7 +25,7 @@ class Report {
     virtual void AppendLogLine(const std::string& line) = 0;  // one line at the end of Memo1
     virtual void SetRunButtonCaption(const std::string& caption) = 0;  // Button1
     virtual void SetRunButtonEnabled(bool enabled) = 0;                // Button1
-    virtual void SetStatusColour(std::uint32_t colour) = 0;            // Label1's text colour
+    virtual void SetStatusColour(Verdict verdict) = 0;                 // Label1's text colour
 };
 
 }  // namespace engine

@@ -28,6 +28,9 @@ inline constexpr std::string_view kIncompleteAdvice =
 inline constexpr std::string_view kIncompleteStatus = "アップデートを完了できませんでした。";
 
 inline constexpr std::string_view kPackageFileMissing = "更新ファイルが見つかりません：";
+// Follows the path of a package file that is empty or whose size or SHA-256
+// differs from the list the program carries.
+inline constexpr std::string_view kPackageFileDamaged = "更新ファイルが壊れています：";
 inline constexpr std::string_view kPackageIncomplete =
     "更新ファイルが不足しているため、アップデートを実行できません。";
 
@@ -36,7 +39,31 @@ inline constexpr std::string_view kUnexpectedError = "アップデート中に�
 inline constexpr std::string_view kUnknownFailure = "不明なエラー";
 
 // A refresh line is the installation's path, a file's name and one of these.
+// An installation is changed as a whole: either every line of it says it was
+// replaced, or every line says it was not and one line tells why.
 inline constexpr std::string_view kReplaced = "を更新しました";
 inline constexpr std::string_view kNotReplaced = "を更新できませんでした";
+
+// "<installation> は元のままです：<reason>", after the lines of an installation
+// that was left as it was.
+inline constexpr std::string_view kLeftAsItWas = " は元のままです：";
+inline constexpr std::string_view kProductRunning = "「ケルミナ そらみど」が実行中です";
+// "<file> を「<application>」が使用中です"
+inline constexpr std::string_view kUsedByBefore = " を「";
+inline constexpr std::string_view kUsedByAfter = "」が使用中です";
+inline constexpr std::string_view kUsedByAnother = " をほかのプログラムが使用中です";
+inline constexpr std::string_view kIsALink = " はリンクのため変更しません";
+inline constexpr std::string_view kPackageChanged = "：更新ファイルが途中で変わりました";
+// Joins a path and the system's description of what went wrong with it.
+inline constexpr std::string_view kPathAndError = "：";
+// What the updater itself finds in the way, where no system call failed.
+inline constexpr std::string_view kIsReadOnly = "読み取り専用に設定されています";
+inline constexpr std::string_view kIsAFolder = "同じ名前のフォルダーがあります";
+inline constexpr std::string_view kCannotList = "フォルダーの内容を読み取れません";
+
+// "<installation> の中断されていた更新を…", before the lines of an installation
+// whose earlier update was cut short (the program killed, the power lost).
+inline constexpr std::string_view kInterruptedCompleted = " の中断されていた更新を仕上げました";
+inline constexpr std::string_view kInterruptedUndone = " の中断されていた更新を元に戻しました";
 
 }  // namespace engine::text

@@ -318,8 +318,8 @@ void TForm1::SetRunButtonEnabled(bool enabled) {
     EnableWindow(Button1, enabled ? TRUE : FALSE);
 }
 
-void TForm1::SetStatusColour(std::uint32_t colour) {
-    statusColour_ = static_cast<COLORREF>(colour);
+void TForm1::SetStatusColour(engine::Verdict verdict) {
+    statusColour_ = verdict == engine::Verdict::Completed ? RGB(0, 0, 255) : RGB(255, 0, 0);
     InvalidateRect(Label1, nullptr, TRUE);
 }
 

@@ -53,7 +53,7 @@ class TForm1 : public BaseWindow<TForm1>, public engine::Report {
     void AppendLogLine(const std::string& line) override;
     void SetRunButtonCaption(const std::string& caption) override;
     void SetRunButtonEnabled(bool enabled) override;
-    void SetStatusColour(std::uint32_t colour) override;
+    void SetStatusColour(engine::Verdict verdict) override;
 
   protected:
     // How a worker is made and how an error box is shown; tests replace them.

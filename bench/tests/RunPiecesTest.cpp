@@ -35,11 +35,11 @@ TEST(StandInWindow, KeepsWhatTheWindowWouldShow) {
 
     // Completed means the verdict's status, in blue, with the button disabled.
     window.SetStatusText(std::string(engine::text::kCompletedStatus));
-    window.SetStatusColour(engine::kColourBlue);
+    window.SetStatusColour(engine::Verdict::Completed);
     EXPECT_FALSE(window.Completed());
     window.SetRunButtonEnabled(false);
     EXPECT_TRUE(window.Completed());
-    window.SetStatusColour(engine::kColourRed);
+    window.SetStatusColour(engine::Verdict::Incomplete);
     EXPECT_FALSE(window.Completed());
 }
 

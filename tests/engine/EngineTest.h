@@ -8,8 +8,10 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
+#include <chrono>
 #include <functional>
 #include <map>
+#include <optional>
 #include <stop_token>
 #include <string>
 #include <string_view>
@@ -58,16 +60,17 @@ struct Installation {
     std::string path;
     std::string xtras;  // the name of its xtras folder on disk; empty when it has none
 
-    // The log lines of its refresh; `failed` holds the rows (0..7) whose copy fails.
-    Lines RefreshLines(const std::vector<int>& failed = {}) const {
+    // The log lines of its refresh: every file replaced, or, when `reason`
+    // is given, none, and the line that says why.
+    Lines RefreshLines(const std::optional<std::string>& reason = {}) const {
         static const char* const kNames[] = {"\\QBANK.CXT ", "\\TAVEN.DXR ", "\\VIREL.DXR ",
                                              "\\QPN.DXR ",   "\\ZUM.DXR ",   "\\BELTO.CXT ",
                                              "\\mp3File ",   "\\xtras"};
         Lines lines;
-        for (int row = 0; row < (xtras.empty() ? 7 : 8); ++row) {
-            const bool fails = std::find(failed.begin(), failed.end(), row) != failed.end();
-            lines.push_back(path + kNames[row] + (fails ? kFailedVerb : kReplacedVerb));
-        }
+        for (int row = 0; row < (xtras.empty() ? 7 : 8); ++row)
+            lines.push_back(path + kNames[row] + (reason ? kFailedVerb : kReplacedVerb));
+        if (reason)
+            lines.push_back(path + " は元のままです：" + *reason);
         return lines;
     }
 
@@ -118,7 +121,10 @@ class StepWorker : public engine::TMyThread {
   public:
     StepWorker(std::stop_token stop, platform::FileSystem& files, platform::UiCallQueue& ui,
                engine::Report& report)
-        : TMyThread(NotStarted{std::move(stop)}, files, ui, report) {}
+        : TMyThread(NotStarted{std::move(stop)}, files, ui, report) {
+        // Files held by another program are waited for only briefly here.
+        SetPatience({std::chrono::milliseconds(20), std::chrono::milliseconds(1)});
+    }
 };
 
 class EngineTest : public ::testing::Test {

@@ -2,11 +2,12 @@
 // engine's tests rely on; a fake that drifted would make them prove nothing.
 #include <gtest/gtest.h>
 
+#include <span>
+
 #include "tests/support/MemoryFileSystem.h"
 
 namespace {
 
-using platform::ReplaceResult;
 using test_support::MemoryFileSystem;
 
 std::vector<std::string> Listing(MemoryFileSystem& fs, const std::string& folder) {
@@ -38,37 +39,44 @@ TEST(MemoryFileSystem, ListsInTheOrderGivenWithDotsBelowTheRoot) {
     EXPECT_NE(fs.GetFolderId("C:"), fs.GetFolderId("C:\\b"));
 }
 
-TEST(MemoryFileSystem, ReplacesLikeTheRealServices) {
+// Changes through handles: names matched in any case, links refused where
+// the real services refuse them, a rename never over an existing file.
+TEST(MemoryFileSystem, ChangesThroughHandlesLikeTheRealServices) {
+    using Kind = platform::FileError::Kind;
     MemoryFileSystem fs;
     fs.AddDrive('C');
-    fs.MakeFile("C:\\src\\new.bin", "new");
     const auto inst = fs.MakeFolders("C:\\Inst");
     inst.AddFile("Old.bin", "old");
     inst.AddFolder("Sub");
-    const auto outside = fs.MakeFolders("C:\\Outside");
-    inst.AddLink("Linked", outside);
+    inst.AddLink("Linked", fs.MakeFolders("C:\\Outside"));
     fs.MakeFolders("C:\\Via").AddLink("Inst", inst);
 
-    // Existing names are matched in any case; a new file takes the name given.
-    EXPECT_EQ(fs.ReplaceFile("C:\\src\\new.bin", "C:\\Inst", "OLD.BIN"), ReplaceResult::Replaced);
-    EXPECT_EQ(fs.ReplaceFile("C:\\src\\new.bin", "C:\\Via\\Inst", "SUB\\Made.bin"),
-              ReplaceResult::Replaced);
-    EXPECT_EQ(fs.ReplaceFile("C:\\src\\none", "C:\\Inst", "x"), ReplaceResult::SourceUnreadable);
-    EXPECT_EQ(fs.ReplaceFile("C:\\src\\new.bin", "C:\\Inst", "Missing\\x"),
-              ReplaceResult::FolderMissing);
-    EXPECT_EQ(fs.ReplaceFile("C:\\src\\new.bin", "C:\\Inst", "Linked\\x"),
-              ReplaceResult::LinkInTheWay);
-    fs.FileAt("C:\\Inst\\Old.bin").MakeReadOnly();
-    EXPECT_EQ(fs.ReplaceFile("C:\\src\\new.bin", "C:\\Inst", "Old.bin"),
-              ReplaceResult::DestinationReadOnly);
+    EXPECT_EQ(fs.OpenInstallation("C:\\Via\\Inst").Error().kind, Kind::Link);
+    auto folder = fs.OpenInstallation("C:\\inst");
+    ASSERT_TRUE(folder);
+    EXPECT_EQ((*folder)->OpenFolder("Linked").Error().kind, Kind::Link);
+    EXPECT_EQ((*folder)->OpenFolder("Missing").Error().kind, Kind::NotFound);
+    auto sub = (*folder)->OpenFolder("SUB");
+    ASSERT_TRUE(sub);
+
+    auto made = (*sub)->CreateFile("Made.bin");
+    ASSERT_TRUE(made);
+    const std::string bytes = "new";
+    EXPECT_FALSE((*made)->Write(std::as_bytes(std::span(bytes))));
+    EXPECT_FALSE((*made)->Finish({}, {}));
+    EXPECT_FALSE((*sub)->CreateFile("MADE.BIN"));
+    EXPECT_TRUE((*folder)->Rename("old.bin", "Sub"));  // the name is taken
+    EXPECT_FALSE((*folder)->Rename("old.bin", "Renamed.bin"));
+    EXPECT_FALSE((*folder)->Delete("Linked"));  // the link, not what it leads to
+    EXPECT_EQ((*folder)->Inspect("renamed.BIN")->kind, platform::EntryKind::File);
+    EXPECT_EQ((*folder)->Inspect("Old.bin")->kind, platform::EntryKind::Missing);
 
     EXPECT_EQ(fs.Contents(), (std::map<std::string, std::string>{
-                                 {"C:\\src\\new.bin", "new"},
-                                 {"C:\\Inst\\Old.bin", "new"},
+                                 {"C:\\Inst\\Renamed.bin", "old"},
                                  {"C:\\Inst\\Sub\\Made.bin", "new"},
                              }));
-    EXPECT_EQ(fs.ReplaceCalls().size(), 6u);
-    EXPECT_EQ(fs.ReplaceCalls()[1].installation, "C:\\Via\\Inst");
+    EXPECT_TRUE(fs.IsFolder("C:\\Outside"));
+    EXPECT_EQ(fs.InstallationsOpened(), (std::vector<std::string>{"C:\\Via\\Inst", "C:\\inst"}));
 }
 
 }  // namespace

@@ -39,6 +39,16 @@ class RecordingReport : public engine::Report {
 
     bool allOnUiThread = true;
 
+    // Forgets what was shown, as at the start of a new test; callable from
+    // the worker's thread between two of its operations.
+    void Forget() {
+        log.clear();
+        operations.clear();
+        status.clear();
+        colour.reset();
+        statusCount = 0;
+    }
+
     void SetStatusText(const std::string& text) override {
         status = text;
         ++statusCount;
@@ -60,7 +70,10 @@ class RecordingReport : public engine::Report {
         enabled = on;
         Note(on ? "enabled:1" : "enabled:0");
     }
-    void SetStatusColour(std::uint32_t value) override {
+    // The colours the window gives the verdicts, in its layout 0x00BBGGRR.
+    void SetStatusColour(engine::Verdict verdict) override {
+        const std::uint32_t value =
+            verdict == engine::Verdict::Completed ? 0x00FF0000u : 0x000000FFu;
         colour = value;
         char hex[16];
         std::snprintf(hex, sizeof hex, "colour:%08X", static_cast<unsigned>(value));

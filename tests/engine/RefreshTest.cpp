@@ -1,28 +1,72 @@
 // The refresh of one installation: which files it replaces, in which order,
-// and the log line it writes for each, failed copies included.
+// the lines it writes, and that it changes an installation as a whole: every
+// obstacle, every failed operation and every crash leaves it all old or all
+// new, with nothing of the update's own left behind.
+#include <functional>
+#include <optional>
+
+#include "platform/AsciiCase.h"
+
+#include "engine/InstallationUpdate.h"
 #include "tests/engine/EngineTest.h"
 
 namespace engine_test {
 namespace {
 
-using platform::ReplaceResult;
+using platform::FileError;
+
+constexpr const char* kLeftAsItWas = " は元のままです：";
 
 class Refresh : public EngineTest {
   protected:
-    engine::RefreshTally RefreshOf(const std::string& installation) {
-        engine::RefreshTally tally;
-        RunSteps([&](StepWorker& worker) { tally = worker.RefreshInstallation(installation); });
-        return tally;
+    bool RefreshOf(const std::string& installation) {
+        bool replaced = false;
+        RunSteps([&](StepWorker& worker) { replaced = worker.RefreshInstallation(installation); });
+        return replaced;
+    }
+
+    // An installation of the old version with an xtras folder, built by hand
+    // so that a test can leave out one of its files or folders.
+    Installation Plant(const std::string& name, const std::string& without = "") {
+        const Folder folder = c.AddFolder(name);
+        folder.AddFile("SKM300.EXE", "product 1.50");
+        for (const std::string file :
+             {"QBANK.CXT", "TAVEN.DXR", "VIREL.DXR", "QPN.DXR", "ZUM.DXR", "BELTO.CXT"}) {
+            if (file != without)
+                folder.AddFile(file, "1.50 " + file);
+        }
+        const Folder audio = folder.AddFolder("Audio");
+        audio.AddFolder("Term").AddFolder("GROUP3");
+        if (without != "Phrase")
+            audio.AddFolder("Phrase").AddFolder("Group6").AddFile("q417.mp3", "1.50 q417.mp3");
+        if (without != "xtras")
+            folder.AddFolder("xtras").AddFile("PlugKit2.X32", "1.50 plug-in");
+        return {folder.Path(), without == "xtras" ? "" : "xtras"};
+    }
+
+    // The files below `installation`, by path.
+    Contents ContentsOf(const Installation& installation) {
+        Contents below;
+        for (auto& [path, bytes] : fs.Contents()) {
+            if (path.starts_with(installation.path + '\\'))
+                below.emplace(path, bytes);
+        }
+        return below;
+    }
+
+    static Contents Updated(const Installation& installation, Contents contents) {
+        installation.ApplyUpdate(contents);
+        return contents;
     }
 };
 
 TEST_F(Refresh, ReplacesEightFilesInTableOrderWithTheXtrasLineLast) {
     // "Xtras" on disk is matched, and the line and destination say "xtras".
     const Installation skm = Install(c, "SKM", "Xtras");
-    Contents expected = fs.Contents();
-    skm.ApplyUpdate(expected);
+    fs.FileAt("C:\\SKM\\QBANK.CXT").SetAttributes(0x6);  // hidden, system
+    const Contents expected = Updated(skm, fs.Contents());
 
-    const engine::RefreshTally tally = RefreshOf("C:\\SKM");
+    EXPECT_TRUE(RefreshOf("C:\\SKM"));
 
     EXPECT_EQ(report.log, (Lines{
                               "C:\\SKM\\QBANK.CXT を更新しました",
@@ -35,106 +79,211 @@ TEST_F(Refresh, ReplacesEightFilesInTableOrderWithTheXtrasLineLast) {
                               "C:\\SKM\\xtrasを更新しました",
                           }));
     EXPECT_EQ(fs.Contents(), expected);
-    EXPECT_EQ(tally.replaced, 8u);
-    EXPECT_EQ(tally.failed, 0u);
-    const auto calls = fs.ReplaceCalls();
-    ASSERT_EQ(calls.size(), 8u);
-    EXPECT_EQ(calls[0], (MemoryFileSystem::ReplaceCall{"D:\\Updater\\Data\\QBank.cxt", "C:\\SKM",
-                                                       "QBANK.CXT", ReplaceResult::Replaced}));
-    EXPECT_EQ(calls[6].relative, "AUDIO\\PHRASE\\GROUP6\\q417.mp3");
-    EXPECT_EQ(calls[7],
-              (MemoryFileSystem::ReplaceCall{"D:\\Updater\\Data\\PlugKit2.x32", "C:\\SKM",
-                                             "xtras\\PlugKit2.X32", ReplaceResult::Replaced}));
+    EXPECT_EQ(fs.AttributesOf("C:\\SKM\\QBANK.CXT"), 0x6u);
 }
 
+// Only the installation folder itself is looked at for xtras; a missing
+// destination file is created.
 TEST_F(Refresh, WithoutAnXtrasFolderReplacesSevenFiles) {
-    const Installation skm = Install(c, "SKM", "");
-    Contents expected = fs.Contents();
-    skm.ApplyUpdate(expected);
+    const Installation skm = Plant("SKM", "xtras");
+    fs.MakeFile("C:\\SKM\\Sub\\xtras\\PlugKit2.X32", "deeper down");
+    fs.MakeFile("C:\\SKM\\Audio\\XTRAS\\PlugKit2.X32", "deeper down");
+    fs.MakeFile("C:\\SKM\\xtras.old");
+    const Installation noVirel = Plant("NoVirel", "VIREL.DXR");
+    const Contents expected = Updated(noVirel, Updated(skm, fs.Contents()));
 
-    const engine::RefreshTally tally = RefreshOf("C:\\SKM");
+    EXPECT_TRUE(RefreshOf("C:\\SKM"));
+    EXPECT_TRUE(RefreshOf("C:\\NoVirel"));
 
-    EXPECT_EQ(report.log, skm.RefreshLines());
-    EXPECT_EQ(report.log.size(), 7u);
+    Lines log = skm.RefreshLines();
+    Append(log, noVirel.RefreshLines());
+    EXPECT_EQ(report.log, log);
     EXPECT_EQ(fs.Contents(), expected);
-    EXPECT_EQ(tally.replaced, 7u);
 }
 
 TEST_F(Refresh, AtADriveRootWritesTheLetterAndColonAlone) {
     const Installation root = InstallInto(c);
-    Contents expected = fs.Contents();
-    root.ApplyUpdate(expected);
+    const Contents expected = Updated(root, fs.Contents());
 
     RefreshOf("C:");
 
     ASSERT_EQ(report.log.size(), 8u);
     EXPECT_EQ(report.log[0], "C:\\QBANK.CXT を更新しました");
     EXPECT_EQ(report.log[7], "C:\\xtrasを更新しました");
-    EXPECT_EQ(report.log, root.RefreshLines());
     EXPECT_EQ(fs.Contents(), expected);
-    EXPECT_TRUE(expected.count("C:\\QBANK.CXT"));
 }
 
-// A package without its Data folder fails every copy: each line says so and
-// no file changes. (A whole run stops earlier, at the package check.)
-TEST_F(Refresh, WithoutTheDataFolderEveryLineSaysItFailedAndNothingChanges) {
-    fs.SetOwnExecutableFolder("D:\\Elsewhere\\");
-    const Installation skm = Install(c, "SKM");
-    const Contents before = fs.Contents();
+// Whatever stands in the way, the installation is left exactly as it was,
+// every line says so, and one more line says why. Nothing outside it is
+// written either.
+TEST_F(Refresh, AnyObstacleLeavesTheWholeInstallationAsItWas) {
+    const Folder outside = c.AddFolder("Outside");
+    const MemoryFileSystem::FileRef outsideFile = outside.AddFile("PlugKit2.X32", "not ours");
+    struct Case {
+        const char* what;
+        std::string without;  // of the planted installation
+        std::function<void(const std::string& installation, const Folder&)> plant;
+        std::string reason;  // after the installation's path, where it starts with '\'
+    };
+    const Case cases[] = {
+        {"read-only", "",
+         [&](const std::string& at, const Folder&) { fs.FileAt(at + "\\ZUM.DXR").MakeReadOnly(); },
+         "\\ZUM.DXR：読み取り専用に設定されています"},
+        {"held by a program the system names", "",
+         [&](const std::string& at, const Folder&) {
+             fs.FileAt(at + "\\ZUM.DXR").Hold();
+             fs.SetApplicationName("ケルミナ そらみど");
+         },
+         "\\ZUM.DXR を「ケルミナ そらみど」が使用中です"},
+        {"held by another program", "",
+         [&](const std::string& at, const Folder&) {
+             fs.SetApplicationName(std::nullopt);
+             fs.FileAt(at + "\\ZUM.DXR").Hold();
+         },
+         "\\ZUM.DXR をほかのプログラムが使用中です"},
+        {"the product running", "",
+         [&](const std::string& at, const Folder&) {
+             fs.SetRunningProgram(platform::AsciiUpper(at) + "\\skm300.exe");
+         },
+         "「ケルミナ そらみど」が実行中です"},
+        {"a link as a file", "BELTO.CXT",
+         [&](const std::string&, const Folder& folder) {
+             folder.AddLink("BELTO.CXT", outsideFile);
+         },
+         "\\BELTO.CXT はリンクのため変更しません"},
+        {"a link as the xtras folder", "xtras",
+         [&](const std::string&, const Folder& folder) { folder.AddLink("xtras", outside); },
+         "\\xtras はリンクのため変更しません"},
+        {"no clip folder", "Phrase", [](const std::string&, const Folder&) {},
+         "\\AUDIO\\PHRASE\\GROUP6\\q417.mp3：no such file or folder"},
+        {"a folder as a file", "QPN.DXR",
+         [&](const std::string&, const Folder& folder) { folder.AddFolder("QPN.DXR"); },
+         "\\QPN.DXR：同じ名前のフォルダーがあります"},
+        {"the package gone", "",
+         [&](const std::string&, const Folder&) { fs.SetOwnExecutableFolder("D:\\Gone\\"); },
+         "更新ファイルが見つかりません：D:\\Gone\\Data\\QBank.cxt"},
+    };
+    int number = 0;
+    for (const Case& test : cases) {
+        SCOPED_TRACE(test.what);
+        const Installation planted = Plant("Case" + std::to_string(++number), test.without);
+        const Installation expected{planted.path, "xtras"};
+        test.plant(planted.path, fs.MakeFolders(planted.path));
+        const Contents before = fs.Contents();
+        report.Forget();
 
-    const engine::RefreshTally tally = RefreshOf("C:\\SKM");
+        EXPECT_FALSE(RefreshOf(planted.path));
 
-    EXPECT_EQ(report.log, skm.RefreshLines({0, 1, 2, 3, 4, 5, 6, 7}));
-    EXPECT_EQ(report.log[6], "C:\\SKM\\mp3File を更新できませんでした");
-    EXPECT_EQ(report.log[7], "C:\\SKM\\xtrasを更新できませんでした");
-    EXPECT_EQ(fs.Contents(), before);
-    EXPECT_EQ(tally.replaced, 0u);
-    EXPECT_EQ(tally.failed, 8u);
+        const std::string reason =
+            test.reason.starts_with("\\") ? planted.path + test.reason : test.reason;
+        EXPECT_EQ(report.log, expected.RefreshLines(reason));
+        EXPECT_EQ(fs.Contents(), before);
+    }
 }
 
-// Read-only and locked files, a missing clip folder and a link planted as the
-// xtras folder: each failure is logged as one, the others still go through,
-// and nothing outside the installation is written.
-TEST_F(Refresh, EachFailedCopyIsLoggedAsFailedAndTheRestStillReplaced) {
-    const Folder skmFolder = c.AddFolder("SKM");
-    skmFolder.AddFile("SKM300.EXE");
-    skmFolder.AddFile("QBANK.CXT", "old").MakeReadOnly();
-    skmFolder.AddFile("TAVEN.DXR", "old");
-    skmFolder.AddFile("ZUM.DXR", "old").FailReplacement(ReplaceResult::WriteFailed);
-    skmFolder.AddFolder("Audio").AddFolder("Term").AddFolder("GROUP3");  // no Phrase\Group6
-    const Folder elsewhere = c.AddFolder("Elsewhere");
-    elsewhere.AddFile("PlugKit2.X32", "not ours");
-    skmFolder.AddLink("xtras", elsewhere);
-    const Contents before = fs.Contents();
+// Fails the N-th file operation of a refresh, for every N: the installation
+// ends all old, with the failure named, or all new, and nothing of the
+// update's own is left. A destination that was missing is created or stays
+// missing with the rest.
+TEST_F(Refresh, AFailureAtAnyStepLeavesItAllOldOrAllNew) {
+    const std::string prefix = std::string("C:\\SKM") + kLeftAsItWas;
+    RunSteps([&](StepWorker& worker) {
+        ASSERT_TRUE(worker.RefreshInstallation(Plant("Warm").path));  // the package is read
+        const std::size_t before = fs.OperationCount();
+        ASSERT_TRUE(worker.RefreshInstallation(Plant("Plain", "VIREL.DXR").path));
+        const std::size_t operations = fs.OperationCount() - before;
+        std::size_t n = 1;
+        for (;; ++n) {
+            SCOPED_TRACE("operation " + std::to_string(n));
+            const Installation skm = Plant("SKM" + std::to_string(n), "VIREL.DXR");
+            const Contents old = fs.Contents();
+            report.Forget();
+            const std::size_t start = fs.OperationCount();
+            fs.FailOperation(n, {FileError::Kind::Other, "injected"});
 
-    const engine::RefreshTally tally = RefreshOf("C:\\SKM");
+            const bool replaced = worker.RefreshInstallation(skm.path);
 
-    EXPECT_EQ(report.log, (Installation{"C:\\SKM", "xtras"}.RefreshLines({0, 4, 6, 7})));
-    Contents expected = before;
-    expected["C:\\SKM\\TAVEN.DXR"] = NewContents("Taven.dxr");
-    expected["C:\\SKM\\VIREL.DXR"] = NewContents("Virel.dxr");  // missing files are created
-    expected["C:\\SKM\\QPN.DXR"] = NewContents("Qpn.dxr");
-    expected["C:\\SKM\\BELTO.CXT"] = NewContents("Belto.cxt");
-    EXPECT_EQ(fs.Contents(), expected);
-    EXPECT_EQ(tally.replaced, 4u);
-    EXPECT_EQ(tally.failed, 4u);
+            if (replaced) {
+                EXPECT_EQ(report.log, skm.RefreshLines());
+                EXPECT_EQ(fs.Contents(), Updated(skm, old));
+            } else {
+                // An installation that cannot be opened or listed is not
+                // known to have an xtras folder: its lines leave it out.
+                ASSERT_FALSE(report.log.empty());
+                const std::string head = skm.path + kLeftAsItWas;
+                ASSERT_TRUE(report.log.back().starts_with(head)) << report.log.back();
+                const std::string reason = report.log.back().substr(head.size());
+                EXPECT_TRUE(reason.ends_with("：injected") ||
+                            reason.ends_with("：フォルダーの内容を読み取れません"))
+                    << reason;
+                const Installation seen{skm.path, report.log.size() == 9 ? "xtras" : ""};
+                EXPECT_EQ(report.log, seen.RefreshLines(reason));
+                EXPECT_EQ(fs.Contents(), old);
+            }
+            if (fs.OperationCount() - start < n)
+                break;  // the refresh got through without reaching the N-th
+        }
+        EXPECT_EQ(n, operations + 1);  // every operation of a refresh has failed once
+    });
 }
 
-// The plug-in goes only into an xtras folder of the installation itself;
-// one deeper down, or a file named xtras, does not count.
-TEST_F(Refresh, LooksForXtrasOnlyInTheInstallationFolderItself) {
-    const Installation skm = Install(c, "SKM", "");
-    fs.MakeFolders("C:\\SKM\\Sub\\xtras");
-    fs.MakeFile("C:\\SKM\\Audio\\XTRAS\\PlugKit2.X32", "old");
-    fs.MakeFile("C:\\SKM\\xtras.old");
-    fs.MakeFile("C:\\SKM\\xtras");  // a file, not a folder
-    std::vector<std::string> listed;
-    fs.SetListingHook([&](const std::string& folder) { listed.push_back(folder); });
+// The program dies after the N-th operation, for every N. What it leaves is
+// repaired to all old or all new, with the line that says which; a run
+// afterwards repairs it first, then updates it.
+TEST_F(Refresh, AfterACrashAtAnyStepTheNextRunRepairsIt) {
+    // After a crash nothing succeeds until the revival: the update's retries
+    // are cut short.
+    const engine::InstallationUpdate::Patience brief{std::chrono::milliseconds(1),
+                                                     std::chrono::milliseconds(1)};
+    RunSteps([&](StepWorker& worker) {
+        worker.SetPatience(brief);
+        const std::optional<engine::UpdatePackage> package =
+            engine::UpdatePackage::Check(fs, kPackage).package;
+        ASSERT_TRUE(package);
+        ASSERT_TRUE(worker.RefreshInstallation(Plant("Warm").path));
+        std::size_t n = 1;
+        for (;; ++n) {
+            SCOPED_TRACE("crash after operation " + std::to_string(n));
+            const Installation alone = Plant("A" + std::to_string(n), "VIREL.DXR");
+            const Installation again = Plant("B" + std::to_string(n), "VIREL.DXR");
+            const Contents old = ContentsOf(alone);
+            const Contents updated = Updated(alone, old);
+            bool reached = false;
+            for (const Installation& installation : {alone, again}) {
+                const std::size_t start = fs.OperationCount();
+                fs.CrashAfter(n);
+                worker.RefreshInstallation(installation.path);
+                fs.Revive();
+                reached = fs.OperationCount() - start > n;
+            }
 
-    RefreshOf("C:\\SKM");
+            std::string failure;
+            const auto line =
+                engine::InstallationUpdate(fs, *package, alone.path, brief).Repair(failure);
+            EXPECT_EQ(failure, "");
+            const Contents repaired = ContentsOf(alone);
+            if (line == alone.path + " の中断されていた更新を仕上げました") {
+                EXPECT_EQ(repaired, updated);
+            } else if (line == alone.path + " の中断されていた更新を元に戻しました") {
+                EXPECT_EQ(repaired, old);
+            } else {
+                EXPECT_FALSE(line) << *line;
+                EXPECT_TRUE(repaired == old || repaired == updated);
+            }
 
-    EXPECT_EQ(report.log, skm.RefreshLines());
-    EXPECT_EQ(listed, Lines{"C:\\SKM"});
+            report.Forget();
+            EXPECT_TRUE(worker.RefreshInstallation(again.path));
+            Lines log;
+            if (line)
+                log.push_back(again.path + line->substr(alone.path.size()));
+            Append(log, again.RefreshLines());
+            EXPECT_EQ(report.log, log);
+            EXPECT_EQ(ContentsOf(again), Updated(again, ContentsOf(again)));
+            if (!reached)
+                break;
+        }
+        EXPECT_GT(n, 50u);
+    });
 }
 
 }  // namespace

@@ -1,8 +1,11 @@
 // Whole runs and their verdicts: every report operation in order, and what
 // the window shows at the end.
+#include <optional>
+#include <span>
 #include <stdexcept>
 
 #include "platform/AsciiCase.h"
+#include "platform/Sha256.h"
 
 #include "tests/engine/EngineTest.h"
 
@@ -68,22 +71,20 @@ TEST_F(RunVerdict, Completed) {
     EXPECT_FALSE(report.enabled);
 }
 
-// One failed copy is enough: the run says it did not complete, in red, and
-// leaves the button enabled for another try.
-TEST_F(RunVerdict, AFailedCopyMeansTheUpdateDidNotComplete) {
+// One installation left as it was is enough: the run says it did not
+// complete, in red, and leaves the button enabled for another try.
+TEST_F(RunVerdict, AnInstallationLeftAsItWasMeansTheUpdateDidNotComplete) {
     const Installation good = Install(c, "Good");
     const Installation held = Install(c, "Held", "");
-    fs.FileAt("C:\\Held\\ZUM.DXR").FailReplacement(platform::ReplaceResult::WriteFailed);
+    fs.FileAt("C:\\Held\\ZUM.DXR").MakeReadOnly();
     Contents expected = fs.Contents();
     good.ApplyUpdate(expected);
-    held.ApplyUpdate(expected);
-    expected["C:\\Held\\ZUM.DXR"] = "1.50 ZUM.DXR";  // as it was
 
     Run();
 
     Lines log{kOpening};
     Append(log, good.RefreshLines());
-    Append(log, held.RefreshLines({4}));
+    Append(log, held.RefreshLines("C:\\Held\\ZUM.DXR：読み取り専用に設定されています"));
     Append(log, kIncompletion);
     EXPECT_EQ(report.log, log);
     const Lines operations = report.OperationsButFoldersShown();
@@ -120,7 +121,72 @@ TEST_F(RunVerdict, AnIncompletePackageStopsTheRunBeforeTheSearch) {
                      "append:更新ファイルが不足しているため、アップデートを実行できません。",
                      "status:", "caption:" + kRun, "enabled:1"}));
     EXPECT_EQ(fs.Contents(), before);
-    EXPECT_TRUE(fs.ReplaceCalls().empty());
+    EXPECT_TRUE(fs.InstallationsOpened().empty());
+}
+
+// Only the package's true bytes go in. A file that is empty, or that differs
+// from the list the program carries, stops the run before anything is
+// touched; one that changes after the check is never installed.
+TEST_F(RunVerdict, OnlyThePackagesTrueBytesAreInstalled) {
+    const Installation skm = Install(c, "SKM");
+    const Contents before = fs.Contents();
+    const std::string qpn = kPackage + "Data\\Qpn.dxr";
+    const auto listing = [](const std::string& qpnSize, const std::string& qpnContents) {
+        std::string list;
+        for (const std::string& name : kPackageFiles) {
+            const std::string contents = name == "Qpn.dxr" ? qpnContents : NewContents(name);
+            platform::Sha256 hash;
+            hash.Update(std::as_bytes(std::span(contents)));
+            list += name + ' ' + (name == "Qpn.dxr" ? qpnSize : std::to_string(contents.size())) +
+                    ' ' + platform::ToHex(hash.Finish()) + "\r\n";
+        }
+        return list;
+    };
+    const std::string size = std::to_string(NewContents("Qpn.dxr").size());
+    const std::string damaged = "更新ファイルが壊れています：" + qpn;
+    const std::string refused = "更新ファイルが不足しているため、アップデートを実行できません。";
+    struct Case {
+        const char* what;
+        std::string contents;  // of Qpn.dxr
+        std::optional<std::string> list;
+        Lines log;
+    };
+    const Case cases[] = {
+        {"empty", "", std::nullopt, {kOpening, damaged, refused}},
+        {"not the listed size",
+         NewContents("Qpn.dxr"),
+         listing("99", NewContents("Qpn.dxr")),
+         {kOpening, damaged, refused}},
+        {"not the listed bytes",
+         NewContents("Qpn.dxr"),
+         listing(size, "1.55C Qpn.dxr"),
+         {kOpening, damaged, refused}},
+    };
+    for (const Case& test : cases) {
+        SCOPED_TRACE(test.what);
+        report = RecordingReport();
+        fs.FileAt(qpn).SetContents(test.contents);
+        fs.SetBuiltInPackageList(test.list);
+        Run();
+        EXPECT_EQ(report.log, test.log);
+        EXPECT_TRUE(fs.InstallationsOpened().empty());
+    }
+
+    // Changed between the check and the copy: the installation stays as it was.
+    report = RecordingReport();
+    fs.FileAt(qpn).SetContents(NewContents("Qpn.dxr"));
+    fs.SetBuiltInPackageList(listing(size, NewContents("Qpn.dxr")));
+    Run({}, [&](engine::TMyThread&, const std::string& folder) {
+        if (folder == "C:\\SKM")
+            fs.FileAt(qpn).SetContents("1.55B Qpn.dxr, but another");
+    });
+    Lines log{kOpening};
+    Append(log, skm.RefreshLines(qpn + "：更新ファイルが途中で変わりました"));
+    Append(log, kIncompletion);
+    EXPECT_EQ(report.log, log);
+    Contents expected = before;
+    expected[qpn] = "1.55B Qpn.dxr, but another";
+    EXPECT_EQ(fs.Contents(), expected);
 }
 
 TEST_F(RunVerdict, PackageNamesAreMatchedInAnyLetterCase) {

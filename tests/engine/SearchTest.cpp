@@ -121,7 +121,7 @@ TEST_F(Search, WithoutAFixedDriveFindsNothing) {
 
     EXPECT_EQ(report.log, (Lines{kOpening, kNotInstalled}));
     EXPECT_TRUE(report.FoldersShown().empty());
-    EXPECT_TRUE(noFixed.ReplaceCalls().empty());
+    EXPECT_TRUE(noFixed.InstallationsOpened().empty());
 }
 
 TEST_F(Search, PassesOverAFolderThatCannotBeListed) {

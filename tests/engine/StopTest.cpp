@@ -117,7 +117,7 @@ TEST_F(Stop, WhileAFolderIsListedNoFolderIsEnteredAndNoRefreshBegins) {
     EXPECT_EQ(FoldersEntered(),
               (Lines{"C:", "C:\\Outer", "C:\\Outer\\Sub", "C:\\Outer\\Sub\\Leaf"}));
     EXPECT_EQ(fs.Contents(), before);
-    EXPECT_TRUE(fs.ReplaceCalls().empty());
+    EXPECT_TRUE(fs.InstallationsOpened().empty());
 }
 
 }  // namespace

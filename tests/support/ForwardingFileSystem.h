@@ -22,10 +22,19 @@ class ForwardingFileSystem : public platform::FileSystem {
     std::optional<platform::FolderId> GetFolderId(const std::string& path) override {
         return files_.GetFolderId(path);
     }
-    platform::ReplaceResult ReplaceFile(const std::string& source, const std::string& installation,
-                                        const std::string& relative) override {
-        return files_.ReplaceFile(source, installation, relative);
+    platform::Result<std::unique_ptr<platform::FolderHandle>> OpenInstallation(
+        const std::string& path) override {
+        return files_.OpenInstallation(path);
     }
+    platform::Result<std::unique_ptr<platform::SourceFile>> OpenSourceFile(
+        const std::string& path) override {
+        return files_.OpenSourceFile(path);
+    }
+    bool ProgramRunsFrom(const std::string& path) override { return files_.ProgramRunsFrom(path); }
+    std::optional<std::string> ApplicationUsing(const std::string& path) override {
+        return files_.ApplicationUsing(path);
+    }
+    std::optional<std::string> BuiltInPackageList() override { return files_.BuiltInPackageList(); }
     std::string OwnExecutableFolder() override { return files_.OwnExecutableFolder(); }
 
   protected:

@@ -1,6 +1,7 @@
 #include "tests/support/MemoryFileSystem.h"
 
 #include <algorithm>
+#include <cstring>
 #include <stdexcept>
 #include <utility>
 
@@ -9,7 +10,8 @@
 namespace test_support {
 
 using platform::DriveType;
-using platform::ReplaceResult;
+using platform::Failure;
+using platform::FileError;
 
 namespace {
 
@@ -139,10 +141,23 @@ const MemoryFileSystem::FileRef& MemoryFileSystem::FileRef::MakeReadOnly() const
     return *this;
 }
 
-const MemoryFileSystem::FileRef& MemoryFileSystem::FileRef::FailReplacement(
-    ReplaceResult result) const {
+const MemoryFileSystem::FileRef& MemoryFileSystem::FileRef::SetContents(
+    std::string contents) const {
     std::lock_guard lock(fs_->mutex_);
-    fs_->nodes_[id_].replaceFailure = result;
+    fs_->nodes_[id_].contents = std::move(contents);
+    return *this;
+}
+
+const MemoryFileSystem::FileRef& MemoryFileSystem::FileRef::Hold(bool held) const {
+    std::lock_guard lock(fs_->mutex_);
+    fs_->nodes_[id_].held = held;
+    return *this;
+}
+
+const MemoryFileSystem::FileRef& MemoryFileSystem::FileRef::SetAttributes(
+    std::uint32_t attributes) const {
+    std::lock_guard lock(fs_->mutex_);
+    fs_->nodes_[id_].attributes = attributes;
     return *this;
 }
 
@@ -211,9 +226,61 @@ void MemoryFileSystem::SetListingHook(std::function<void(const std::string&)> ho
 
 // ---- inspecting ------------------------------------------------------------
 
-std::vector<MemoryFileSystem::ReplaceCall> MemoryFileSystem::ReplaceCalls() const {
+void MemoryFileSystem::SetRunningProgram(std::string path) {
     std::lock_guard lock(mutex_);
-    return replaceCalls_;
+    runningProgram_ = std::move(path);
+}
+
+void MemoryFileSystem::SetApplicationName(std::optional<std::string> name) {
+    std::lock_guard lock(mutex_);
+    applicationName_ = std::move(name);
+}
+
+void MemoryFileSystem::SetBuiltInPackageList(std::optional<std::string> list) {
+    std::lock_guard lock(mutex_);
+    builtInList_ = std::move(list);
+}
+
+void MemoryFileSystem::FailOperation(std::size_t n, FileError error) {
+    std::lock_guard lock(mutex_);
+    plannedFailures_[operations_ + n] = std::move(error);
+}
+
+void MemoryFileSystem::CrashAfter(std::size_t n) {
+    std::lock_guard lock(mutex_);
+    crashAfter_ = operations_ + n;
+}
+
+void MemoryFileSystem::Revive() {
+    std::lock_guard lock(mutex_);
+    crashAfter_.reset();
+}
+
+std::size_t MemoryFileSystem::OperationCount() const {
+    std::lock_guard lock(mutex_);
+    return operations_;
+}
+
+std::vector<std::string> MemoryFileSystem::InstallationsOpened() const {
+    std::lock_guard lock(mutex_);
+    return installationsOpened_;
+}
+
+std::uint32_t MemoryFileSystem::AttributesOf(const std::string& path) {
+    std::lock_guard lock(mutex_);
+    return nodes_[FileAt(path).id_].attributes;
+}
+
+Failure MemoryFileSystem::Count() {
+    ++operations_;
+    if (crashAfter_ && operations_ > *crashAfter_)
+        return FileError{FileError::Kind::Other, "the machine is down"};
+    const auto planned = plannedFailures_.find(operations_);
+    if (planned == plannedFailures_.end())
+        return std::nullopt;
+    FileError error = std::move(planned->second);
+    plannedFailures_.erase(planned);
+    return error;
 }
 
 std::size_t MemoryFileSystem::ListingCount() const {
@@ -242,6 +309,16 @@ std::map<std::string, std::string> MemoryFileSystem::Contents() const {
         }
     }
     return contents;
+}
+
+void MemoryFileSystem::Detach(NodeId node) {
+    Node& parent = nodes_[nodes_[node].parent];
+    parent.children.erase(std::find(parent.children.begin(), parent.children.end(), node));
+    parent.index.reset();
+    nodes_[node].detached = true;
+    lastPath_.clear();
+    lastEnds_.clear();
+    lastNodes_.clear();
 }
 
 // ---- resolving -------------------------------------------------------------
@@ -393,51 +470,234 @@ std::optional<platform::FolderId> MemoryFileSystem::GetFolderId(const std::strin
     return platform::FolderId{static_cast<std::uint64_t>(nodes_[root].name[0]), node};
 }
 
-ReplaceResult MemoryFileSystem::ReplaceFile(const std::string& source,
-                                            const std::string& installation,
-                                            const std::string& relative) {
+// ---- changing an installation through handles -------------------------------
+
+namespace {
+
+FileError NotFound() {
+    return {FileError::Kind::NotFound, "no such file or folder"};
+}
+
+}  // namespace
+
+// A package file being read; it reads the file as it is at each read, so a
+// test can change it half way.
+class MemoryFileSystem::Source : public platform::SourceFile {
+  public:
+    Source(MemoryFileSystem& fs, NodeId node) : fs_(fs), node_(node) {}
+
+    platform::Result<std::size_t> Read(std::span<std::byte> buffer) override {
+        std::lock_guard lock(fs_.mutex_);
+        if (Failure failure = fs_.Count())
+            return *failure;
+        const std::string& contents = fs_.nodes_[node_].contents;
+        const std::size_t count =
+            std::min(buffer.size(), contents.size() - std::min(offset_, contents.size()));
+        std::memcpy(buffer.data(), contents.data() + offset_, count);
+        offset_ += count;
+        return count;
+    }
+
+    platform::FileTime LastWriteTime() override {
+        std::lock_guard lock(fs_.mutex_);
+        return {fs_.nodes_[node_].lastWrite};
+    }
+
+  private:
+    MemoryFileSystem& fs_;
+    NodeId node_;
+    std::size_t offset_ = 0;
+};
+
+class MemoryFileSystem::Staged : public platform::StagedFile {
+  public:
+    Staged(MemoryFileSystem& fs, NodeId folder, NodeId node)
+        : fs_(fs), folder_(folder), node_(node) {}
+
+    Failure Write(std::span<const std::byte> bytes) override {
+        std::lock_guard lock(fs_.mutex_);
+        if (Failure failure = fs_.Count())
+            return failure;
+        fs_.nodes_[node_].contents.append(reinterpret_cast<const char*>(bytes.data()),
+                                          bytes.size());
+        return std::nullopt;
+    }
+
+    Failure Finish(platform::FileTime lastWrite, std::string_view predecessor) override {
+        std::lock_guard lock(fs_.mutex_);
+        if (Failure failure = fs_.Count())
+            return failure;
+        fs_.nodes_[node_].lastWrite = lastWrite.ticks;
+        if (!predecessor.empty()) {
+            const NodeId old = fs_.FindChild(folder_, predecessor);
+            if (old != kNone && fs_.nodes_[old].kind == Kind::File)
+                fs_.nodes_[node_].attributes = fs_.nodes_[old].attributes;
+        }
+        return std::nullopt;
+    }
+
+  private:
+    MemoryFileSystem& fs_;
+    NodeId folder_;
+    NodeId node_;
+};
+
+class MemoryFileSystem::Folder : public platform::FolderHandle {
+  public:
+    Folder(MemoryFileSystem& fs, NodeId node) : fs_(fs), node_(node) {}
+
+    bool List(const EntrySink& onEntry) override {
+        std::lock_guard lock(fs_.mutex_);
+        if (fs_.Count() || fs_.nodes_[node_].unlistable)
+            return false;
+        for (const NodeId child : fs_.nodes_[node_].children) {
+            const NodeId target = fs_.Follow(child);
+            if (!onEntry({fs_.nodes_[child].name,
+                          target != kNone && fs_.nodes_[target].kind == Kind::Folder,
+                          fs_.nodes_[child].kind == Kind::Link})) {
+                break;
+            }
+        }
+        return true;
+    }
+
+    std::optional<platform::FolderId> Id() override { return platform::FolderId{0, node_}; }
+
+    platform::Result<std::unique_ptr<platform::FolderHandle>> OpenFolder(
+        std::string_view name) override {
+        std::lock_guard lock(fs_.mutex_);
+        if (Failure failure = fs_.Count())
+            return *failure;
+        const NodeId child = fs_.FindChild(node_, name);
+        if (child == kNone)
+            return NotFound();
+        if (fs_.nodes_[child].kind == Kind::Link)
+            return FileError{FileError::Kind::Link, "a link"};
+        if (fs_.nodes_[child].kind != Kind::Folder)
+            return FileError{FileError::Kind::Other, "not a folder"};
+        return std::unique_ptr<platform::FolderHandle>(std::make_unique<Folder>(fs_, child));
+    }
+
+    platform::Result<Entry> Inspect(std::string_view name) override {
+        std::lock_guard lock(fs_.mutex_);
+        if (Failure failure = fs_.Count())
+            return *failure;
+        const NodeId child = fs_.FindChild(node_, name);
+        if (child == kNone)
+            return Entry{};
+        const Node& node = fs_.nodes_[child];
+        switch (node.kind) {
+            case Kind::Link:
+                return Entry{platform::EntryKind::Link};
+            case Kind::Folder:
+                return Entry{platform::EntryKind::Folder};
+            case Kind::File:
+                break;
+        }
+        return Entry{platform::EntryKind::File, node.readOnly};
+    }
+
+    Failure CheckNotInUse(std::string_view name) override {
+        std::lock_guard lock(fs_.mutex_);
+        if (Failure failure = fs_.Count())
+            return failure;
+        const NodeId child = fs_.FindChild(node_, name);
+        if (child == kNone)
+            return NotFound();
+        if (fs_.nodes_[child].held)
+            return FileError{FileError::Kind::InUse, "held by another program"};
+        return std::nullopt;
+    }
+
+    platform::Result<std::unique_ptr<platform::StagedFile>> CreateFile(
+        std::string_view name) override {
+        std::lock_guard lock(fs_.mutex_);
+        if (Failure failure = fs_.Count())
+            return *failure;
+        if (fs_.FindChild(node_, name) != kNone)
+            return FileError{FileError::Kind::Other, "the name exists"};
+        const NodeId created = fs_.AddChild(node_, std::string(name), Kind::File);
+        return std::unique_ptr<platform::StagedFile>(std::make_unique<Staged>(fs_, node_, created));
+    }
+
+    Failure Rename(std::string_view from, std::string_view to) override {
+        std::lock_guard lock(fs_.mutex_);
+        if (Failure failure = fs_.Count())
+            return failure;
+        const NodeId node = fs_.FindChild(node_, from);
+        if (node == kNone)
+            return NotFound();
+        if (fs_.FindChild(node_, to) != kNone)
+            return FileError{FileError::Kind::Other, "the name exists"};
+        fs_.nodes_[node].name = std::string(to);
+        fs_.nodes_[node_].index.reset();
+        fs_.lastPath_.clear();
+        fs_.lastEnds_.clear();
+        fs_.lastNodes_.clear();
+        return std::nullopt;
+    }
+
+    Failure Delete(std::string_view name) override {
+        std::lock_guard lock(fs_.mutex_);
+        if (Failure failure = fs_.Count())
+            return failure;
+        const NodeId node = fs_.FindChild(node_, name);
+        if (node == kNone)
+            return NotFound();
+        if (fs_.nodes_[node].kind == Kind::Folder)
+            return FileError{FileError::Kind::Other, "a folder"};
+        fs_.Detach(node);
+        return std::nullopt;
+    }
+
+  private:
+    MemoryFileSystem& fs_;
+    NodeId node_;
+};
+
+platform::Result<std::unique_ptr<platform::FolderHandle>> MemoryFileSystem::OpenInstallation(
+    const std::string& path) {
     std::lock_guard lock(mutex_);
-    // As a real copy does, the source is opened before anything is created.
-    const auto result = [&] {
-        const NodeId from = Resolve(source, true);
-        if (from == kNone || nodes_[from].kind != Kind::File)
-            return ReplaceResult::SourceUnreadable;
-        NodeId folder = Resolve(installation, true);
-        if (folder == kNone || nodes_[folder].kind != Kind::Folder) {
-            return ReplaceResult::FolderMissing;
-        }
-        const std::vector<std::string_view> parts = Components(relative);
-        for (std::size_t i = 0; i + 1 < parts.size(); ++i) {
-            const NodeId next = parts[i].empty() ? kNone : FindChild(folder, parts[i]);
-            if (next == kNone || nodes_[next].kind == Kind::File)
-                return ReplaceResult::FolderMissing;
-            // The installation may be reached through a link; nothing below it may be.
-            if (nodes_[next].kind == Kind::Link)
-                return ReplaceResult::LinkInTheWay;
-            folder = next;
-        }
-        if (parts.back().empty())
-            return ReplaceResult::WriteFailed;
-        const NodeId existing = FindChild(folder, parts.back());
-        if (existing == kNone) {
-            const NodeId created = AddChild(folder, std::string(parts.back()), Kind::File);
-            nodes_[created].contents = nodes_[from].contents;
-            return ReplaceResult::Replaced;
-        }
-        const Node& target = nodes_[existing];
-        if (target.kind == Kind::Link)
-            return ReplaceResult::LinkInTheWay;
-        if (target.kind == Kind::Folder)
-            return ReplaceResult::WriteFailed;
-        if (target.replaceFailure != ReplaceResult::Replaced)
-            return target.replaceFailure;
-        if (target.readOnly)
-            return ReplaceResult::DestinationReadOnly;
-        nodes_[existing].contents = nodes_[from].contents;
-        return ReplaceResult::Replaced;
-    }();
-    replaceCalls_.push_back({source, installation, relative, result});
-    return result;
+    installationsOpened_.push_back(path);
+    if (Failure failure = Count())
+        return *failure;
+    // The folders above may be links; the installation folder itself not.
+    const NodeId node = Resolve(path, false);
+    if (node == kNone)
+        return NotFound();
+    if (nodes_[node].kind == Kind::Link)
+        return FileError{FileError::Kind::Link, "a link"};
+    if (nodes_[node].kind != Kind::Folder)
+        return FileError{FileError::Kind::Other, "not a folder"};
+    return std::unique_ptr<platform::FolderHandle>(std::make_unique<Folder>(*this, node));
+}
+
+platform::Result<std::unique_ptr<platform::SourceFile>> MemoryFileSystem::OpenSourceFile(
+    const std::string& path) {
+    std::lock_guard lock(mutex_);
+    if (Failure failure = Count())
+        return *failure;
+    const NodeId node = Resolve(path, true);
+    if (node == kNone)
+        return NotFound();
+    if (nodes_[node].kind != Kind::File)
+        return FileError{FileError::Kind::Other, "not a file"};
+    return std::unique_ptr<platform::SourceFile>(std::make_unique<Source>(*this, node));
+}
+
+bool MemoryFileSystem::ProgramRunsFrom(const std::string& path) {
+    std::lock_guard lock(mutex_);
+    return !runningProgram_.empty() && SameNameIgnoringCase(path, runningProgram_);
+}
+
+std::optional<std::string> MemoryFileSystem::ApplicationUsing(const std::string&) {
+    std::lock_guard lock(mutex_);
+    return applicationName_;
+}
+
+std::optional<std::string> MemoryFileSystem::BuiltInPackageList() {
+    std::lock_guard lock(mutex_);
+    return builtInList_;
 }
 
 std::string MemoryFileSystem::OwnExecutableFolder() {

@@ -1,9 +1,16 @@
 // A file system held in memory, for tests of the engine. Drives have types,
 // folders list their entries in exactly the order they were added (or an order
 // set explicitly), links may point anywhere (cycles included), and failures
-// can be planted: a folder that cannot be listed, a file whose replacement
-// fails, a read-only file. Every ReplaceFile call is recorded, and the final
-// contents of all files can be read back whole.
+// can be planted: a folder that cannot be listed, a read-only file, a file
+// another program holds open, a running product, the N-th file operation
+// failing, or the machine going down after the N-th (nothing changes after
+// it until the test revives it). The final contents of all files can be read
+// back whole.
+//
+// The file operations counted are those of an installation's update: opening
+// an installation, a package file or a folder below an installation, listing,
+// inspecting or checking through a handle, creating, writing, finishing,
+// renaming and deleting a file, and reading a package file.
 //
 // Names are matched without regard to the letter case of ASCII letters, as on
 // the Windows file systems the product is installed on; listings give the
@@ -21,6 +28,7 @@
 #include <map>
 #include <memory>
 #include <mutex>
+#include <optional>
 #include <string>
 #include <string_view>
 #include <unordered_map>
@@ -63,8 +71,11 @@ class MemoryFileSystem : public platform::FileSystem {
       public:
         // The file carries the read-only attribute: replacing it fails.
         const FileRef& MakeReadOnly() const;
-        // Replacing this file fails with `result`, as when it is locked.
-        const FileRef& FailReplacement(platform::ReplaceResult result) const;
+        const FileRef& SetContents(std::string contents) const;
+        // Another program holds the file open: it cannot be replaced.
+        const FileRef& Hold(bool held = true) const;
+        // The file's attributes (System, Hidden, ...), which a replacement keeps.
+        const FileRef& SetAttributes(std::uint32_t attributes) const;
         std::string Path() const;
 
       private:
@@ -72,14 +83,6 @@ class MemoryFileSystem : public platform::FileSystem {
         FileRef(MemoryFileSystem& fs, NodeId id) : fs_(&fs), id_(id) {}
         MemoryFileSystem* fs_;
         NodeId id_;
-    };
-
-    struct ReplaceCall {
-        std::string source;
-        std::string installation;
-        std::string relative;
-        platform::ReplaceResult result;
-        friend bool operator==(const ReplaceCall&, const ReplaceCall&) = default;
     };
 
     MemoryFileSystem();
@@ -100,7 +103,21 @@ class MemoryFileSystem : public platform::FileSystem {
     // Called with the folder's path at the start of every ListFolder.
     void SetListingHook(std::function<void(const std::string& folder)> hook);
 
-    std::vector<ReplaceCall> ReplaceCalls() const;
+    // The product runs from the program file `path` (letter case ignored).
+    void SetRunningProgram(std::string path);
+    // The application the system names as holding a held file; none by default.
+    void SetApplicationName(std::optional<std::string> name);
+    void SetBuiltInPackageList(std::optional<std::string> list);
+    // The `n`-th counted operation from now (1 for the next) fails with `error`.
+    void FailOperation(std::size_t n, platform::FileError error);
+    // Every counted operation after the next `n` fails and changes nothing,
+    // as if the machine had gone down, until Revive.
+    void CrashAfter(std::size_t n);
+    void Revive();
+    std::size_t OperationCount() const;
+    // The paths given to OpenInstallation, in order.
+    std::vector<std::string> InstallationsOpened() const;
+    std::uint32_t AttributesOf(const std::string& path);
     // Path -> contents of every file in the tree, links not followed.
     std::map<std::string, std::string> Contents() const;
     std::size_t ListingCount() const;
@@ -111,11 +128,20 @@ class MemoryFileSystem : public platform::FileSystem {
     bool ListFolder(const std::string& folder, const EntrySink& onEntry) override;
     bool IsFolder(const std::string& path) override;
     std::optional<platform::FolderId> GetFolderId(const std::string& path) override;
-    platform::ReplaceResult ReplaceFile(const std::string& source, const std::string& installation,
-                                        const std::string& relative) override;
+    platform::Result<std::unique_ptr<platform::FolderHandle>> OpenInstallation(
+        const std::string& path) override;
+    platform::Result<std::unique_ptr<platform::SourceFile>> OpenSourceFile(
+        const std::string& path) override;
+    bool ProgramRunsFrom(const std::string& path) override;
+    std::optional<std::string> ApplicationUsing(const std::string& path) override;
+    std::optional<std::string> BuiltInPackageList() override;
     std::string OwnExecutableFolder() override;
 
   private:
+    class Folder;
+    class Staged;
+    class Source;
+
     enum class Kind : std::uint8_t { Folder, File, Link };
 
     struct Node {
@@ -124,7 +150,10 @@ class MemoryFileSystem : public platform::FileSystem {
         Kind kind = Kind::Folder;
         bool unlistable = false;
         bool readOnly = false;
-        platform::ReplaceResult replaceFailure = platform::ReplaceResult::Replaced;
+        bool held = false;
+        bool detached = false;  // deleted, but still open through a handle
+        std::uint32_t attributes = 0;
+        std::int64_t lastWrite = 0;
         NodeId linkTarget = 0;
         std::string contents;
         std::vector<NodeId> children;  // in listing order
@@ -135,6 +164,9 @@ class MemoryFileSystem : public platform::FileSystem {
     static constexpr NodeId kNone = 0xFFFFFFFF;
 
     NodeId AddChild(NodeId folder, std::string name, Kind kind);
+    void Detach(NodeId node);
+    // Counts one file operation; the failure planted for it, if any.
+    platform::Failure Count();
     NodeId FindChild(NodeId folder, std::string_view name);
     NodeId Follow(NodeId node) const;
     // The node `path` names, following links on the way and, when
@@ -148,7 +180,13 @@ class MemoryFileSystem : public platform::FileSystem {
     std::string ownExecutableFolder_ = "A:\\";
     bool listsDotEntries_ = true;
     std::function<void(const std::string&)> listingHook_;
-    std::vector<ReplaceCall> replaceCalls_;
+    std::string runningProgram_;
+    std::optional<std::string> applicationName_;
+    std::optional<std::string> builtInList_;
+    std::size_t operations_ = 0;
+    std::vector<std::string> installationsOpened_;
+    std::map<std::size_t, platform::FileError> plannedFailures_;  // by operation number
+    std::optional<std::size_t> crashAfter_;                       // operation number
     std::size_t listingCount_ = 0;
 
     // The last path resolved and the node after each of its components: a

@@ -70,7 +70,7 @@ TEST_F(ReportOperationsTest, TheStatusLineShowsPathsAsTheyAreInItsColour) {
     form.SetStatusText("C:\\Tom & Jerry\\&&Data");
     EXPECT_EQ(Text(kLabel1Id), "C:\\Tom & Jerry\\&&Data");
     EXPECT_EQ(StatusColour(), GetSysColor(COLOR_WINDOWTEXT));
-    form.SetStatusColour(0x00FF0000);
+    form.SetStatusColour(engine::Verdict::Completed);
     EXPECT_EQ(StatusColour(), kBlue);
     form.SetStatusText("");
     EXPECT_EQ(Text(kLabel1Id), "");

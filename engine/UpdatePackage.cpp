@@ -1,0 +1,113 @@
+#include "engine/UpdatePackage.h"
+
+#include <charconv>
+#include <cstddef>
+#include <span>
+#include <string_view>
+
+#include "engine/FolderNames.h"
+#include "engine/Texts.h"
+#include "platform/AsciiCase.h"
+
+namespace engine {
+namespace {
+
+// One file as the list built into the program describes it.
+struct ListedFile {
+    std::string_view name;
+    std::uint64_t size = 0;
+    std::string_view sha256;
+};
+
+// The list's lines, "<name> <size> <sha256>"; a line of another shape
+// describes no file, so the file it was meant for counts as damaged.
+std::vector<ListedFile> ParseList(std::string_view list) {
+    std::vector<ListedFile> listed;
+    while (!list.empty()) {
+        const std::size_t end = list.find('\n');
+        std::string_view line = list.substr(0, end);
+        list = end == std::string_view::npos ? std::string_view{} : list.substr(end + 1);
+        if (!line.empty() && line.back() == '\r')
+            line.remove_suffix(1);
+        const std::size_t hashStart = line.rfind(' ');
+        if (hashStart == std::string_view::npos)
+            continue;
+        const std::size_t sizeStart = line.rfind(' ', hashStart - 1);
+        if (sizeStart == std::string_view::npos || sizeStart == 0)
+            continue;
+        ListedFile file{line.substr(0, sizeStart), 0, line.substr(hashStart + 1)};
+        const std::string_view size = line.substr(sizeStart + 1, hashStart - sizeStart - 1);
+        const auto [at, error] = std::from_chars(size.data(), size.data() + size.size(), file.size);
+        if (error == std::errc{} && at == size.data() + size.size())
+            listed.push_back(file);
+    }
+    return listed;
+}
+
+// Reads the whole file, hashing it; false when it cannot be read to its end.
+bool Measure(platform::FileSystem& files, PackageFile& file) {
+    auto source = files.OpenSourceFile(file.path);
+    if (!source)
+        return false;
+    platform::Sha256 hash;
+    std::array<std::byte, 1 << 16> buffer;
+    file.size = 0;
+    for (;;) {
+        auto got = (*source)->Read(buffer);
+        if (!got)
+            return false;
+        if (*got == 0)
+            break;
+        hash.Update(std::span(buffer).first(*got));
+        file.size += *got;
+    }
+    file.digest = hash.Finish();
+    return true;
+}
+
+}  // namespace
+
+PackageCheck UpdatePackage::Check(platform::FileSystem& files, const std::string& programFolder) {
+    // The Data folder is listed once and each file named as it stands there:
+    // the package's file system may tell letter case apart, Windows' does not.
+    const std::string folder = programFolder + std::string(kPackageFolder);
+    FolderNames present;
+    files.ListFolder(folder, [&](const platform::FolderEntry& entry) {
+        present.Add(entry);
+        return true;
+    });
+    const std::optional<std::string> builtIn = files.BuiltInPackageList();
+    const std::vector<ListedFile> listed =
+        builtIn ? ParseList(*builtIn) : std::vector<ListedFile>{};
+
+    PackageCheck checked;
+    UpdatePackage package;
+    for (std::size_t row = 0; row < kReplacements.size(); ++row) {
+        const std::string_view name = kReplacements[row].source;
+        PackageFile& file = package.files_[row];
+        const FolderNames::Entry* onDisk = present.Find(name);
+        file.path = folder + '\\' + (onDisk ? onDisk->name : std::string(name));
+        if (!onDisk || onDisk->isFolder) {
+            checked.problems.push_back(std::string(text::kPackageFileMissing) + file.path);
+            continue;
+        }
+        bool sound = Measure(files, file) && file.size != 0;
+        if (sound && builtIn) {
+            const ListedFile* entry = nullptr;
+            for (const ListedFile& candidate : listed) {
+                if (platform::UpperCaseEquals(candidate.name, platform::AsciiUpper(name)))
+                    entry = &candidate;
+            }
+            sound = entry && entry->size == file.size &&
+                    platform::UpperCaseEquals(entry->sha256,
+                                              platform::AsciiUpper(platform::ToHex(file.digest)));
+        }
+        if (!sound)
+            checked.problems.push_back(std::string(text::kPackageFileDamaged) + file.path);
+    }
+    if (checked.problems.empty())
+        checked.package = std::move(package);
+    return checked;
+}
+
+}  // namespace engine

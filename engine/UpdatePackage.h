@@ -1,0 +1,50 @@
+// The update package: the files of the Data folder beside the program, each
+// read whole once before any installation is touched, so that its size and
+// SHA-256 are known. Every copy staged into an installation later must hash
+// to the same value; a package file that changes during a run is therefore
+// never installed.
+#pragma once
+
+#include <array>
+#include <cstdint>
+#include <optional>
+#include <string>
+#include <vector>
+
+#include "engine/ReplacementTable.h"
+#include "platform/FileSystem.h"
+#include "platform/Sha256.h"
+
+namespace engine {
+
+struct PackageFile {
+    std::string path;  // as the program names it: "D:\Updater\Data\QBank.cxt"
+    std::uint64_t size = 0;
+    platform::Sha256Digest digest{};
+};
+
+struct PackageCheck;
+
+class UpdatePackage {
+  public:
+    // Reads every file of the package in the Data folder of `programFolder`.
+    // With a list built into the program, every file must match its name,
+    // size and SHA-256 there; without one, only emptiness gives a damaged
+    // file away.
+    static PackageCheck Check(platform::FileSystem& files, const std::string& programFolder);
+
+    // The package file of row `row` of kReplacements.
+    const PackageFile& File(std::size_t row) const { return files_[row]; }
+
+  private:
+    std::array<PackageFile, kReplacements.size()> files_;
+};
+
+// What the check found: the package, or the log lines that say what is
+// missing or damaged.
+struct PackageCheck {
+    std::optional<UpdatePackage> package;
+    std::vector<std::string> problems;
+};
+
+}  // namespace engine
