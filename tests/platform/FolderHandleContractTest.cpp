@@ -253,6 +253,23 @@ TEST_F(FolderHandleContract, AStagedFileTakesItsPlaceByRenamesThatNeverReplaceAN
     EXPECT_EQ(tree.Names(""), (Names{"Data", "Inst"}));
 }
 
+// A link planted at a new file's name is never written through, whether
+// what it points to exists or not.
+TEST_F(FolderHandleContract, ANewFileIsNeverCreatedThroughALinkAtItsName) {
+    tree.Add(R"(
+        Elsewhere/kept.txt = kept
+        Inst/Aimed -> Elsewhere/kept.txt
+        Inst/Dangling -> Elsewhere/made.txt
+    )");
+    const auto inst = Open("Inst");
+    ASSERT_TRUE(inst);
+
+    EXPECT_FALSE(inst->CreateFile("Aimed"));
+    EXPECT_FALSE(inst->CreateFile("Dangling"));
+    EXPECT_EQ(tree.Names("Elsewhere"), Names{"kept.txt"});
+    EXPECT_EQ(tree.Read("Elsewhere/kept.txt"), "kept");
+}
+
 TEST_F(FolderHandleContract, FinishGivesTheGivenTimeAndThePredecessorsReadOnlyAttribute) {
     tree.Add(R"(
         Data/QBank.cxt = new
