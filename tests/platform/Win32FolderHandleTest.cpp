@@ -1,0 +1,171 @@
+// What only Windows has beside the handle contract: attributes, creation
+// times and security descriptors carried over to a staged copy, share modes,
+// resources, processes and the system's own error texts.
+#include <gtest/gtest.h>
+
+#include "platform/win32/WinApi.h"
+
+#include <aclapi.h>
+#include <sddl.h>
+
+#include <memory>
+#include <optional>
+#include <string>
+
+#include "platform/win32/ModulePath.h"
+#include "platform/win32/ScopedWin.h"
+#include "platform/win32/Utf16.h"
+#include "platform/win32/Win32FileError.h"
+#include "platform/win32/Win32FileSystem.h"
+#include "tests/support/TempTree.h"
+
+namespace {
+
+using platform::FileError;
+using platform::ScopedHandle;
+using test_support::TempTree;
+
+class Win32FolderHandle : public ::testing::Test {
+  protected:
+    std::wstring LongPath(std::string_view relative) const {
+        std::string path = tree.Path(relative);
+        return L"\\\\?\\" + platform::Utf8ToUtf16(path);
+    }
+
+    ScopedHandle OpenPath(std::string_view relative, DWORD access, DWORD share) const {
+        return ScopedHandle(CreateFileW(LongPath(relative).c_str(), access, share, nullptr,
+                                        OPEN_EXISTING, FILE_FLAG_BACKUP_SEMANTICS, nullptr));
+    }
+
+    FILE_BASIC_INFO BasicInfo(std::string_view relative) const {
+        FILE_BASIC_INFO info{};
+        const ScopedHandle file = OpenPath(relative, FILE_READ_ATTRIBUTES, 7);
+        EXPECT_TRUE(GetFileInformationByHandleEx(file.Get(), FileBasicInfo, &info, sizeof info))
+            << relative;
+        return info;
+    }
+
+    std::wstring Dacl(std::string_view relative) const {
+        const ScopedHandle file = OpenPath(relative, READ_CONTROL, 7);
+        PSECURITY_DESCRIPTOR descriptor = nullptr;
+        wchar_t* text = nullptr;
+        if (GetSecurityInfo(file.Get(), SE_FILE_OBJECT, DACL_SECURITY_INFORMATION, nullptr, nullptr,
+                            nullptr, nullptr, &descriptor) != ERROR_SUCCESS ||
+            !ConvertSecurityDescriptorToStringSecurityDescriptorW(
+                descriptor, SDDL_REVISION_1, DACL_SECURITY_INFORMATION, &text, nullptr)) {
+            ADD_FAILURE() << relative;
+        }
+        std::wstring dacl = text ? text : L"";
+        LocalFree(text);
+        LocalFree(descriptor);
+        return dacl;
+    }
+
+    TempTree tree;
+    platform::Win32FileSystem fs;
+};
+
+// The staged copy is to stand where its predecessor stood as that file did:
+// hidden and system, with its creation time and permissions, and even read-
+// only, which Windows renames but does not delete; Delete still can.
+TEST_F(Win32FolderHandle, FinishCarriesThePredecessorsAttributesTimesAndPermissions) {
+    tree.Add("Inst/HIDDEN.CXT = old\nInst/LOCKED.CXT = old");
+    tree.SetHidden("Inst/HIDDEN.CXT");
+    tree.SetReadOnly("Inst/LOCKED.CXT", true);
+    FILE_BASIC_INFO born{};
+    born.CreationTime.QuadPart = 126'000'000'000'000'000;  // 2000-04-13
+    {
+        const ScopedHandle file = OpenPath("Inst/HIDDEN.CXT", FILE_WRITE_ATTRIBUTES, 7);
+        ASSERT_TRUE(SetFileInformationByHandle(file.Get(), FileBasicInfo, &born, sizeof born));
+    }
+    // Wine keeps no permissions of its own (it shows those of the Unix
+    // mode), so only Windows can be given these.
+    const bool permissions = !test_support::RunningUnderWine();
+    if (permissions) {
+        ASSERT_EQ(
+            SetNamedSecurityInfoW(LongPath("Inst/HIDDEN.CXT").data(), SE_FILE_OBJECT,
+                                  DACL_SECURITY_INFORMATION | PROTECTED_DACL_SECURITY_INFORMATION,
+                                  nullptr, nullptr, nullptr, nullptr),
+            DWORD{ERROR_SUCCESS});
+    }
+
+    auto inst = fs.OpenInstallation(tree.Path("Inst"));
+    ASSERT_TRUE(inst);
+    for (const char* name : {"HIDDEN", "LOCKED"}) {
+        auto staged = (*inst)->CreateFile(std::string(name) + ".new");
+        ASSERT_TRUE(staged);
+        ASSERT_EQ((*staged)->Finish({}, std::string(name) + ".CXT"), std::nullopt);
+    }
+
+    const FILE_BASIC_INFO copy = BasicInfo("Inst/HIDDEN.new");
+    EXPECT_EQ(copy.FileAttributes & (FILE_ATTRIBUTE_HIDDEN | FILE_ATTRIBUTE_SYSTEM),
+              DWORD{FILE_ATTRIBUTE_HIDDEN | FILE_ATTRIBUTE_SYSTEM});
+    // Wine cannot set a creation time: Unix has none to set.
+    if (!test_support::RunningUnderWine()) {
+        EXPECT_EQ(copy.CreationTime.QuadPart, born.CreationTime.QuadPart);
+    }
+    if (permissions) {
+        EXPECT_EQ(Dacl("Inst/HIDDEN.new"), Dacl("Inst/HIDDEN.CXT"));
+    }
+
+    EXPECT_TRUE(BasicInfo("Inst/LOCKED.new").FileAttributes & FILE_ATTRIBUTE_READONLY);
+    EXPECT_EQ((*inst)->Rename("LOCKED.new", "LOCKED.moved"), std::nullopt);
+    EXPECT_EQ((*inst)->Delete("LOCKED.moved"), std::nullopt);
+    EXPECT_EQ(tree.Names("Inst"),
+              (std::vector<std::string>{"HIDDEN.CXT", "HIDDEN.new", "LOCKED.CXT"}));
+}
+
+TEST_F(Win32FolderHandle, AFileHeldWithoutSharingDeletionIsInUse) {
+    tree.Add("Inst/QBANK.CXT = old");
+    auto inst = fs.OpenInstallation(tree.Path("Inst"));
+    ASSERT_TRUE(inst);
+    {
+        const ScopedHandle holder =
+            OpenPath("Inst/QBANK.CXT", GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE);
+        ASSERT_TRUE(holder);
+        const platform::Failure inUse = (*inst)->CheckNotInUse("QBANK.CXT");
+        ASSERT_TRUE(inUse);
+        EXPECT_EQ(inUse->kind, FileError::Kind::InUse);
+        EXPECT_NE(inUse->description, "");
+        EXPECT_TRUE((*inst)->Rename("QBANK.CXT", "QBANK.old"));
+        // Wine's Restart Manager names no application at all.
+        if (!test_support::RunningUnderWine()) {
+            EXPECT_TRUE(fs.ApplicationUsing(tree.Path("Inst/QBANK.CXT")).has_value());
+        }
+    }
+    EXPECT_EQ((*inst)->CheckNotInUse("QBANK.CXT"), std::nullopt);
+    EXPECT_EQ(fs.ApplicationUsing(tree.Path("Inst/QBANK.CXT")), std::nullopt);
+    EXPECT_EQ(tree.Read("Inst/QBANK.CXT"), "old");
+}
+
+TEST_F(Win32FolderHandle, TheRunningTestProgramIsFoundWhateverTheLetterCase) {
+    std::string own = platform::Utf16ToUtf8(platform::ModuleFileName(nullptr));
+    for (char& c : own)
+        c = char(c >= 'a' && c <= 'z' ? c - 'a' + 'A' : c >= 'A' && c <= 'Z' ? c - 'A' + 'a' : c);
+    EXPECT_TRUE(fs.ProgramRunsFrom(own)) << own;
+    EXPECT_FALSE(fs.ProgramRunsFrom(tree.Path("platform_files_test.exe")));
+    // A test program carries no package list.
+    EXPECT_EQ(fs.BuiltInPackageList(), std::nullopt);
+}
+
+TEST_F(Win32FolderHandle, FailuresAreWordedByTheSystemAndSorted) {
+    struct Case {
+        DWORD code;
+        FileError::Kind kind;
+    };
+    for (const Case& c : {Case{ERROR_FILE_NOT_FOUND, FileError::Kind::NotFound},
+                          Case{ERROR_PATH_NOT_FOUND, FileError::Kind::NotFound},
+                          Case{ERROR_SHARING_VIOLATION, FileError::Kind::InUse},
+                          Case{ERROR_CANT_RESOLVE_FILENAME, FileError::Kind::Link},
+                          Case{ERROR_ACCESS_DENIED, FileError::Kind::Other},
+                          Case{ERROR_DISK_FULL, FileError::Kind::Other}}) {
+        const FileError error = platform::FileErrorOf(c.code);
+        EXPECT_EQ(error.kind, c.kind) << c.code;
+        // The program ends the sentence itself.
+        ASSERT_FALSE(error.description.empty()) << c.code;
+        EXPECT_EQ(std::string_view(".\r\n ").find(error.description.back()), std::string::npos)
+            << error.description;
+    }
+}
+
+}  // namespace
