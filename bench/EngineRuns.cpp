@@ -41,7 +41,9 @@ WalkFigures BareWalk(platform::FileSystem& files, const std::string& root) {
         std::size_t folders = 0;
         std::size_t markers = 0;
         bool EnterFolder(const std::string&) override { return ++folders, true; }
-        bool MarkerFound(const std::string&) override { return ++markers, true; }
+        bool MarkerFound(const std::string&, const std::optional<platform::FolderId>&) override {
+            return ++markers, true;
+        }
     } counter;
     const auto start = Clock::now();
     engine::FolderWalk(files, "SKM300.EXE", counter).Run(root);

@@ -41,7 +41,7 @@ void FolderWalk::Run(const std::string& root) {
         if (level.nextMarker < level.markers.size() &&
             level.markers[level.nextMarker] <= level.nextFolder) {
             ++level.nextMarker;
-            if (!visitor_.MarkerFound(path))
+            if (!visitor_.MarkerFound(path, level.id))
                 return;
             continue;
         }
@@ -84,6 +84,13 @@ bool FolderWalk::Enter(const std::string& path, std::vector<Level>& stack) {
     if (givenUp)
         return false;
     // A folder that cannot be listed is passed over, like an empty one.
+    // A folder that holds the marker is read for its identity at once, so
+    // that the installation changed later is known to be the folder listed
+    // here. Few folders hold it, so the walk hardly pays for this.
+    if (listed && !level.markers.empty()) {
+        level.id = files_.GetFolderId(path);
+        level.idRead = true;
+    }
     if (listed && (!level.nameEnds.empty() || !level.markers.empty())) {
         stack.push_back(std::move(level));
     }

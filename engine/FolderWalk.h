@@ -10,6 +10,7 @@
 // folder on the current path is not entered again, which ends link cycles.
 #pragma once
 
+#include <optional>
 #include <string>
 #include <string_view>
 #include <vector>
@@ -26,8 +27,10 @@ class FolderWalk {
         // Called for each folder before it is listed; false ends the walk.
         virtual bool EnterFolder(const std::string& path) = 0;
         // Called where a file named like the marker stands in the listing of
-        // `folder`; false ends the walk.
-        virtual bool MarkerFound(const std::string& folder) = 0;
+        // `folder`; `id` is that folder's identity, read as it was listed
+        // (nullopt when it could not be read). False ends the walk.
+        virtual bool MarkerFound(const std::string& folder,
+                                 const std::optional<platform::FolderId>& id) = 0;
         // Asked before each entry of a listing is taken in; false gives up
         // the listing and ends the walk, so that a folder of millions of
         // entries cannot hold up the end of a walk.

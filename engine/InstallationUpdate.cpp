@@ -52,11 +52,13 @@ struct InstallationUpdate::Target {
 };
 
 InstallationUpdate::InstallationUpdate(platform::FileSystem& files, const UpdatePackage& package,
-                                       std::string installation, Patience patience)
+                                       std::string installation, Patience patience,
+                                       std::optional<platform::FolderId> listed)
     : files_(files),
       package_(package),
       installation_(std::move(installation)),
-      patience_(patience) {}
+      patience_(patience),
+      listed_(listed) {}
 
 InstallationUpdate::~InstallationUpdate() = default;
 
@@ -140,6 +142,10 @@ InstallationUpdate::Refusal InstallationUpdate::Survey() {
         auto opened = files_.OpenInstallation(installation_);
         if (!opened)
             return Describe(installation_, opened.Error());
+        // The folder now at the path must be the one the search listed;
+        // from here on the handle keeps it so, whatever becomes of the path.
+        if (listed_ && (*opened)->Id() != listed_)
+            return Joined(Joined(installation_, text::kPathAndError), text::kFolderReplaced);
         root_ = std::move(*opened);
     }
     FolderNames rootNames;

@@ -57,8 +57,11 @@ class InstallationUpdate {
         std::string reason;     // why the installation was left as it was
     };
 
+    // `listed`, when known, is the identity of the folder the search listed:
+    // the folder opened must be that one.
     InstallationUpdate(platform::FileSystem& files, const UpdatePackage& package,
-                       std::string installation, Patience patience);
+                       std::string installation, Patience patience,
+                       std::optional<platform::FolderId> listed = std::nullopt);
     ~InstallationUpdate();
     InstallationUpdate(const InstallationUpdate&) = delete;
     InstallationUpdate& operator=(const InstallationUpdate&) = delete;
@@ -96,6 +99,7 @@ class InstallationUpdate {
     const UpdatePackage& package_;
     std::string installation_;
     Patience patience_;
+    std::optional<platform::FolderId> listed_;
     std::unique_ptr<platform::FolderHandle> root_;
     std::vector<std::unique_ptr<platform::FolderHandle>> folders_;  // on the way to destinations
     std::vector<Target> targets_;

@@ -226,12 +226,13 @@ class TMyThread::InstallationSearch : public FolderWalk::Visitor {
 
     bool KeepListing() override { return !worker_.Stopping(); }
 
-    bool MarkerFound(const std::string& folder) override {
+    bool MarkerFound(const std::string& folder,
+                     const std::optional<platform::FolderId>& id) override {
         if (worker_.Stopping())
             return false;
         if (worker_.files_.IsFolder(Concat(folder, kMarkerFolder))) {
-            ++(worker_.RefreshInstallation(folder) ? worker_.installationsUpdated_
-                                                   : worker_.installationsLeft_);
+            ++(worker_.RefreshInstallation(folder, id) ? worker_.installationsUpdated_
+                                                       : worker_.installationsLeft_);
         }
         return true;
     }
@@ -256,7 +257,8 @@ void TMyThread::ShowCurrentFolder() {
 
 // ---- the refresh -----------------------------------------------------------
 
-bool TMyThread::RefreshInstallation(const std::string& installation) {
+bool TMyThread::RefreshInstallation(const std::string& installation,
+                                    const std::optional<platform::FolderId>& listed) {
     // A worker driven step by step may not have checked the package yet.
     if (!package_) {
         PackageCheck checked = UpdatePackage::Check(files_, files_.OwnExecutableFolder());
@@ -266,7 +268,7 @@ bool TMyThread::RefreshInstallation(const std::string& installation) {
             return false;
         }
     }
-    InstallationUpdate update(files_, *package_, installation, patience_);
+    InstallationUpdate update(files_, *package_, installation, patience_, listed);
     InstallationUpdate::Outcome outcome = update.Run();
     // The lines come once the installation is all new or all old again.
     if (outcome.repaired)

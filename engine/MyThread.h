@@ -48,7 +48,10 @@ class TMyThread {
     void ShowCurrentFolder();
     // Updates one installation as a whole and logs its lines; true when it
     // now holds every new file, false when it was left as it was.
-    bool RefreshInstallation(const std::string& installation);
+    // `listed` is the identity the folder had when the search listed it: a
+    // folder swapped in since is not the installation that was found.
+    bool RefreshInstallation(const std::string& installation,
+                             const std::optional<platform::FolderId>& listed = std::nullopt);
 
     // How long a refresh waits for files that other programs hold; set
     // before the run or between steps.

@@ -60,6 +60,7 @@ inline constexpr std::string_view kPathAndError = "：";
 inline constexpr std::string_view kIsReadOnly = "読み取り専用に設定されています";
 inline constexpr std::string_view kIsAFolder = "同じ名前のフォルダーがあります";
 inline constexpr std::string_view kCannotList = "フォルダーの内容を読み取れません";
+inline constexpr std::string_view kFolderReplaced = "検索の後でフォルダーが入れ替えられました";
 
 // "<installation> の中断されていた更新を…", before the lines of an installation
 // whose earlier update was cut short (the program killed, the power lost).

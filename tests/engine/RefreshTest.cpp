@@ -181,6 +181,38 @@ TEST_F(Refresh, AnyObstacleLeavesTheWholeInstallationAsItWas) {
     }
 }
 
+// The folder the search listed is the one changed: another swapped in at its
+// path after the listing is refused, however much it looks the part.
+TEST_F(Refresh, AFolderSwappedInAfterTheListingIsNotTouched) {
+    const Installation skm = Install(c, "SKM");
+    fs.MakeFolders("C:\\SKM").SetOrder({"Audio", "SKM300.EXE", "QBANK.CXT", "TAVEN.DXR",
+                                        "VIREL.DXR", "QPN.DXR", "ZUM.DXR", "BELTO.CXT", "xtras"});
+    const Folder impostor = c.AddFolder("Impostor");
+    InstallInto(impostor);
+    const Contents before = fs.Contents();
+
+    Run({}, [&](engine::TMyThread&, const std::string& folder) {
+        if (folder == "C:\\SKM\\Audio") {
+            fs.MakeFolders("C:\\SKM").Rename("Real");
+            impostor.Rename("SKM");
+        }
+    });
+
+    Lines log{kOpening};
+    Append(log, Installation{"C:\\SKM", ""}.RefreshLines(
+                    "C:\\SKM：検索の後でフォルダーが入れ替えられました"));
+    Append(log, kIncompletion);
+    EXPECT_EQ(report.log, log);
+    Contents expected;
+    for (const auto& [path, bytes] : before) {
+        const std::string skmPrefix = "C:\\SKM\\", impostorPrefix = "C:\\Impostor\\";
+        expected[path.starts_with(skmPrefix)        ? "C:\\Real\\" + path.substr(skmPrefix.size())
+                 : path.starts_with(impostorPrefix) ? skmPrefix + path.substr(impostorPrefix.size())
+                                                    : path] = bytes;
+    }
+    EXPECT_EQ(fs.Contents(), expected);
+}
+
 // Fails the N-th file operation of a refresh, for every N: the installation
 // ends all old, with the failure named, or all new, and nothing of the
 // update's own is left. A destination that was missing is created or stays

@@ -130,6 +130,13 @@ void MemoryFileSystem::FolderRef::SetOrder(const std::vector<std::string>& names
     children = std::move(ordered);
 }
 
+void MemoryFileSystem::FolderRef::Rename(std::string name) const {
+    std::lock_guard lock(fs_->mutex_);
+    fs_->nodes_[id_].name = std::move(name);
+    fs_->nodes_[fs_->nodes_[id_].parent].index.reset();
+    fs_->ForgetLastPath();
+}
+
 std::string MemoryFileSystem::FolderRef::Path() const {
     std::lock_guard lock(fs_->mutex_);
     return fs_->PathOf(id_);
@@ -316,9 +323,20 @@ void MemoryFileSystem::Detach(NodeId node) {
     parent.children.erase(std::find(parent.children.begin(), parent.children.end(), node));
     parent.index.reset();
     nodes_[node].detached = true;
+    ForgetLastPath();
+}
+
+void MemoryFileSystem::ForgetLastPath() {
     lastPath_.clear();
     lastEnds_.clear();
     lastNodes_.clear();
+}
+
+platform::FolderId MemoryFileSystem::IdOf(NodeId folder) const {
+    NodeId root = folder;
+    while (nodes_[root].parent != kNone)
+        root = nodes_[root].parent;
+    return platform::FolderId{static_cast<std::uint64_t>(nodes_[root].name[0]), folder};
 }
 
 // ---- resolving -------------------------------------------------------------
@@ -464,10 +482,7 @@ std::optional<platform::FolderId> MemoryFileSystem::GetFolderId(const std::strin
     const NodeId node = Resolve(path, true);
     if (node == kNone || nodes_[node].kind != Kind::Folder)
         return std::nullopt;
-    NodeId root = node;
-    while (nodes_[root].parent != kNone)
-        root = nodes_[root].parent;
-    return platform::FolderId{static_cast<std::uint64_t>(nodes_[root].name[0]), node};
+    return IdOf(node);
 }
 
 // ---- changing an installation through handles -------------------------------
@@ -561,7 +576,10 @@ class MemoryFileSystem::Folder : public platform::FolderHandle {
         return true;
     }
 
-    std::optional<platform::FolderId> Id() override { return platform::FolderId{0, node_}; }
+    std::optional<platform::FolderId> Id() override {
+        std::lock_guard lock(fs_.mutex_);
+        return fs_.IdOf(node_);
+    }
 
     platform::Result<std::unique_ptr<platform::FolderHandle>> OpenFolder(
         std::string_view name) override {
@@ -631,9 +649,7 @@ class MemoryFileSystem::Folder : public platform::FolderHandle {
             return FileError{FileError::Kind::Other, "the name exists"};
         fs_.nodes_[node].name = std::string(to);
         fs_.nodes_[node_].index.reset();
-        fs_.lastPath_.clear();
-        fs_.lastEnds_.clear();
-        fs_.lastNodes_.clear();
+        fs_.ForgetLastPath();
         return std::nullopt;
     }
 

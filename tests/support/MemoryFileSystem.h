@@ -57,6 +57,8 @@ class MemoryFileSystem : public platform::FileSystem {
         // Lists the entries in the order of `names`, which must name each
         // entry exactly once, as added.
         void SetOrder(const std::vector<std::string>& names) const;
+        // Gives the folder another name in the same parent, as a swap would.
+        void Rename(std::string name) const;
         std::string Path() const;
         NodeId Id() const { return id_; }
 
@@ -173,6 +175,8 @@ class MemoryFileSystem : public platform::FileSystem {
     // `followLast`, at its end; kNone when there is none.
     NodeId Resolve(const std::string& path, bool followLast);
     std::string PathOf(NodeId node) const;
+    platform::FolderId IdOf(NodeId folder) const;
+    void ForgetLastPath();
 
     mutable std::recursive_mutex mutex_;
     std::vector<Node> nodes_;
