@@ -19,6 +19,7 @@
 #include "bench/FiguresTable.h"
 #include "bench/GeneratedFileSystem.h"
 #include "bench/HostDescription.h"
+#include "bench/RefreshRuns.h"
 #include "bench/SplitMix64.h"
 #include "bench/Statistics.h"
 #include "bench/TreeSandbox.h"
@@ -35,6 +36,7 @@ using bench::Printf;
 constexpr int kRounds = 5;
 constexpr std::size_t kStoppedRuns = 50;
 constexpr int kWineRounds = 3;
+constexpr int kRefreshRounds = 10;
 constexpr std::uint64_t kStopMomentSeed = 0x5709'0000'0000'0001ULL;
 constexpr double kTargetRatio = 1.0;
 constexpr double kTargetStopSeconds = 0.100;
@@ -270,6 +272,30 @@ void ReportStops(FiguresTable& table, const StopLatencies& stops) {
         table.Note(Printf("%d stopped runs did not log the stop", stops.notStopped));
 }
 
+void ReportRefreshes(FiguresTable& table, const bench::RefreshFigures& refresh) {
+    table.Section(Printf("One installation's update, stage to finish, on this disk (%d rounds)",
+                         kRefreshRounds));
+    table.Row("package size", MiB(static_cast<long>(refresh.packageBytes / 1024)));
+    if (refresh.seconds.empty()) {
+        table.Note("the package could not be read: nothing measured");
+        return;
+    }
+    table.Row("refresh: check, stage, verify, commit, finish, with flushes (median)",
+              Milliseconds(bench::Median(refresh.seconds)));
+    table.Row("refresh (worst)", Milliseconds(bench::Worst(refresh.seconds)));
+    table.Row("stop requested as a refresh begins: until the run ends (median)",
+              Milliseconds(bench::Median(refresh.stopSeconds)));
+    // The refresh under way is finished before the run stops; beyond it a
+    // stop is due as promptly as during the search.
+    const double bound = bench::Worst(refresh.seconds) + kTargetStopSeconds;
+    table.Row("stop requested as a refresh begins (worst)",
+              Milliseconds(bench::Worst(refresh.stopSeconds)),
+              "< worst refresh + " + Milliseconds(kTargetStopSeconds),
+              bench::Worst(refresh.stopSeconds) < bound);
+    if (!refresh.allReplaced)
+        table.Note("some refreshes left the installation as it was");
+}
+
 void ReportWine(FiguresTable& table, const bench::WineFigures& wine, double medianFind) {
     table.Section(
         Printf("For information: the Windows build under Wine (%d rounds, median)", kWineRounds));
@@ -314,6 +340,9 @@ int main(int argc, char** argv) {
     const SpeedFigures speed = MeasureSpeed(sandbox);
     progress.Step("stopped runs");
     const StopLatencies stops = MeasureStops(sandbox, bench::Median(speed.run));
+    progress.Step("refreshes of one installation");
+    const bench::RefreshFigures refresh =
+        bench::MeasureRefreshes(options.out.parent_path() / "refresh-sandbox", kRefreshRounds);
     progress.Step("the Windows build under Wine");
     const bench::WineFigures wine =
         bench::TimeUnderWine({fs::absolute(options.windowsProgram), fs::absolute(options.scripts),
@@ -328,6 +357,7 @@ int main(int argc, char** argv) {
         "tree generator " + std::to_string(bench::kTreeGeneratorVersion) + ": " + shape.Describe());
     ReportSpeed(table, speed);
     ReportStops(table, stops);
+    ReportRefreshes(table, refresh);
     ReportMemory(table, memory);
     ReportWine(table, wine, bench::Median(speed.find));
     const std::string text = table.Render();

@@ -1,0 +1,114 @@
+#include "bench/RefreshRuns.h"
+
+#include <atomic>
+#include <chrono>
+#include <fstream>
+#include <string>
+#include <utility>
+
+#include "bench/StandInWindow.h"
+#include "engine/InstallationUpdate.h"
+#include "engine/MyThread.h"
+#include "engine/UpdatePackage.h"
+#include "platform/UiCallQueue.h"
+#include "platform/posix/PosixFileSystem.h"
+#include "tests/support/PackageElsewhere.h"
+
+namespace bench {
+namespace {
+
+namespace fs = std::filesystem;
+using Clock = std::chrono::steady_clock;
+
+// The package's files at sizes like the product's own: scene files of a few
+// megabytes, a quiz bank, a short clip and a small plug-in.
+constexpr std::pair<const char*, std::size_t> kPackage[] = {
+    {"QBank.cxt", 3 << 20},  {"Taven.dxr", 4 << 20},      {"Virel.dxr", 4 << 20},
+    {"Qpn.dxr", 2 << 20},    {"Zum.dxr", 3 << 20},        {"Belto.cxt", 1 << 20},
+    {"q417.mp3", 180 << 10}, {"PlugKit2.x32", 600 << 10},
+};
+
+void WriteFile(const fs::path& path, std::size_t size, char fill) {
+    std::ofstream(path, std::ios::binary) << std::string(size, fill);
+}
+
+// D: holds Data, C: the installation C:\Inst.
+std::uint64_t MakeSandbox(const fs::path& root) {
+    fs::remove_all(root);
+    fs::create_directories(root / "D" / "Data");
+    const fs::path installation = root / "C" / "Inst";
+    fs::create_directories(installation / "Audio" / "Term" / "GROUP3");
+    fs::create_directories(installation / "Audio" / "Phrase" / "Group6");
+    fs::create_directories(installation / "xtras");
+    WriteFile(installation / "SKM300.EXE", 1 << 20, 'p');
+    std::uint64_t bytes = 0;
+    for (const auto& [name, size] : kPackage) {
+        WriteFile(root / "D" / "Data" / name, size, 'n');
+        bytes += size;
+    }
+    for (const char* name :
+         {"QBANK.CXT", "TAVEN.DXR", "VIREL.DXR", "QPN.DXR", "ZUM.DXR", "BELTO.CXT"})
+        WriteFile(installation / name, 2 << 20, 'o');
+    WriteFile(installation / "Audio" / "Phrase" / "Group6" / "q417.mp3", 150 << 10, 'o');
+    WriteFile(installation / "xtras" / "PlugKit2.X32", 500 << 10, 'o');
+    return bytes;
+}
+
+double Seconds(Clock::duration duration) {
+    return std::chrono::duration<double>(duration).count();
+}
+
+// Tells the waiting UI thread the moment a refresh opens its installation.
+class RefreshSignal : public test_support::ForwardingFileSystem {
+  public:
+    RefreshSignal(platform::FileSystem& files, platform::UiCallQueue& ui)
+        : ForwardingFileSystem(files), ui_(ui) {}
+    platform::Result<std::unique_ptr<platform::FolderHandle>> OpenInstallation(
+        const std::string& path) override {
+        begun_ = true;
+        ui_.Notify();
+        return files_.OpenInstallation(path);
+    }
+    bool Begun() const { return begun_; }
+
+  private:
+    platform::UiCallQueue& ui_;
+    std::atomic<bool> begun_{false};
+};
+
+}  // namespace
+
+RefreshFigures MeasureRefreshes(const fs::path& folder, int rounds) {
+    RefreshFigures figures;
+    figures.packageBytes = MakeSandbox(folder);
+    platform::PosixFileSystem system(
+        {{'C', fs::absolute(folder / "C").string()}, {'D', fs::absolute(folder / "D").string()}});
+    test_support::PackageElsewhere files(system, "D:\\");
+    const engine::PackageCheck checked = engine::UpdatePackage::Check(files, "D:\\");
+    if (!checked.package) {
+        figures.allReplaced = false;
+        return figures;
+    }
+    for (int round = 0; round < rounds; ++round) {
+        const auto start = Clock::now();
+        const engine::InstallationUpdate::Outcome outcome =
+            engine::InstallationUpdate(files, *checked.package, "C:\\Inst", {}).Run();
+        figures.seconds.push_back(Seconds(Clock::now() - start));
+        figures.allReplaced = figures.allReplaced && outcome.replaced;
+    }
+    for (int round = 0; round < rounds; ++round) {
+        platform::UiCallQueue ui;
+        StandInWindow window;
+        RefreshSignal signal(files, ui);
+        engine::TMyThread worker(signal, ui, window);
+        ui.RunUntil([&] { return signal.Begun() || worker.Ended(); });
+        const auto request = Clock::now();
+        worker.RequestStop();
+        worker.WaitForEnd();
+        figures.stopSeconds.push_back(Seconds(Clock::now() - request));
+    }
+    fs::remove_all(folder);
+    return figures;
+}
+
+}  // namespace bench
