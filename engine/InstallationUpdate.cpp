@@ -101,6 +101,16 @@ Failure InstallationUpdate::Persist(Operation operation) const {
     }
 }
 
+// A rename that reports a failure may still have happened: the system can
+// fail to make it durable after making it. What stands there tells.
+bool InstallationUpdate::Moved(platform::FolderHandle& folder, std::string_view from,
+                               std::string_view to) {
+    auto source = folder.Inspect(from);
+    auto destination = folder.Inspect(to);
+    return source && destination && source->kind == platform::EntryKind::Missing &&
+           destination->kind == platform::EntryKind::File;
+}
+
 // ---- the steps -------------------------------------------------------------
 
 InstallationUpdate::Outcome InstallationUpdate::Run() {
@@ -362,9 +372,10 @@ InstallationUpdate::Refusal InstallationUpdate::Commit() {
     for (Target& target : targets_) {
         platform::FolderHandle& folder = *target.folder;
         if (target.exists) {
-            if (Failure failure = folder.Rename(target.name, target.Backup()))
+            const Failure failure = folder.Rename(target.name, target.Backup());
+            target.movedAside = !failure || Moved(folder, target.name, target.Backup());
+            if (failure)
                 return Describe(FilePath(target), *failure);
-            target.movedAside = true;
         } else {
             auto note = folder.CreateFile(target.Absent());
             if (!note)
@@ -373,10 +384,11 @@ InstallationUpdate::Refusal InstallationUpdate::Commit() {
             if (Failure failure = (*note)->Finish({}, {}))
                 return Describe(FilePath(target), *failure);
         }
-        if (Failure failure = folder.Rename(target.Staged(), target.name))
+        const Failure failure = folder.Rename(target.Staged(), target.name);
+        target.committed = !failure || Moved(folder, target.Staged(), target.name);
+        target.staged = !target.committed;
+        if (failure)
             return Describe(FilePath(target), *failure);
-        target.staged = false;
-        target.committed = true;
     }
     const std::string markerPath = Joined(installation_ + '\\', kCommitMarker);
     auto marker = root_->CreateFile(kCommitMarker);

@@ -87,6 +87,7 @@ class InstallationUpdate {
     Refusal Commit();
     void Finish();
     void RollBack();
+    static bool Moved(platform::FolderHandle& folder, std::string_view from, std::string_view to);
 
     // Wording of failures.
     std::string FilePath(const Target& target) const;
