@@ -21,6 +21,7 @@ class GeneratedFileSystem : public platform::FileSystem {
     std::uint32_t LogicalDrives() override { return (1u << ('C' - 'A')) | (1u << ('P' - 'A')); }
     platform::DriveType GetDriveType(char letter) override;
     bool ListFolder(const std::string& folder, const EntrySink& onEntry) override;
+    std::string WhyNotListed(const std::string&) override { return "not generated"; }
     bool IsFolder(const std::string& path) override;
     std::optional<platform::FolderId> GetFolderId(const std::string& path) override;
     // Nothing on C: is an installation, so nothing is ever opened for change.

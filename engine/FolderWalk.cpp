@@ -83,6 +83,8 @@ bool FolderWalk::Enter(const std::string& path, std::vector<Level>& stack) {
     });
     if (givenUp)
         return false;
+    if (!listed)
+        visitor_.NotListed(path);
     // A folder that cannot be listed is passed over, like an empty one.
     // A folder that holds the marker is read for its identity at once, so
     // that the installation changed later is known to be the folder listed

@@ -35,6 +35,9 @@ class FolderWalk {
         // the listing and ends the walk, so that a folder of millions of
         // entries cannot hold up the end of a walk.
         virtual bool KeepListing() { return true; }
+        // Called for a folder entered whose listing failed; the walk goes on
+        // without it.
+        virtual void NotListed(const std::string& /*path*/) {}
     };
 
     // `markerName` is compared, in capitals, with the upper-cased names of

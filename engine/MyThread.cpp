@@ -50,8 +50,9 @@ bool IsUtf8(std::string_view text) {
 
 // ---- the worker and its thread ---------------------------------------------
 
-TMyThread::TMyThread(platform::FileSystem& files, platform::UiCallQueue& ui, Report& report)
-    : files_(files), ui_(ui), report_(report) {
+TMyThread::TMyThread(platform::FileSystem& files, platform::UiCallQueue& ui, Report& report,
+                     RunJournal* journal)
+    : files_(files), ui_(ui), report_(report), journal_(journal) {
     thread_.emplace(ui_, [this](std::stop_token stop) {
         stop_ = std::move(stop);
         PerformUpdate();
@@ -59,8 +60,12 @@ TMyThread::TMyThread(platform::FileSystem& files, platform::UiCallQueue& ui, Rep
 }
 
 TMyThread::TMyThread(NotStarted notStarted, platform::FileSystem& files, platform::UiCallQueue& ui,
-                     Report& report)
-    : files_(files), ui_(ui), report_(report), stop_(std::move(notStarted.stop)) {}
+                     Report& report, RunJournal* journal)
+    : files_(files),
+      ui_(ui),
+      report_(report),
+      journal_(journal),
+      stop_(std::move(notStarted.stop)) {}
 
 // The thread goes first: it still uses every other member until it ends.
 TMyThread::~TMyThread() {
@@ -119,6 +124,7 @@ void TMyThread::SetStatusColour(Verdict verdict) {
 // ---- the run ---------------------------------------------------------------
 
 void TMyThread::PerformUpdate() {
+    RunOutcome outcome = RunOutcome::Failed;
     try {
         currentFolder.clear();
         package_.reset();
@@ -127,46 +133,7 @@ void TMyThread::PerformUpdate() {
         SetStatusText({});
         ClearLog();
         AppendLogLine(text::kOpening);
-        // Nothing is touched unless every file of the package is there and
-        // sound, so a damaged package cannot reach any installation.
-        if (!CheckUpdatePackage()) {
-            AppendLogLine(text::kPackageIncomplete);
-            SetStatusText({});
-            SetRunButtonCaption(text::kRunCaption);
-            SetRunButtonEnabled(true);
-            return;
-        }
-        ScanFixedDrives();
-        SetStatusText({});
-        if (Stopping()) {
-            AppendLogLine(text::kStopped);
-            SetRunButtonCaption(text::kRunCaption);
-            SetRunButtonEnabled(true);
-            return;
-        }
-        SetRunButtonCaption(text::kRunCaption);
-        // Decided from what the search did, not from the log, which the user
-        // can type into.
-        if (installationsUpdated_ + installationsLeft_ == 0) {
-            AppendLogLine(text::kNotInstalled);
-            SetRunButtonEnabled(true);
-            return;
-        }
-        AppendLogLine({});
-        if (installationsLeft_ == 0) {
-            AppendLogLine(text::kCompletedLine);
-            AppendLogLine(text::kCompletedAdvice);
-            SetStatusText(text::kCompletedStatus);
-            SetStatusColour(Verdict::Completed);
-            SetRunButtonEnabled(false);
-        } else {
-            // The button stays enabled so the user can run again once what
-            // the log names as the reason is out of the way.
-            AppendLogLine(text::kIncompleteLine);
-            AppendLogLine(text::kIncompleteAdvice);
-            SetStatusText(text::kIncompleteStatus);
-            SetStatusColour(Verdict::Incomplete);
-        }
+        outcome = SearchAndRefresh();
     } catch (const std::exception& failure) {
         const std::string_view description = failure.what();
         ReportUnexpectedError(
@@ -174,6 +141,53 @@ void TMyThread::PerformUpdate() {
     } catch (...) {
         ReportUnexpectedError(std::string(text::kUnknownFailure));
     }
+    outcome_ = outcome;
+    if (journal_)
+        journal_->RunEnded(outcome);
+}
+
+RunOutcome TMyThread::SearchAndRefresh() {
+    // Nothing is touched unless every file of the package is there and
+    // sound, so a damaged package cannot reach any installation.
+    if (!CheckUpdatePackage()) {
+        AppendLogLine(text::kPackageIncomplete);
+        SetStatusText({});
+        SetRunButtonCaption(text::kRunCaption);
+        SetRunButtonEnabled(true);
+        return RunOutcome::PackageDamaged;
+    }
+    ScanFixedDrives();
+    SetStatusText({});
+    if (Stopping()) {
+        AppendLogLine(text::kStopped);
+        SetRunButtonCaption(text::kRunCaption);
+        SetRunButtonEnabled(true);
+        return RunOutcome::Stopped;
+    }
+    SetRunButtonCaption(text::kRunCaption);
+    // Decided from what the search did, not from the log, which the user
+    // can type into.
+    if (installationsUpdated_ + installationsLeft_ == 0) {
+        AppendLogLine(text::kNotInstalled);
+        SetRunButtonEnabled(true);
+        return RunOutcome::NothingFound;
+    }
+    AppendLogLine({});
+    if (installationsLeft_ == 0) {
+        AppendLogLine(text::kCompletedLine);
+        AppendLogLine(text::kCompletedAdvice);
+        SetStatusText(text::kCompletedStatus);
+        SetStatusColour(Verdict::Completed);
+        SetRunButtonEnabled(false);
+        return RunOutcome::Updated;
+    }
+    // The button stays enabled so the user can run again once what the log
+    // names as the reason is out of the way.
+    AppendLogLine(text::kIncompleteLine);
+    AppendLogLine(text::kIncompleteAdvice);
+    SetStatusText(text::kIncompleteStatus);
+    SetStatusColour(Verdict::Incomplete);
+    return RunOutcome::SomeLeft;
 }
 
 void TMyThread::ReportUnexpectedError(const std::string& description) noexcept {
@@ -188,6 +202,12 @@ void TMyThread::ReportUnexpectedError(const std::string& description) noexcept {
 
 bool TMyThread::CheckUpdatePackage() {
     PackageCheck checked = UpdatePackage::Check(files_, files_.OwnExecutableFolder());
+    if (journal_) {
+        for (const PackageFile& file : checked.read) {
+            journal_->PackageFileChecked(file.path.substr(file.path.rfind('\\') + 1), file.size,
+                                         platform::ToHex(file.digest));
+        }
+    }
     for (const std::string& problem : checked.problems)
         AppendLogLine(problem);
     package_ = std::move(checked.package);
@@ -225,6 +245,11 @@ class TMyThread::InstallationSearch : public FolderWalk::Visitor {
     }
 
     bool KeepListing() override { return !worker_.Stopping(); }
+
+    void NotListed(const std::string& path) override {
+        if (worker_.journal_)
+            worker_.journal_->FolderNotSearched(path, worker_.files_.WhyNotListed(path));
+    }
 
     bool MarkerFound(const std::string& folder,
                      const std::optional<platform::FolderId>& id) override {
@@ -269,7 +294,11 @@ bool TMyThread::RefreshInstallation(const std::string& installation,
         }
     }
     InstallationUpdate update(files_, *package_, installation, patience_, listed);
+    if (journal_)
+        journal_->ChangingInstallation(true);
     InstallationUpdate::Outcome outcome = update.Run();
+    if (journal_)
+        journal_->ChangingInstallation(false);
     // The lines come once the installation is all new or all old again.
     if (outcome.repaired)
         AppendLogLine(*outcome.repaired);

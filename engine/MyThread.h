@@ -5,6 +5,7 @@
 // the status line's display of the folder being searched goes without waiting.
 #pragma once
 
+#include <atomic>
 #include <cstddef>
 #include <cstdint>
 #include <optional>
@@ -14,6 +15,7 @@
 
 #include "engine/InstallationUpdate.h"
 #include "engine/Report.h"
+#include "engine/RunJournal.h"
 #include "engine/UpdatePackage.h"
 #include "platform/FileSystem.h"
 #include "platform/UiCallQueue.h"
@@ -27,7 +29,10 @@ class TMyThread {
     // unless a stop is requested before the thread gets going). Throws
     // std::system_error when the thread cannot be created. The three services
     // must outlive the worker.
-    TMyThread(platform::FileSystem& files, platform::UiCallQueue& ui, Report& report);
+    // `journal`, when given, hears what the window does not show; it must
+    // outlive the worker too.
+    TMyThread(platform::FileSystem& files, platform::UiCallQueue& ui, Report& report,
+              RunJournal* journal = nullptr);
     ~TMyThread();  // requests a stop and waits for the end
     TMyThread(const TMyThread&) = delete;
     TMyThread& operator=(const TMyThread&) = delete;
@@ -37,6 +42,9 @@ class TMyThread {
     void RequestStop();
     bool StopRequested() const;
     bool Ended() const;
+    // How the run ended; Stopped until it has reached a verdict. Read it once
+    // the worker has ended.
+    RunOutcome Outcome() const { return outcome_.load(); }
     // Returns when the thread has ended, carrying out its report operations.
     void WaitForEnd();
 
@@ -67,7 +75,7 @@ class TMyThread {
         std::stop_token stop;
     };
     TMyThread(NotStarted notStarted, platform::FileSystem& files, platform::UiCallQueue& ui,
-              Report& report);
+              Report& report, RunJournal* journal = nullptr);
 
   private:
     class InstallationSearch;
@@ -78,6 +86,8 @@ class TMyThread {
     // Reads every file of the package once, naming each missing or damaged
     // one in the log; false when any is.
     bool CheckUpdatePackage();
+    // The run's steps after the window is prepared, to the verdict.
+    RunOutcome SearchAndRefresh();
     void ReportUnexpectedError(const std::string& description) noexcept;
     // One line for each file of the installation, and why it was left as it
     // was, if it was.
@@ -96,7 +106,9 @@ class TMyThread {
     platform::FileSystem& files_;
     platform::UiCallQueue& ui_;
     Report& report_;
+    RunJournal* journal_;
     std::stop_token stop_;
+    std::atomic<RunOutcome> outcome_ = RunOutcome::Stopped;
     std::string currentFolder;
     InstallationUpdate::Patience patience_;
     // The package as checked at the start of the run; every copy must match it.

@@ -91,7 +91,10 @@ PackageCheck UpdatePackage::Check(platform::FileSystem& files, const std::string
             checked.problems.push_back(std::string(text::kPackageFileMissing) + file.path);
             continue;
         }
-        bool sound = Measure(files, file) && file.size != 0;
+        const bool read = Measure(files, file);
+        if (read)
+            checked.read.push_back(file);
+        bool sound = read && file.size != 0;
         if (sound && builtIn) {
             const ListedFile* entry = nullptr;
             for (const ListedFile& candidate : listed) {

@@ -45,6 +45,7 @@ class UpdatePackage {
 struct PackageCheck {
     std::optional<UpdatePackage> package;
     std::vector<std::string> problems;
+    std::vector<PackageFile> read;  // every file read to its end, sound or not
 };
 
 }  // namespace engine

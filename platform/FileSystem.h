@@ -52,6 +52,10 @@ class FileSystem {
     using EntrySink = std::function<bool(const FolderEntry&)>;
     virtual bool ListFolder(const std::string& folder, const EntrySink& onEntry) = 0;
 
+    // The system's words for why `folder` cannot be listed, asked only after
+    // a listing failed; empty when it can be listed now.
+    virtual std::string WhyNotListed(const std::string& folder) = 0;
+
     // True when `path` names an existing folder (links to folders included).
     virtual bool IsFolder(const std::string& path) = 0;
 

@@ -170,6 +170,14 @@ bool PosixFileSystem::ListFolder(const std::string& folder, const EntrySink& onE
     });
 }
 
+std::string PosixFileSystem::WhyNotListed(const std::string& folder) {
+    const std::optional<std::string> host = ExistingHostPath(folder);
+    if (!host)
+        return FileErrorOf(ENOENT).description;
+    const ScopedFd fd(::open(host->c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC));
+    return fd ? std::string() : LastFileError().description;
+}
+
 bool PosixFileSystem::IsFolder(const std::string& path) {
     const std::optional<std::string> host = ExistingHostPath(path);
     struct stat st {};

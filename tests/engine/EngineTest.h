@@ -145,7 +145,8 @@ class EngineTest : public ::testing::Test {
     // thread as each folder is listed; tests use them to act at chosen
     // moments, as the user would.
     void Run(const WorkerHook& onOperation = {}, const WorkerHook& onListing = {}) {
-        engine::TMyThread worker(files, ui, report);
+        engine::TMyThread worker(files, ui, report, journal);
+        outcome = engine::RunOutcome::Failed;
         // Report operations run only inside WaitForEnd, on this thread, and
         // the worker lists nothing before its first operation has run: the
         // worker is fully built before any hook can be called.
@@ -154,6 +155,7 @@ class EngineTest : public ::testing::Test {
             fs.SetListingHook([&](const std::string& folder) { onListing(worker, folder); });
         }
         worker.WaitForEnd();
+        outcome = worker.Outcome();
         report.onOperation = nullptr;
         fs.SetListingHook(nullptr);
         EXPECT_TRUE(report.allOnUiThread);
@@ -205,6 +207,8 @@ class EngineTest : public ::testing::Test {
     ListingLog files{fs};  // what the worker sees
     platform::UiCallQueue ui;
     RecordingReport report;
+    engine::RunJournal* journal = nullptr;                    // given to the worker of Run
+    engine::RunOutcome outcome = engine::RunOutcome::Failed;  // of the last Run
     Folder c = fs.AddDrive('C');
 };
 

@@ -189,6 +189,62 @@ TEST_F(RunVerdict, OnlyThePackagesTrueBytesAreInstalled) {
     EXPECT_EQ(fs.Contents(), expected);
 }
 
+// What an administrator's log file hears besides the window's lines: the
+// package as read, the folders that could not be searched, when an
+// installation is being changed, and how each kind of run ended.
+TEST_F(RunVerdict, TheJournalHearsWhatTheWindowDoesNotShow) {
+    struct Journal : engine::RunJournal {
+        Lines events;
+        void PackageFileChecked(const std::string& name, std::uint64_t size,
+                                const std::string& sha256) override {
+            events.push_back("package " + name + ' ' + std::to_string(size) + ' ' +
+                             std::to_string(sha256.size()));
+        }
+        void FolderNotSearched(const std::string& folder, const std::string& why) override {
+            events.push_back("not searched " + folder + ": " + why);
+        }
+        void ChangingInstallation(bool changing) override {
+            events.push_back(changing ? "changing" : "changed");
+        }
+        void RunEnded(engine::RunOutcome) override { events.push_back("ended"); }
+    } heard;
+    journal = &heard;
+    c.AddFolder("Locked").MakeUnlistable();
+    Install(c, "SKM");
+
+    Run();
+
+    Lines expected;
+    for (const std::string& name : kPackageFiles) {
+        expected.push_back("package " + name + ' ' + std::to_string(NewContents(name).size()) +
+                           " 64");
+    }
+    Append(expected, {"not searched C:\\Locked: access denied", "changing", "changed", "ended"});
+    EXPECT_EQ(heard.events, expected);
+    EXPECT_EQ(outcome, engine::RunOutcome::Updated);
+
+    // Each verdict has its outcome.
+    using engine::RunOutcome;
+    const auto outcomeOfARun = [&](platform::FileSystem& files) {
+        RecordingReport shown;
+        engine::TMyThread worker(files, ui, shown);
+        worker.WaitForEnd();
+        return worker.Outcome();
+    };
+    EXPECT_EQ(outcomeOfARun(fs), RunOutcome::Updated);  // current now, and updated again
+    fs.FileAt("C:\\SKM\\ZUM.DXR").MakeReadOnly();
+    EXPECT_EQ(outcomeOfARun(fs), RunOutcome::SomeLeft);
+    fs.FileAt(kPackage + "Data\\Zum.dxr").SetContents("");
+    EXPECT_EQ(outcomeOfARun(fs), RunOutcome::PackageDamaged);
+    MemoryFileSystem noProduct;
+    noProduct.AddDrive('C');
+    noProduct.AddDrive('D', platform::DriveType::CdRom);
+    noProduct.SetOwnExecutableFolder(kPackage);
+    for (const std::string& name : kPackageFiles)
+        noProduct.MakeFile(kPackage + "Data\\" + name, NewContents(name));
+    EXPECT_EQ(outcomeOfARun(noProduct), RunOutcome::NothingFound);
+}
+
 TEST_F(RunVerdict, PackageNamesAreMatchedInAnyLetterCase) {
     MemoryFileSystem shouting;
     shouting.AddDrive('C');

@@ -18,6 +18,9 @@ class ForwardingFileSystem : public platform::FileSystem {
     bool ListFolder(const std::string& folder, const EntrySink& onEntry) override {
         return files_.ListFolder(folder, onEntry);
     }
+    std::string WhyNotListed(const std::string& folder) override {
+        return files_.WhyNotListed(folder);
+    }
     bool IsFolder(const std::string& path) override { return files_.IsFolder(path); }
     std::optional<platform::FolderId> GetFolderId(const std::string& path) override {
         return files_.GetFolderId(path);

@@ -471,6 +471,16 @@ bool MemoryFileSystem::ListFolder(const std::string& folder, const EntrySink& on
     return true;
 }
 
+std::string MemoryFileSystem::WhyNotListed(const std::string& folder) {
+    std::lock_guard lock(mutex_);
+    const NodeId node = Resolve(folder, true);
+    if (node == kNone)
+        return "no such folder";
+    if (nodes_[node].kind != Kind::Folder)
+        return "not a folder";
+    return nodes_[node].unlistable ? "access denied" : "";
+}
+
 bool MemoryFileSystem::IsFolder(const std::string& path) {
     std::lock_guard lock(mutex_);
     const NodeId node = Resolve(path, true);

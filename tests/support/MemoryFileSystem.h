@@ -128,6 +128,7 @@ class MemoryFileSystem : public platform::FileSystem {
     std::uint32_t LogicalDrives() override;
     platform::DriveType GetDriveType(char letter) override;
     bool ListFolder(const std::string& folder, const EntrySink& onEntry) override;
+    std::string WhyNotListed(const std::string& folder) override;
     bool IsFolder(const std::string& path) override;
     std::optional<platform::FolderId> GetFolderId(const std::string& path) override;
     platform::Result<std::unique_ptr<platform::FolderHandle>> OpenInstallation(

@@ -1,0 +1,38 @@
+// What a run tells beyond the window, for a log file that an administrator
+// collects and for the program around the worker: the package as checked,
+// the folders the search could not list, when an installation is being
+// changed (a shut-down should wait for that), and the run's outcome.
+// Called on the worker's thread.
+#pragma once
+
+#include <cstdint>
+#include <string>
+
+namespace engine {
+
+// How a run ended; each has its own exit code in an unattended run.
+enum class RunOutcome : std::uint8_t {
+    Updated,         // every installation found was updated
+    NothingFound,    // no installation was found
+    SomeLeft,        // at least one installation was left as it was
+    PackageDamaged,  // the package is missing files or is damaged; nothing was changed
+    Stopped,         // stopped before a verdict
+    Failed,          // an unexpected error
+};
+
+class RunJournal {
+  public:
+    virtual ~RunJournal() = default;
+    // Each package file as the check read it, before any installation is touched.
+    virtual void PackageFileChecked(const std::string& name, std::uint64_t size,
+                                    const std::string& sha256) = 0;
+    // A folder the search could not list, with the system's words for why.
+    virtual void FolderNotSearched(const std::string& folder, const std::string& description) = 0;
+    // True as an installation begins to be changed, false once it is all old
+    // or all new again.
+    virtual void ChangingInstallation(bool changing) = 0;
+    // The run's outcome, as its last act.
+    virtual void RunEnded(RunOutcome outcome) = 0;
+};
+
+}  // namespace engine
