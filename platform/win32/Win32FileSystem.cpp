@@ -70,6 +70,18 @@ bool Win32FileSystem::ListFolder(const std::string& folder, const EntrySink& onE
     return true;
 }
 
+std::string Win32FileSystem::WhyNotListed(const std::string& folder) {
+    const std::wstring pattern = JoinPath(ToLongPath(folder), L"*");
+    WIN32_FIND_DATAW data;
+    const ScopedFindHandle listing(FindFirstFileExW(pattern.c_str(), FindExInfoBasic, &data,
+                                                    FindExSearchNameMatch, nullptr, 0));
+    const DWORD error = listing ? ERROR_SUCCESS : GetLastError();
+    // An empty drive root lists nothing at all, which is no failure.
+    if (error == ERROR_SUCCESS || (error == ERROR_FILE_NOT_FOUND && IsFolder(folder)))
+        return {};
+    return SystemMessage(error);
+}
+
 bool Win32FileSystem::IsFolder(const std::string& path) {
     const DWORD attributes = GetFileAttributesW(ToLongPath(path).c_str());
     return attributes != INVALID_FILE_ATTRIBUTES && (attributes & FILE_ATTRIBUTE_DIRECTORY);

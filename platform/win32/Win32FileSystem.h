@@ -15,6 +15,7 @@ class Win32FileSystem final : public FileSystem {
     std::uint32_t LogicalDrives() override;
     DriveType GetDriveType(char letter) override;
     bool ListFolder(const std::string& folder, const EntrySink& onEntry) override;
+    std::string WhyNotListed(const std::string& folder) override;
     bool IsFolder(const std::string& path) override;
     std::optional<FolderId> GetFolderId(const std::string& path) override;
     Result<std::unique_ptr<FolderHandle>> OpenInstallation(const std::string& path) override;
