@@ -133,6 +133,7 @@ void TMyThread::PerformUpdate() {
         SetStatusText({});
         ClearLog();
         AppendLogLine(text::kOpening);
+        const auto view = files_.SeeFoldersAsTheyAre();
         outcome = SearchAndRefresh();
     } catch (const std::exception& failure) {
         const std::string_view description = failure.what();
