@@ -38,6 +38,9 @@ class ForwardingFileSystem : public platform::FileSystem {
         return files_.ApplicationUsing(path);
     }
     std::optional<std::string> BuiltInPackageList() override { return files_.BuiltInPackageList(); }
+    std::unique_ptr<ThreadView> SeeFoldersAsTheyAre() override {
+        return files_.SeeFoldersAsTheyAre();
+    }
     std::string OwnExecutableFolder() override { return files_.OwnExecutableFolder(); }
 
   protected:
