@@ -107,19 +107,20 @@ Result<ScopedHandle> CreateEntry(const HeldFolder& folder, std::string_view name
 }
 
 std::wstring SystemNameOf(HANDLE handle) {
-    // FILE_NAME_INFO holds the length and the name; a path has at most 32767
-    // characters.
-    std::vector<std::byte> buffer(sizeof(FILE_NAME_INFO) + 512 * sizeof(wchar_t));
-    while (true) {
+    // FILE_NAME_INFO holds the length and the name. Most names fit the first
+    // buffer; none is longer than a path can be, 32767 characters.
+    std::vector<std::byte> buffer;
+    for (const std::size_t characters : {std::size_t{512}, std::size_t{32768}}) {
+        buffer.resize(sizeof(FILE_NAME_INFO) + characters * sizeof(wchar_t));
         if (GetFileInformationByHandleEx(handle, FileNameInfo, buffer.data(),
                                          DWORD(buffer.size()))) {
             const auto* info = reinterpret_cast<const FILE_NAME_INFO*>(buffer.data());
             return std::wstring(info->FileName, info->FileNameLength / sizeof(wchar_t));
         }
-        if (GetLastError() != ERROR_MORE_DATA || buffer.size() > 70000)
-            return {};
-        buffer.resize(sizeof(FILE_NAME_INFO) + 32768 * sizeof(wchar_t));
+        if (GetLastError() != ERROR_MORE_DATA)
+            break;
     }
+    return {};
 }
 
 Failure RenameInFolder(HANDLE file, const HeldFolder& folder, std::string_view name) {
