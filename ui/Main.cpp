@@ -10,6 +10,7 @@
 #include "ui/ControlText.h"
 #include "ui/Dpi.h"
 #include "ui/ErrorBox.h"
+#include "ui/ExitCode.h"
 #include "ui/Layout.h"
 #include "ui/RaisedPanel.h"
 #include "ui/Texts.h"
@@ -24,9 +25,17 @@ namespace {
 
 // Posted by the worker's thread when it has handed over a report operation.
 constexpr UINT kRunPendingCalls = WM_APP;
+// Posted by the worker's thread as an installation begins (wParam TRUE) or
+// ends (FALSE) being changed, and as a run has ended.
+constexpr UINT kChangingInstallation = WM_APP + 1;
+constexpr UINT kRunEnded = WM_APP + 2;
 // Brings the window back for the worker's posted calls while it posts them
 // faster than they are announced.
 constexpr UINT_PTR kPostedCallsTimer = 1;
+// Closes the window after an unattended run, once its verdict has been on
+// the screen for long enough to be seen.
+constexpr UINT_PTR kCloseAfterRunTimer = 2;
+constexpr UINT kVerdictShownMs = 1000;
 
 // A fixed dialog frame: caption and close box, no sizing border, no
 // minimise or maximise box, and (with the modal frame) no icon.
@@ -77,8 +86,11 @@ POINT MiddleOfDesktop(int width, int height) {
 
 }  // namespace
 
-TForm1::TForm1(platform::FileSystem& files)
-    : files_(files), uiCalls_([this] { PostMessageW(hwnd_, kRunPendingCalls, 0, 0); }) {}
+TForm1::TForm1(platform::FileSystem& files, LogFile* log)
+    : files_(files),
+      uiCalls_([this] { PostMessageW(hwnd_, kRunPendingCalls, 0, 0); }),
+      log_(log),
+      runLog_(log, *this, *this) {}
 
 TForm1::~TForm1() {
     if (hwnd_ != nullptr)
@@ -216,6 +228,21 @@ void TForm1::Destroy() {
         DestroyWindow(hwnd_);
 }
 
+void TForm1::StartRunThenClose() {
+    closesAfterRun_ = true;
+    Button1Click();
+    // No worker could be made, and the error box has said so: nothing will
+    // end to close the window later.
+    if (!worker) {
+        lastVerdict_ = engine::RunOutcome::Failed;
+        Close();
+    }
+}
+
+int TForm1::ExitCode() const {
+    return exit_code::Of(lastVerdict_.load());
+}
+
 void TForm1::FormCreate() {
     SetText(Label1, "");
     Memo1.Clear();
@@ -269,7 +296,7 @@ void TForm1::FormDestroy() {
 }
 
 std::unique_ptr<engine::TMyThread> TForm1::CreateWorker() {
-    return std::make_unique<engine::TMyThread>(files_, uiCalls_, *this);
+    return std::make_unique<engine::TMyThread>(files_, uiCalls_, runLog_, &runLog_);
 }
 
 void TForm1::ShowErrorBox(const std::string& message) {
@@ -323,6 +350,22 @@ void TForm1::SetStatusColour(engine::Verdict verdict) {
     InvalidateRect(Label1, nullptr, TRUE);
 }
 
+void TForm1::ChangingInstallation(bool changing) {
+    PostMessageW(hwnd_, kChangingInstallation, changing ? TRUE : FALSE, 0);
+}
+
+void TForm1::RunEnded(engine::RunOutcome outcome) {
+    if (outcome != engine::RunOutcome::Stopped)
+        lastVerdict_ = outcome;
+    PostMessageW(hwnd_, kRunEnded, 0, 0);
+}
+
+void TForm1::EndSession() {
+    FormDestroy();
+    if (log_)
+        log_->WriteExitCode(ExitCode());
+}
+
 void TForm1::KeepFocusOffDisabledRunButton() {
     // Reactivating the window gives the focus back to the control that had
     // it last, which may be Button1 disabled meanwhile by a completed run.
@@ -369,7 +412,29 @@ LRESULT TForm1::HandleMessage(UINT message, WPARAM wParam, LPARAM lParam) {
                 RunPendingCalls();
                 return 0;
             }
+            if (wParam == kCloseAfterRunTimer) {
+                KillTimer(hwnd_, kCloseAfterRunTimer);
+                Close();
+                return 0;
+            }
             break;
+        case kRunEnded:
+            if (closesAfterRun_)
+                SetTimer(hwnd_, kCloseAfterRunTimer, kVerdictShownMs, nullptr);
+            return 0;
+        case kChangingInstallation:
+            shutdownBlock_.Hold(hwnd_, wParam != FALSE);
+            return 0;
+        case WM_QUERYENDSESSION:
+            // Asked first, before the session may end: the run winds down
+            // meanwhile, and the installation under way, if any, is finished.
+            if (worker)
+                worker->RequestStop();
+            return shutdownBlock_.AllowsEndOfSession(lParam);
+        case WM_ENDSESSION:
+            if (wParam != FALSE)
+                EndSession();
+            return 0;
         case WM_ACTIVATE: {
             const LRESULT result = DefDlgProcW(hwnd_, message, wParam, lParam);
             if (LOWORD(wParam) != WA_INACTIVE)

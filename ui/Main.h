@@ -1,11 +1,14 @@
 // The program's one window, Form1 of class TForm1: a heading, a run/stop
 // button, a close button, and a raised panel holding the status line and the
 // log. It owns the worker of the current or last run and carries out the
-// worker's report operations on the UI thread.
+// worker's report operations on the UI thread. A log-off or shut-down stops
+// the run as 「中　止」 does, and is held while an installation is being
+// changed.
 #pragma once
 
 #include <windows.h>
 
+#include <atomic>
 #include <exception>
 #include <memory>
 #include <optional>
@@ -13,18 +16,23 @@
 
 #include "engine/MyThread.h"
 #include "engine/Report.h"
+#include "engine/RunJournal.h"
 #include "platform/FileSystem.h"
 #include "platform/UiCallQueue.h"
 #include "ui/BaseWindow.h"
 #include "ui/DialogFont.h"
 #include "ui/LogBox.h"
+#include "ui/LogFile.h"
+#include "ui/RunLog.h"
+#include "ui/ShutdownBlock.h"
 
 namespace ui {
 
-class TForm1 : public BaseWindow<TForm1>, public engine::Report {
+class TForm1 : public BaseWindow<TForm1>, public engine::Report, public engine::RunJournal {
   public:
-    // `files` must outlive the form.
-    explicit TForm1(platform::FileSystem& files);
+    // `files` must outlive the form, and so must `log`, the file every run
+    // is written to (/LOG), when given.
+    explicit TForm1(platform::FileSystem& files, LogFile* log = nullptr);
     ~TForm1() override;
 
     // Creates the window, hidden, with its controls laid out for the screen
@@ -41,6 +49,13 @@ class TForm1 : public BaseWindow<TForm1>, public engine::Report {
     // Destroys the window; FormDestroy stops the worker and waits for it.
     void Destroy();
 
+    // For /SILENT: starts a run as a press of 「実　行」 does, and closes the
+    // window a moment after the run has ended, once its verdict could be seen.
+    void StartRunThenClose();
+    // The program's exit code as the window leaves it: that of the last run
+    // that reached a verdict, or "stopped" when none did.
+    int ExitCode() const;
+
     // The window's event handlers.
     void FormCreate();
     void Button1Click();
@@ -55,6 +70,12 @@ class TForm1 : public BaseWindow<TForm1>, public engine::Report {
     void SetRunButtonEnabled(bool enabled) override;
     void SetStatusColour(engine::Verdict verdict) override;
 
+    // engine::RunJournal, called on the worker's thread.
+    void PackageFileChecked(const std::string&, std::uint64_t, const std::string&) override {}
+    void FolderNotSearched(const std::string&, const std::string&) override {}
+    void ChangingInstallation(bool changing) override;
+    void RunEnded(engine::RunOutcome outcome) override;
+
   protected:
     // How a worker is made and how an error box is shown; tests replace them.
     virtual std::unique_ptr<engine::TMyThread> CreateWorker();
@@ -68,6 +89,9 @@ class TForm1 : public BaseWindow<TForm1>, public engine::Report {
     // Carries out the worker's calls handed over since the last time, and
     // comes back by timer while the worker keeps posting.
     void RunPendingCalls();
+    // WM_ENDSESSION of a session that does end: the process may be ended
+    // once this returns, so the run is stopped and the log finished here.
+    void EndSession();
 
     void CreateControls(HINSTANCE instance);
     void KeepOnlyMoveAndCloseInSystemMenu();
@@ -91,6 +115,15 @@ class TForm1 : public BaseWindow<TForm1>, public engine::Report {
     UniqueFont headingFont_;
     std::optional<COLORREF> statusColour_;  // the system's window-text colour until set
     bool placed_ = false;
+
+    LogFile* log_;
+    // Every run reports through it; it writes the run into log_, if any.
+    RunLog runLog_;
+    ShutdownBlock shutdownBlock_;
+    bool closesAfterRun_ = false;
+    // Set by the worker's thread as a run ends; Stopped until a run has
+    // reached a verdict.
+    std::atomic<engine::RunOutcome> lastVerdict_{engine::RunOutcome::Stopped};
 
     // The newest worker. Last, so that it is stopped and waited for before
     // anything it reports to goes away.

@@ -1,5 +1,7 @@
 // The window's own fixed texts, exactly as the user sees them. The worker's
 // texts (the run button's two captions among them) live in engine/Texts.h.
+// Beside them: the texts of the command line's message boxes, and the fixed
+// words of the log file, which an administrator's scripts may search for.
 #pragma once
 
 #include <string_view>
@@ -13,5 +15,54 @@ inline constexpr std::string_view kHeading =
 inline constexpr std::string_view kCloseCaption = "閉じる";
 // Followed by the system's description of why the thread could not be made.
 inline constexpr std::string_view kThreadCreationError = "スレッド作成エラー：";
+
+// Held up to the user when a log-off or shut-down comes while an installation
+// is being changed.
+inline constexpr wchar_t kShutdownBlockReason[] = L"アップデート中です";
+
+// ---- the command line -------------------------------------------------------
+
+// The /? box, and the end of every box about a bad command line.
+inline constexpr std::string_view kUsage =
+    "使い方：Update.exe [/SILENT | /VERYSILENT] [/LOG=\"<ファイル>\"]\n"
+    "\n"
+    "/SILENT\n"
+    "　ウィンドウを開いてアップデートを自動で実行し、結果を表示した後に閉じます。\n"
+    "/VERYSILENT\n"
+    "　ウィンドウもメッセージも表示せずにアップデートを実行します。\n"
+    "/LOG=\"<ファイル>\"\n"
+    "　実行の記録をファイルに追記します（UTF-8）。\n"
+    "/? または /HELP\n"
+    "　この説明を表示します。\n"
+    "スイッチの大文字と小文字は区別しません。「/」の代わりに「-」も使えます。\n"
+    "\n"
+    "終了コード：\n"
+    "0　見つかったインストールをすべて更新しました\n"
+    "1　インストールが見つかりませんでした\n"
+    "2　更新できなかったインストールがあります（それぞれ元のままです）\n"
+    "3　更新ファイルが不足しているか壊れています（何も変更していません）\n"
+    "4　結果が出る前に中止されました（中止、ウィンドウを閉じた、ログオフ、シャットダウン）\n"
+    "5　別の Update.exe が実行中です（何もしていません）\n"
+    "6　コマンドラインが正しくないか、ログファイルに書き込めません（何もしていません）\n"
+    "7　予期しないエラーが発生しました";
+
+// Each is followed by the argument as Windows split it from the command line.
+inline constexpr std::string_view kUnknownSwitch = "不明なスイッチです：";
+inline constexpr std::string_view kNotASwitch = "スイッチは「/」か「-」で始めてください：";
+inline constexpr std::string_view kTakesNoValue = "このスイッチには値を指定できません：";
+inline constexpr std::string_view kLogNeedsFile =
+    "/LOG にはファイルを指定してください（/LOG=\"<ファイル>\"）：";
+inline constexpr std::string_view kLogGivenTwice = "/LOG は一度だけ指定してください：";
+// "<this><file>：<the system's description>"
+inline constexpr std::string_view kLogNotWritable = "ログファイルに書き込めません：";
+
+// ---- the log file (/LOG) ----------------------------------------------------
+// Plain ASCII words, each line after its time stamp.
+
+inline constexpr std::string_view kLogStart = "start Update.exe 1.55B";   // then the switches
+inline constexpr std::string_view kLogPackage = "package ";               // <name> <size> <sha256>
+inline constexpr std::string_view kLogNotSearched = "could not search ";  // <folder>: <why>
+inline constexpr std::string_view kLogAlreadyRunning = "another update is running";
+inline constexpr std::string_view kLogExitCode = "exit code ";
 
 }  // namespace ui::text

@@ -1,21 +1,58 @@
-// The program's entry: the one-update-at-a-time check, the application's
-// window with its task-bar button, the one dialog window Form1, and the
-// message loop, which runs until Form1 is closed. The process then ends as
-// soon as Form1's worker, if any, has stopped.
+// The program's entry: the command line, the log file, the one-update-at-a-
+// time check, and then one of the two ways of running: the dialog window
+// Form1 (with or without /SILENT), whose message loop runs until it is
+// closed, or /VERYSILENT's run without any window. The process ends once the
+// worker, if any, has stopped; its exit code says how the run went.
 #include <windows.h>
 
 #include <commctrl.h>
+#include <shellapi.h>
 
 #include <exception>
+#include <memory>
+#include <optional>
+#include <string>
+#include <system_error>
+#include <vector>
 
+#include "platform/win32/Utf16.h"
 #include "platform/win32/Win32FileSystem.h"
 #include "ui/ApplicationWindow.h"
+#include "ui/CommandLine.h"
 #include "ui/ErrorBox.h"
+#include "ui/ExitCode.h"
+#include "ui/LogFile.h"
 #include "ui/Main.h"
 #include "ui/SingleInstance.h"
 #include "ui/Texts.h"
+#include "ui/Unattended.h"
 
 namespace {
+
+// The arguments after the program's name, split by Windows' own rules for
+// quotes and backslashes, in UTF-8.
+std::vector<std::string> ProgramArguments(const wchar_t* commandLine) {
+    int count = 0;
+    const std::unique_ptr<LPWSTR, decltype(&LocalFree)> arguments(
+        CommandLineToArgvW(commandLine, &count), &LocalFree);
+    if (!arguments)
+        throw std::system_error(static_cast<int>(GetLastError()), std::system_category(),
+                                "CommandLineToArgvW");
+    std::vector<std::string> split;
+    for (int i = 1; i < count; ++i)
+        split.push_back(platform::Utf16ToUtf8(arguments.get()[i]));
+    return split;
+}
+
+void ShowUsage(std::string_view problem) {
+    if (problem.empty()) {
+        MessageBoxW(nullptr, platform::Utf8ToUtf16(ui::text::kUsage).c_str(),
+                    platform::Utf8ToUtf16(ui::text::kApplicationTitle).c_str(),
+                    MB_ICONINFORMATION | MB_OK);
+    } else {
+        ui::ShowErrorBox(nullptr, std::string(problem) + "\n\n" + std::string(ui::text::kUsage));
+    }
+}
 
 // IsDialogMessage gives Form1 the keys of a dialog: Tab, Enter on the
 // focused or default button, Esc for the close button.
@@ -29,37 +66,92 @@ void RunMessageLoop(HWND dialog) {
     }
 }
 
-}  // namespace
+int RunInWindow(HINSTANCE instance, platform::FileSystem& files, ui::LogFile* log,
+                bool closesAfterRun) {
+    INITCOMMONCONTROLSEX controls{sizeof controls, ICC_STANDARD_CLASSES};
+    InitCommonControlsEx(&controls);
+    ui::ApplicationWindow application;
+    application.Create(instance, ui::text::kApplicationTitle);
+    ui::TForm1 form(files, log);
+    ui::Form1 = &form;
+    form.Create(instance, application.Handle());
+    application.SetMainWindow(form.Handle());
+    application.Show();
+    form.Show();
+    if (closesAfterRun)
+        form.StartRunThenClose();
+    RunMessageLoop(form.Handle());
+    // Closing has hidden the window; destroying it waits for the worker.
+    form.Destroy();
+    ui::Form1 = nullptr;
+    return form.ExitCode();
+}
 
-int WINAPI wWinMain(HINSTANCE instance, HINSTANCE, PWSTR, int) {
+// Everything after the command line and the log file have been accepted.
+int Run(HINSTANCE instance, ui::RunMode mode, ui::LogFile* log) {
+    const bool quiet = mode == ui::RunMode::VerySilent;
     try {
         // Held until the worker has stopped, which is after the window has
         // gone: the last thing this program gives up.
         const ui::SingleInstance single;
         if (!single.IsFirst()) {
-            ui::BringFirstInstanceForward();
-            return 0;
+            if (log)
+                log->WriteLine(ui::text::kLogAlreadyRunning);
+            if (!quiet)
+                ui::BringFirstInstanceForward();
+            return ui::exit_code::kAlreadyRunning;
         }
-        INITCOMMONCONTROLSEX controls{sizeof controls, ICC_STANDARD_CLASSES};
-        InitCommonControlsEx(&controls);
-
         platform::Win32FileSystem files;
-        ui::ApplicationWindow application;
-        application.Create(instance, ui::text::kApplicationTitle);
-        ui::TForm1 form(files);
-        ui::Form1 = &form;
-        form.Create(instance, application.Handle());
-        application.SetMainWindow(form.Handle());
-        application.Show();
-        form.Show();
-        RunMessageLoop(form.Handle());
-        // Closing has hidden the window; destroying it waits for the worker.
-        form.Destroy();
-        ui::Form1 = nullptr;
-        return 0;
+        if (quiet)
+            return ui::RunWithoutWindow(instance, files, log);
+        return RunInWindow(instance, files, log, mode == ui::RunMode::Silent);
     } catch (...) {
         ui::Form1 = nullptr;
-        ui::ShowErrorBox(nullptr, ui::FailureMessage(std::current_exception()));
-        return 1;
+        if (!quiet)
+            ui::ShowErrorBox(nullptr, ui::FailureMessage(std::current_exception()));
+        return ui::exit_code::kUnexpected;
     }
+}
+
+}  // namespace
+
+int WINAPI wWinMain(HINSTANCE instance, HINSTANCE, PWSTR, int) {
+    std::string commandLine;
+    ui::Options options;
+    try {
+        commandLine = platform::Utf16ToUtf8(GetCommandLineW());
+        options = ui::ParseCommandLine(ProgramArguments(GetCommandLineW()));
+    } catch (...) {
+        ui::ShowErrorBox(nullptr, ui::FailureMessage(std::current_exception()));
+        return ui::exit_code::kUnexpected;
+    }
+    const bool quiet = options.mode == ui::RunMode::VerySilent;
+    if (!options.problem.empty()) {
+        if (!quiet)
+            ShowUsage(options.problem);
+        return ui::exit_code::kBadCommandLine;
+    }
+    if (options.help) {
+        if (!quiet)
+            ShowUsage({});
+        return 0;
+    }
+    std::optional<ui::LogFile> log;
+    if (options.logFile) {
+        try {
+            log.emplace(*options.logFile);
+        } catch (const std::system_error& error) {
+            if (!quiet) {
+                ShowUsage(std::string(ui::text::kLogNotWritable) + *options.logFile + "：" +
+                          ui::SystemErrorText(error.code()));
+            }
+            return ui::exit_code::kBadCommandLine;
+        }
+        log->WriteLine(std::string(ui::text::kLogStart) + ' ' +
+                       std::string(ui::SwitchesAsGiven(commandLine)));
+    }
+    const int code = Run(instance, options.mode, log ? &*log : nullptr);
+    if (log)
+        log->WriteExitCode(code);
+    return code;
 }

@@ -1,0 +1,84 @@
+#include "ui/CommandLine.h"
+
+#include "platform/AsciiCase.h"
+#include "ui/Texts.h"
+
+namespace ui {
+
+namespace {
+
+// An argument as the problem quotes it: an empty one, which a user can only
+// have given as "", would otherwise be invisible.
+std::string Quoted(std::string_view argument) {
+    return argument.empty() ? std::string("\"\"") : std::string(argument);
+}
+
+bool IsSpaceOrTab(char c) {
+    return c == ' ' || c == '\t';
+}
+
+}  // namespace
+
+Options ParseCommandLine(const std::vector<std::string>& arguments) {
+    Options options;
+    const auto complain = [&options](std::string_view what, std::string_view argument) {
+        if (options.problem.empty())
+            options.problem = std::string(what) + Quoted(argument);
+    };
+    for (const std::string& argument : arguments) {
+        if (argument.empty() || (argument.front() != '/' && argument.front() != '-')) {
+            complain(text::kNotASwitch, argument);
+            continue;
+        }
+        const std::size_t equals = argument.find('=');
+        const std::string name = platform::AsciiUpper(argument.substr(1, equals - 1));
+        const bool hasValue = equals != std::string::npos;
+        const std::string value = hasValue ? argument.substr(equals + 1) : std::string();
+        if (name == "LOG") {
+            if (value.empty()) {
+                complain(text::kLogNeedsFile, argument);
+            } else if (options.logFile) {
+                complain(text::kLogGivenTwice, argument);
+            } else {
+                options.logFile = value;
+            }
+            continue;
+        }
+        const bool silent = name == "SILENT";
+        const bool verySilent = name == "VERYSILENT";
+        const bool help = name == "?" || name == "HELP";
+        if (!silent && !verySilent && !help) {
+            complain(text::kUnknownSwitch, argument);
+            continue;
+        }
+        if (hasValue)
+            complain(text::kTakesNoValue, argument);
+        // Given both, the quieter one wins: a script that asks for no window
+        // anywhere must never get one.
+        if (verySilent)
+            options.mode = RunMode::VerySilent;
+        else if (silent && options.mode == RunMode::Window)
+            options.mode = RunMode::Silent;
+        options.help = options.help || help;
+    }
+    return options;
+}
+
+std::string_view SwitchesAsGiven(std::string_view commandLine) {
+    std::size_t end = 0;
+    if (!commandLine.empty() && commandLine.front() == '"') {
+        end = commandLine.find('"', 1);
+        end = end == std::string_view::npos ? commandLine.size() : end + 1;
+    } else {
+        while (end < commandLine.size() && !IsSpaceOrTab(commandLine[end]))
+            ++end;
+    }
+    std::string_view rest = commandLine.substr(end);
+    while (!rest.empty() && IsSpaceOrTab(rest.front()))
+        rest.remove_prefix(1);
+    while (!rest.empty() && IsSpaceOrTab(rest.back()))
+        rest.remove_suffix(1);
+    return rest;
+}
+
+}  // namespace ui

@@ -1,0 +1,74 @@
+#include "ui/LogFile.h"
+
+#include <cstdio>
+#include <string>
+
+#include "platform/win32/Utf16.h"
+#include "ui/Texts.h"
+#include "ui/Win32Error.h"
+
+namespace ui {
+
+namespace {
+
+constexpr std::string_view kByteOrderMark = "\xEF\xBB\xBF";
+
+std::string TimeStamp() {
+    SYSTEMTIME now;
+    GetLocalTime(&now);
+    char stamp[32];
+    std::snprintf(stamp, sizeof stamp, "%04u-%02u-%02u %02u:%02u:%02u.%03u ", now.wYear, now.wMonth,
+                  now.wDay, now.wHour, now.wMinute, now.wSecond, now.wMilliseconds);
+    return stamp;
+}
+
+void WriteAll(HANDLE file, std::string_view bytes) {
+    DWORD written = 0;
+    WriteFile(file, bytes.data(), static_cast<DWORD>(bytes.size()), &written, nullptr);
+}
+
+}  // namespace
+
+LogFile::LogFile(const std::string& path) {
+    // Append access alone makes every write land at the end of the file, as
+    // one piece, even while another Update.exe appends to the same file: the
+    // second one, which only says that it found the first, shares the log.
+    file_.Reset(CreateFileW(platform::Utf8ToUtf16(path).c_str(), FILE_APPEND_DATA,
+                            FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr, OPEN_ALWAYS,
+                            FILE_ATTRIBUTE_NORMAL, nullptr));
+    if (!file_)
+        ThrowLastError("CreateFile (log)");
+    LARGE_INTEGER size{};
+    if (GetFileSizeEx(file_.Get(), &size) && size.QuadPart == 0)
+        WriteAll(file_.Get(), kByteOrderMark);
+}
+
+void LogFile::WriteLine(std::string_view line) noexcept {
+    std::lock_guard lock(mutex_);
+    if (!ended_)
+        Append(line);
+}
+
+void LogFile::WriteExitCode(int code) noexcept {
+    std::lock_guard lock(mutex_);
+    if (ended_)
+        return;
+    ended_ = true;
+    try {
+        Append(std::string(text::kLogExitCode) + std::to_string(code));
+    } catch (...) {
+    }
+}
+
+void LogFile::Append(std::string_view line) noexcept {
+    try {
+        // One write per line: a line is in the file whole or not at all.
+        std::string record = TimeStamp();
+        record.append(line).append("\r\n");
+        WriteAll(file_.Get(), record);
+    } catch (...) {
+        // Out of memory for one line: that line is lost, the run goes on.
+    }
+}
+
+}  // namespace ui

@@ -1,0 +1,104 @@
+#include "ui/RunLog.h"
+
+#include "ui/Texts.h"
+
+namespace ui {
+
+RunLog::RunLog(LogFile* file, engine::Report& report, engine::RunJournal& journal)
+    : file_(file), report_(report), journal_(journal) {}
+
+void RunLog::ReleaseHeldLines() {
+    for (const std::string& line : held_)
+        file_->WriteLine(line);
+    held_.clear();
+    holding_ = false;
+    packageWritten_ = false;
+}
+
+void RunLog::ReleaseIfPackageWritten() {
+    if (packageWritten_)
+        ReleaseHeldLines();
+}
+
+void RunLog::ReleaseBeforeOperation() {
+    if (file_) {
+        std::lock_guard lock(mutex_);
+        ReleaseIfPackageWritten();
+    }
+}
+
+void RunLog::SetStatusText(const std::string& text) {
+    ReleaseBeforeOperation();
+    report_.SetStatusText(text);
+}
+
+void RunLog::ClearLog() {
+    // A run begins: what it shows first waits for the package's lines.
+    if (file_) {
+        std::lock_guard lock(mutex_);
+        ReleaseHeldLines();
+        holding_ = true;
+    }
+    report_.ClearLog();
+}
+
+void RunLog::AppendLogLine(const std::string& line) {
+    if (file_) {
+        std::lock_guard lock(mutex_);
+        ReleaseIfPackageWritten();
+        if (holding_)
+            held_.push_back(line);
+        else
+            file_->WriteLine(line);
+    }
+    report_.AppendLogLine(line);
+}
+
+void RunLog::SetRunButtonCaption(const std::string& caption) {
+    ReleaseBeforeOperation();
+    report_.SetRunButtonCaption(caption);
+}
+
+void RunLog::SetRunButtonEnabled(bool enabled) {
+    ReleaseBeforeOperation();
+    report_.SetRunButtonEnabled(enabled);
+}
+
+void RunLog::SetStatusColour(engine::Verdict verdict) {
+    ReleaseBeforeOperation();
+    report_.SetStatusColour(verdict);
+}
+
+void RunLog::PackageFileChecked(const std::string& name, std::uint64_t size,
+                                const std::string& sha256) {
+    if (file_) {
+        std::lock_guard lock(mutex_);
+        file_->WriteLine(std::string(text::kLogPackage) + name + ' ' + std::to_string(size) + ' ' +
+                         sha256);
+        packageWritten_ = holding_;
+    }
+    journal_.PackageFileChecked(name, size, sha256);
+}
+
+void RunLog::FolderNotSearched(const std::string& folder, const std::string& description) {
+    if (file_) {
+        std::lock_guard lock(mutex_);
+        ReleaseIfPackageWritten();
+        file_->WriteLine(std::string(text::kLogNotSearched) + folder + ": " + description);
+    }
+    journal_.FolderNotSearched(folder, description);
+}
+
+void RunLog::ChangingInstallation(bool changing) {
+    journal_.ChangingInstallation(changing);
+}
+
+void RunLog::RunEnded(engine::RunOutcome outcome) {
+    if (file_) {
+        std::lock_guard lock(mutex_);
+        ReleaseHeldLines();
+    }
+    journal_.RunEnded(outcome);
+}
+
+}  // namespace ui

@@ -1,0 +1,60 @@
+// What a run writes into the log file: the package as checked, every line of
+// the log box exactly as shown, and the folders the search could not list,
+// in the order they happened. It stands between the worker and whatever
+// shows the run (the window, or nothing with /VERYSILENT), passes every
+// report operation and journal call on, and writes down what passes.
+#pragma once
+
+#include <cstdint>
+#include <mutex>
+#include <string>
+#include <vector>
+
+#include "engine/Report.h"
+#include "engine/RunJournal.h"
+#include "ui/LogFile.h"
+
+namespace ui {
+
+class RunLog final : public engine::Report, public engine::RunJournal {
+  public:
+    // Without a file it only passes everything on. All three must outlive
+    // the runs.
+    RunLog(LogFile* file, engine::Report& report, engine::RunJournal& journal);
+
+    // engine::Report, on the UI thread.
+    void SetStatusText(const std::string& text) override;
+    void ClearLog() override;
+    void AppendLogLine(const std::string& line) override;
+    void SetRunButtonCaption(const std::string& caption) override;
+    void SetRunButtonEnabled(bool enabled) override;
+    void SetStatusColour(engine::Verdict verdict) override;
+
+    // engine::RunJournal, on the worker's thread.
+    void PackageFileChecked(const std::string& name, std::uint64_t size,
+                            const std::string& sha256) override;
+    void FolderNotSearched(const std::string& folder, const std::string& description) override;
+    void ChangingInstallation(bool changing) override;
+    void RunEnded(engine::RunOutcome outcome) override;
+
+  private:
+    // Under the lock: writes the lines held back, once the package's lines
+    // are written or the run has ended without them.
+    void ReleaseHeldLines();
+    void ReleaseIfPackageWritten();
+    // Takes the lock: the held lines go before any report operation that
+    // follows the package's lines.
+    void ReleaseBeforeOperation();
+
+    std::mutex mutex_;
+    LogFile* file_;
+    engine::Report& report_;
+    engine::RunJournal& journal_;
+    // The worker shows its opening line before it checks the package; the
+    // package's lines go first in the file all the same.
+    std::vector<std::string> held_;
+    bool holding_ = false;
+    bool packageWritten_ = false;
+};
+
+}  // namespace ui

@@ -1,0 +1,188 @@
+#include "ui/Unattended.h"
+
+#include <exception>
+#include <future>
+#include <mutex>
+#include <thread>
+
+#include "engine/MyThread.h"
+#include "platform/UiCallQueue.h"
+#include "platform/win32/ScopedWin.h"
+#include "ui/BaseWindow.h"
+#include "ui/ExitCode.h"
+#include "ui/RunLog.h"
+#include "ui/ShutdownBlock.h"
+#include "ui/Win32Error.h"
+#include "ui/WindowClass.h"
+
+namespace ui {
+
+namespace {
+
+constexpr wchar_t kSessionWindowClass[] = L"SoramidoUpdateSession";
+// Posted by the worker's thread as an installation begins (wParam TRUE) or
+// ends (FALSE) being changed.
+constexpr UINT kChangingInstallation = WM_APP;
+
+// Shows nothing: with /VERYSILENT the run's only record is the log file.
+class HeadlessReport final : public engine::Report {
+  public:
+    void SetStatusText(const std::string&) override {}
+    void ClearLog() override {}
+    void AppendLogLine(const std::string&) override {}
+    void SetRunButtonCaption(const std::string&) override {}
+    void SetRunButtonEnabled(bool) override {}
+    void SetStatusColour(engine::Verdict) override {}
+};
+
+// A top-level window that is never shown, on a thread of its own. The system
+// tells every top-level window of a log-off or shut-down, by sent messages
+// that only a thread waiting for messages receives; the main thread, which
+// serves the worker's calls, never does. A message-only window would not be
+// told at all.
+class SessionWindow : public BaseWindow<SessionWindow>, public engine::RunJournal {
+  public:
+    explicit SessionWindow(HINSTANCE instance);
+    ~SessionWindow();  // closes the window and waits for its thread
+
+    // The worker a log-off or shut-down stops; null once it has ended.
+    void Watch(engine::TMyThread* worker);
+    // The run is over and its log written: a session that is ending may end.
+    void RunOver() { SetEvent(runOver_.Get()); }
+
+    // engine::RunJournal, on the worker's thread.
+    void PackageFileChecked(const std::string&, std::uint64_t, const std::string&) override {}
+    void FolderNotSearched(const std::string&, const std::string&) override {}
+    void ChangingInstallation(bool changing) override {
+        PostMessageW(hwnd_, kChangingInstallation, changing ? TRUE : FALSE, 0);
+    }
+    void RunEnded(engine::RunOutcome) override {}
+
+  private:
+    friend class BaseWindow<SessionWindow>;
+    void Run(HINSTANCE instance, std::promise<void> created);
+    void StopRun();
+    LRESULT HandleMessage(UINT message, WPARAM wParam, LPARAM lParam);
+    static LRESULT DefaultProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam) {
+        return DefWindowProcW(window, message, wParam, lParam);
+    }
+    // No box, ever: a failure in here costs at most the shut-down's patience.
+    void ShowFailure(const std::exception_ptr&) noexcept {}
+
+    platform::ScopedHandle runOver_{CreateEventW(nullptr, TRUE, FALSE, nullptr)};
+    std::mutex mutex_;
+    engine::TMyThread* worker_ = nullptr;
+    bool sessionEnding_ = false;
+    ShutdownBlock shutdownBlock_;  // the window's thread only
+    std::thread thread_;
+};
+
+SessionWindow::SessionWindow(HINSTANCE instance) {
+    if (!runOver_)
+        ThrowLastError("CreateEvent");
+    std::promise<void> created;
+    std::future<void> ready = created.get_future();
+    thread_ = std::thread([this, instance, created = std::move(created)]() mutable {
+        Run(instance, std::move(created));
+    });
+    try {
+        ready.get();
+    } catch (...) {
+        thread_.join();
+        throw;
+    }
+}
+
+SessionWindow::~SessionWindow() {
+    // A run that failed never said it was over; a session end waiting for
+    // it must not wait for ever.
+    RunOver();
+    // Closing it from here would wait for a thread that may be busy; a
+    // posted close is taken up as soon as it is free.
+    PostMessageW(hwnd_, WM_CLOSE, 0, 0);
+    thread_.join();
+}
+
+void SessionWindow::Run(HINSTANCE instance, std::promise<void> created) {
+    try {
+        RegisterWindowClass(instance, kSessionWindowClass, WindowProc, nullptr);
+        if (CreateWindowExW(0, kSessionWindowClass, L"", WS_OVERLAPPED, 0, 0, 0, 0, nullptr,
+                            nullptr, instance, this) == nullptr) {
+            ThrowLastError("CreateWindowEx (session)");
+        }
+    } catch (...) {
+        created.set_exception(std::current_exception());
+        return;
+    }
+    created.set_value();
+    MSG message;
+    while (GetMessageW(&message, nullptr, 0, 0) > 0)
+        DispatchMessageW(&message);
+}
+
+void SessionWindow::Watch(engine::TMyThread* worker) {
+    std::lock_guard lock(mutex_);
+    worker_ = worker;
+    if (sessionEnding_ && worker != nullptr)
+        worker->RequestStop();
+}
+
+void SessionWindow::StopRun() {
+    std::lock_guard lock(mutex_);
+    sessionEnding_ = true;
+    if (worker_ != nullptr)
+        worker_->RequestStop();
+}
+
+LRESULT SessionWindow::HandleMessage(UINT message, WPARAM wParam, LPARAM lParam) {
+    switch (message) {
+        case kChangingInstallation:
+            shutdownBlock_.Hold(hwnd_, wParam != FALSE);
+            return 0;
+        case WM_QUERYENDSESSION:
+            StopRun();
+            return shutdownBlock_.AllowsEndOfSession(lParam);
+        case WM_ENDSESSION:
+            // The process may be ended as soon as this returns: the run is
+            // let finish the installation under way and the log its last line.
+            if (wParam != FALSE) {
+                StopRun();
+                WaitForSingleObject(runOver_.Get(), INFINITE);
+            }
+            return 0;
+        case WM_CLOSE:
+            DestroyWindow(hwnd_);
+            return 0;
+        case WM_DESTROY:
+            PostQuitMessage(0);
+            return 0;
+        default:
+            break;
+    }
+    return DefWindowProcW(hwnd_, message, wParam, lParam);
+}
+
+}  // namespace
+
+int RunWithoutWindow(HINSTANCE instance, platform::FileSystem& files, LogFile* log) {
+    HeadlessReport nothing;
+    SessionWindow session(instance);
+    RunLog runLog(log, nothing, session);
+    // No wake-up needed: the main thread does nothing but wait for the
+    // worker's calls, and its wait is woken by each of them.
+    platform::UiCallQueue calls;
+    int code = exit_code::kUnexpected;
+    {
+        engine::TMyThread worker(files, calls, runLog, &runLog);
+        session.Watch(&worker);
+        worker.WaitForEnd();
+        session.Watch(nullptr);
+        code = exit_code::Of(worker.Outcome());
+    }
+    if (log)
+        log->WriteExitCode(code);
+    session.RunOver();
+    return code;
+}
+
+}  // namespace ui
