@@ -11,6 +11,7 @@
 #include "platform/win32/Utf16.h"
 #include "platform/win32/Win32FileError.h"
 #include "platform/win32/Win32FolderHandle.h"
+#include "platform/win32/Wow64View.h"
 
 namespace platform {
 namespace {
@@ -144,6 +145,10 @@ std::optional<std::string> Win32FileSystem::BuiltInPackageList() {
     if (text.starts_with("\xEF\xBB\xBF"))
         text.remove_prefix(3);
     return std::string(text);
+}
+
+std::unique_ptr<FileSystem::ThreadView> Win32FileSystem::SeeFoldersAsTheyAre() {
+    return std::make_unique<Wow64View>();
 }
 
 std::string Win32FileSystem::OwnExecutableFolder() {

@@ -25,6 +25,8 @@ class Win32FileSystem final : public FileSystem {
     // The RCDATA resource PACKAGELIST of the program's own executable; a
     // UTF-8 byte order mark before the text is left out.
     std::optional<std::string> BuiltInPackageList() override;
+    // A Wow64View: a 32-bit build sees System32 as it is, not SysWOW64.
+    std::unique_ptr<ThreadView> SeeFoldersAsTheyAre() override;
     std::string OwnExecutableFolder() override;
 };
 
