@@ -43,18 +43,18 @@ TEST(Wow64View, TheThreadHoldingItSeesSystem32AsItIs) {
     if (sysWow64.empty())
         GTEST_SKIP() << "32-bit Windows: there is nothing to redirect";
     Win32FileSystem fs;
-    const auto wow64Folders = Listing(fs, sysWow64);
+    const auto sysWow64Names = Listing(fs, sysWow64);
     // Redirected, System32 is SysWOW64 under another name.
     const bool redirected = UnderWow64();
-    EXPECT_EQ(Listing(fs, system32) == wow64Folders, redirected);
+    EXPECT_EQ(Listing(fs, system32) == sysWow64Names, redirected);
     {
         const auto view = fs.SeeFoldersAsTheyAre();
-        EXPECT_NE(Listing(fs, system32), wow64Folders);
+        EXPECT_NE(Listing(fs, system32), sysWow64Names);
         // The window's thread goes on loading its 32-bit DLLs from SysWOW64.
-        std::thread other([&] { EXPECT_EQ(Listing(fs, system32) == wow64Folders, redirected); });
+        std::thread other([&] { EXPECT_EQ(Listing(fs, system32) == sysWow64Names, redirected); });
         other.join();
     }
-    EXPECT_EQ(Listing(fs, system32) == wow64Folders, redirected);
+    EXPECT_EQ(Listing(fs, system32) == sysWow64Names, redirected);
 }
 
 TEST(Wow64View, TheWorkersSystemCallsWorkWhileItIsHeld) {
