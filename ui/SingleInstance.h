@@ -1,6 +1,7 @@
 // One update at a time on the PC. Every Update.exe, in every session of the
 // PC, first makes the same named mutex; the one that finds it made already
-// only brings the window of the one that made it to the front and ends. Two
+// only brings the window of the one that made it to the front (unless it
+// may show nothing, with /VERYSILENT) and ends with exit code 5. Two
 // updaters working on the same installations at once would each take the
 // other's staged files and backups for leftovers of a run that was cut short.
 #pragma once
