@@ -3,10 +3,11 @@
 PRESETS := native asan tsan windows-x64 windows-x86
 JOBS ?= $(shell nproc)
 
-.PHONY: test run bench deps format tidy clean $(addprefix build-,$(PRESETS)) $(addprefix test-,$(PRESETS))
+.PHONY: test run bench dist deps format tidy clean $(addprefix build-,$(PRESETS)) \
+        $(addprefix test-,$(PRESETS)) test-dist
 
 test: deps
-	@for p in $(PRESETS); do $(MAKE) --no-print-directory test-$$p || exit 1; done
+	@for p in $(PRESETS) dist; do $(MAKE) --no-print-directory test-$$p || exit 1; done
 
 deps:
 	@scripts/install-deps
@@ -23,6 +24,21 @@ test-native test-asan test-tsan: test-%: build-%
 	ctest --preset $* -j $(JOBS)
 test-windows-x64 test-windows-x86: test-%: build-%
 	ctest --preset $*
+
+# The release package build/dist/SoramidoUpdate-1.55B.zip (scripts/dist):
+#   make dist [DATA=<folder>] [SIGN_CERT=<file> SIGN_KEY=<file>
+#             [SIGN_PASS_FILE=<file>] [SIGN_TIMESTAMP=<url>]]
+# The 32-bit Update.exe, built in build/dist-x86 carrying the list of the
+# package in DATA, that package, a note for the publisher and SHA256SUMS;
+# Update.exe is signed when a certificate and key are given.
+dist: deps
+	DATA="$(DATA)" SIGN_CERT="$(SIGN_CERT)" SIGN_KEY="$(SIGN_KEY)" \
+	  SIGN_PASS_FILE="$(SIGN_PASS_FILE)" SIGN_TIMESTAMP="$(SIGN_TIMESTAMP)" JOBS=$(JOBS) scripts/dist
+
+# make dist with the sample package and a throw-away certificate, and the
+# package's Update.exe under 32-bit Wine (build/dist-test).
+test-dist: deps
+	JOBS=$(JOBS) tests/dist/dist-test
 
 # Builds Update.exe and starts it under Wine in a private demo prefix
 # (build/demo); without a display it runs itself and saves a screenshot.
