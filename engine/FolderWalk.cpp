@@ -2,98 +2,94 @@
 
 #include <cstddef>
 #include <optional>
+#include <utility>
 #include <vector>
-
-#include "platform/AsciiCase.h"
 
 namespace engine {
 
 // One folder on the current path whose listing is still being worked
-// through. Only what the rest of the walk needs is kept: the subfolders'
-// names, back to back in one buffer, and where among them the marker files
-// stood. Other files are forgotten as they are listed, so a folder of a
-// million files costs next to nothing here.
+// through.
 struct FolderWalk::Level {
-    std::size_t pathLength = 0;         // the folder's path is this long a prefix of the walk's
-    std::string names;                  // the subfolders' names, one after another
-    std::vector<std::size_t> nameEnds;  // where each name ends in `names`
-    std::vector<bool> isLink;           // whether each subfolder is a folder link
-    std::vector<std::size_t> markers;   // for each marker file: subfolders listed before it
+    std::shared_ptr<const FolderListing> listing;
+    std::size_t pathLength = 0;  // the folder's path is this long a prefix of the walk's
+    std::size_t depth = 0;       // and its place this long a prefix of the walk's
     std::size_t nextFolder = 0;
     std::size_t nextMarker = 0;
     bool idRead = false;  // the folder's identity, read when a link first needs it
     std::optional<platform::FolderId> id;
-
-    std::string_view Name(std::size_t i) const {
-        const std::size_t start = i == 0 ? 0 : nameEnds[i - 1];
-        return std::string_view(names).substr(start, nameEnds[i] - start);
-    }
 };
 
 void FolderWalk::Run(const std::string& root) {
+    std::optional<ListingReadAhead> listedAhead;
+    if (readAhead_.threads > 0) {
+        listedAhead.emplace(files_, markerName_, readAhead_.threads, readAhead_.stop,
+                            readAhead_.limits);
+    }
+    ListingReadAhead* const ahead = listedAhead ? &*listedAhead : nullptr;
     std::vector<Level> stack;
     std::string path = root;
-    if (!Enter(path, stack))
+    Place place;
+    if (!Enter(path, place, stack, ahead))
         return;
     while (!stack.empty()) {
         Level& level = stack.back();
+        const FolderListing& listing = *level.listing;
         path.resize(level.pathLength);
-        if (level.nextMarker < level.markers.size() &&
-            level.markers[level.nextMarker] <= level.nextFolder) {
+        if (level.nextMarker < listing.markers.size() &&
+            listing.markers[level.nextMarker] <= level.nextFolder) {
             ++level.nextMarker;
             if (!visitor_.MarkerFound(path, level.id))
                 return;
             continue;
         }
-        if (level.nextFolder == level.nameEnds.size()) {
+        if (level.nextFolder == listing.Subfolders()) {
             stack.pop_back();
             continue;
         }
         const std::size_t i = level.nextFolder++;
         path += '\\';
-        path += level.Name(i);
-        if (level.isLink[i] && LeadsToAncestor(path, stack))
+        path += listing.Name(i);
+        if (listing.isLink[i] && LeadsToAncestor(path, stack))
             continue;
-        if (!Enter(path, stack))
+        place.resize(level.depth);
+        place.push_back(static_cast<std::uint32_t>(i));
+        if (!Enter(path, place, stack, ahead))
             return;  // may grow the stack: `level` is stale from here
     }
 }
 
-bool FolderWalk::Enter(const std::string& path, std::vector<Level>& stack) {
+bool FolderWalk::Enter(const std::string& path, const Place& place, std::vector<Level>& stack,
+                       ListingReadAhead* listedAhead) {
     if (!visitor_.EnterFolder(path))
         return false;
-    Level level;
-    level.pathLength = path.size();
-    bool givenUp = false;
-    const bool listed = files_.ListFolder(path, [&](const platform::FolderEntry& entry) {
-        if (!visitor_.KeepListing()) {
-            givenUp = true;
+    std::shared_ptr<const FolderListing> listing;
+    if (listedAhead) {
+        listing = listedAhead->Take(place);
+        // Asked once, as it would have been before the listing's first entry.
+        if (listing && listing->outcome == FolderListing::Outcome::Listed &&
+            !visitor_.KeepListing()) {
             return false;
         }
-        if (entry.isFolder) {
-            if (entry.name == "." || entry.name == "..")
-                return true;
-            level.names += entry.name;
-            level.nameEnds.push_back(level.names.size());
-            level.isLink.push_back(entry.isLink);
-        } else if (platform::UpperCaseEquals(entry.name, markerName_)) {
-            level.markers.push_back(level.nameEnds.size());
-        }
-        return true;
-    });
-    if (givenUp)
-        return false;
-    if (!listed)
-        visitor_.NotListed(path);
-    // A folder that cannot be listed is passed over, like an empty one.
-    // A folder that holds the marker is read for its identity at once, so
-    // that the installation changed later is known to be the folder listed
-    // here. Few folders hold it, so the walk hardly pays for this.
-    if (listed && !level.markers.empty()) {
-        level.id = files_.GetFolderId(path);
-        level.idRead = true;
     }
-    if (listed && (!level.nameEnds.empty() || !level.markers.empty())) {
+    if (!listing) {
+        auto own = std::make_shared<const FolderListing>(FolderListing::Read(
+            files_, path, markerName_, [this] { return visitor_.KeepListing(); }));
+        if (own->outcome == FolderListing::Outcome::GivenUp)
+            return false;
+        if (listedAhead)
+            listedAhead->ReadSubfoldersOf(place, path, own);
+        listing = std::move(own);
+    }
+    // A folder that cannot be listed is passed over, like an empty one.
+    if (listing->outcome == FolderListing::Outcome::NotListed)
+        visitor_.NotListed(path);
+    if (listing->HasAnythingToVisit()) {
+        Level level;
+        level.pathLength = path.size();
+        level.depth = place.size();
+        level.idRead = !listing->markers.empty();
+        level.id = listing->id;
+        level.listing = std::move(listing);
         stack.push_back(std::move(level));
     }
     return true;

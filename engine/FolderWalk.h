@@ -8,13 +8,20 @@
 // neither the depth of a tree nor the size of a folder can exhaust the
 // thread's stack or the process's handles. A folder link that leads back to a
 // folder on the current path is not entered again, which ends link cycles.
+// Threads may list folders ahead of it (ListingReadAhead.h); what the visitor
+// hears, and in which order, is the same with them as without.
 #pragma once
 
+#include <memory>
 #include <optional>
+#include <stop_token>
 #include <string>
 #include <string_view>
+#include <utility>
 #include <vector>
 
+#include "engine/FolderListing.h"
+#include "engine/ListingReadAhead.h"
 #include "platform/FileSystem.h"
 
 namespace engine {
@@ -40,24 +47,43 @@ class FolderWalk {
         virtual void NotListed(const std::string& /*path*/) {}
     };
 
+    // How many threads list folders ahead of the walk; with none the walk
+    // lists each folder itself as it enters it. A stop of `stop` gives up
+    // what they are listing; the visitor still decides when the walk ends.
+    struct ReadAhead {
+        unsigned threads = 0;
+        std::stop_token stop;
+        ListingReadAhead::Limits limits;
+    };
+
     // `markerName` is compared, in capitals, with the upper-cased names of
     // the files listed.
+    FolderWalk(platform::FileSystem& files, std::string_view markerName, Visitor& visitor,
+               ReadAhead readAhead)
+        : files_(files),
+          markerName_(markerName),
+          visitor_(visitor),
+          readAhead_(std::move(readAhead)) {}
     FolderWalk(platform::FileSystem& files, std::string_view markerName, Visitor& visitor)
-        : files_(files), markerName_(markerName), visitor_(visitor) {}
+        : FolderWalk(files, markerName, visitor, ReadAhead{}) {}
 
     // Walks `root` and everything below it.
     void Run(const std::string& root);
 
   private:
     struct Level;
-    // Enters the folder `path` and, when it has anything to visit, pushes its
-    // level; false when the visitor ends the walk.
-    bool Enter(const std::string& path, std::vector<Level>& stack);
+    using Place = ListingReadAhead::Place;
+    // Enters the folder `path`, at `place` in the walk, and, when it has
+    // anything to visit, pushes its level; false when the visitor ends the
+    // walk. `listedAhead` is null when nothing is read ahead.
+    bool Enter(const std::string& path, const Place& place, std::vector<Level>& stack,
+               ListingReadAhead* listedAhead);
     bool LeadsToAncestor(const std::string& path, std::vector<Level>& stack);
 
     platform::FileSystem& files_;
     std::string_view markerName_;
     Visitor& visitor_;
+    ReadAhead readAhead_;
 };
 
 }  // namespace engine

@@ -5,6 +5,7 @@
 #include <utility>
 
 #include "engine/FolderWalk.h"
+#include "engine/ReadAheadSize.h"
 #include "engine/Texts.h"
 #include "platform/AsciiCase.h"
 
@@ -51,8 +52,12 @@ bool IsUtf8(std::string_view text) {
 // ---- the worker and its thread ---------------------------------------------
 
 TMyThread::TMyThread(platform::FileSystem& files, platform::UiCallQueue& ui, Report& report,
-                     RunJournal* journal)
-    : files_(files), ui_(ui), report_(report), journal_(journal) {
+                     RunJournal* journal, std::optional<unsigned> readAheadThreads)
+    : files_(files),
+      ui_(ui),
+      report_(report),
+      journal_(journal),
+      readAheadThreads_(readAheadThreads) {
     thread_.emplace(ui_, [this](std::stop_token stop) {
         stop_ = std::move(stop);
         PerformUpdate();
@@ -65,7 +70,8 @@ TMyThread::TMyThread(NotStarted notStarted, platform::FileSystem& files, platfor
       ui_(ui),
       report_(report),
       journal_(journal),
-      stop_(std::move(notStarted.stop)) {}
+      stop_(std::move(notStarted.stop)),
+      readAheadThreads_(notStarted.readAheadThreads) {}
 
 // The thread goes first: it still uses every other member until it ends.
 TMyThread::~TMyThread() {
@@ -269,7 +275,11 @@ class TMyThread::InstallationSearch : public FolderWalk::Visitor {
 
 void TMyThread::SearchFolder(const std::string& path) {
     InstallationSearch search(*this);
-    FolderWalk(files_, kMarkerFile, search).Run(path);
+    const unsigned readAhead =
+        readAheadThreads_ ? *readAheadThreads_
+                          : ReadAheadThreads(path.empty() ? platform::DiskKind::Unknown
+                                                          : files_.KindOfDisk(path[0]));
+    FolderWalk(files_, kMarkerFile, search, {readAhead, stop_, {}}).Run(path);
 }
 
 void TMyThread::ShowCurrentFolder() {

@@ -30,9 +30,11 @@ class TMyThread {
     // std::system_error when the thread cannot be created. The three services
     // must outlive the worker.
     // `journal`, when given, hears what the window does not show; it must
-    // outlive the worker too.
+    // outlive the worker too. `readAheadThreads` list folders ahead of the
+    // search (ListingReadAhead.h); by default as many as suit each drive's
+    // disk and this machine (ReadAheadSize.h), none over memory.
     TMyThread(platform::FileSystem& files, platform::UiCallQueue& ui, Report& report,
-              RunJournal* journal = nullptr);
+              RunJournal* journal = nullptr, std::optional<unsigned> readAheadThreads = {});
     ~TMyThread();  // requests a stop and waits for the end
     TMyThread(const TMyThread&) = delete;
     TMyThread& operator=(const TMyThread&) = delete;
@@ -73,6 +75,7 @@ class TMyThread {
     // thread of its own and decides when a stop counts as requested.
     struct NotStarted {
         std::stop_token stop;
+        std::optional<unsigned> readAheadThreads;
     };
     TMyThread(NotStarted notStarted, platform::FileSystem& files, platform::UiCallQueue& ui,
               Report& report, RunJournal* journal = nullptr);
@@ -108,6 +111,7 @@ class TMyThread {
     Report& report_;
     RunJournal* journal_;
     std::stop_token stop_;
+    std::optional<unsigned> readAheadThreads_;
     std::atomic<RunOutcome> outcome_ = RunOutcome::Stopped;
     std::string currentFolder;
     InstallationUpdate::Patience patience_;

@@ -32,6 +32,15 @@ enum class DriveType : std::uint8_t {
     RamDisk = 6,
 };
 
+// What a drive's folders are read from, as far as the system tells: it
+// decides how many folders the search lists at once.
+enum class DiskKind : std::uint8_t {
+    Unknown,
+    Spinning,    // a moving head: requests are sorted by place on the disk
+    SolidState,  // flash: many requests are served at once
+    Memory,      // nothing to wait for, as in the tests' file system
+};
+
 class FileSystem {
   public:
     virtual ~FileSystem() = default;
@@ -51,6 +60,10 @@ class FileSystem {
     // not a folder); `onEntry` has then not been called.
     using EntrySink = std::function<bool(const FolderEntry&)>;
     virtual bool ListFolder(const std::string& folder, const EntrySink& onEntry) = 0;
+
+    // The kind of disk the drive `letter` lies on; Unknown where the system
+    // does not tell.
+    virtual DiskKind KindOfDisk(char /*letter*/) { return DiskKind::Unknown; }
 
     // The system's words for why `folder` cannot be listed, asked only after
     // a listing failed; empty when it can be listed now.

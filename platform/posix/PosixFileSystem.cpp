@@ -11,6 +11,7 @@
 #include <memory>
 
 #include "platform/posix/CaseInsensitiveLookup.h"
+#include "platform/posix/DiskKind.h"
 #include "platform/posix/DrivePath.h"
 #include "platform/posix/EntryDescription.h"
 #include "platform/posix/FolderReader.h"
@@ -100,6 +101,14 @@ DriveType PosixFileSystem::GetDriveType(char letter) {
     if (letter < 'A' || letter > 'Z' || roots_[letter - 'A'].empty())
         return DriveType::NoRootDir;
     return DriveType::Fixed;
+}
+
+DiskKind PosixFileSystem::KindOfDisk(char letter) {
+    if (letter >= 'a' && letter <= 'z')
+        letter = char(letter - 'a' + 'A');
+    if (letter < 'A' || letter > 'Z' || roots_[letter - 'A'].empty())
+        return DiskKind::Unknown;
+    return KindOfDiskHolding(roots_[letter - 'A']);
 }
 
 std::optional<std::string> PosixFileSystem::HostPath(const std::string& path) const {

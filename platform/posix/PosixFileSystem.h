@@ -29,6 +29,7 @@ class PosixFileSystem final : public FileSystem {
 
     std::uint32_t LogicalDrives() override;
     DriveType GetDriveType(char letter) override;
+    DiskKind KindOfDisk(char letter) override;
     bool ListFolder(const std::string& folder, const EntrySink& onEntry) override;
     std::string WhyNotListed(const std::string& folder) override;
     bool IsFolder(const std::string& path) override;

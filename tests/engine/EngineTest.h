@@ -116,12 +116,17 @@ inline Installation Install(const Folder& parent, const std::string& name,
     return InstallInto(parent.AddFolder(name), xtras, marker);
 }
 
+// The folders the search lists are watched through ListingLog, which sees
+// the walk's order only when each folder is listed as the walk enters it:
+// scenarios read no folder ahead.
+inline constexpr unsigned kNoReadAhead = 0;
+
 // A worker whose steps the test calls one by one.
 class StepWorker : public engine::TMyThread {
   public:
     StepWorker(std::stop_token stop, platform::FileSystem& files, platform::UiCallQueue& ui,
                engine::Report& report)
-        : TMyThread(NotStarted{std::move(stop)}, files, ui, report) {
+        : TMyThread(NotStarted{std::move(stop), kNoReadAhead}, files, ui, report) {
         // Files held by another program are waited for only briefly here.
         SetPatience({std::chrono::milliseconds(20), std::chrono::milliseconds(1)});
     }
@@ -145,7 +150,7 @@ class EngineTest : public ::testing::Test {
     // thread as each folder is listed; tests use them to act at chosen
     // moments, as the user would.
     void Run(const WorkerHook& onOperation = {}, const WorkerHook& onListing = {}) {
-        engine::TMyThread worker(files, ui, report, journal);
+        engine::TMyThread worker(files, ui, report, journal, kNoReadAhead);
         outcome = engine::RunOutcome::Failed;
         // Report operations run only inside WaitForEnd, on this thread, and
         // the worker lists nothing before its first operation has run: the

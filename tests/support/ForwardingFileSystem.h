@@ -18,6 +18,7 @@ class ForwardingFileSystem : public platform::FileSystem {
     bool ListFolder(const std::string& folder, const EntrySink& onEntry) override {
         return files_.ListFolder(folder, onEntry);
     }
+    platform::DiskKind KindOfDisk(char letter) override { return files_.KindOfDisk(letter); }
     std::string WhyNotListed(const std::string& folder) override {
         return files_.WhyNotListed(folder);
     }

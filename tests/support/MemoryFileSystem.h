@@ -127,6 +127,9 @@ class MemoryFileSystem : public platform::FileSystem {
     // platform::FileSystem
     std::uint32_t LogicalDrives() override;
     platform::DriveType GetDriveType(char letter) override;
+    // Listings come from memory: the search reads none ahead unless told
+    // to, so a listing hook sees folders listed as the walk enters them.
+    platform::DiskKind KindOfDisk(char) override { return platform::DiskKind::Memory; }
     bool ListFolder(const std::string& folder, const EntrySink& onEntry) override;
     std::string WhyNotListed(const std::string& folder) override;
     bool IsFolder(const std::string& path) override;
