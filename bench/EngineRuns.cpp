@@ -23,12 +23,12 @@ double Seconds(Clock::duration duration) {
 
 }  // namespace
 
-RunFigures CompleteRun(platform::FileSystem& files) {
+RunFigures CompleteRun(platform::FileSystem& files, std::optional<unsigned> readAheadThreads) {
     platform::UiCallQueue ui;
     StandInWindow window;
     const auto start = Clock::now();
     {
-        engine::TMyThread worker(files, ui, window);
+        engine::TMyThread worker(files, ui, window, nullptr, readAheadThreads);
         worker.WaitForEnd();
     }
     const auto took = Clock::now() - start;
@@ -36,7 +36,8 @@ RunFigures CompleteRun(platform::FileSystem& files) {
             window.LogLines()};
 }
 
-WalkFigures BareWalk(platform::FileSystem& files, const std::string& root) {
+WalkFigures BareWalk(platform::FileSystem& files, const std::string& root,
+                     unsigned readAheadThreads) {
     struct Counter : engine::FolderWalk::Visitor {
         std::size_t folders = 0;
         std::size_t markers = 0;
@@ -46,7 +47,7 @@ WalkFigures BareWalk(platform::FileSystem& files, const std::string& root) {
         }
     } counter;
     const auto start = Clock::now();
-    engine::FolderWalk(files, "SKM300.EXE", counter).Run(root);
+    engine::FolderWalk(files, "SKM300.EXE", counter, {readAheadThreads, {}, {}}).Run(root);
     return {Seconds(Clock::now() - start), counter.folders, counter.markers};
 }
 

@@ -5,6 +5,7 @@
 
 #include <chrono>
 #include <cstddef>
+#include <optional>
 #include <string>
 
 #include "platform/FileSystem.h"
@@ -20,7 +21,10 @@ struct RunFigures {
 };
 
 // One complete run: `worker.WaitForEnd()` serves the report operations.
-RunFigures CompleteRun(platform::FileSystem& files);
+// The folders read ahead of the search are the worker's own choice unless
+// `readAheadThreads` is given.
+RunFigures CompleteRun(platform::FileSystem& files,
+                       std::optional<unsigned> readAheadThreads = std::nullopt);
 
 struct WalkFigures {
     double seconds = 0;
@@ -28,8 +32,10 @@ struct WalkFigures {
     std::size_t markers = 0;
 };
 
-// The walk of `root` alone, with a visitor that only counts.
-WalkFigures BareWalk(platform::FileSystem& files, const std::string& root);
+// The walk of `root` alone, with a visitor that only counts, and
+// `readAheadThreads` listing folders ahead of it.
+WalkFigures BareWalk(platform::FileSystem& files, const std::string& root,
+                     unsigned readAheadThreads);
 
 struct StopFigures {
     double latencySeconds = 0;  // from RequestStop to WaitForEnd's return

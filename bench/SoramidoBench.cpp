@@ -15,6 +15,7 @@
 #include <vector>
 
 #include "bench/ChildProcess.h"
+#include "bench/ColdCache.h"
 #include "bench/EngineRuns.h"
 #include "bench/FiguresTable.h"
 #include "bench/GeneratedFileSystem.h"
@@ -24,6 +25,9 @@
 #include "bench/Statistics.h"
 #include "bench/TreeSandbox.h"
 #include "bench/WineRunner.h"
+#include "bench/Yardsticks.h"
+#include "engine/ReadAheadSize.h"
+#include "platform/posix/DiskKind.h"
 #include "platform/posix/PosixFileSystem.h"
 #include "tests/support/PackageElsewhere.h"
 
@@ -34,11 +38,19 @@ using bench::FiguresTable;
 using bench::Printf;
 
 constexpr int kRounds = 5;
+constexpr int kColdRounds = 3;
+constexpr int kSweepRounds = 2;
+constexpr unsigned kSweepThreads[] = {0, 1, 2, 4, 8, 16, 32, 64};
 constexpr std::size_t kStoppedRuns = 50;
+constexpr std::size_t kColdStoppedRuns = 10;
 constexpr int kWineRounds = 3;
+constexpr int kColdWineRounds = 2;
 constexpr int kRefreshRounds = 10;
 constexpr std::uint64_t kStopMomentSeed = 0x5709'0000'0000'0001ULL;
-constexpr double kTargetRatio = 1.0;
+constexpr double kTargetWarmRatio = 0.8;  // of find
+constexpr double kTargetColdRatio = 0.6;  // of find
+constexpr double kTargetColdFdRatio = 1.0;
+constexpr double kTargetWineRatio = 10.0;  // of find, warm
 constexpr double kTargetStopSeconds = 0.100;
 constexpr long kTargetPeakKiB = 64 * 1024;
 
@@ -72,6 +84,8 @@ class SandboxFiles {
                    {'D', fs::absolute(sandbox.PackageParent()).string()}}),
           files_(system_, "D:\\") {}
     platform::FileSystem& Files() { return files_; }
+    // As many as the worker chooses for the tree's disk.
+    unsigned ReadAheadThreads() { return engine::ReadAheadThreads(files_.KindOfDisk('C')); }
 
   private:
     platform::PosixFileSystem system_;
@@ -118,6 +132,13 @@ void DescribeSetting(FiguresTable& table, const bench::TreeShape& shape, const f
     table.Row("kernel (uname -r)", host.kernel);
     table.Row("CPU", host.cpuModel);
     table.Row("file system of the tree", host.fileSystem);
+    const platform::DiskKind disk = platform::KindOfDiskHolding(fs::absolute(tree).string());
+    table.Row("disk of the tree (sysfs queue/rotational)",
+              disk == platform::DiskKind::Spinning     ? "spinning (1)"
+              : disk == platform::DiskKind::SolidState ? "solid state (0)"
+                                                       : "unknown");
+    table.Row("threads reading ahead, as the worker chooses for it",
+              std::to_string(engine::ReadAheadThreads(disk)));
     table.Row("tree: folders / files", Printf("%u / %u", static_cast<unsigned>(shape.folders),
                                               static_cast<unsigned>(shape.files)));
     table.Row("tree: largest folder (entries)", std::to_string(shape.wideEntries));
@@ -166,26 +187,30 @@ void ReportMemory(FiguresTable& table, const MemoryFigures& memory) {
               MiB(memory.deep.peakResidentKiB - memory.baseline.peakResidentKiB));
 }
 
-std::vector<std::string> FindCommand(const bench::TreeSandbox& sandbox) {
-    return {"find", sandbox.Drive().string(), "-xdev", "-type", "d"};
-}
+// The two walkers the engine is compared with.
+struct Yardsticks {
+    std::vector<std::string> find;
+    std::vector<std::string> fd;  // empty when fd cannot be had
+    std::string fdMissing;        // why
+};
 
 struct SpeedFigures {
-    std::vector<double> run, busy, find, walk;
+    std::vector<double> run, busy, find, fd, walk;
     std::size_t folders = 0;
     std::size_t operations = 0;  // carried out in the last run
     bool allCompleted = true;
-    bool findFailed = false;
+    bool yardstickFailed = false;
 };
 
-// Engine and find alternate, so that neither gains from running while the
-// machine happens to be quieter; the bare walk follows each pair.
-SpeedFigures MeasureSpeed(const bench::TreeSandbox& sandbox) {
+// Engine, find and fd alternate, so that none gains from running while the
+// machine happens to be quieter; the bare walk follows each round.
+SpeedFigures MeasureSpeed(const bench::TreeSandbox& sandbox, const Yardsticks& yardsticks) {
     SandboxFiles files(sandbox);
-    const std::vector<std::string> find = FindCommand(sandbox);
     bench::CompleteRun(files.Files());
-    bench::RunProgram(find);
-    bench::BareWalk(files.Files(), "C:");
+    bench::RunProgram(yardsticks.find);
+    if (!yardsticks.fd.empty())
+        bench::RunProgram(yardsticks.fd);
+    bench::BareWalk(files.Files(), "C:", files.ReadAheadThreads());
     SpeedFigures speed;
     for (int round = 0; round < kRounds; ++round) {
         const bench::RunFigures run = bench::CompleteRun(files.Files());
@@ -193,33 +218,46 @@ SpeedFigures MeasureSpeed(const bench::TreeSandbox& sandbox) {
         speed.busy.push_back(run.busySeconds);
         speed.operations = run.operations;
         speed.allCompleted = speed.allCompleted && run.completed;
-        const bench::ChildResult found = bench::RunProgram(find);
+        const bench::ChildResult found = bench::RunProgram(yardsticks.find);
         speed.find.push_back(found.seconds);
-        speed.findFailed = speed.findFailed || found.exitCode != 0;
-        const bench::WalkFigures walk = bench::BareWalk(files.Files(), "C:");
+        speed.yardstickFailed = speed.yardstickFailed || found.exitCode != 0;
+        if (!yardsticks.fd.empty()) {
+            const bench::ChildResult fd = bench::RunProgram(yardsticks.fd);
+            speed.fd.push_back(fd.seconds);
+            speed.yardstickFailed = speed.yardstickFailed || fd.exitCode != 0;
+        }
+        const bench::WalkFigures walk =
+            bench::BareWalk(files.Files(), "C:", files.ReadAheadThreads());
         speed.walk.push_back(walk.seconds);
         speed.folders = walk.folders;
     }
     return speed;
 }
 
-void ReportSpeed(FiguresTable& table, const SpeedFigures& speed) {
+void ReportSpeed(FiguresTable& table, const SpeedFigures& speed, const Yardsticks& yardsticks) {
     using bench::Median;
     const double run = Median(speed.run);
     const double find = Median(speed.find);
     const double walk = Median(speed.walk);
-    table.Section(
-        Printf("Complete run against find, warm cache (%d alternating rounds, medians)", kRounds));
+    table.Section(Printf(
+        "Complete run against find and fd, warm cache (%d alternating rounds, medians)", kRounds));
     table.Row("engine: complete run (worker, search, refresh, verdict)", Seconds(run));
     table.Row("find <tree> -xdev -type d > /dev/null", Seconds(find));
-    table.Row("ratio engine / find", Printf("%.2f", run / find), Printf("<= %.1f", kTargetRatio),
-              run / find <= kTargetRatio);
+    table.Row("ratio engine / find", Printf("%.2f", run / find),
+              Printf("<= %.1f", kTargetWarmRatio), run / find <= kTargetWarmRatio);
+    if (speed.fd.empty()) {
+        table.Note("fd skipped: " + yardsticks.fdMissing);
+    } else {
+        table.Row("fdfind -u --one-file-system -t d . <tree> > /dev/null",
+                  Seconds(Median(speed.fd)));
+        table.Row("ratio engine / fd", Printf("%.2f", run / Median(speed.fd)));
+    }
     table.Row("bare walk (FolderWalk, counting visitor, no UI thread)", Seconds(walk));
     table.Row("folders walked", std::to_string(speed.folders));
     if (!speed.allCompleted)
         table.Note("some runs did not complete: the figures are not of whole runs");
-    if (speed.findFailed)
-        table.Note("find reported an error");
+    if (speed.yardstickFailed)
+        table.Note("find or fd reported an error");
 
     table.Section("Share of the run spent on report operations");
     table.Row("(a) UI thread busy inside the operations",
@@ -227,6 +265,94 @@ void ReportSpeed(FiguresTable& table, const SpeedFigures& speed) {
                      Milliseconds(Median(speed.busy)).c_str()));
     table.Row("    report operations carried out in a run", std::to_string(speed.operations));
     table.Row("(b) run minus bare walk, of the run", Printf("%.1f %%", 100 * (run - walk) / run));
+}
+
+struct ColdFigures {
+    std::string skipped;  // why there are none; empty when there are
+    std::vector<double> run, find, fd;
+    // The bare walk's seconds by the number of threads reading ahead, in
+    // the order of kSweepThreads.
+    std::vector<std::vector<double>> walkByThreads;
+    bool allCompleted = true;
+    bool yardstickFailed = false;
+};
+
+// Every figure here starts from dropped caches. The complete run, find and
+// fd alternate; then the bare walk with each number of threads reading
+// ahead, round after round, so that a quieter moment favours none.
+ColdFigures MeasureCold(const bench::TreeSandbox& sandbox, const Yardsticks& yardsticks) {
+    ColdFigures cold;
+    if (!bench::DropCaches(cold.skipped))
+        return cold;
+    SandboxFiles files(sandbox);
+    const auto coldProgram = [&](const std::vector<std::string>& command) {
+        bench::DropCaches(cold.skipped);
+        const bench::ChildResult result = bench::RunProgram(command);
+        cold.yardstickFailed = cold.yardstickFailed || result.exitCode != 0;
+        return result.seconds;
+    };
+    for (int round = 0; round < kColdRounds; ++round) {
+        bench::DropCaches(cold.skipped);
+        const bench::RunFigures run = bench::CompleteRun(files.Files());
+        cold.run.push_back(run.seconds);
+        cold.allCompleted = cold.allCompleted && run.completed;
+        cold.find.push_back(coldProgram(yardsticks.find));
+        if (!yardsticks.fd.empty())
+            cold.fd.push_back(coldProgram(yardsticks.fd));
+    }
+    cold.walkByThreads.resize(std::size(kSweepThreads));
+    for (int round = 0; round < kSweepRounds; ++round) {
+        for (std::size_t i = 0; i < std::size(kSweepThreads); ++i) {
+            bench::DropCaches(cold.skipped);
+            cold.walkByThreads[i].push_back(
+                bench::BareWalk(files.Files(), "C:", kSweepThreads[i]).seconds);
+        }
+    }
+    cold.skipped.clear();
+    return cold;
+}
+
+void ReportCold(FiguresTable& table, const ColdFigures& cold, const Yardsticks& yardsticks,
+                unsigned chosenThreads) {
+    using bench::Median;
+    table.Section(
+        Printf("Complete run against find and fd, cold cache (caches dropped before each; %d "
+               "alternating rounds, medians)",
+               kColdRounds));
+    if (!cold.skipped.empty()) {
+        table.Note("skipped: " + cold.skipped);
+        return;
+    }
+    const double run = Median(cold.run);
+    const double find = Median(cold.find);
+    table.Row(Printf("engine: complete run (%u threads reading ahead)", chosenThreads),
+              Seconds(run));
+    table.Row("find <tree> -xdev -type d > /dev/null", Seconds(find));
+    table.Row("ratio engine / find", Printf("%.2f", run / find),
+              Printf("<= %.1f", kTargetColdRatio), run / find <= kTargetColdRatio);
+    if (cold.fd.empty()) {
+        table.Note("fd skipped: " + yardsticks.fdMissing);
+    } else {
+        const double fd = Median(cold.fd);
+        table.Row("fdfind -u --one-file-system -t d . <tree> > /dev/null", Seconds(fd));
+        table.Row("ratio engine / fd", Printf("%.2f", run / fd),
+                  Printf("<= %.1f", kTargetColdFdRatio), run / fd <= kTargetColdFdRatio);
+    }
+    if (!cold.allCompleted)
+        table.Note("some runs did not complete: the figures are not of whole runs");
+    if (cold.yardstickFailed)
+        table.Note("find or fd reported an error");
+
+    table.Section(
+        Printf("Threads reading ahead against the cold bare walk (%d rounds, medians; the choice "
+               "comes from these)",
+               kSweepRounds));
+    for (std::size_t i = 0; i < std::size(kSweepThreads); ++i) {
+        const double walk = Median(cold.walkByThreads[i]);
+        table.Row(Printf("bare walk, %2u threads%s", kSweepThreads[i],
+                         kSweepThreads[i] == 0 ? " (the walk lists every folder itself)" : ""),
+                  Printf("%s  (%.2f x find)", Seconds(walk).c_str(), walk / find));
+    }
 }
 
 struct StopLatencies {
@@ -237,15 +363,19 @@ struct StopLatencies {
 
 // Each stop falls at a moment drawn uniformly over the median run's length.
 // A run that ends before its moment has nothing to stop; runs go on until
-// kStoppedRuns were stopped, or twice as many were made.
-StopLatencies MeasureStops(const bench::TreeSandbox& sandbox, double medianRun) {
+// `wanted` were stopped, or twice as many were made. With `cold`, the caches
+// are dropped before each run.
+StopLatencies MeasureStops(const bench::TreeSandbox& sandbox, double medianRun, std::size_t wanted,
+                           bool cold) {
     SandboxFiles files(sandbox);
     bench::SplitMix64 random(kStopMomentSeed);
     StopLatencies stops;
-    for (std::size_t made = 0; stops.seconds.size() < kStoppedRuns && made < 2 * kStoppedRuns;
-         ++made) {
+    std::string why;
+    for (std::size_t made = 0; stops.seconds.size() < wanted && made < 2 * wanted; ++made) {
         const auto after = std::chrono::duration_cast<std::chrono::nanoseconds>(
             std::chrono::duration<double>(random.Unit() * medianRun));
+        if (cold)
+            bench::DropCaches(why);
         const bench::StopFigures stop = bench::StoppedRun(files.Files(), after);
         if (stop.endedFirst) {
             ++stops.endedFirst;
@@ -257,12 +387,16 @@ StopLatencies MeasureStops(const bench::TreeSandbox& sandbox, double medianRun) 
     return stops;
 }
 
-void ReportStops(FiguresTable& table, const StopLatencies& stops) {
+void ReportStops(FiguresTable& table, const StopLatencies& stops, const std::string& cache) {
     const double worst = bench::Worst(stops.seconds);
     table.Section(
-        Printf("Stop latency (%zu runs, RequestStop at a random moment, until WaitForEnd "
-               "returns)",
-               stops.seconds.size()));
+        Printf("Stop latency during the search, %s cache (%zu runs, RequestStop at a random "
+               "moment, until WaitForEnd returns)",
+               cache.c_str(), stops.seconds.size()));
+    if (stops.seconds.empty()) {
+        table.Note("skipped: no run to stop");
+        return;
+    }
     table.Row("median", Milliseconds(bench::Median(stops.seconds)));
     table.Row("worst", Milliseconds(worst), Printf("< %.0f ms", kTargetStopSeconds * 1000),
               worst < kTargetStopSeconds);
@@ -296,17 +430,28 @@ void ReportRefreshes(FiguresTable& table, const bench::RefreshFigures& refresh) 
         table.Note("some refreshes left the installation as it was");
 }
 
-void ReportWine(FiguresTable& table, const bench::WineFigures& wine, double medianFind) {
-    table.Section(
-        Printf("For information: the Windows build under Wine (%d rounds, median)", kWineRounds));
+void ReportWine(FiguresTable& table, const bench::WineFigures& wine,
+                const bench::WineFigures& coldWine, double medianFind, double medianColdFind) {
+    table.Section(Printf(
+        "The Windows build under Wine (%d rounds warm, %d cold with caches dropped, medians)",
+        kWineRounds, kColdWineRounds));
     if (!wine.skipped.empty()) {
         table.Note("skipped: " + wine.skipped);
         return;
     }
     const double median = bench::Median(wine.seconds);
-    table.Row("soramido_run_once.exe, complete run of T: (timed inside)", Seconds(median));
-    table.Row("ratio Wine run / find", Printf("%.2f", median / medianFind));
-    if (!wine.completed)
+    table.Row("soramido_run_once.exe, complete run of T:, warm (timed inside)", Seconds(median));
+    table.Row("ratio Wine run / find, warm", Printf("%.2f", median / medianFind),
+              Printf("<= %.0f", kTargetWineRatio), median / medianFind <= kTargetWineRatio);
+    if (!coldWine.skipped.empty()) {
+        table.Note("cold skipped: " + coldWine.skipped);
+    } else {
+        const double cold = bench::Median(coldWine.seconds);
+        table.Row("soramido_run_once.exe, complete run of T:, cold (timed inside)", Seconds(cold));
+        if (medianColdFind > 0)
+            table.Row("ratio Wine run / find, cold", Printf("%.2f", cold / medianColdFind));
+    }
+    if (!wine.completed || (coldWine.skipped.empty() && !coldWine.completed))
         table.Note("some runs under Wine did not complete");
 }
 
@@ -333,33 +478,59 @@ int main(int argc, char** argv) {
         std::fprintf(stderr, "soramido_bench: no tree to measure\n");
         return 1;
     }
+    Yardsticks yardsticks;
+    yardsticks.find = bench::FindCommand(sandbox.Drive());
+    std::printf("Making sure fd is there...\n");
+    yardsticks.fd = bench::FdCommand(sandbox.Drive(), yardsticks.fdMissing);
     Progress progress;
     progress.Step("peak memory");
     const MemoryFigures memory = MeasureMemory(sandbox);
-    progress.Step("complete runs against find");
-    const SpeedFigures speed = MeasureSpeed(sandbox);
-    progress.Step("stopped runs");
-    const StopLatencies stops = MeasureStops(sandbox, bench::Median(speed.run));
+    progress.Step("complete runs against find and fd, warm");
+    const SpeedFigures speed = MeasureSpeed(sandbox, yardsticks);
+    progress.Step("complete runs against find and fd, cold, and the threads reading ahead");
+    const ColdFigures cold = MeasureCold(sandbox, yardsticks);
+    progress.Step("stopped runs, warm");
+    const StopLatencies stops =
+        MeasureStops(sandbox, bench::Median(speed.run), kStoppedRuns, false);
+    StopLatencies coldStops;
+    if (cold.skipped.empty()) {
+        progress.Step("stopped runs, cold");
+        coldStops = MeasureStops(sandbox, bench::Median(cold.run), kColdStoppedRuns, true);
+    }
     progress.Step("refreshes of one installation");
     const bench::RefreshFigures refresh =
         bench::MeasureRefreshes(options.out.parent_path() / "refresh-sandbox", kRefreshRounds);
-    progress.Step("the Windows build under Wine");
-    const bench::WineFigures wine =
-        bench::TimeUnderWine({fs::absolute(options.windowsProgram), fs::absolute(options.scripts),
-                              fs::absolute(options.out.parent_path() / "wineprefix"),
-                              fs::absolute(sandbox.Drive()), fs::absolute(sandbox.PackageParent())},
-                             kWineRounds);
+    progress.Step("the Windows build under Wine, warm");
+    const bench::WineSetup wineSetup{
+        fs::absolute(options.windowsProgram), fs::absolute(options.scripts),
+        fs::absolute(options.out.parent_path() / "wineprefix"), fs::absolute(sandbox.Drive()),
+        fs::absolute(sandbox.PackageParent())};
+    const bench::WineFigures wine = bench::TimeUnderWine(wineSetup, kWineRounds);
+    bench::WineFigures coldWine;
+    if (!cold.skipped.empty()) {
+        coldWine.skipped = cold.skipped;
+    } else if (wine.skipped.empty()) {
+        progress.Step("the Windows build under Wine, cold");
+        std::string why;
+        coldWine =
+            bench::TimeUnderWine(wineSetup, kColdWineRounds, [&why] { bench::DropCaches(why); });
+    }
     progress.Step({});
 
     FiguresTable table;
     DescribeSetting(
         table, shape, options.tree,
         "tree generator " + std::to_string(bench::kTreeGeneratorVersion) + ": " + shape.Describe());
-    ReportSpeed(table, speed);
-    ReportStops(table, stops);
+    SandboxFiles files(sandbox);
+    ReportCold(table, cold, yardsticks, files.ReadAheadThreads());
+    ReportSpeed(table, speed, yardsticks);
+    ReportStops(table, stops, "warm");
+    if (cold.skipped.empty())
+        ReportStops(table, coldStops, "cold");
     ReportRefreshes(table, refresh);
     ReportMemory(table, memory);
-    ReportWine(table, wine, bench::Median(speed.find));
+    ReportWine(table, wine, coldWine, bench::Median(speed.find),
+               cold.skipped.empty() ? bench::Median(cold.find) : 0.0);
     const std::string text = table.Render();
     std::printf("\n%s", text.c_str());
     std::error_code error;

@@ -25,7 +25,8 @@ double ParseRunOnceSeconds(const std::string& output, bool& completed) {
     return seconds;
 }
 
-WineFigures TimeUnderWine(const WineSetup& setup, int rounds) {
+WineFigures TimeUnderWine(const WineSetup& setup, int rounds,
+                          const std::function<void()>& beforeEachRound) {
     WineFigures figures;
     std::error_code error;
     if (!std::filesystem::is_regular_file(setup.program, error)) {
@@ -60,6 +61,8 @@ WineFigures TimeUnderWine(const WineSetup& setup, int rounds) {
     // No warm-up run: the tree is in the page cache from the native runs, and
     // Wine's own start is outside the time the program measures.
     for (int round = 0; round < rounds; ++round) {
+        if (beforeEachRound)
+            beforeEachRound();
         const ChildResult run = RunProgram(command, options);
         bool completed = false;
         const double seconds = ParseRunOnceSeconds(run.output, completed);

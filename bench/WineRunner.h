@@ -4,6 +4,7 @@
 #pragma once
 
 #include <filesystem>
+#include <functional>
 #include <string>
 #include <vector>
 
@@ -23,8 +24,10 @@ struct WineFigures {
     bool completed = true;        // every timed run refreshed every installation
 };
 
-// `rounds` timed runs; the figures are skipped when any fails.
-WineFigures TimeUnderWine(const WineSetup& setup, int rounds);
+// `rounds` timed runs, `beforeEachRound` called before each; the figures are
+// skipped when any fails.
+WineFigures TimeUnderWine(const WineSetup& setup, int rounds,
+                          const std::function<void()>& beforeEachRound = {});
 
 // The seconds a run printed ("12.345 s completed"); negative when unreadable.
 double ParseRunOnceSeconds(const std::string& output, bool& completed);

@@ -34,8 +34,7 @@ FolderListing FolderListing::Read(platform::FileSystem& files, const std::string
 
 std::size_t FolderListing::Bytes() const {
     return sizeof(FolderListing) + names.capacity() +
-           (nameEnds.capacity() + markers.capacity()) * sizeof(std::size_t) +
-           isLink.capacity() / 8;
+           (nameEnds.capacity() + markers.capacity()) * sizeof(std::size_t) + isLink.capacity() / 8;
 }
 
 }  // namespace engine

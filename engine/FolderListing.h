@@ -27,10 +27,10 @@ struct FolderListing {
     };
 
     Outcome outcome = Outcome::Listed;
-    std::string names;                  // the subfolders' names, one after another
-    std::vector<std::size_t> nameEnds;  // where each name ends in `names`
-    std::vector<bool> isLink;           // whether each subfolder is a folder link
-    std::vector<std::size_t> markers;   // for each marker file: subfolders listed before it
+    std::string names;                     // the subfolders' names, one after another
+    std::vector<std::size_t> nameEnds;     // where each name ends in `names`
+    std::vector<bool> isLink;              // whether each subfolder is a folder link
+    std::vector<std::size_t> markers;      // for each marker file: subfolders listed before it
     std::optional<platform::FolderId> id;  // read with the listing when it holds a marker
 
     // Lists `path`, comparing the upper-cased names of files with

@@ -145,7 +145,8 @@ void ListingReadAhead::Finish(Job job, std::shared_ptr<const FolderListing> list
             // Out of memory: the walk lists them itself.
         }
         if (!reading->second.subfoldersAdded)
-            reading->second.path = std::move(job.path);  // to add them when the walk takes the listing
+            reading->second.path =
+                std::move(job.path);  // to add them when the walk takes the listing
     }
     reading->second.done = true;
     if (walkWaits_)
@@ -171,6 +172,8 @@ bool ListingReadAhead::AddSubfolders(Place place, const std::string& path,
 
 std::shared_ptr<const FolderListing> ListingReadAhead::Take(const Place& place) {
     std::unique_lock lock(mutex_);
+    const std::size_t listingsBefore = reading_.size();
+    const bool bytesWereOver = bytes_ >= limits_.bytes;
     // The walk enters every folder read ahead, in order, so nothing lies
     // before `place`; what might is forgotten rather than kept to the end.
     while (!reading_.empty() && reading_.begin()->first < place) {
@@ -202,7 +205,13 @@ std::shared_ptr<const FolderListing> ListingReadAhead::Take(const Place& place) 
     // have room now that it is taken.
     if (listing && !subfoldersAdded && !cancelled_)
         AddSubfolders(place, path, listing);
-    if (!toRead_.empty() && HasRoom())
+    // Threads that found the read-ahead full sleep until a quarter of it is
+    // taken, rather than wake for every listing taken: a warm cache would
+    // otherwise cost two thread switches a folder.
+    const std::size_t lowMark = limits_.listings - limits_.listings / 4 - 1;
+    const bool roomAgain = (listingsBefore > lowMark && reading_.size() <= lowMark) ||
+                           (bytesWereOver && bytes_ < limits_.bytes);
+    if (roomAgain && !toRead_.empty() && HasRoom())
         workAvailable_.notify_one();
     return listing;
 }

@@ -275,10 +275,10 @@ class TMyThread::InstallationSearch : public FolderWalk::Visitor {
 
 void TMyThread::SearchFolder(const std::string& path) {
     InstallationSearch search(*this);
-    const unsigned readAhead =
-        readAheadThreads_ ? *readAheadThreads_
-                          : ReadAheadThreads(path.empty() ? platform::DiskKind::Unknown
-                                                          : files_.KindOfDisk(path[0]));
+    const unsigned readAhead = readAheadThreads_
+                                   ? *readAheadThreads_
+                                   : ReadAheadThreads(path.empty() ? platform::DiskKind::Unknown
+                                                                   : files_.KindOfDisk(path[0]));
     FolderWalk(files_, kMarkerFile, search, {readAhead, stop_, {}}).Run(path);
 }
 

@@ -110,9 +110,11 @@ TEST_F(TreeSandboxTest, ACompleteRunRefreshesEveryInstallationAndAStoppedOneStop
         EXPECT_EQ(Read(at / "Audio" / "Phrase" / "Group6" / "q417.mp3"), "1.55B q417.mp3");
     }
 
-    const bench::WalkFigures walk = bench::BareWalk(files, "C:");
-    EXPECT_EQ(walk.folders, shape.folders + 1);
-    EXPECT_EQ(walk.markers, shape.installations);
+    for (const unsigned readAhead : {0u, 4u}) {
+        const bench::WalkFigures walk = bench::BareWalk(files, "C:", readAhead);
+        EXPECT_EQ(walk.folders, shape.folders + 1);
+        EXPECT_EQ(walk.markers, shape.installations);
+    }
 
     const bench::StopFigures stop = bench::StoppedRun(files, std::chrono::nanoseconds(0));
     EXPECT_FALSE(stop.endedFirst);

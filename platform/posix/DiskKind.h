@@ -1,6 +1,5 @@
 // The kind of disk a folder lies on, as Linux tells it: the block device's
-// "rotational" flag in sysfs. A virtual disk (virtio) says it rotates unless
-// its host tells otherwise, so the flag is a hint, not a fact.
+// "rotational" flag in sysfs.
 #pragma once
 
 #include <string>
@@ -9,8 +8,9 @@
 
 namespace platform {
 
-// Unknown when the folder cannot be read or lies on no block device (tmpfs,
-// overlays, network file systems).
+// Unknown when the folder cannot be read, lies on no block device (tmpfs,
+// overlays, network file systems), or on a virtual machine's disk, whose
+// flag says nothing of the disk behind it.
 DiskKind KindOfDiskHolding(const std::string& hostFolder);
 
 }  // namespace platform

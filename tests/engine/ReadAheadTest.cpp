@@ -36,9 +36,9 @@ std::vector<std::string> PlantRandomTree(MemoryFileSystem& fs, std::uint64_t see
     const int steps = 150 + static_cast<int>(next(250));
     for (int step = 0; step < steps; ++step) {
         // Recent folders more often, so that the tree grows deep as well as wide.
-        const std::size_t pick = next(2) ? next(folders.size())
-                                         : folders.size() - 1 - next(std::min<std::size_t>(
-                                                                    folders.size(), 8));
+        const std::size_t pick =
+            next(2) ? next(folders.size())
+                    : folders.size() - 1 - next(std::min<std::size_t>(folders.size(), 8));
         const Folder& at = folders[pick];
         const std::string name = "n" + std::to_string(step);
         switch (next(10)) {
