@@ -1,8 +1,10 @@
 #include "ui/Unattended.h"
 
+#include <cstdint>
 #include <exception>
 #include <future>
 #include <mutex>
+#include <string>
 #include <thread>
 
 #include "engine/MyThread.h"
@@ -162,6 +164,20 @@ LRESULT SessionWindow::HandleMessage(UINT message, WPARAM wParam, LPARAM lParam)
     return DefWindowProcW(hwnd_, message, wParam, lParam);
 }
 
+// Lets the session window stop `worker` for as long as both exist.
+class Watching {
+  public:
+    Watching(SessionWindow& session, engine::TMyThread& worker) : session_(session) {
+        session_.Watch(&worker);
+    }
+    ~Watching() { session_.Watch(nullptr); }
+    Watching(const Watching&) = delete;
+    Watching& operator=(const Watching&) = delete;
+
+  private:
+    SessionWindow& session_;
+};
+
 }  // namespace
 
 int RunWithoutWindow(HINSTANCE instance, platform::FileSystem& files, LogFile* log) {
@@ -174,9 +190,8 @@ int RunWithoutWindow(HINSTANCE instance, platform::FileSystem& files, LogFile* l
     int code = exit_code::kUnexpected;
     {
         engine::TMyThread worker(files, calls, runLog, &runLog);
-        session.Watch(&worker);
+        const Watching watching(session, worker);
         worker.WaitForEnd();
-        session.Watch(nullptr);
         code = exit_code::Of(worker.Outcome());
     }
     if (log)
