@@ -20,17 +20,19 @@ struct FolderWalk::Level {
 };
 
 void FolderWalk::Run(const std::string& root) {
-    std::optional<ListingReadAhead> listedAhead;
-    if (readAhead_.threads > 0) {
-        listedAhead.emplace(files_, markerName_, readAhead_.threads, readAhead_.stop,
-                            readAhead_.limits);
-    }
-    ListingReadAhead* const ahead = listedAhead ? &*listedAhead : nullptr;
     std::vector<Level> stack;
     std::string path = root;
     Place place;
-    if (!Enter(path, place, stack, ahead))
+    if (!Enter(path, place, stack, nullptr))
         return;
+    // The threads start once there is something to read.
+    std::optional<ListingReadAhead> listedAhead;
+    if (readAhead_.threads > 0 && !stack.empty()) {
+        listedAhead.emplace(files_, markerName_, readAhead_.threads, readAhead_.stop,
+                            readAhead_.limits);
+        listedAhead->ReadSubfoldersOf(place, path, stack.back().listing);
+    }
+    ListingReadAhead* const ahead = listedAhead ? &*listedAhead : nullptr;
     while (!stack.empty()) {
         Level& level = stack.back();
         const FolderListing& listing = *level.listing;
@@ -72,6 +74,11 @@ bool FolderWalk::Enter(const std::string& path, const Place& place, std::vector<
         }
     }
     if (!listing) {
+        // A stop gave the read-ahead up: asked once, as it would have been
+        // before the listing's first entry, so the folder is not read for
+        // nothing.
+        if (listedAhead && listedAhead->Cancelled() && !visitor_.KeepListing())
+            return false;
         auto own = std::make_shared<const FolderListing>(FolderListing::Read(
             files_, path, markerName_, [this] { return visitor_.KeepListing(); }));
         if (own->outcome == FolderListing::Outcome::GivenUp)

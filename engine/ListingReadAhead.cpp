@@ -15,6 +15,11 @@ std::size_t EntryBytes(const ListingReadAhead::Place& place, const std::string& 
     return kNode + place.capacity() * sizeof(std::uint32_t) + path.capacity();
 }
 
+// Deeper than any real tree. Places are compared and copied element by
+// element, so in a chain of thousands of folders reading ahead would cost
+// more than it saves; below this depth the walk lists folders itself.
+constexpr std::size_t kDeepest = 256;
+
 // The first subfolder from `i` on that is not a folder link, or the count of
 // subfolders when there is none.
 std::size_t NextToRead(const FolderListing& listing, std::size_t i) {
@@ -155,7 +160,7 @@ void ListingReadAhead::Finish(Job job, std::shared_ptr<const FolderListing> list
 
 bool ListingReadAhead::AddSubfolders(Place place, const std::string& path,
                                      std::shared_ptr<const FolderListing> listing) {
-    if (listing->outcome != FolderListing::Outcome::Listed)
+    if (listing->outcome != FolderListing::Outcome::Listed || place.size() >= kDeepest)
         return true;
     const std::size_t first = NextToRead(*listing, 0);
     if (first == listing->Subfolders())
@@ -194,7 +199,9 @@ std::shared_ptr<const FolderListing> ListingReadAhead::Take(const Place& place) 
     if (reading == reading_.end())
         return nullptr;
     walkWaits_ = true;
-    listingDone_.wait(lock, [&] { return reading->second.done; });
+    // After a stop the listing under way is given up, but its thread may
+    // be long in getting to it when many others keep the processors busy.
+    listingDone_.wait(lock, [&] { return reading->second.done || cancelled_; });
     walkWaits_ = false;
     std::shared_ptr<const FolderListing> listing = std::move(reading->second.listing);
     const std::string path = std::move(reading->second.path);

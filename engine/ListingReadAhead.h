@@ -15,7 +15,8 @@
 // the earliest folder known and not yet read, so the reading runs just ahead
 // of the walk. Only folders the walk is sure to enter are read: the
 // subfolders of a listing read whole, but never a folder link, which the walk
-// first checks against its ancestors and then lists itself.
+// first checks against its ancestors and then lists itself, nor a folder
+// deeper than real trees go.
 //
 // What is read ahead is bounded in listings and in bytes (the listings, the
 // paths and places they were read at, and the subfolders still to read); no
@@ -50,7 +51,7 @@ class ListingReadAhead {
 
     struct Limits {
         std::size_t listings = 2048;
-        std::size_t bytes = std::size_t{8} << 20;
+        std::size_t bytes = std::size_t{4} << 20;
     };
 
     // Starts `threads` threads (fewer when the system refuses some; with none
@@ -67,6 +68,9 @@ class ListingReadAhead {
     // failed or was given up: the walk then lists the folder itself. Every
     // folder before `place` is forgotten.
     std::shared_ptr<const FolderListing> Take(const Place& place);
+
+    // Whether a stop or the end of the read-ahead gave up its listings.
+    bool Cancelled() const { return cancelled_; }
 
     // Reads ahead the subfolders of a folder the walk listed itself.
     void ReadSubfoldersOf(const Place& place, const std::string& path,
