@@ -40,7 +40,7 @@ std::vector<std::string> PlantRandomTree(MemoryFileSystem& fs, std::uint64_t see
             next(2) ? next(folders.size())
                     : folders.size() - 1 - next(std::min<std::size_t>(folders.size(), 8));
         const Folder& at = folders[pick];
-        const std::string name = "n" + std::to_string(step);
+        const std::string name = std::string("n").append(std::to_string(step));
         switch (next(10)) {
             case 0:
                 at.AddFile(next(2) ? "SKM300.EXE" : "skm300.exe");
@@ -186,7 +186,7 @@ TEST_F(EngineTest, AStopWhileFoldersAreReadAheadEndsTheRunAtOnce) {
     Install(c, "B");
     const Folder huge = c.AddFolder("Huge");
     for (int i = 0; i < 200'000; ++i)
-        huge.AddFile("f" + std::to_string(i));
+        huge.AddFile(std::string("f").append(std::to_string(i)));
     Install(c, "Later");
     const Contents before = fs.Contents();
     EntriesAfterStop counting(fs);
