@@ -55,8 +55,12 @@ StopFigures StoppedRun(platform::FileSystem& files, std::chrono::nanoseconds aft
     platform::UiCallQueue ui;
     StandInWindow window;
     StopFigures figures;
-    const auto due = Clock::now() + after;
     engine::TMyThread worker(files, ui, window);
+    // The moment is counted from the run's first report operation: a stop
+    // requested before the worker's thread has begun ends it without a run,
+    // and so without the line that says it was stopped.
+    ui.RunUntil([&] { return worker.Ended() || window.Operations() > 0; });
+    const auto due = Clock::now() + after;
     {
         // Serving the queue blocks while nothing arrives, as during the
         // listing of a huge folder; the alarm wakes it when the stop is due.
