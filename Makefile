@@ -3,14 +3,19 @@
 PRESETS := native asan tsan windows-x64 windows-x86
 JOBS ?= $(shell nproc)
 
-.PHONY: test run bench dist deps format tidy clean $(addprefix build-,$(PRESETS)) \
-        $(addprefix test-,$(PRESETS)) test-dist
+.PHONY: test run bench dist deps format tidy clean check-includes \
+        $(addprefix build-,$(PRESETS)) $(addprefix test-,$(PRESETS)) test-dist
 
-test: deps
+test: deps check-includes
 	@for p in $(PRESETS) dist; do $(MAKE) --no-print-directory test-$$p || exit 1; done
 
 deps:
 	@scripts/install-deps
+
+# <windows.h> only through platform/win32/WinApi.h, so that no file sees the
+# SDK's macros rename a method.
+check-includes:
+	@scripts/check-windows-includes
 
 # Static pattern rules: make ignores plain pattern rules for phony targets.
 $(addprefix build-,$(PRESETS)): build-%:

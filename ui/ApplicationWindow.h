@@ -5,7 +5,7 @@
 // closes the main window.
 #pragma once
 
-#include <windows.h>
+#include "platform/win32/WinApi.h"
 
 #include <exception>
 #include <string_view>

@@ -10,7 +10,7 @@
 //   void ShowFailure(const std::exception_ptr& failure) noexcept;
 #pragma once
 
-#include <windows.h>
+#include "platform/win32/WinApi.h"
 
 #include <exception>
 

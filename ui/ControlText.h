@@ -1,7 +1,7 @@
 // Reading and setting a control's text in UTF-8.
 #pragma once
 
-#include <windows.h>
+#include "platform/win32/WinApi.h"
 
 #include <string>
 #include <string_view>

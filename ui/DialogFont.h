@@ -4,7 +4,7 @@
 // used instead, and failing that the system's message font.
 #pragma once
 
-#include <windows.h>
+#include "platform/win32/WinApi.h"
 
 #include <string>
 

@@ -3,7 +3,7 @@
 // on; on older systems the whole desktop has the one system dpi.
 #pragma once
 
-#include <windows.h>
+#include "platform/win32/WinApi.h"
 
 #include "ui/Layout.h"
 

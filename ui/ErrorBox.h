@@ -3,7 +3,7 @@
 // failure that escapes a window handler.
 #pragma once
 
-#include <windows.h>
+#include "platform/win32/WinApi.h"
 
 #include <exception>
 #include <string>

@@ -4,7 +4,7 @@
 // moves on to the next control.
 #pragma once
 
-#include <windows.h>
+#include "platform/win32/WinApi.h"
 
 #include <string_view>
 

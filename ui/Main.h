@@ -6,7 +6,7 @@
 // changed.
 #pragma once
 
-#include <windows.h>
+#include "platform/win32/WinApi.h"
 
 #include <atomic>
 #include <exception>

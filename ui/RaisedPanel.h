@@ -6,7 +6,7 @@
 // children because the panel is a control parent.
 #pragma once
 
-#include <windows.h>
+#include "platform/win32/WinApi.h"
 
 namespace ui {
 

@@ -4,7 +4,7 @@
 // the reason given here and lets the user wait or go on regardless.
 #pragma once
 
-#include <windows.h>
+#include "platform/win32/WinApi.h"
 
 namespace ui {
 

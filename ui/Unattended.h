@@ -3,7 +3,7 @@
 // hidden window on a thread of its own hears of a log-off or shut-down.
 #pragma once
 
-#include <windows.h>
+#include "platform/win32/WinApi.h"
 
 #include "platform/FileSystem.h"
 #include "ui/LogFile.h"

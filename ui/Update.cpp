@@ -3,7 +3,7 @@
 // Form1 (with or without /SILENT), whose message loop runs until it is
 // closed, or /VERYSILENT's run without any window. The process ends once the
 // worker, if any, has stopped; its exit code says how the run went.
-#include <windows.h>
+#include "platform/win32/WinApi.h"
 
 #include <commctrl.h>
 #include <shellapi.h>

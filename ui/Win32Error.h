@@ -1,7 +1,7 @@
 // Failures of Win32 calls as exceptions carrying the system's error code.
 #pragma once
 
-#include <windows.h>
+#include "platform/win32/WinApi.h"
 
 #include <system_error>
 

@@ -1,7 +1,7 @@
 // Registration of the program's own window classes.
 #pragma once
 
-#include <windows.h>
+#include "platform/win32/WinApi.h"
 
 namespace ui {
 

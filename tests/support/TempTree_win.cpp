@@ -1,4 +1,4 @@
-#include <windows.h>
+#include "platform/win32/WinApi.h"
 
 #include <algorithm>
 #include <atomic>

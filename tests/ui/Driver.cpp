@@ -13,7 +13,7 @@
 // Texts are written to standard output in UTF-8; screen positions are in the
 // desktop's pixels. Exit status 0 on success, 1 on a timeout or a missing
 // window.
-#include <windows.h>
+#include "platform/win32/WinApi.h"
 
 #include <chrono>
 #include <cstdio>

@@ -1,7 +1,7 @@
 // Stands in for the product's program in the end-to-end test: copied into an
 // installation as SKM300.EXE and started from there, it is the product
 // running. Says "running" on standard output and sleeps until it is ended.
-#include <windows.h>
+#include "platform/win32/WinApi.h"
 
 #include <cstdio>
 

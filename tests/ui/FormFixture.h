@@ -4,7 +4,7 @@
 // and readers that take what the window shows back from its controls.
 #pragma once
 
-#include <windows.h>
+#include "platform/win32/WinApi.h"
 
 #include <gtest/gtest.h>
 

@@ -1,6 +1,6 @@
 // TForm1 driven through real window messages, with real workers walking an
 // in-memory computer.
-#include <windows.h>
+#include "platform/win32/WinApi.h"
 
 #include "tests/ui/FormFixture.h"
 #include "ui/ApplicationWindow.h"

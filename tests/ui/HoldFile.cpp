@@ -4,7 +4,7 @@
 // output and sleeps until it is ended.
 //
 //   HoldFile FILE
-#include <windows.h>
+#include "platform/win32/WinApi.h"
 
 #include <cstdio>
 

@@ -1,6 +1,6 @@
 // The window's frame, controls and layout, at 96 dpi and after a move to a
 // 150 % screen.
-#include <windows.h>
+#include "platform/win32/WinApi.h"
 
 #include "platform/win32/Utf16.h"
 #include "tests/ui/FormFixture.h"

@@ -1,6 +1,6 @@
 // The six report operations, called as the worker's queue calls them (on the
 // UI thread), and their effects read back from the controls.
-#include <windows.h>
+#include "platform/win32/WinApi.h"
 
 #include <stdexcept>
 #include <system_error>
