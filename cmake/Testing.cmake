@@ -9,7 +9,6 @@ if(WIN32)
   set(gtest_force_shared_crt OFF CACHE BOOL "" FORCE)
   set(INSTALL_GTEST OFF CACHE BOOL "" FORCE)
   # GoogleTest's own sources do not build warning-free with -Werror under MinGW.
-  set(_saved_options "${CMAKE_CXX_FLAGS}")
   add_subdirectory(/usr/src/googletest ${CMAKE_BINARY_DIR}/googletest EXCLUDE_FROM_ALL)
   foreach(t gtest gtest_main gmock gmock_main)
     target_compile_options(${t} PRIVATE -Wno-error)

@@ -1,5 +1,7 @@
 #include "platform/posix/DrivePath.h"
 
+#include "platform/AsciiCase.h"
+
 namespace platform {
 namespace {
 
@@ -30,14 +32,9 @@ bool SplitNames(std::string_view text, std::vector<std::string_view>& names) {
 std::optional<DrivePath> ParseDrivePath(std::string_view path) {
     DrivePath parsed;
     if (path.size() >= 2 && path[1] == ':') {
-        const char letter = path[0];
-        if (letter >= 'a' && letter <= 'z') {
-            parsed.letter = char(letter - 'a' + 'A');
-        } else if (letter >= 'A' && letter <= 'Z') {
-            parsed.letter = letter;
-        } else {
+        parsed.letter = AsciiUpper(path[0]);
+        if (parsed.letter < 'A' || parsed.letter > 'Z')
             return std::nullopt;
-        }
         path.remove_prefix(2);
         if (!path.empty() && path.front() != '\\')
             return std::nullopt;  // "C:name" is relative

@@ -10,6 +10,7 @@
 #include <cstdlib>
 #include <memory>
 
+#include "platform/AsciiCase.h"
 #include "platform/posix/CaseInsensitiveLookup.h"
 #include "platform/posix/DiskKind.h"
 #include "platform/posix/DrivePath.h"
@@ -69,7 +70,7 @@ PosixFileSystem::PosixFileSystem(const DriveMap& drives,
 
 void PosixFileSystem::Init(const DriveMap& drives, const std::vector<std::string>& mountPoints) {
     for (const auto& [letter, folder] : drives) {
-        const char upper = (letter >= 'a' && letter <= 'z') ? char(letter - 'a' + 'A') : letter;
+        const char upper = AsciiUpper(letter);
         if (upper >= 'A' && upper <= 'Z' && !folder.empty()) {
             roots_[upper - 'A'] = CanonicalFolder(folder);
         }
@@ -95,20 +96,20 @@ std::uint32_t PosixFileSystem::LogicalDrives() {
     return mask;
 }
 
-DriveType PosixFileSystem::GetDriveType(char letter) {
-    if (letter >= 'a' && letter <= 'z')
-        letter = char(letter - 'a' + 'A');
+const std::string* PosixFileSystem::RootOf(char letter) const {
+    letter = AsciiUpper(letter);
     if (letter < 'A' || letter > 'Z' || roots_[letter - 'A'].empty())
-        return DriveType::NoRootDir;
-    return DriveType::Fixed;
+        return nullptr;
+    return &roots_[letter - 'A'];
+}
+
+DriveType PosixFileSystem::GetDriveType(char letter) {
+    return RootOf(letter) ? DriveType::Fixed : DriveType::NoRootDir;
 }
 
 DiskKind PosixFileSystem::KindOfDisk(char letter) {
-    if (letter >= 'a' && letter <= 'z')
-        letter = char(letter - 'a' + 'A');
-    if (letter < 'A' || letter > 'Z' || roots_[letter - 'A'].empty())
-        return DiskKind::Unknown;
-    return KindOfDiskHolding(roots_[letter - 'A']);
+    const std::string* root = RootOf(letter);
+    return root ? KindOfDiskHolding(*root) : DiskKind::Unknown;
 }
 
 std::optional<std::string> PosixFileSystem::HostPath(const std::string& path) const {

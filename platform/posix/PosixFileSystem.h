@@ -52,6 +52,8 @@ class PosixFileSystem final : public FileSystem {
     // The host path of `path` as written, or nullopt when it is malformed or
     // on a drive that is not mapped.
     std::optional<std::string> HostPath(const std::string& path) const;
+    // The folder that drive `letter` (either case) stands for; null when unmapped.
+    const std::string* RootOf(char letter) const;
     // The host path of an existing `path`: as written when that exists, else
     // found name by name without regard to letter case; nullopt when neither.
     std::optional<std::string> ExistingHostPath(const std::string& path) const;
