@@ -32,9 +32,15 @@ struct FolderEntry {
 
 // What makes a folder itself, whatever path leads to it: the volume (or
 // device) and the file id (or inode). Two paths with equal ids are one folder.
+// ReFS gives 128-bit file ids; `fileHigh` holds the upper half where the
+// system has one. An id is only certain while a handle to the folder is open:
+// some file systems (FAT among them) may give a deleted folder's id to a new
+// one. The walk compares ids read moments apart, the installation's against
+// the handle that then stays open.
 struct FolderId {
     std::uint64_t volume = 0;
     std::uint64_t file = 0;
+    std::uint64_t fileHigh = 0;
     friend bool operator==(const FolderId&, const FolderId&) = default;
 };
 
@@ -60,7 +66,7 @@ using Failure = std::optional<FileError>;
 template <typename T>
 class [[nodiscard]] Result {
   public:
-    Result(T value) : state_(std::move(value)) {}         // NOLINT: implicit by design
+    Result(T value) : state_(std::move(value)) {}          // NOLINT: implicit by design
     Result(FileError error) : state_(std::move(error)) {}  // NOLINT: implicit by design
 
     explicit operator bool() const { return state_.index() == 0; }

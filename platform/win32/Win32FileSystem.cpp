@@ -4,6 +4,7 @@
 
 #include <algorithm>
 
+#include "platform/win32/FileIdentity.h"
 #include "platform/win32/LongPath.h"
 #include "platform/win32/ModulePath.h"
 #include "platform/win32/RunningPrograms.h"
@@ -96,11 +97,9 @@ std::optional<FolderId> Win32FileSystem::GetFolderId(const std::string& path) {
                                           FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE,
                                           nullptr, OPEN_EXISTING, FILE_FLAG_BACKUP_SEMANTICS,
                                           nullptr));
-    BY_HANDLE_FILE_INFORMATION info;
-    if (!folder || !GetFileInformationByHandle(folder.Get(), &info))
+    if (!folder)
         return std::nullopt;
-    return FolderId{info.dwVolumeSerialNumber,
-                    (std::uint64_t{info.nFileIndexHigh} << 32) | info.nFileIndexLow};
+    return IdentityOf(folder.Get());
 }
 
 Result<std::unique_ptr<FolderHandle>> Win32FileSystem::OpenInstallation(const std::string& path) {

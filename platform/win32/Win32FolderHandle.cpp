@@ -1,4 +1,5 @@
 #include "platform/win32/Win32FolderHandle.h"
+#include "platform/win32/FileIdentity.h"
 
 #include "platform/win32/WinApi.h"
 
@@ -88,11 +89,7 @@ bool Win32FolderHandle::List(const EntrySink& onEntry) {
 }
 
 std::optional<FolderId> Win32FolderHandle::Id() {
-    BY_HANDLE_FILE_INFORMATION info;
-    if (!GetFileInformationByHandle(folder_->handle.Get(), &info))
-        return std::nullopt;
-    return FolderId{info.dwVolumeSerialNumber,
-                    (std::uint64_t{info.nFileIndexHigh} << 32) | info.nFileIndexLow};
+    return IdentityOf(folder_->handle.Get());
 }
 
 Result<std::unique_ptr<FolderHandle>> Win32FolderHandle::OpenFolder(std::string_view name) {
