@@ -43,11 +43,8 @@ LRESULT ApplicationWindow::DefaultProc(HWND window, UINT message, WPARAM wParam,
 }
 
 void ApplicationWindow::ShowFailure(const std::exception_ptr& failure) noexcept {
-    try {
-        ShowErrorBox(mainWindow_, FailureMessage(failure));
-    } catch (...) {
-        ShowErrorBox(mainWindow_, "?");
-    }
+    ShowFailureBox(mainWindow_, failure,
+                   [&](const std::string& message) { ShowErrorBox(mainWindow_, message); });
 }
 
 LRESULT ApplicationWindow::HandleMessage(UINT message, WPARAM wParam, LPARAM lParam) {

@@ -3,6 +3,7 @@
 #include <cwchar>
 
 #include "ui/Dpi.h"
+#include "ui/ScopedDc.h"
 #include "ui/Win32Error.h"
 
 namespace ui {
@@ -19,9 +20,8 @@ bool IsInstalled(const wchar_t* face) {
     wanted.lfCharSet = DEFAULT_CHARSET;
     wcsncpy(wanted.lfFaceName, face, LF_FACESIZE - 1);
     bool found = false;
-    const HDC screen = GetDC(nullptr);
-    EnumFontFamiliesExW(screen, &wanted, NoteFound, reinterpret_cast<LPARAM>(&found), 0);
-    ReleaseDC(nullptr, screen);
+    const ScopedDc screen(nullptr);
+    EnumFontFamiliesExW(screen.Get(), &wanted, NoteFound, reinterpret_cast<LPARAM>(&found), 0);
     return found;
 }
 

@@ -1,5 +1,7 @@
 #include "ui/Dpi.h"
 
+#include "ui/ScopedDc.h"
+
 namespace ui {
 
 namespace {
@@ -14,9 +16,7 @@ Function User32Function(const char* name) {
 using GetDpiForWindowFunction = UINT(WINAPI*)(HWND);
 
 UINT ScreenDpi() {
-    const HDC screen = GetDC(nullptr);
-    const int dpi = GetDeviceCaps(screen, LOGPIXELSY);
-    ReleaseDC(nullptr, screen);
+    const int dpi = GetDeviceCaps(ScopedDc(nullptr).Get(), LOGPIXELSY);
     return dpi > 0 ? static_cast<UINT>(dpi) : kDesignDpi;
 }
 

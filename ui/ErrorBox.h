@@ -22,6 +22,18 @@ void ShowErrorBox(HWND owner, std::string_view message) noexcept;
 std::string FailureMessage(const std::exception_ptr& failure);
 std::string WithClosingFullStop(std::string message);
 
+// Shows a failure that escaped a window handler: its message, through `show`
+// (an error box of the window's choosing); should wording or showing it fail
+// too, a bare "?" in an error box owned by `owner`.
+template <typename Show>
+void ShowFailureBox(HWND owner, const std::exception_ptr& failure, Show&& show) noexcept {
+    try {
+        show(FailureMessage(failure));
+    } catch (...) {
+        ShowErrorBox(owner, "?");
+    }
+}
+
 // The system's own description of `error`: Windows' message text for a Win32
 // error code, the C library's for an errno value; without trailing line breaks.
 std::string SystemErrorText(const std::error_code& error);

@@ -13,6 +13,7 @@
 #include "ui/ExitCode.h"
 #include "ui/Layout.h"
 #include "ui/RaisedPanel.h"
+#include "ui/ScopedDc.h"
 #include "ui/Texts.h"
 #include "ui/Win32Error.h"
 #include "ui/WindowClass.h"
@@ -64,13 +65,11 @@ HWND CreateControl(HINSTANCE instance, HWND parent, const wchar_t* className, st
 // The size of a one-line text as a static control draws it in `font`.
 SIZE MeasureText(HWND control, HFONT font) {
     const std::wstring text = platform::Utf8ToUtf16(GetText(control));
-    const HDC dc = GetDC(control);
-    const HGDIOBJ previous = SelectObject(dc, font);
+    const ScopedDc dc(control);
+    const ScopedSelection selection(dc.Get(), font);
     RECT extent{0, 0, 0, 0};
-    DrawTextW(dc, text.c_str(), static_cast<int>(text.size()), &extent,
+    DrawTextW(dc.Get(), text.c_str(), static_cast<int>(text.size()), &extent,
               DT_CALCRECT | DT_SINGLELINE | DT_NOPREFIX);
-    SelectObject(dc, previous);
-    ReleaseDC(control, dc);
     return SIZE{extent.right - extent.left, extent.bottom - extent.top};
 }
 
@@ -304,11 +303,7 @@ void TForm1::ShowErrorBox(const std::string& message) {
 }
 
 void TForm1::ShowFailure(const std::exception_ptr& failure) noexcept {
-    try {
-        ShowErrorBox(FailureMessage(failure));
-    } catch (...) {
-        ui::ShowErrorBox(hwnd_, "?");
-    }
+    ShowFailureBox(hwnd_, failure, [&](const std::string& message) { ShowErrorBox(message); });
 }
 
 void TForm1::RunPendingCalls() {
