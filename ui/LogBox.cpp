@@ -6,6 +6,7 @@
 
 #include "platform/win32/Utf16.h"
 #include "ui/Win32Error.h"
+#include "ui/WindowClass.h"
 
 namespace ui {
 
@@ -46,14 +47,10 @@ LRESULT CALLBACK LogBoxKeys(HWND box, UINT message, WPARAM wParam, LPARAM lParam
 }  // namespace
 
 void LogBox::Create(HINSTANCE instance, HWND parent, int id, const RECT& bounds) {
-    box_ = CreateWindowExW(WS_EX_CLIENTEDGE, L"EDIT", L"",
-                           WS_CHILD | WS_VISIBLE | WS_TABSTOP | WS_GROUP | WS_VSCROLL |
-                               ES_MULTILINE | ES_WANTRETURN | ES_AUTOVSCROLL | ES_LEFT,
-                           bounds.left, bounds.top, bounds.right - bounds.left,
-                           bounds.bottom - bounds.top, parent,
-                           reinterpret_cast<HMENU>(static_cast<INT_PTR>(id)), instance, nullptr);
-    if (box_ == nullptr)
-        ThrowLastError("CreateWindowEx (log)");
+    box_ = CreateChild(instance, parent, WS_EX_CLIENTEDGE, L"EDIT", "",
+                       WS_TABSTOP | WS_GROUP | WS_VSCROLL | ES_MULTILINE | ES_WANTRETURN |
+                           ES_AUTOVSCROLL | ES_LEFT,
+                       id, bounds, "CreateWindowEx (log)");
     // Without this the box stops taking text at 30,000 characters, a few
     // dozen installations' worth of lines.
     SendMessageW(box_, EM_SETLIMITTEXT, 0, 0);

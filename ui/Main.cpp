@@ -43,10 +43,6 @@ constexpr UINT kVerdictShownMs = 1000;
 constexpr DWORD kFormStyle = WS_OVERLAPPED | WS_CAPTION | WS_SYSMENU | WS_CLIPCHILDREN;
 constexpr DWORD kFormExStyle = WS_EX_DLGMODALFRAME | WS_EX_WINDOWEDGE | WS_EX_CONTROLPARENT;
 
-HMENU ControlId(int id) {
-    return reinterpret_cast<HMENU>(static_cast<INT_PTR>(id));
-}
-
 void Move(HWND control, const RECT& bounds) {
     MoveWindow(control, bounds.left, bounds.top, bounds.right - bounds.left,
                bounds.bottom - bounds.top, TRUE);
@@ -54,12 +50,9 @@ void Move(HWND control, const RECT& bounds) {
 
 HWND CreateControl(HINSTANCE instance, HWND parent, const wchar_t* className, std::string_view text,
                    DWORD style, int id) {
-    const HWND control = CreateWindowExW(0, className, platform::Utf8ToUtf16(text).c_str(),
-                                         WS_CHILD | WS_VISIBLE | style, 0, 0, 0, 0, parent,
-                                         ControlId(id), instance, nullptr);
-    if (control == nullptr)
-        ThrowLastError("CreateWindowEx (control)");
-    return control;
+    // Laid out once every control exists and the font is known.
+    return CreateChild(instance, parent, 0, className, text, style, id, RECT{},
+                       "CreateWindowEx (control)");
 }
 
 // The size of a one-line text as a static control draws it in `font`.

@@ -41,14 +41,9 @@ LRESULT CALLBACK PanelProc(HWND panel, UINT message, WPARAM wParam, LPARAM lPara
 HWND CreateRaisedPanel(HINSTANCE instance, HWND parent, int id, const RECT& bounds) {
     RegisterWindowClass(instance, kPanelClassName, PanelProc,
                         reinterpret_cast<HBRUSH>(COLOR_BTNFACE + 1));
-    const HWND panel = CreateWindowExW(
-        WS_EX_CONTROLPARENT, kPanelClassName, L"",
-        WS_CHILD | WS_VISIBLE | WS_CLIPCHILDREN | WS_CLIPSIBLINGS | WS_GROUP, bounds.left,
-        bounds.top, bounds.right - bounds.left, bounds.bottom - bounds.top, parent,
-        reinterpret_cast<HMENU>(static_cast<INT_PTR>(id)), instance, nullptr);
-    if (panel == nullptr)
-        ThrowLastError("CreateWindowEx (panel)");
-    return panel;
+    return CreateChild(instance, parent, WS_EX_CONTROLPARENT, kPanelClassName, "",
+                       WS_CLIPCHILDREN | WS_CLIPSIBLINGS | WS_GROUP, id, bounds,
+                       "CreateWindowEx (panel)");
 }
 
 }  // namespace ui

@@ -1,7 +1,10 @@
-// Registration of the program's own window classes.
+// Registration of the program's own window classes, and the making of the
+// child windows that fill them.
 #pragma once
 
 #include "platform/win32/WinApi.h"
+
+#include <string_view>
 
 namespace ui {
 
@@ -11,5 +14,11 @@ namespace ui {
 // (DLGWINDOWEXTRA). Throws std::system_error when registration fails.
 void RegisterWindowClass(HINSTANCE instance, const wchar_t* name, WNDPROC windowProc,
                          HBRUSH background, int windowExtra = 0);
+
+// A visible child window of `parent` with the control id `id`, at `bounds`
+// (in the parent's client area; empty for one laid out later). Throws
+// std::system_error naming `what` when it cannot be made.
+HWND CreateChild(HINSTANCE instance, HWND parent, DWORD exStyle, const wchar_t* className,
+                 std::string_view text, DWORD style, int id, const RECT& bounds, const char* what);
 
 }  // namespace ui
