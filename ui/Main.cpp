@@ -241,7 +241,8 @@ void TForm1::FormCreate() {
 }
 
 void TForm1::Button1Click() {
-    if (GetText(Button1) == engine::text::kRunCaption) {
+    // Run or stop follows the state of the run; the caption only shows it.
+    if (!runUnderWay_) {
         if (worker) {
             // The caption goes back to "実　行" shortly before a worker's last
             // report operations. Let the previous worker finish them first, so
@@ -253,6 +254,7 @@ void TForm1::Button1Click() {
                 return;
         }
         SetText(Button1, engine::text::kStopCaption);
+        runUnderWay_ = true;
         // Red marks the run that could not complete, not the next one. Blue
         // never gets here: a completed run leaves the button disabled.
         statusColour_.reset();
@@ -262,10 +264,12 @@ void TForm1::Button1Click() {
             started = CreateWorker();
         } catch (const std::system_error& error) {
             SetText(Button1, engine::text::kRunCaption);
+            runUnderWay_ = false;
             ShowErrorBox(std::string(text::kThreadCreationError) + SystemErrorText(error.code()));
             return;
         } catch (...) {
             SetText(Button1, engine::text::kRunCaption);
+            runUnderWay_ = false;
             throw;
         }
         worker = std::move(started);  // the previous worker, ended, is released here
@@ -273,6 +277,7 @@ void TForm1::Button1Click() {
         worker->RequestStop();
         worker->WaitForEnd();
         SetText(Button1, engine::text::kRunCaption);
+        runUnderWay_ = false;
     }
 }
 
@@ -323,6 +328,9 @@ void TForm1::AppendLogLine(const std::string& line) {
 
 void TForm1::SetRunButtonCaption(const std::string& caption) {
     SetText(Button1, caption);
+    // A worker gives the run button back only as its run ends, a little
+    // before its last report operations: a press from here on starts a run.
+    runUnderWay_ = false;
 }
 
 void TForm1::SetRunButtonEnabled(bool enabled) {

@@ -124,6 +124,9 @@ class TForm1 : public BaseWindow<TForm1>, public engine::Report, public engine::
     // Set by the worker's thread as a run ends; Stopped until a run has
     // reached a verdict.
     std::atomic<engine::RunOutcome> lastVerdict_{engine::RunOutcome::Stopped};
+    // From the start of a run until its worker gives the run button back (or
+    // a stop has waited for it): what a press of Button1 stops.
+    bool runUnderWay_ = false;
 
     // The newest worker. Last, so that it is stopped and waited for before
     // anything it reports to goes away.
