@@ -7,6 +7,11 @@
 //                                   nothing has changed for a moment
 //   ui_driver show                  what the window shows, one "key=value" a
 //                                   line, then "log:" and the log's lines
+//   ui_driver focus                 which control a key pressed now would reach
+//   ui_driver wait-focus SECONDS CONTROL
+//                                   until CONTROL (button1, button2, memo1) has
+//                                   the keyboard focus; says which control
+//                                   has it at the end either way
 //   ui_driver press                 clicks the run button (BM_CLICK)
 //   ui_driver close                 closes the window (WM_CLOSE)
 //
@@ -20,6 +25,7 @@
 #include <cwchar>
 #include <string>
 #include <thread>
+#include <utility>
 #include <vector>
 
 #include "engine/Texts.h"
@@ -108,6 +114,31 @@ std::string Show(const Controls& controls) {
     return shown;
 }
 
+// The keyboard focus is kept per thread, so the thread of the foreground
+// window, where a key pressed now would go, is asked which of its windows has
+// it; GetFocus here would only know this driver's own.
+std::string FocusOf(const Controls& controls) {
+    const HWND foreground = GetForegroundWindow();
+    GUITHREADINFO info{};
+    info.cbSize = sizeof info;
+    if (foreground == nullptr ||
+        !GetGUIThreadInfo(GetWindowThreadProcessId(foreground, nullptr), &info) ||
+        info.hwndFocus == nullptr) {
+        return "nothing";
+    }
+    const std::pair<HWND, const char*> named[] = {{controls.button1, "button1"},
+                                                  {controls.button2, "button2"},
+                                                  {controls.memo1, "memo1"},
+                                                  {controls.form, "the window itself"}};
+    for (const auto& [control, name] : named) {
+        if (info.hwndFocus == control)
+            return name;
+    }
+    wchar_t className[128] = L"";
+    GetClassNameW(info.hwndFocus, className, 128);
+    return "a window of class " + platform::Utf16ToUtf8(className);
+}
+
 bool EndsInVerdict(const Controls& controls) {
     const std::vector<std::string> lines = Lines(TextOf(controls.memo1));
     if (lines.empty())
@@ -135,8 +166,10 @@ bool WaitFor(double seconds, Condition condition) {
 }
 
 int Usage() {
-    std::fputs("usage: ui_driver wait-window|wait-verdict SECONDS | show | press | close\n",
-               stderr);
+    std::fputs(
+        "usage: ui_driver wait-window|wait-verdict SECONDS | show | focus |\n"
+        "                 wait-focus SECONDS button1|button2|memo1 | press | close\n",
+        stderr);
     return 2;
 }
 
@@ -180,6 +213,20 @@ int wmain(int argc, wchar_t** argv) {
     if (command == L"show") {
         Write(Show(controls));
         return 0;
+    }
+    if (command == L"focus") {
+        Write(FocusOf(controls) + "\n");
+        return 0;
+    }
+    if (command == L"wait-focus" && argc == 4) {
+        const std::string expected = platform::Utf16ToUtf8(argv[3]);
+        std::string holder;
+        const bool focused = WaitFor(seconds, [&] {
+            holder = FocusOf(controls);
+            return holder == expected;
+        });
+        Write(holder + "\n");
+        return focused ? 0 : 1;
     }
     if (command == L"press") {
         PostMessageW(controls.button1, BM_CLICK, 0, 0);
