@@ -69,8 +69,10 @@ bench: deps
 format:
 	clang-format -i $$(git ls-files '*.h' '*.cpp')
 
-tidy: build-native
-	clang-tidy -p build/native --quiet $$(git ls-files 'engine/*.cpp' 'platform/*.cpp' ':!platform/win32/*')
+# clang-tidy over the whole tree: what the native build compiles with its
+# flags, the Windows-only sources with the 64-bit MinGW build's.
+tidy: build-native build-windows-x64
+	scripts/tidy build/native build/windows-x64
 
 clean:
 	rm -rf build

@@ -24,6 +24,7 @@ int ExitCodeOf(int status) {
 
 std::vector<char*> Pointers(std::vector<std::string>& texts) {
     std::vector<char*> pointers;
+    pointers.reserve(texts.size() + 1);
     for (std::string& text : texts)
         pointers.push_back(text.data());
     pointers.push_back(nullptr);
@@ -94,7 +95,7 @@ bool OnPath(const std::string& program) {
     std::istringstream folders(path ? path : "");
     std::string folder;
     while (std::getline(folders, folder, ':')) {
-        if (!folder.empty() && access((folder + "/" + program).c_str(), X_OK) == 0)
+        if (!folder.empty() && access(folder.append("/").append(program).c_str(), X_OK) == 0)
             return true;
     }
     return false;

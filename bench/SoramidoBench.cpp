@@ -52,7 +52,7 @@ constexpr double kTargetColdRatio = 0.6;  // of find
 constexpr double kTargetColdFdRatio = 1.0;
 constexpr double kTargetWineRatio = 10.0;  // of find, warm
 constexpr double kTargetStopSeconds = 0.100;
-constexpr long kTargetPeakKiB = 64 * 1024;
+constexpr long kTargetPeakKiB = 64L * 1024;
 
 struct Options {
     fs::path tree = "build/bench-tree";
@@ -121,7 +121,7 @@ std::string Seconds(double seconds) {
 }
 
 std::string MiB(long kib) {
-    return Printf("%.1f MiB", kib / 1024.0);
+    return Printf("%.1f MiB", double(kib) / 1024);
 }
 
 void DescribeSetting(FiguresTable& table, const bench::TreeShape& shape, const fs::path& tree,

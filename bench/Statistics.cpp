@@ -8,11 +8,12 @@ double Median(std::vector<double> samples) {
     if (samples.empty())
         return 0;
     const std::size_t middle = samples.size() / 2;
-    std::nth_element(samples.begin(), samples.begin() + middle, samples.end());
+    std::nth_element(samples.begin(), samples.begin() + std::ptrdiff_t(middle), samples.end());
     if (samples.size() % 2 == 1)
         return samples[middle];
     const double upper = samples[middle];
-    const double lower = *std::max_element(samples.begin(), samples.begin() + middle);
+    const double lower =
+        *std::max_element(samples.begin(), samples.begin() + std::ptrdiff_t(middle));
     return (lower + upper) / 2;
 }
 

@@ -106,7 +106,7 @@ void ListingReadAhead::Serve() {
             // own thread, as it would without the read-ahead.
         }
         lock.lock();
-        Finish(std::move(job), std::move(listing));
+        Finish(std::move(job), listing);
     }
 }
 
@@ -135,7 +135,7 @@ void ListingReadAhead::SkipSubfolder(std::map<Place, Subfolders>::iterator at) {
     toRead_.insert(std::move(node));
 }
 
-void ListingReadAhead::Finish(Job job, std::shared_ptr<const FolderListing> listing) {
+void ListingReadAhead::Finish(Job job, const std::shared_ptr<const FolderListing>& listing) {
     const auto reading = reading_.find(job.place);
     if (reading == reading_.end())
         return;  // the walk has gone past it

@@ -102,7 +102,7 @@ class ListingReadAhead {
     Job NextJob();
     // Moves the subfolders' `next` past the one it names.
     void SkipSubfolder(std::map<Place, Subfolders>::iterator at);
-    void Finish(Job job, std::shared_ptr<const FolderListing> listing);
+    void Finish(Job job, const std::shared_ptr<const FolderListing>& listing);
     // False when they are past the bound in bytes.
     bool AddSubfolders(Place place, const std::string& path,
                        std::shared_ptr<const FolderListing> listing);

@@ -136,7 +136,7 @@ void TForm1::KeepOnlyMoveAndCloseInSystemMenu() {
     const HMENU menu = GetSystemMenu(hwnd_, FALSE);
     bool separatorAbove = true;  // none at the top
     for (int i = 0; i < GetMenuItemCount(menu);) {
-        const UINT id = GetMenuItemID(menu, static_cast<UINT>(i));
+        const UINT id = GetMenuItemID(menu, i);
         const bool separator = id == 0;
         const bool keep = separator ? !separatorAbove : (id == SC_MOVE || id == SC_CLOSE);
         if (!keep) {
@@ -147,7 +147,7 @@ void TForm1::KeepOnlyMoveAndCloseInSystemMenu() {
         ++i;
     }
     const int count = GetMenuItemCount(menu);
-    if (count > 0 && GetMenuItemID(menu, static_cast<UINT>(count - 1)) == 0) {
+    if (count > 0 && GetMenuItemID(menu, count - 1) == 0) {
         DeleteMenu(menu, static_cast<UINT>(count - 1), MF_BYPOSITION);
     }
 }

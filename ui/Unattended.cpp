@@ -45,7 +45,7 @@ class HeadlessReport final : public engine::Report {
 class SessionWindow : public BaseWindow<SessionWindow>, public engine::RunJournal {
   public:
     explicit SessionWindow(HINSTANCE instance);
-    ~SessionWindow();  // closes the window and waits for its thread
+    ~SessionWindow() override;  // closes the window and waits for its thread
 
     // The worker a log-off or shut-down stops; null once it has ended.
     void Watch(engine::TMyThread* worker);

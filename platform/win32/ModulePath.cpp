@@ -15,7 +15,7 @@ std::wstring ModuleFileName(HMODULE module, std::size_t firstBufferSize) {
             path.resize(length);
             return path;
         }
-        if (path.size() >= 32768 * 2)
+        if (path.size() >= std::size_t{32768} * 2)
             return {};  // longer than any Windows path
         path.resize(path.size() * 2);
     }

@@ -241,7 +241,7 @@ TEST_F(RunVerdict, TheJournalHearsWhatTheWindowDoesNotShow) {
     noProduct.AddDrive('D', platform::DriveType::CdRom);
     noProduct.SetOwnExecutableFolder(kPackage);
     for (const std::string& name : kPackageFiles)
-        noProduct.MakeFile(kPackage + "Data\\" + name, NewContents(name));
+        noProduct.MakeFile(std::string(kPackage).append("Data\\").append(name), NewContents(name));
     EXPECT_EQ(outcomeOfARun(noProduct), RunOutcome::NothingFound);
 }
 

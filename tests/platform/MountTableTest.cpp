@@ -59,6 +59,7 @@ TEST(DriveLetters, CIsTheRootAndTheOtherDisksFollowInMountOrder) {
 
 TEST(DriveLetters, TheLettersEndAtZ) {
     std::vector<MountEntry> mounts;
+    mounts.reserve(40);
     for (int i = 0; i < 40; ++i) {
         mounts.push_back(Mount("/d" + std::to_string(i), "ext4", "/dev/disk" + std::to_string(i)));
     }

@@ -393,7 +393,6 @@ MemoryFileSystem::NodeId MemoryFileSystem::Resolve(const std::string& path, bool
             return kNone;
         lastEnds_.push_back(2);
         lastNodes_.push_back(drive->second.second);
-        reused = 1;
     }
     while (lastEnds_.back() < path.size()) {
         const std::size_t start = lastEnds_.back() + 1;

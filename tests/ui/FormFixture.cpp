@@ -54,7 +54,7 @@ FormTest::FormTest() {
     fs.AddDrive('D', platform::DriveType::CdRom);
     fs.SetOwnExecutableFolder(kPackage);
     for (const std::string& name : kPackageFiles) {
-        fs.MakeFile(kPackage + "Data\\" + name, "1.55B " + name);
+        fs.MakeFile(std::string(kPackage).append("Data\\").append(name), "1.55B " + name);
     }
     fs.AddDrive('C');
 }
