@@ -9,10 +9,29 @@
 
 #include "platform/win32/LongPath.h"
 #include "platform/win32/ScopedWin.h"
+#include "platform/win32/SystemModule.h"
 #include "platform/win32/Utf16.h"
 
 namespace platform {
 namespace {
+
+// The Restart Manager's functions, from rstrtmgr.dll of the system folder.
+struct RestartManager {
+    ScopedModule module = LoadSystemModule(L"rstrtmgr.dll");
+    decltype(&RmStartSession) startSession =
+        FunctionOf<decltype(startSession)>(module, "RmStartSession");
+    decltype(&RmEndSession) endSession = FunctionOf<decltype(endSession)>(module, "RmEndSession");
+    decltype(&RmRegisterResources) registerResources =
+        FunctionOf<decltype(registerResources)>(module, "RmRegisterResources");
+    decltype(&RmGetList) getList = FunctionOf<decltype(getList)>(module, "RmGetList");
+
+    bool Complete() const { return startSession && endSession && registerResources && getList; }
+};
+
+// Loaded as the program starts, before any thread turns the WOW64
+// redirection off (Wow64View), with which the 32-bit build would find only
+// the 64-bit DLL.
+const RestartManager restartManager;
 
 // Windows' own comparison of file names, which folds letter case the way the
 // file system does, not only for ASCII.
@@ -43,12 +62,13 @@ class RestartManagerSession {
   public:
     RestartManagerSession() {
         wchar_t key[CCH_RM_SESSION_KEY + 1] = {};
-        if (RmStartSession(&handle_, 0, key) != ERROR_SUCCESS)
+        if (!restartManager.Complete() ||
+            restartManager.startSession(&handle_, 0, key) != ERROR_SUCCESS)
             handle_ = kNone;
     }
     ~RestartManagerSession() {
         if (handle_ != kNone)
-            RmEndSession(handle_);
+            restartManager.endSession(handle_);
     }
     RestartManagerSession(const RestartManagerSession&) = delete;
     RestartManagerSession& operator=(const RestartManagerSession&) = delete;
@@ -84,7 +104,8 @@ std::optional<std::string> ApplicationHolding(const std::string& path) {
         return std::nullopt;
     const std::wstring file = WithoutLongPrefix(Utf8ToUtf16(path));
     LPCWSTR files[] = {file.c_str()};
-    if (RmRegisterResources(session.Get(), 1, files, 0, nullptr, 0, nullptr) != ERROR_SUCCESS)
+    if (restartManager.registerResources(session.Get(), 1, files, 0, nullptr, 0, nullptr) !=
+        ERROR_SUCCESS)
         return std::nullopt;
     // The list may grow between the call that sizes it and the one that
     // fills it.
@@ -94,7 +115,7 @@ std::optional<std::string> ApplicationHolding(const std::string& path) {
         UINT count = UINT(applications.size());
         DWORD reasons = 0;
         const DWORD result =
-            RmGetList(session.Get(), &needed, &count, applications.data(), &reasons);
+            restartManager.getList(session.Get(), &needed, &count, applications.data(), &reasons);
         if (result == ERROR_SUCCESS) {
             if (count == 0)
                 return std::nullopt;

@@ -1,7 +1,5 @@
 #include "platform/win32/Wow64View.h"
 
-#include <string>
-
 namespace platform {
 namespace {
 
@@ -17,17 +15,6 @@ bool RunsUnderWow64() {
 // fail (not under Wine, whose loader takes its own built-in DLLs). Loaded
 // beforehand, they are found among the loaded modules by name.
 constexpr const wchar_t* kLoadedOnDemand[] = {L"ntmarta.dll", L"bcryptprimitives.dll"};
-
-// Loaded by full path: an elevated program must never take a DLL of that
-// name from the folder it was started from, which may be a download folder.
-ScopedModule LoadSystemModule(const wchar_t* name) {
-    wchar_t folder[MAX_PATH];
-    const UINT length = GetSystemDirectoryW(folder, MAX_PATH);
-    if (length == 0 || length >= MAX_PATH)
-        return ScopedModule();
-    const std::wstring path = std::wstring(folder, length) + L'\\' + name;
-    return ScopedModule(LoadLibraryW(path.c_str()));
-}
 
 }  // namespace
 

@@ -9,18 +9,9 @@
 #include <vector>
 
 #include "platform/FileSystem.h"
-#include "platform/win32/ScopedWin.h"
+#include "platform/win32/SystemModule.h"
 
 namespace platform {
-
-// Modules loaded by the program itself, released with FreeLibrary.
-struct ModuleTraits {
-    using Type = HMODULE;
-    static Type Empty() { return nullptr; }
-    static bool Holds(Type h) { return h != nullptr; }
-    static void Close(Type h) { FreeLibrary(h); }
-};
-using ScopedModule = ScopedWin<ModuleTraits>;
 
 // Turns the redirection off for the thread that makes it and back on when it
 // is destroyed, which must happen on the same thread: the setting belongs to

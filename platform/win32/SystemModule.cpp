@@ -1,0 +1,16 @@
+#include "platform/win32/SystemModule.h"
+
+#include <string>
+
+namespace platform {
+
+ScopedModule LoadSystemModule(const wchar_t* name) {
+    wchar_t folder[MAX_PATH];
+    const UINT length = GetSystemDirectoryW(folder, MAX_PATH);
+    if (length == 0 || length >= MAX_PATH)
+        return ScopedModule();
+    const std::wstring path = std::wstring(folder, length) + L'\\' + name;
+    return ScopedModule(LoadLibraryW(path.c_str()));
+}
+
+}  // namespace platform

@@ -1,0 +1,41 @@
+// DLLs of Windows loaded from the system folder by full path. A DLL the
+// program imports is looked for in the program's own folder first, unless
+// Windows knows it (the Known DLLs); an updater is often started from a
+// download folder, where a planted bcrypt.dll would then run elevated. So
+// what Windows does not know is loaded here, by its full path, and its
+// functions are looked up by name.
+#pragma once
+
+#include "platform/win32/WinApi.h"
+
+#include "platform/win32/ScopedWin.h"
+
+namespace platform {
+
+// Modules loaded by the program itself, released with FreeLibrary.
+struct ModuleTraits {
+    using Type = HMODULE;
+    static Type Empty() { return nullptr; }
+    static bool Holds(Type h) { return h != nullptr; }
+    static void Close(Type h) { FreeLibrary(h); }
+};
+using ScopedModule = ScopedWin<ModuleTraits>;
+
+// Loads `name` (L"bcrypt.dll") from the system folder; empty when it cannot.
+ScopedModule LoadSystemModule(const wchar_t* name);
+
+// The function `name` of `module` as the type of its declaration, which is
+// named with decltype so that nothing links against the DLL:
+//   FunctionOf<decltype(&BCryptHashData)>(module, "BCryptHashData")
+// Null when the module is empty or lacks the function.
+template <class Pointer>
+Pointer FunctionOf(const ScopedModule& module, const char* name) {
+    if (!module)
+        return nullptr;
+    // Through the generic function pointer type, which every function
+    // pointer converts to and from without a warning.
+    return reinterpret_cast<Pointer>(
+        reinterpret_cast<void (*)()>(GetProcAddress(module.Get(), name)));
+}
+
+}  // namespace platform
