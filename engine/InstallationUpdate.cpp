@@ -180,13 +180,14 @@ InstallationUpdate::Refusal InstallationUpdate::Survey() {
         // Each folder on the way is opened relative to the one before and
         // listed through its handle; a link there is refused.
         platform::FolderHandle* folder = root_.get();
-        FolderNames names = rootNames;
+        const FolderNames* names = &rootNames;
+        FolderNames listed;  // of the folder reached last, below the root
         std::string path = installation_;
         for (std::string_view component : target.Row().folders) {
             if (component.empty())
                 continue;
             path.append("\\").append(component);
-            const FolderNames::Entry* entry = names.Find(component);
+            const FolderNames::Entry* entry = names->Find(component);
             auto opened = folder->OpenFolder(entry ? entry->name : std::string(component));
             if (!opened) {
                 target.unreachable = Describe(entry ? path : FilePath(target), opened.Error());
@@ -194,9 +195,10 @@ InstallationUpdate::Refusal InstallationUpdate::Survey() {
                 break;
             }
             folder = folders_.emplace_back(std::move(*opened)).get();
-            names = FolderNames();
-            if (!folder->List([&](const platform::FolderEntry& listed) {
-                    names.Add(listed);
+            listed = FolderNames();
+            names = &listed;
+            if (!folder->List([&](const platform::FolderEntry& inside) {
+                    listed.Add(inside);
                     return true;
                 })) {
                 target.unreachable = Joined(Joined(path, text::kPathAndError), text::kCannotList);
@@ -207,12 +209,12 @@ InstallationUpdate::Refusal InstallationUpdate::Survey() {
         if (!folder)
             continue;
         target.folder = folder;
-        const FolderNames::Entry* destination = names.Find(target.Row().file);
+        const FolderNames::Entry* destination = names->Find(target.Row().file);
         target.exists = destination != nullptr;
         target.name = destination ? destination->name : std::string(target.Row().file);
-        target.oldStaged = LeftoverName(names, target.Row().file, kStagedSuffix);
-        target.oldBackup = LeftoverName(names, target.Row().file, kBackupSuffix);
-        target.oldAbsent = LeftoverName(names, target.Row().file, kAbsentSuffix);
+        target.oldStaged = LeftoverName(*names, target.Row().file, kStagedSuffix);
+        target.oldBackup = LeftoverName(*names, target.Row().file, kBackupSuffix);
+        target.oldAbsent = LeftoverName(*names, target.Row().file, kAbsentSuffix);
     }
     for (const Target& target : targets_) {
         if (target.unreachable)
