@@ -15,6 +15,7 @@
 #include <system_error>
 #include <vector>
 
+#include "platform/win32/SystemModule.h"
 #include "platform/win32/Utf16.h"
 #include "platform/win32/Win32FileSystem.h"
 #include "ui/ApplicationWindow.h"
@@ -116,6 +117,7 @@ int Run(HINSTANCE instance, ui::RunMode mode, ui::LogFile* log) {
 }  // namespace
 
 int WINAPI wWinMain(HINSTANCE instance, HINSTANCE, PWSTR, int) {
+    platform::SearchSystemFolderOnlyForDlls();
     std::string commandLine;
     ui::Options options;
     try {

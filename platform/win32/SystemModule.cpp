@@ -13,4 +13,12 @@ ScopedModule LoadSystemModule(const wchar_t* name) {
     return ScopedModule(LoadLibraryW(path.c_str()));
 }
 
+void SearchSystemFolderOnlyForDlls() {
+    SetDllDirectoryW(L"");
+    const auto setDefaultDllDirectories = FunctionOf<decltype(&SetDefaultDllDirectories)>(
+        GetModuleHandleW(L"kernel32.dll"), "SetDefaultDllDirectories");
+    if (setDefaultDllDirectories)
+        setDefaultDllDirectories(LOAD_LIBRARY_SEARCH_SYSTEM32);
+}
+
 }  // namespace platform
