@@ -17,7 +17,7 @@ namespace {
 
 // The Restart Manager's functions, from rstrtmgr.dll of the system folder.
 struct RestartManager {
-    ScopedModule module = LoadSystemModule(L"rstrtmgr.dll");
+    HMODULE module = LoadSystemModuleForGood(L"rstrtmgr.dll");
     decltype(&RmStartSession) startSession =
         FunctionOf<decltype(startSession)>(module, "RmStartSession");
     decltype(&RmEndSession) endSession = FunctionOf<decltype(endSession)>(module, "RmEndSession");

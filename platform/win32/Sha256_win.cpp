@@ -15,7 +15,7 @@ namespace {
 
 // CNG's functions, from bcrypt.dll of the system folder.
 struct Bcrypt {
-    ScopedModule module = LoadSystemModule(L"bcrypt.dll");
+    HMODULE module = LoadSystemModuleForGood(L"bcrypt.dll");
     decltype(&BCryptOpenAlgorithmProvider) openAlgorithmProvider =
         FunctionOf<decltype(openAlgorithmProvider)>(module, "BCryptOpenAlgorithmProvider");
     decltype(&BCryptCloseAlgorithmProvider) closeAlgorithmProvider =

@@ -13,6 +13,10 @@ ScopedModule LoadSystemModule(const wchar_t* name) {
     return ScopedModule(LoadLibraryW(path.c_str()));
 }
 
+HMODULE LoadSystemModuleForGood(const wchar_t* name) {
+    return LoadSystemModule(name).Release();
+}
+
 void SearchSystemFolderOnlyForDlls() {
     SetDllDirectoryW(L"");
     const auto setDefaultDllDirectories = FunctionOf<decltype(&SetDefaultDllDirectories)>(

@@ -24,6 +24,11 @@ using ScopedModule = ScopedWin<ModuleTraits>;
 // Loads `name` (L"bcrypt.dll") from the system folder; empty when it cannot.
 ScopedModule LoadSystemModule(const wchar_t* name);
 
+// The same, kept loaded until the process ends, as an imported DLL is: for
+// the tables of functions that threads may call until the very end, which
+// must not lose their DLL while static objects are destroyed.
+HMODULE LoadSystemModuleForGood(const wchar_t* name);
+
 // From here on, a DLL loaded by name (by the program or by Windows' own
 // DLLs on its behalf, as comctl32 loads uxtheme) is looked for in the
 // system folder only: never in the current folder, and, where Windows
