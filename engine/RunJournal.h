@@ -15,6 +15,7 @@ enum class RunOutcome : std::uint8_t {
     Updated,         // every installation found was updated
     NothingFound,    // no installation was found
     SomeLeft,        // at least one installation was left as it was
+    LeftMidway,      // an installation was left in the middle of its update; run again
     PackageDamaged,  // the package is missing files or is damaged; nothing was changed
     Stopped,         // stopped before a verdict
     Failed,          // an unexpected error

@@ -44,7 +44,8 @@ inline constexpr std::string_view kUsage =
     "4　結果が出る前に中止されました（ログオフ、シャットダウンを含む）\n"
     "5　別の Update.exe が実行中です（何もしていません）\n"
     "6　コマンドラインかログファイルに問題があります（何もしていません）\n"
-    "7　予期しないエラーが発生しました";
+    "7　予期しないエラーが発生しました\n"
+    "8　更新の途中のままのインストールがあります（もう一度実行してください）";
 
 // Each is followed by the argument as Windows split it from the command line.
 inline constexpr std::string_view kUnknownSwitch = "不明なスイッチです：";
