@@ -84,13 +84,51 @@ class NamedSource : public platform::SourceFile {
         return count;
     }
     platform::FileTime LastWriteTime() override { return {}; }
+    std::optional<platform::FolderId> Id() override { return std::nullopt; }
 
   private:
     std::string contents_;
     std::size_t offset_ = 0;
 };
 
+platform::FileError NotGenerated() {
+    return {platform::FileError::Kind::Other, "not generated"};
+}
+
+// The package folder P:\Data, read through a handle as the update reads it.
+class PackageFolder : public platform::FolderHandle {
+  public:
+    explicit PackageFolder(GeneratedFileSystem& files) : files_(files) {}
+    bool List(const EntrySink& onEntry) override { return files_.ListFolder("P:\\Data", onEntry); }
+    std::optional<platform::FolderId> Id() override { return files_.GetFolderId("P:\\Data"); }
+    platform::Result<std::unique_ptr<platform::FolderHandle>> OpenFolder(
+        std::string_view) override {
+        return NotGenerated();
+    }
+    platform::Result<std::unique_ptr<platform::SourceFile>> OpenFile(
+        std::string_view name) override {
+        return files_.OpenSourceFile(std::string("P:\\Data\\").append(name));
+    }
+    platform::Result<Entry> Inspect(std::string_view) override { return NotGenerated(); }
+    platform::Failure CheckNotInUse(std::string_view) override { return NotGenerated(); }
+    platform::Result<std::unique_ptr<platform::StagedFile>> CreateFile(std::string_view) override {
+        return NotGenerated();
+    }
+    platform::Failure Rename(std::string_view, std::string_view) override { return NotGenerated(); }
+    platform::Failure Delete(std::string_view) override { return NotGenerated(); }
+
+  private:
+    GeneratedFileSystem& files_;
+};
+
 }  // namespace
+
+platform::Result<std::unique_ptr<platform::FolderHandle>> GeneratedFileSystem::OpenInstallation(
+    const std::string& path) {
+    if (path != "P:\\Data")
+        return platform::FileError{platform::FileError::Kind::NotFound, "no installation here"};
+    return std::unique_ptr<platform::FolderHandle>(std::make_unique<PackageFolder>(*this));
+}
 
 platform::Result<std::unique_ptr<platform::SourceFile>> GeneratedFileSystem::OpenSourceFile(
     const std::string& path) {

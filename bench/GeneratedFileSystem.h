@@ -24,15 +24,18 @@ class GeneratedFileSystem : public platform::FileSystem {
     std::string WhyNotListed(const std::string&) override { return "not generated"; }
     bool IsFolder(const std::string& path) override;
     std::optional<platform::FolderId> GetFolderId(const std::string& path) override;
-    // Nothing on C: is an installation, so nothing is ever opened for change.
+    // Nothing on C: is an installation, so nothing is ever opened for change;
+    // only the package folder is opened, to be read.
     platform::Result<std::unique_ptr<platform::FolderHandle>> OpenInstallation(
-        const std::string&) override {
-        return platform::FileError{platform::FileError::Kind::NotFound, "no installation here"};
+        const std::string& path) override;
+    platform::Result<std::unique_ptr<platform::FolderHandle>> OpenFolderFollowingLinks(
+        const std::string& path) override {
+        return OpenInstallation(path);
     }
     // Each package file holds its own name.
     platform::Result<std::unique_ptr<platform::SourceFile>> OpenSourceFile(
         const std::string& path) override;
-    bool ProgramRunsFrom(const std::string&) override { return false; }
+    bool ProgramRunsFrom(const platform::FolderId&) override { return false; }
     std::optional<std::string> ApplicationUsing(const std::string&) override {
         return std::nullopt;
     }

@@ -65,8 +65,12 @@ class RefreshSignal : public test_support::ForwardingFileSystem {
         : ForwardingFileSystem(files), ui_(ui) {}
     platform::Result<std::unique_ptr<platform::FolderHandle>> OpenInstallation(
         const std::string& path) override {
-        begun_ = true;
-        ui_.Notify();
+        // The package's Data folder is opened this way too, before any
+        // refresh.
+        if (!path.ends_with("\\Data")) {
+            begun_ = true;
+            ui_.Notify();
+        }
         return files_.OpenInstallation(path);
     }
     bool Begun() const { return begun_; }
@@ -94,7 +98,8 @@ RefreshFigures MeasureRefreshes(const fs::path& folder, int rounds) {
         const engine::InstallationUpdate::Outcome outcome =
             engine::InstallationUpdate(files, *checked.package, "C:\\Inst", {}).Run();
         figures.seconds.push_back(Seconds(Clock::now() - start));
-        figures.allReplaced = figures.allReplaced && outcome.replaced;
+        figures.allReplaced =
+            figures.allReplaced && outcome.state == engine::InstallationUpdate::State::Updated;
     }
     for (int round = 0; round < rounds; ++round) {
         platform::UiCallQueue ui;

@@ -38,6 +38,18 @@ class FolderNames {
         return found;
     }
 
+    // Whether more than one entry answers to `name` when letter case is
+    // ignored: a folder made case-sensitive on Windows 10 and later, or a
+    // Linux folder, can hold both "QBANK.CXT" and "qbank.cxt", and which of
+    // them Windows programs open is not certain.
+    bool Ambiguous(std::string_view name) const {
+        const std::string capitals = platform::AsciiUpper(name);
+        std::size_t matches = 0;
+        for (const Entry& entry : entries_)
+            matches += platform::UpperCaseEquals(entry.name, capitals) ? 1 : 0;
+        return matches > 1;
+    }
+
   private:
     std::vector<Entry> entries_;
 };

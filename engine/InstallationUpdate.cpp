@@ -3,10 +3,11 @@
 #include <array>
 #include <cstddef>
 #include <span>
-#include <thread>
 #include <utility>
 
+#include "engine/FileBytes.h"
 #include "engine/FolderNames.h"
+#include "engine/InstallationRepair.h"
 #include "engine/Texts.h"
 
 namespace engine {
@@ -15,7 +16,11 @@ namespace {
 using platform::Failure;
 using platform::FileError;
 
-constexpr std::string_view kMarkerFile = "SKM300.EXE";
+// The product's executable, whose presence makes a folder an installation.
+constexpr std::string_view kProductFile = "SKM300.EXE";
+// A journal is a few lines; a file of its name that is much larger is not one.
+constexpr std::size_t kLargestJournal = 64 << 10;
+constexpr std::size_t kNoTarget = ~std::size_t{0};
 
 std::string Joined(std::string_view a, std::string_view b) {
     std::string joined;
@@ -24,31 +29,62 @@ std::string Joined(std::string_view a, std::string_view b) {
     return joined;
 }
 
-// The name of a leftover that `names` holds for `file`, as it stands on disk;
-// empty when there is none.
-std::string LeftoverName(const FolderNames& names, std::string_view file, std::string_view suffix) {
-    const FolderNames::Entry* entry = names.Find(Joined(file, suffix));
-    return entry && !entry->isFolder ? entry->name : std::string();
+std::string Reason(std::string_view path, std::string_view why) {
+    return Joined(Joined(path, text::kPathAndError), why);
+}
+
+// A rename that reports a failure may still have happened: the system can
+// fail to make it durable after making it. What stands there tells.
+bool Moved(platform::FolderHandle& folder, std::string_view from, std::string_view to) {
+    auto source = folder.Inspect(from);
+    auto destination = folder.Inspect(to);
+    return source && destination && source->kind == platform::EntryKind::Missing &&
+           destination->kind == platform::EntryKind::File;
+}
+
+// Creates `name` in `folder` with `bytes`, flushed; `created` tells whether
+// the file came to be, even if what followed failed.
+Failure WriteNewFile(platform::FolderHandle& folder, std::string_view name, std::string_view bytes,
+                     bool& created) {
+    auto file = folder.CreateFile(name);
+    if (!file)
+        return file.Error();
+    created = true;
+    if (!bytes.empty()) {
+        if (Failure failure = (*file)->Write(std::as_bytes(std::span(bytes.data(), bytes.size()))))
+            return failure;
+    }
+    return (*file)->Finish({}, {});
+}
+
+// Reads the whole of a small file, at most `limit` bytes; nullopt when it is larger.
+platform::Result<std::optional<std::string>> ReadSmallFile(platform::SourceFile& file,
+                                                           std::size_t limit) {
+    std::string text;
+    std::array<std::byte, 4096> buffer;
+    for (;;) {
+        auto got = file.Read(buffer);
+        if (!got)
+            return got.Error();
+        if (*got == 0)
+            return std::optional<std::string>(std::move(text));
+        text.append(reinterpret_cast<const char*>(buffer.data()), *got);
+        if (text.size() > limit)
+            return std::optional<std::string>();
+    }
 }
 
 }  // namespace
 
-// One destination of the installation and what this update has done to it.
+// One destination of the installation.
 struct InstallationUpdate::Target {
     std::size_t row = 0;
     platform::FolderHandle* folder = nullptr;  // null when a folder on the way is not there
     Refusal unreachable;                       // why `folder` is null
     std::string name;                          // as on disk, or as the table writes it
     bool exists = false;
-    // Leftovers of an earlier, interrupted update, as named on disk.
-    std::string oldStaged, oldBackup, oldAbsent;
-    // What this update has done so far.
-    bool staged = false, movedAside = false, absentNoted = false, committed = false;
 
     const Replacement& Row() const { return kReplacements[row]; }
-    std::string Staged() const { return Joined(name, kStagedSuffix); }
-    std::string Backup() const { return Joined(name, kBackupSuffix); }
-    std::string Absent() const { return Joined(name, kAbsentSuffix); }
 };
 
 InstallationUpdate::InstallationUpdate(platform::FileSystem& files, const UpdatePackage& package,
@@ -58,7 +94,8 @@ InstallationUpdate::InstallationUpdate(platform::FileSystem& files, const Update
       package_(package),
       installation_(std::move(installation)),
       patience_(patience),
-      listed_(listed) {}
+      listed_(listed),
+      transaction_(patience) {}
 
 InstallationUpdate::~InstallationUpdate() = default;
 
@@ -66,13 +103,13 @@ InstallationUpdate::~InstallationUpdate() = default;
 
 // The destination as the program names it, whatever the letter case on disk:
 // "C:\SKM\AUDIO\PHRASE\GROUP6\q417.mp3".
-std::string InstallationUpdate::FilePath(const Target& target) const {
+std::string InstallationUpdate::FilePath(std::size_t row) const {
     std::string path = installation_;
-    for (std::string_view folder : target.Row().folders) {
+    for (std::string_view folder : kReplacements[row].folders) {
         if (!folder.empty())
             path.append("\\").append(folder);
     }
-    return path.append("\\").append(target.Row().file);
+    return path.append("\\").append(kReplacements[row].file);
 }
 
 std::string InstallationUpdate::Describe(const std::string& path, const FileError& error) const {
@@ -82,53 +119,45 @@ std::string InstallationUpdate::Describe(const std::string& path, const FileErro
         case FileError::Kind::InUse:
             return Joined(path, text::kUsedByAnother);
         default:
-            return Joined(Joined(path, text::kPathAndError), error.description);
+            return Reason(path, error.description);
     }
 }
 
-template <typename Operation>
-Failure InstallationUpdate::Persist(Operation operation) const {
-    // A virus scanner may hold a file it has just seen for a moment; what
-    // fails for a reason that will not pass fails again soon enough.
-    const auto deadline = std::chrono::steady_clock::now() + patience_.inUse;
-    for (;;) {
-        Failure failure = operation();
-        // What is not there will not come; anything else may pass.
-        if (!failure || failure->kind == FileError::Kind::NotFound ||
-            std::chrono::steady_clock::now() >= deadline)
-            return failure;
-        std::this_thread::sleep_for(patience_.retryEvery);
-    }
-}
-
-// A rename that reports a failure may still have happened: the system can
-// fail to make it durable after making it. What stands there tells.
-bool InstallationUpdate::Moved(platform::FolderHandle& folder, std::string_view from,
-                               std::string_view to) {
-    auto source = folder.Inspect(from);
-    auto destination = folder.Inspect(to);
-    return source && destination && source->kind == platform::EntryKind::Missing &&
-           destination->kind == platform::EntryKind::File;
-}
-
-// ---- the steps -------------------------------------------------------------
+// ---- the run -----------------------------------------------------------------
 
 InstallationUpdate::Outcome InstallationUpdate::Run() {
     Outcome outcome;
-    Refusal refusal = Survey();
+    try {
+        RunSteps(outcome);
+    } catch (...) {
+        // Whatever went wrong, the installation is not left half changed
+        // because of it; the failure is the caller's to report.
+        try {
+            transaction_.RollBack();
+        } catch (...) {
+        }
+        throw;
+    }
+    return outcome;
+}
+
+void InstallationUpdate::RunSteps(Outcome& outcome) {
+    Refusal refusal = Open();
+    if (!refusal)
+        refusal = Survey();
     outcome.hasXtras = hasXtras_;
-    if (!refusal && files_.ProgramRunsFrom(installation_ + '\\' + markerFile_))
-        refusal = std::string(text::kProductRunning);
-    if (!refusal && HasLeftovers()) {
-        std::string failure;
-        outcome.repaired = Repair(failure);
-        if (!outcome.repaired)
-            refusal = std::move(failure);
-        else
-            refusal = Survey();  // the repair has changed what stands there
+    if (!refusal && journalFound_) {
+        refusal = RepairFound(outcome);
+        outcome.hasXtras = hasXtras_;
     }
     if (!refusal)
+        refusal = CheckProductNotRunning();
+    if (!refusal)
         refusal = CheckNothingHoldsIt();
+    if (!refusal)
+        refusal = ReadOldBytes();
+    if (!refusal)
+        refusal = WriteJournal();
     for (Target& target : targets_) {
         if (!refusal)
             refusal = Stage(target);
@@ -136,85 +165,65 @@ InstallationUpdate::Outcome InstallationUpdate::Run() {
     if (!refusal)
         refusal = Commit();
     if (refusal) {
-        RollBack();
-        outcome.reason = std::move(*refusal);
-        return outcome;
+        transaction_.RollBack();
+        Conclude(outcome, std::move(*refusal));
+        return;
     }
     Finish();
-    outcome.replaced = true;
-    return outcome;
+    outcome.state = State::Updated;
+}
+
+InstallationUpdate::Refusal InstallationUpdate::Open() {
+    if (root_)
+        return std::nullopt;
+    auto opened = files_.OpenInstallation(installation_);
+    // A link that led the search to an installation leads the update there
+    // too, but only to the very folder the search saw.
+    if (!opened && opened.Error().kind == FileError::Kind::Link && listed_)
+        opened = files_.OpenFolderFollowingLinks(installation_);
+    if (!opened)
+        return Describe(installation_, opened.Error());
+    // The folder now at the path must be the one the search listed; from
+    // here on the handle keeps it so, whatever becomes of the path.
+    if (listed_ && (*opened)->Id() != listed_)
+        return Reason(installation_, text::kFolderReplaced);
+    root_ = std::move(*opened);
+    return std::nullopt;
 }
 
 InstallationUpdate::Refusal InstallationUpdate::Survey() {
     targets_.clear();
     folders_.clear();
-    if (!root_) {
-        auto opened = files_.OpenInstallation(installation_);
-        if (!opened)
-            return Describe(installation_, opened.Error());
-        // The folder now at the path must be the one the search listed;
-        // from here on the handle keeps it so, whatever becomes of the path.
-        if (listed_ && (*opened)->Id() != listed_)
-            return Joined(Joined(installation_, text::kPathAndError), text::kFolderReplaced);
-        root_ = std::move(*opened);
-    }
     FolderNames rootNames;
     if (!root_->List([&](const platform::FolderEntry& entry) {
             rootNames.Add(entry);
             return true;
         })) {
-        return Joined(Joined(installation_, text::kPathAndError), text::kCannotList);
+        return Reason(installation_, text::kCannotList);
     }
-    const FolderNames::Entry* marker = rootNames.Find(kMarkerFile);
-    markerFile_ = marker ? marker->name : std::string(kMarkerFile);
-    const FolderNames::Entry* committedMarker = rootNames.Find(kCommitMarker);
-    markerFound_ = committedMarker && !committedMarker->isFolder;
+    const FolderNames::Entry* marker = rootNames.Find(kProductFile);
+    markerFile_ = marker ? marker->name : std::string(kProductFile);
+
+    const std::string journalPath = Joined(installation_ + '\\', kJournalName);
+    if (rootNames.Ambiguous(kJournalName))
+        return Reason(journalPath, text::kNamesDifferOnlyInCase);
+    const FolderNames::Entry* journal = rootNames.Find(kJournalName);
+    if (journal && (journal->isFolder || journal->isLink))
+        return Reason(journalPath, text::kNotOurJournal);
+    journalFound_ = journal != nullptr;
+
     const FolderNames::Entry* xtras = rootNames.Find(kXtrasFolderName);
     hasXtras_ = xtras && xtras->isFolder;
+    if (rootNames.Ambiguous(kXtrasFolderName))
+        return Reason(installation_ + "\\xtras", text::kNamesDifferOnlyInCase);
 
     for (std::size_t row = 0; row < kReplacements.size(); ++row) {
         if (kReplacements[row].onlyWithXtras && !hasXtras_)
             continue;
         Target& target = targets_.emplace_back();
         target.row = row;
-        // Each folder on the way is opened relative to the one before and
-        // listed through its handle; a link there is refused.
-        platform::FolderHandle* folder = root_.get();
-        const FolderNames* names = &rootNames;
-        FolderNames listed;  // of the folder reached last, below the root
-        std::string path = installation_;
-        for (std::string_view component : target.Row().folders) {
-            if (component.empty())
-                continue;
-            path.append("\\").append(component);
-            const FolderNames::Entry* entry = names->Find(component);
-            auto opened = folder->OpenFolder(entry ? entry->name : std::string(component));
-            if (!opened) {
-                target.unreachable = Describe(entry ? path : FilePath(target), opened.Error());
-                folder = nullptr;
-                break;
-            }
-            folder = folders_.emplace_back(std::move(*opened)).get();
-            listed = FolderNames();
-            names = &listed;
-            if (!folder->List([&](const platform::FolderEntry& inside) {
-                    listed.Add(inside);
-                    return true;
-                })) {
-                target.unreachable = Joined(Joined(path, text::kPathAndError), text::kCannotList);
-                folder = nullptr;
-                break;
-            }
-        }
-        if (!folder)
-            continue;
-        target.folder = folder;
-        const FolderNames::Entry* destination = names->Find(target.Row().file);
-        target.exists = destination != nullptr;
-        target.name = destination ? destination->name : std::string(target.Row().file);
-        target.oldStaged = LeftoverName(*names, target.Row().file, kStagedSuffix);
-        target.oldBackup = LeftoverName(*names, target.Row().file, kBackupSuffix);
-        target.oldAbsent = LeftoverName(*names, target.Row().file, kAbsentSuffix);
+        if (Refusal refusal = ReachFolderOf(target, rootNames))
+            return refusal;
     }
     for (const Target& target : targets_) {
         if (target.unreachable)
@@ -223,71 +232,124 @@ InstallationUpdate::Refusal InstallationUpdate::Survey() {
     return std::nullopt;
 }
 
-bool InstallationUpdate::HasLeftovers() const {
-    if (markerFound_)
-        return true;
-    for (const Target& target : targets_) {
-        if (!target.oldStaged.empty() || !target.oldBackup.empty() || !target.oldAbsent.empty())
-            return true;
-    }
-    return false;
-}
-
-std::optional<std::string> InstallationUpdate::Repair(std::string& failure) {
-    if (!root_) {
-        if (Refusal refusal = Survey(); refusal && !root_) {
-            failure = std::move(*refusal);
+InstallationUpdate::Refusal InstallationUpdate::ReachFolderOf(Target& target,
+                                                              const FolderNames& rootNames) {
+    // Each folder on the way is opened relative to the one before and listed
+    // through its handle; a link there is refused.
+    platform::FolderHandle* folder = root_.get();
+    const FolderNames* names = &rootNames;
+    FolderNames listed;  // of the folder reached last, below the root
+    std::string path = installation_;
+    for (std::string_view component : target.Row().folders) {
+        if (component.empty())
+            continue;
+        path.append("\\").append(component);
+        if (names->Ambiguous(component))
+            return Reason(path, text::kNamesDifferOnlyInCase);
+        const FolderNames::Entry* entry = names->Find(component);
+        auto opened = folder->OpenFolder(entry ? entry->name : std::string(component));
+        if (!opened) {
+            target.unreachable = Describe(entry ? path : FilePath(target.row), opened.Error());
+            return std::nullopt;
+        }
+        folder = folders_.emplace_back(std::move(*opened)).get();
+        listed = FolderNames();
+        names = &listed;
+        if (!folder->List([&](const platform::FolderEntry& inside) {
+                listed.Add(inside);
+                return true;
+            })) {
+            target.unreachable = Reason(path, text::kCannotList);
             return std::nullopt;
         }
     }
-    if (!HasLeftovers())
-        return std::nullopt;
-    Refusal refusal;
-    auto attempt = [&](const Target& target, Failure result) {
-        if (result && !refusal)
-            refusal = Describe(FilePath(target), *result);
-    };
-    for (const Target& target : targets_) {
-        if (!target.folder)
-            continue;
-        platform::FolderHandle& folder = *target.folder;
-        auto remove = [&](const std::string& name) {
-            if (!name.empty())
-                attempt(target, Persist([&] { return folder.Delete(name); }));
-        };
-        if (markerFound_) {
-            // The commit had finished: every destination holds its new file.
-            remove(target.oldBackup);
-            remove(target.oldAbsent);
-            remove(target.oldStaged);
-            continue;
+    if (names->Ambiguous(target.Row().file))
+        return Reason(FilePath(target.row), text::kNamesDifferOnlyInCase);
+    target.folder = folder;
+    const FolderNames::Entry* destination = names->Find(target.Row().file);
+    target.exists = destination != nullptr;
+    target.name = destination ? destination->name : std::string(target.Row().file);
+    return std::nullopt;
+}
+
+// ---- the repair of an earlier update -----------------------------------------
+
+InstallationUpdate::Refusal InstallationUpdate::RepairFound(Outcome& outcome) {
+    const std::string journalPath = Joined(installation_ + '\\', kJournalName);
+    auto file = root_->OpenFile(kJournalName);
+    if (!file)
+        return Describe(journalPath, file.Error());
+    auto text = ReadSmallFile(**file, kLargestJournal);
+    file->reset();
+    if (!text)
+        return Describe(journalPath, text.Error());
+    const ReadJournal read = *text ? ParseJournal(**text) : ReadJournal(NotAJournal{});
+    if (std::holds_alternative<NotAJournal>(read))
+        return Reason(journalPath, text::kNotOurJournal);
+    if (std::holds_alternative<JournalCutShort>(read)) {
+        // Cut short while it was written, before anything else was changed:
+        // there is nothing to undo but the journal itself.
+        if (Failure failure =
+                TryForAWhile(patience_, [&] { return root_->Delete(kJournalName); })) {
+            return Describe(journalPath, *failure);
         }
-        // A destination that was moved aside or had no file before holds a
-        // new file, if anything: it goes, and the backup comes back under the
-        // name it was moved from, in its own letter case.
-        const bool touched = !target.oldBackup.empty() || !target.oldAbsent.empty();
-        if (touched && target.exists)
-            remove(target.name);
-        if (!target.oldBackup.empty()) {
-            const std::string original =
-                target.oldBackup.substr(0, target.oldBackup.size() - kBackupSuffix.size());
-            attempt(target, Persist([&] { return folder.Rename(target.oldBackup, original); }));
+        outcome.repaired = Joined(installation_, text::kInterruptedUndone);
+        return Survey();
+    }
+    const Journal& journal = std::get<Journal>(read);
+    std::vector<platform::FolderHandle*> folders;
+    for (const JournalTarget& entry : journal.targets) {
+        platform::FolderHandle* folder = nullptr;
+        for (const Target& target : targets_) {
+            if (target.row == entry.row)
+                folder = target.folder;
         }
-        remove(target.oldAbsent);
-        remove(target.oldStaged);
+        folders.push_back(folder);
     }
-    // The marker goes last: until then a repair cut short is repaired again
-    // the same way.
-    if (!refusal && markerFound_) {
-        if (Failure result = Persist([&] { return root_->Delete(kCommitMarker); }))
-            refusal = Describe(Joined(installation_ + '\\', kCommitMarker), *result);
+    InstallationRepair::Failed failed;
+    const auto done =
+        InstallationRepair(*root_, journal, std::move(folders), patience_).Run(failed);
+    if (!done) {
+        const std::string path = failed.target && *failed.target < journal.targets.size()
+                                     ? FilePath(journal.targets[*failed.target].row)
+                                     : journalPath;
+        if (failed.mismatch)
+            return Reason(journalPath, text::kJournalMismatch);
+        unrepaired_ = journal;
+        return Describe(path, failed.error);
     }
+    outcome.repaired = Joined(installation_, *done == InstallationRepair::Done::Completed
+                                                 ? text::kInterruptedCompleted
+                                                 : text::kInterruptedUndone);
+    return Survey();  // the repair has changed what stands there
+}
+
+std::optional<std::string> InstallationUpdate::Repair(std::string& failure) {
+    Outcome outcome;
+    Refusal refusal = Open();
+    if (!refusal)
+        refusal = Survey();
+    if (!refusal && journalFound_)
+        refusal = RepairFound(outcome);
     if (refusal) {
         failure = std::move(*refusal);
         return std::nullopt;
     }
-    return Joined(installation_,
-                  markerFound_ ? text::kInterruptedCompleted : text::kInterruptedUndone);
+    return outcome.repaired;
+}
+
+// ---- the checks ------------------------------------------------------------------
+
+InstallationUpdate::Refusal InstallationUpdate::CheckProductNotRunning() {
+    // The very file, not its path: the product may have been started
+    // through a link, another drive letter or a short name.
+    auto product = root_->OpenFile(markerFile_);
+    if (!product)
+        return std::nullopt;  // no such program file can be running
+    const std::optional<platform::FolderId> id = (*product)->Id();
+    if (id && files_.ProgramRunsFrom(*id))
+        return std::string(text::kProductRunning);
+    return std::nullopt;
 }
 
 InstallationUpdate::Refusal InstallationUpdate::CheckNothingHoldsIt() {
@@ -296,154 +358,222 @@ InstallationUpdate::Refusal InstallationUpdate::CheckNothingHoldsIt() {
             continue;
         auto entry = target.folder->Inspect(target.name);
         if (!entry)
-            return Describe(FilePath(target), entry.Error());
+            return Describe(FilePath(target.row), entry.Error());
         switch (entry->kind) {
             case platform::EntryKind::Missing:
                 target.exists = false;
                 continue;
             case platform::EntryKind::Link:
-                return Joined(FilePath(target), text::kIsALink);
+                return Joined(FilePath(target.row), text::kIsALink);
             case platform::EntryKind::Folder:
-                return Joined(Joined(FilePath(target), text::kPathAndError), text::kIsAFolder);
+                return Reason(FilePath(target.row), text::kIsAFolder);
             case platform::EntryKind::File:
                 break;
         }
         if (entry->readOnly)
-            return Joined(Joined(FilePath(target), text::kPathAndError), text::kIsReadOnly);
+            return Reason(FilePath(target.row), text::kIsReadOnly);
         // A virus scanner holds a file it has just seen for a moment; a
         // program the user runs holds it for longer.
-        const auto deadline = std::chrono::steady_clock::now() + patience_.inUse;
-        Failure failure;
-        while ((failure = target.folder->CheckNotInUse(target.name)) &&
-               failure->kind == FileError::Kind::InUse &&
-               std::chrono::steady_clock::now() < deadline) {
-            std::this_thread::sleep_for(patience_.retryEvery);
-        }
+        const Failure failure = TryForAWhile(
+            patience_, [&] { return target.folder->CheckNotInUse(target.name); },
+            RetryOn::InUseOnly);
         if (!failure)
             continue;
         if (failure->kind != FileError::Kind::InUse)
-            return Describe(FilePath(target), *failure);
-        if (const auto application = files_.ApplicationUsing(FilePath(target))) {
-            return FilePath(target)
+            return Describe(FilePath(target.row), *failure);
+        if (const auto application = files_.ApplicationUsing(FilePath(target.row))) {
+            return FilePath(target.row)
                 .append(text::kUsedByBefore)
                 .append(*application)
                 .append(text::kUsedByAfter);
         }
-        return Joined(FilePath(target), text::kUsedByAnother);
+        return Joined(FilePath(target.row), text::kUsedByAnother);
     }
+    return std::nullopt;
+}
+
+// ---- the change ------------------------------------------------------------------
+
+InstallationUpdate::Refusal InstallationUpdate::ReadOldBytes() {
+    journal_ = Journal{NewRunIdentity(), {}};
+    for (Target& target : targets_) {
+        JournalTarget& entry = journal_.targets.emplace_back();
+        entry.row = target.row;
+        entry.destination = target.name;
+        entry.staged = StagedName(target.name, journal_.run);
+        entry.backup = BackupName(target.name, journal_.run);
+        const PackageFile& source = package_.File(target.row);
+        entry.after = Bytes{source.size, source.digest};
+        if (!target.exists)
+            continue;
+        auto bytes = BytesAt(*target.folder, target.name);
+        if (!bytes)
+            return Describe(FilePath(target.row), bytes.Error());
+        target.exists = bytes->has_value();
+        entry.existed = target.exists;
+        if (*bytes)
+            entry.before = **bytes;
+    }
+    return std::nullopt;
+}
+
+InstallationUpdate::Refusal InstallationUpdate::WriteJournal() {
+    const std::string text = JournalText(journal_);
+    auto created = std::make_shared<bool>(false);
+    const Failure failure = transaction_.Do({
+        kNoTarget,
+        [this, &text, created] { return WriteNewFile(*root_, kJournalName, text, *created); },
+        [created] { return *created; },
+        [this] { return root_->Delete(kJournalName); },
+        true,
+    });
+    touched_ = *created;
+    if (failure)
+        return Describe(Joined(installation_ + '\\', kJournalName), *failure);
     return std::nullopt;
 }
 
 InstallationUpdate::Refusal InstallationUpdate::Stage(Target& target) {
+    const std::size_t index = std::size_t(&target - targets_.data());
+    const JournalTarget& entry = journal_.targets[index];
     const PackageFile& source = package_.File(target.row);
-    auto input = files_.OpenSourceFile(source.path);
-    if (!input)
-        return Describe(source.path, input.Error());
-    auto output = target.folder->CreateFile(target.Staged());
-    if (!output)
-        return Describe(FilePath(target), output.Error());
-    target.staged = true;
-
-    platform::Sha256 hash;
-    std::uint64_t size = 0;
-    std::array<std::byte, 1 << 16> buffer;
-    for (;;) {
-        auto got = (*input)->Read(buffer);
-        if (!got)
-            return Describe(source.path, got.Error());
-        if (*got == 0)
-            break;
-        const auto bytes = std::span(buffer).first(*got);
-        hash.Update(bytes);
-        size += *got;
-        if (Failure failure = (*output)->Write(bytes))
-            return Describe(FilePath(target), *failure);
-    }
-    // What was written is what the package check read, or the file changed
-    // since: a package being replaced under a running update is not installed.
-    if (size != source.size || hash.Finish() != source.digest)
-        return Joined(source.path, text::kPackageChanged);
-    if (Failure failure = (*output)->Finish((*input)->LastWriteTime(),
-                                            target.exists ? target.name : std::string_view{})) {
-        return Describe(FilePath(target), *failure);
-    }
+    Refusal why;
+    auto created = std::make_shared<bool>(false);
+    auto copy = [&]() -> Failure {
+        auto input = package_.Open(target.row);
+        if (!input) {
+            why = Describe(source.path, input.Error());
+            return input.Error();
+        }
+        auto output = target.folder->CreateFile(entry.staged);
+        if (!output)
+            return output.Error();
+        *created = true;
+        platform::Sha256 hash;
+        std::uint64_t size = 0;
+        std::array<std::byte, 1 << 16> buffer;
+        for (;;) {
+            auto got = (*input)->Read(buffer);
+            if (!got) {
+                why = Describe(source.path, got.Error());
+                return got.Error();
+            }
+            if (*got == 0)
+                break;
+            const auto bytes = std::span(buffer).first(*got);
+            hash.Update(bytes);
+            size += *got;
+            if (Failure failure = (*output)->Write(bytes))
+                return failure;
+        }
+        // What was written is what the package check read, or the file
+        // changed since: a package being replaced under a running update is
+        // not installed.
+        if (size != source.size || hash.Finish() != source.digest) {
+            why = Joined(source.path, text::kPackageChanged);
+            return FileError{FileError::Kind::Changed, {}};
+        }
+        return (*output)->Finish((*input)->LastWriteTime(),
+                                 target.exists ? target.name : std::string_view{});
+    };
+    platform::FolderHandle& folder = *target.folder;
+    const Failure failure = transaction_.Do({
+        index,
+        copy,
+        [created] { return *created; },
+        [&folder, name = entry.staged] { return folder.Delete(name); },
+        true,
+    });
+    if (failure)
+        return why ? std::move(why) : Describe(FilePath(target.row), *failure);
     return std::nullopt;
 }
 
 InstallationUpdate::Refusal InstallationUpdate::Commit() {
-    for (Target& target : targets_) {
+    for (std::size_t i = 0; i < targets_.size(); ++i) {
+        const Target& target = targets_[i];
+        const JournalTarget& entry = journal_.targets[i];
         platform::FolderHandle& folder = *target.folder;
+        auto rename = [&folder](std::string from, std::string to) -> UpdateTransaction::Step {
+            return {0, [&folder, from, to] { return folder.Rename(from, to); },
+                    [&folder, from, to] { return Moved(folder, from, to); },
+                    [&folder, from, to] { return folder.Rename(to, from); }, false};
+        };
         if (target.exists) {
-            const Failure failure = folder.Rename(target.name, target.Backup());
-            target.movedAside = !failure || Moved(folder, target.name, target.Backup());
-            if (failure)
-                return Describe(FilePath(target), *failure);
-        } else {
-            auto note = folder.CreateFile(target.Absent());
-            if (!note)
-                return Describe(FilePath(target), note.Error());
-            target.absentNoted = true;
-            if (Failure failure = (*note)->Finish({}, {}))
-                return Describe(FilePath(target), *failure);
+            UpdateTransaction::Step aside = rename(entry.destination, entry.backup);
+            aside.target = i;
+            if (Failure failure = transaction_.Do(std::move(aside)))
+                return Describe(FilePath(target.row), *failure);
         }
-        const Failure failure = folder.Rename(target.Staged(), target.name);
-        target.committed = !failure || Moved(folder, target.Staged(), target.name);
-        target.staged = !target.committed;
-        if (failure)
-            return Describe(FilePath(target), *failure);
+        UpdateTransaction::Step in = rename(entry.staged, entry.destination);
+        in.target = i;
+        if (Failure failure = transaction_.Do(std::move(in)))
+            return Describe(FilePath(target.row), *failure);
     }
-    const std::string markerPath = Joined(installation_ + '\\', kCommitMarker);
-    auto marker = root_->CreateFile(kCommitMarker);
-    if (!marker)
-        return Describe(markerPath, marker.Error());
-    if (Failure failure = (*marker)->Finish({}, {})) {
-        // A marker that is there counts, durable or not; only one that is
-        // gone again lets the update be undone.
-        if (!Persist([&] { return root_->Delete(kCommitMarker); }))
-            return Describe(markerPath, *failure);
-    }
-    committed_ = true;
+    // Every destination holds its new bytes; the record says so.
+    const std::string record = journal_.CommitRecord();
+    auto created = std::make_shared<bool>(false);
+    const Failure failure = transaction_.Do({
+        kNoTarget,
+        [this, record, created] { return WriteNewFile(*root_, record, {}, *created); },
+        [created] { return *created; },
+        [this, record] { return root_->Delete(record); },
+        true,
+    });
+    if (failure)
+        return Describe(Joined(installation_ + '\\', record), *failure);
+    transaction_.Commit();
     return std::nullopt;
 }
 
 void InstallationUpdate::Finish() {
-    // The marker stays until every backup is gone, so that a backup left
-    // behind is never taken for one to put back.
+    // The journal goes last, and only once every backup is gone: until
+    // then the next run finishes what is left, as the journal says.
     bool clean = true;
-    for (const Target& target : targets_) {
-        platform::FolderHandle& folder = *target.folder;
-        if (target.movedAside)
-            clean = !Persist([&] { return folder.Delete(target.Backup()); }) && clean;
-        if (target.absentNoted)
-            clean = !Persist([&] { return folder.Delete(target.Absent()); }) && clean;
+    for (std::size_t i = 0; i < targets_.size(); ++i) {
+        if (!journal_.targets[i].existed)
+            continue;
+        platform::FolderHandle& folder = *targets_[i].folder;
+        const std::string& backup = journal_.targets[i].backup;
+        clean = !TryForAWhile(patience_, [&] { return folder.Delete(backup); }) && clean;
     }
     if (clean)
-        (void)Persist([&] { return root_->Delete(kCommitMarker); });
+        clean = !TryForAWhile(patience_, [&] { return root_->Delete(journal_.CommitRecord()); });
+    if (clean)
+        (void)TryForAWhile(patience_, [&] { return root_->Delete(kJournalName); });
 }
 
-void InstallationUpdate::RollBack() {
-    if (committed_)
-        return;
-    // Undone in the reverse order, each destination's new file out of the
-    // way before its backup goes back. What cannot be undone now stays under
-    // its recognisable name, for the next run to repair.
-    for (auto it = targets_.rbegin(); it != targets_.rend(); ++it) {
-        Target& target = *it;
-        if (!target.folder)
+// ---- what stands there after all ---------------------------------------------------
+
+void InstallationUpdate::Conclude(Outcome& outcome, std::string reason) {
+    outcome.reason = std::move(reason);
+    outcome.state = State::LeftAsItWas;
+    // The journal of this run, or the one an earlier run left and the
+    // repair could not follow through: what the run believes should stand.
+    if (!touched_ && !unrepaired_)
+        return;  // nothing was touched
+    const Journal* belief = touched_ ? &journal_ : &*unrepaired_;
+    bool allOld = true;
+    for (const JournalTarget& entry : belief->targets) {
+        platform::FolderHandle* folder = nullptr;
+        for (const Target& target : targets_) {
+            if (target.row == entry.row)
+                folder = target.folder;
+        }
+        if (!folder) {
+            allOld = false;
             continue;
-        platform::FolderHandle& folder = *target.folder;
-        auto done = [&](auto operation) { return !Persist(operation); };
-        if (target.committed)
-            target.committed = !done([&] { return folder.Delete(target.name); });
-        if (target.committed)
-            continue;  // the backup cannot go back over the new file
-        if (target.movedAside)
-            target.movedAside = !done([&] { return folder.Rename(target.Backup(), target.name); });
-        if (target.absentNoted)
-            target.absentNoted = !done([&] { return folder.Delete(target.Absent()); });
-        if (target.staged)
-            target.staged = !done([&] { return folder.Delete(target.Staged()); });
+        }
+        const TargetOnDisk on = Look(*folder, entry);
+        outcome.rowIsNew[entry.row] = on.IsNew(entry);
+        allOld = allOld && !on.unreadable && on.IsOld(entry) && !on.HasLeftovers();
     }
+    for (const std::string& name : {std::string(kJournalName), belief->CommitRecord()}) {
+        auto entry = root_->Inspect(name);
+        allOld = allOld && entry && entry->kind == platform::EntryKind::Missing;
+    }
+    if (!allOld)
+        outcome.state = State::Midway;
 }
 
 }  // namespace engine

@@ -3,24 +3,30 @@
 // (FolderHandle.h), so a folder swapped for a link half way cannot send a
 // write outside the installation.
 //
-//   1. Check:  nothing holds the installation: the product does not run from
-//              it, and every destination can be opened exclusively.
-//   2. Stage:  each package file is copied beside its destination, hashed as
-//              it is written, flushed, and must hash to what the package check
-//              found.
-//   3. Commit: in table order, each destination is moved aside to its backup
-//              name (or, where there was none, an "absent" note is left), and
-//              its staged copy moved to its name; then the commit marker is
-//              written.
-//   4. Finish: the backups, notes and the marker are deleted.
-// A failure before the marker is written puts every backup back and deletes
-// every staged copy and note. Should the program die half way, the names it
-// leaves behind say what was going on, and the next run repairs the
-// installation before anything else: with the marker there the commit had
-// finished and only the leftovers go; without it every backup goes back.
+//   1. Survey:  the installation folder and the folders of every destination
+//               are opened and listed; a name that matches two entries when
+//               letter case is ignored leaves the installation as it is.
+//   2. Repair:  a journal left by an update that was cut short is followed
+//               first (InstallationRepair.h), and the survey made again.
+//   3. Check:   the product does not run from it, and nothing holds a
+//               destination open.
+//   4. Journal: the old bytes are read, and a journal naming every file the
+//               update will touch (UpdateJournal.h) is written and flushed.
+//   5. Stage:   each package file is copied beside its destination under a
+//               name unique to the run, hashed as it is written, flushed,
+//               and must hash to what the package check found.
+//   6. Commit:  in table order, each destination is moved aside to its
+//               backup name and its staged copy moved to its name; then the
+//               commit record is written.
+//   7. Finish:  the backups, the commit record and last the journal go.
+// A failure before the commit record is written undoes steps 4 to 6 in
+// reverse (UpdateTransaction.h). Then, as after every refresh that did not
+// go through, the installation is looked at again through its handles, and
+// the outcome says what stands there: all old, or left in the middle, with
+// the journal kept for the next run.
 #pragma once
 
-#include <chrono>
+#include <array>
 #include <memory>
 #include <optional>
 #include <string>
@@ -28,37 +34,41 @@
 #include <vector>
 
 #include "engine/ReplacementTable.h"
+#include "engine/Retry.h"
+#include "engine/UpdateJournal.h"
 #include "engine/UpdatePackage.h"
+#include "engine/UpdateTransaction.h"
 #include "platform/FileSystem.h"
 
 namespace engine {
 
-// The names the update leaves beside a destination while it works.
-inline constexpr std::string_view kStagedSuffix = ".~upd-new";
-inline constexpr std::string_view kBackupSuffix = ".~upd-old";
-inline constexpr std::string_view kAbsentSuffix = ".~upd-none";
-inline constexpr std::string_view kCommitMarker = "~upd-committed";
+class FolderNames;
 
 class InstallationUpdate {
   public:
-    // How long a destination that another program holds open is waited for
-    // (virus scanners hold new files briefly), and how long a deletion that
-    // fails is tried again.
-    struct Patience {
-        std::chrono::milliseconds inUse{1000};
-        std::chrono::milliseconds retryEvery{50};
+    // How long a destination that another program holds open is waited for,
+    // and how long a rename or deletion that fails is tried again.
+    using Patience = engine::Patience;
+
+    enum class State {
+        Updated,      // every file holds the package's bytes
+        LeftAsItWas,  // every file holds its old bytes, and nothing of the update is left
+        Midway,       // anything else: the journal stays for the next run
     };
 
     struct Outcome {
         // The line of a repair of an earlier, interrupted update; logged first.
         std::optional<std::string> repaired;
-        bool replaced = false;
+        State state = State::LeftAsItWas;
         bool hasXtras = false;  // whether the plug-in was (or would have been) placed
-        std::string reason;     // why the installation was left as it was
+        // Midway: which rows of kReplacements hold their new bytes.
+        std::array<bool, kReplacements.size()> rowIsNew{};
+        std::string reason;  // why the installation was not updated
     };
 
     // `listed`, when known, is the identity of the folder the search listed:
-    // the folder opened must be that one.
+    // the folder opened must be that one. Only with it is an installation
+    // folder that is itself a link opened through the link.
     InstallationUpdate(platform::FileSystem& files, const UpdatePackage& package,
                        std::string installation, Patience patience,
                        std::optional<platform::FolderId> listed = std::nullopt);
@@ -67,6 +77,7 @@ class InstallationUpdate {
     InstallationUpdate& operator=(const InstallationUpdate&) = delete;
 
     // Repairs what an interrupted update left, then updates the installation.
+    // Should anything throw, what this update changed is undone first.
     Outcome Run();
 
     // Only the repair: the installation ends all old or all new, without
@@ -76,25 +87,28 @@ class InstallationUpdate {
 
   private:
     struct Target;
-    using Refusal = std::optional<std::string>;  // why the installation stays as it is
+    using Refusal = std::optional<std::string>;  // why the installation is not updated
 
-    // Opens the installation and the folders of every destination, and reads
-    // what stands there now.
+    void RunSteps(Outcome& outcome);
+    Refusal Open();
     Refusal Survey();
-    bool HasLeftovers() const;
+    // Opens the folders on the way to the destination of `row`, below the
+    // root, whose names are `rootNames`.
+    Refusal ReachFolderOf(Target& target, const FolderNames& rootNames);
+    Refusal RepairFound(Outcome& outcome);
+    Refusal CheckProductNotRunning();
     Refusal CheckNothingHoldsIt();
+    Refusal ReadOldBytes();
+    Refusal WriteJournal();
     Refusal Stage(Target& target);
     Refusal Commit();
     void Finish();
-    void RollBack();
-    static bool Moved(platform::FolderHandle& folder, std::string_view from, std::string_view to);
+    // After a refresh that did not go through: what stands there now.
+    void Conclude(Outcome& outcome, std::string reason);
 
     // Wording of failures.
-    std::string FilePath(const Target& target) const;
+    std::string FilePath(std::size_t row) const;
     std::string Describe(const std::string& path, const platform::FileError& error) const;
-    // Runs `operation` until it succeeds or the patience for retries runs out.
-    template <typename Operation>
-    platform::Failure Persist(Operation operation) const;
 
     platform::FileSystem& files_;
     const UpdatePackage& package_;
@@ -106,8 +120,11 @@ class InstallationUpdate {
     std::vector<Target> targets_;
     std::string markerFile_;  // the product's executable, as named on disk
     bool hasXtras_ = false;
-    bool markerFound_ = false;  // a commit marker of an earlier run
-    bool committed_ = false;    // this run's marker is written
+    bool journalFound_ = false;          // a journal of an earlier run stands in the folder
+    std::optional<Journal> unrepaired_;  // that journal, when its repair did not go through
+    bool touched_ = false;               // this run's journal came to be: the change began
+    Journal journal_;                    // this run's
+    UpdateTransaction transaction_;
 };
 
 }  // namespace engine

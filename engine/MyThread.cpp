@@ -136,6 +136,7 @@ void TMyThread::PerformUpdate() {
         package_.reset();
         installationsUpdated_ = 0;
         installationsLeft_ = 0;
+        installationsMidway_ = 0;
         SetStatusText({});
         ClearLog();
         AppendLogLine(text::kOpening);
@@ -174,13 +175,13 @@ RunOutcome TMyThread::SearchAndRefresh() {
     SetRunButtonCaption(text::kRunCaption);
     // Decided from what the search did, not from the log, which the user
     // can type into.
-    if (installationsUpdated_ + installationsLeft_ == 0) {
+    if (installationsUpdated_ + installationsLeft_ + installationsMidway_ == 0) {
         AppendLogLine(text::kNotInstalled);
         SetRunButtonEnabled(true);
         return RunOutcome::NothingFound;
     }
     AppendLogLine({});
-    if (installationsLeft_ == 0) {
+    if (installationsLeft_ + installationsMidway_ == 0) {
         AppendLogLine(text::kCompletedLine);
         AppendLogLine(text::kCompletedAdvice);
         SetStatusText(text::kCompletedStatus);
@@ -194,7 +195,9 @@ RunOutcome TMyThread::SearchAndRefresh() {
     AppendLogLine(text::kIncompleteAdvice);
     SetStatusText(text::kIncompleteStatus);
     SetStatusColour(Verdict::Incomplete);
-    return RunOutcome::SomeLeft;
+    // An installation in the middle of its update is the more urgent news:
+    // only another run puts it right.
+    return installationsMidway_ > 0 ? RunOutcome::LeftMidway : RunOutcome::SomeLeft;
 }
 
 void TMyThread::ReportUnexpectedError(const std::string& description) noexcept {
@@ -263,8 +266,17 @@ class TMyThread::InstallationSearch : public FolderWalk::Visitor {
         if (worker_.Stopping())
             return false;
         if (worker_.files_.IsFolder(Concat(folder, kMarkerFolder))) {
-            ++(worker_.RefreshInstallation(folder, id) ? worker_.installationsUpdated_
-                                                       : worker_.installationsLeft_);
+            switch (worker_.RefreshInstallation(folder, id)) {
+                case InstallationUpdate::State::Updated:
+                    ++worker_.installationsUpdated_;
+                    break;
+                case InstallationUpdate::State::LeftAsItWas:
+                    ++worker_.installationsLeft_;
+                    break;
+                case InstallationUpdate::State::Midway:
+                    ++worker_.installationsMidway_;
+                    break;
+            }
         }
         return true;
     }
@@ -293,40 +305,64 @@ void TMyThread::ShowCurrentFolder() {
 
 // ---- the refresh -----------------------------------------------------------
 
-bool TMyThread::RefreshInstallation(const std::string& installation,
-                                    const std::optional<platform::FolderId>& listed) {
+InstallationUpdate::State TMyThread::RefreshInstallation(
+    const std::string& installation, const std::optional<platform::FolderId>& listed) {
     // A worker driven step by step may not have checked the package yet.
     if (!package_) {
         PackageCheck checked = UpdatePackage::Check(files_, files_.OwnExecutableFolder());
         package_ = std::move(checked.package);
         if (!package_) {
-            LogRefresh(installation, false, true, checked.problems.front());
-            return false;
+            InstallationUpdate::Outcome refused;
+            refused.hasXtras = true;
+            refused.reason = checked.problems.front();
+            LogRefresh(installation, refused);
+            return refused.state;
         }
     }
     InstallationUpdate update(files_, *package_, installation, patience_, listed);
-    if (journal_)
-        journal_->ChangingInstallation(true);
-    InstallationUpdate::Outcome outcome = update.Run();
-    if (journal_)
-        journal_->ChangingInstallation(false);
+    InstallationUpdate::Outcome outcome;
+    {
+        // Held while the installation may be half changed; let go however
+        // the update ends, a thrown failure included, once it is all new or
+        // all old again, or has been given up on.
+        struct ChangeHeld {
+            RunJournal* journal;
+            explicit ChangeHeld(RunJournal* held) : journal(held) {
+                if (journal)
+                    journal->ChangingInstallation(true);
+            }
+            ~ChangeHeld() {
+                if (journal)
+                    journal->ChangingInstallation(false);
+            }
+            ChangeHeld(const ChangeHeld&) = delete;
+            ChangeHeld& operator=(const ChangeHeld&) = delete;
+        } held(journal_);
+        outcome = update.Run();
+    }
     // The lines come once the installation is all new or all old again.
     if (outcome.repaired)
         AppendLogLine(*outcome.repaired);
-    LogRefresh(installation, outcome.replaced, outcome.hasXtras, outcome.reason);
-    return outcome.replaced;
+    LogRefresh(installation, outcome);
+    return outcome.state;
 }
 
-void TMyThread::LogRefresh(const std::string& installation, bool replaced, bool hasXtras,
-                           const std::string& reason) {
-    for (const Replacement& row : kReplacements) {
-        if (row.onlyWithXtras && !hasXtras)
+void TMyThread::LogRefresh(const std::string& installation,
+                           const InstallationUpdate::Outcome& outcome) {
+    using State = InstallationUpdate::State;
+    for (std::size_t row = 0; row < kReplacements.size(); ++row) {
+        if (kReplacements[row].onlyWithXtras && !outcome.hasXtras)
             continue;
-        AppendLogLine(
-            Concat(installation, row.logName, replaced ? text::kReplaced : text::kNotReplaced));
+        const bool isNew = outcome.state == State::Updated ||
+                           (outcome.state == State::Midway && outcome.rowIsNew[row]);
+        AppendLogLine(Concat(installation, kReplacements[row].logName,
+                             isNew ? text::kReplaced : text::kNotReplaced));
     }
-    if (!replaced)
-        AppendLogLine(Concat(installation, text::kLeftAsItWas, reason));
+    if (outcome.state != State::Updated) {
+        AppendLogLine(Concat(
+            installation, outcome.state == State::Midway ? text::kLeftMidway : text::kLeftAsItWas,
+            outcome.reason));
+    }
 }
 
 }  // namespace engine

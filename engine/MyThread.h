@@ -56,12 +56,13 @@ class TMyThread {
     void ScanFixedDrives();
     void SearchFolder(const std::string& path);
     void ShowCurrentFolder();
-    // Updates one installation as a whole and logs its lines; true when it
-    // now holds every new file, false when it was left as it was.
+    // Updates one installation as a whole and logs its lines; how it ends:
+    // all new, all old, or left in the middle for the next run to repair.
     // `listed` is the identity the folder had when the search listed it: a
     // folder swapped in since is not the installation that was found.
-    bool RefreshInstallation(const std::string& installation,
-                             const std::optional<platform::FolderId>& listed = std::nullopt);
+    InstallationUpdate::State RefreshInstallation(
+        const std::string& installation,
+        const std::optional<platform::FolderId>& listed = std::nullopt);
 
     // How long a refresh waits for files that other programs hold; set
     // before the run or between steps.
@@ -92,10 +93,9 @@ class TMyThread {
     // The run's steps after the window is prepared, to the verdict.
     RunOutcome SearchAndRefresh();
     void ReportUnexpectedError(const std::string& description) noexcept;
-    // One line for each file of the installation, and why it was left as it
-    // was, if it was.
-    void LogRefresh(const std::string& installation, bool replaced, bool hasXtras,
-                    const std::string& reason);
+    // One line for each file of the installation, and why it was not
+    // updated, if it was not.
+    void LogRefresh(const std::string& installation, const InstallationUpdate::Outcome& outcome);
 
     // The report operations, each carried out on the UI thread while the
     // worker waits.
@@ -119,6 +119,7 @@ class TMyThread {
     std::optional<UpdatePackage> package_;
     std::size_t installationsUpdated_ = 0;
     std::size_t installationsLeft_ = 0;             // as they were, after a failure
+    std::size_t installationsMidway_ = 0;           // neither all old nor all new
     std::optional<platform::WorkerThread> thread_;  // last: started once all else exists
 };
 

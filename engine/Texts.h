@@ -62,6 +62,19 @@ inline constexpr std::string_view kIsAFolder = "同じ名前のフォルダー�
 inline constexpr std::string_view kCannotList = "フォルダーの内容を読み取れません";
 inline constexpr std::string_view kFolderReplaced = "検索の後でフォルダーが入れ替えられました";
 
+// "<installation> は更新の途中のままです：<reason>", after the lines of an
+// installation that could neither be updated nor put back as it was; the
+// next run finishes or undoes it first.
+inline constexpr std::string_view kLeftMidway = " は更新の途中のままです：";
+// "<path>：…", where a name of the update matches two entries of a folder.
+inline constexpr std::string_view kNamesDifferOnlyInCase =
+    "大文字と小文字だけが違う名前がほかにもあります";
+// "<installation>\~upd-journal：…", for a file of that name that this
+// program did not write, and for a journal whose files are not as it says.
+inline constexpr std::string_view kNotOurJournal = "更新の記録と同じ名前のファイルがあります";
+inline constexpr std::string_view kJournalMismatch =
+    "中断されていた更新の記録とファイルが合いません";
+
 // "<installation> の中断されていた更新を…", before the lines of an installation
 // whose earlier update was cut short (the program killed, the power lost).
 inline constexpr std::string_view kInterruptedCompleted = " の中断されていた更新を仕上げました";

@@ -1,14 +1,67 @@
-// The names an update writes into an installation besides the package's files.
+// The journal an update writes into an installation folder, flushed, before
+// it changes anything there. It names every file the update is about to
+// touch, under names unique to the run, and the bytes each destination holds
+// before and is to hold after. Its presence means an update of this
+// installation was cut short; the next run repairs what it names, after
+// checking the bytes, and nothing else.
 #pragma once
 
+#include <cstdint>
+#include <optional>
+#include <string>
 #include <string_view>
+#include <variant>
+#include <vector>
+
+#include "platform/Sha256.h"
 
 namespace engine {
 
-// The journal that an update writes, flushed, into the installation folder
-// before it changes anything there: it names every file the update is about
-// to touch and the bytes each holds before and after. Its presence means an
-// update of this installation was cut short; only what it names is repaired.
 inline constexpr std::string_view kJournalName = "~upd-journal";
+
+// The size and SHA-256 of a file's bytes.
+struct Bytes {
+    std::uint64_t size = 0;
+    platform::Sha256Digest digest{};
+    friend bool operator==(const Bytes&, const Bytes&) = default;
+};
+
+// One destination of the update and the names that stand in for it.
+struct JournalTarget {
+    std::size_t row = 0;      // of kReplacements
+    std::string destination;  // as on disk, or as the table writes it where there was none
+    std::string staged;       // the new bytes, before they take the destination's name
+    std::string backup;       // the old bytes, once they have given it up
+    bool existed = false;     // whether there were old bytes at all
+    Bytes before;             // when `existed`
+    Bytes after;
+};
+
+struct Journal {
+    std::string run;  // unique to the run that wrote it; part of every name it chose
+    std::vector<JournalTarget> targets;
+
+    // The file written once every destination holds its new bytes.
+    std::string CommitRecord() const;
+};
+
+// A new run's identity: 16 hex digits, not predictable from outside.
+std::string NewRunIdentity();
+// The names a run gives the new and the old bytes of `destination`.
+std::string StagedName(std::string_view destination, std::string_view run);
+std::string BackupName(std::string_view destination, std::string_view run);
+
+// The journal's text, which ends in a line holding the SHA-256 of all
+// before it, so that a journal cut short is told from a whole one.
+std::string JournalText(const Journal& journal);
+
+// What a file named kJournalName holds.
+struct NotAJournal {};      // a file of the user's that only shares the name
+struct JournalCutShort {};  // ours, cut short while it was written: nothing was changed yet
+using ReadJournal = std::variant<Journal, JournalCutShort, NotAJournal>;
+// Reads `text`. A journal is only taken whole, and only when every name in
+// it is one this program would have chosen for one of its own destinations,
+// so that no journal, whoever wrote it, can make a repair touch another file.
+ReadJournal ParseJournal(std::string_view text);
 
 }  // namespace engine

@@ -5,6 +5,7 @@
 #include <span>
 #include <string_view>
 
+#include "engine/FileBytes.h"
 #include "engine/FolderNames.h"
 #include "engine/Texts.h"
 #include "platform/AsciiCase.h"
@@ -45,23 +46,15 @@ std::vector<ListedFile> ParseList(std::string_view list) {
 }
 
 // Reads the whole file, hashing it; false when it cannot be read to its end.
-bool Measure(platform::FileSystem& files, PackageFile& file) {
-    auto source = files.OpenSourceFile(file.path);
+bool Measure(platform::FolderHandle& folder, const std::string& name, PackageFile& file) {
+    auto source = folder.OpenFile(name);
     if (!source)
         return false;
-    platform::Sha256 hash;
-    std::array<std::byte, 1 << 16> buffer;
-    file.size = 0;
-    for (;;) {
-        auto got = (*source)->Read(buffer);
-        if (!got)
-            return false;
-        if (*got == 0)
-            break;
-        hash.Update(std::span(buffer).first(*got));
-        file.size += *got;
-    }
-    file.digest = hash.Finish();
+    auto bytes = ReadBytes(**source);
+    if (!bytes)
+        return false;
+    file.size = bytes->size;
+    file.digest = bytes->digest;
     return true;
 }
 
@@ -71,27 +64,38 @@ PackageCheck UpdatePackage::Check(platform::FileSystem& files, const std::string
     // The Data folder is listed once and each file named as it stands there:
     // the package's file system may tell letter case apart, Windows' does not.
     const std::string folder = programFolder + std::string(kPackageFolder);
+    PackageCheck checked;
+    auto opened = files.OpenInstallation(folder);
+    if (!opened && opened.Error().kind == platform::FileError::Kind::Link) {
+        checked.problems.push_back(std::string(text::kPackageFileDamaged) + folder);
+        return checked;
+    }
     FolderNames present;
-    files.ListFolder(folder, [&](const platform::FolderEntry& entry) {
-        present.Add(entry);
-        return true;
-    });
+    if (opened) {
+        (*opened)->List([&](const platform::FolderEntry& entry) {
+            present.Add(entry);
+            return true;
+        });
+    }
     const std::optional<std::string> builtIn = files.BuiltInPackageList();
     const std::vector<ListedFile> listed =
         builtIn ? ParseList(*builtIn) : std::vector<ListedFile>{};
 
-    PackageCheck checked;
     UpdatePackage package;
+    if (opened)
+        package.folder_ = std::move(*opened);
     for (std::size_t row = 0; row < kReplacements.size(); ++row) {
         const std::string_view name = kReplacements[row].source;
         PackageFile& file = package.files_[row];
         const FolderNames::Entry* onDisk = present.Find(name);
-        file.path = folder + '\\' + (onDisk ? onDisk->name : std::string(name));
-        if (!onDisk || onDisk->isFolder) {
+        package.names_[row] = onDisk ? onDisk->name : std::string(name);
+        file.path = folder + '\\' + package.names_[row];
+        if (!onDisk || (onDisk->isFolder && !onDisk->isLink)) {
             checked.problems.push_back(std::string(text::kPackageFileMissing) + file.path);
             continue;
         }
-        const bool read = Measure(files, file);
+        // A link is refused by the open, and so counts as damaged.
+        const bool read = Measure(*package.folder_, package.names_[row], file);
         if (read)
             checked.read.push_back(file);
         bool sound = read && file.size != 0;

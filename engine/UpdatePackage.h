@@ -7,6 +7,7 @@
 
 #include <array>
 #include <cstdint>
+#include <memory>
 #include <optional>
 #include <string>
 #include <vector>
@@ -27,16 +28,25 @@ struct PackageCheck;
 
 class UpdatePackage {
   public:
-    // Reads every file of the package in the Data folder of `programFolder`.
-    // With a list built into the program, every file must match its name,
-    // size and SHA-256 there; without one, only emptiness gives a damaged
-    // file away.
+    // Reads every file of the package in the Data folder of `programFolder`,
+    // through one handle of that folder; a link, as the folder itself or as
+    // one of its files, makes the package damaged. With a list built into the program, every file
+    // must match its name, size and SHA-256 there; without one, only emptiness gives a damaged file
+    // away.
     static PackageCheck Check(platform::FileSystem& files, const std::string& programFolder);
 
     // The package file of row `row` of kReplacements.
     const PackageFile& File(std::size_t row) const { return files_[row]; }
 
+    // Opens the package file of row `row` again, for copying, through the
+    // handle of the Data folder that the check read it through.
+    platform::Result<std::unique_ptr<platform::SourceFile>> Open(std::size_t row) const {
+        return folder_->OpenFile(names_[row]);
+    }
+
   private:
+    std::shared_ptr<platform::FolderHandle> folder_;
+    std::array<std::string, kReplacements.size()> names_;  // as they stand in Data
     std::array<PackageFile, kReplacements.size()> files_;
 };
 

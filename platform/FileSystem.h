@@ -81,12 +81,20 @@ class FileSystem {
     // the folders above it may be.
     virtual Result<std::unique_ptr<FolderHandle>> OpenInstallation(const std::string& path) = 0;
 
-    // Opens a file of the update package for reading.
+    // Opens the folder that `path` leads to, following links all the way,
+    // the last component included. For an installation that the search
+    // reached through a link: the caller must then check that the folder
+    // opened is the one the search saw (FolderHandle::Id).
+    virtual Result<std::unique_ptr<FolderHandle>> OpenFolderFollowingLinks(
+        const std::string& path) = 0;
+
+    // Opens a file for reading by its path, following links.
     virtual Result<std::unique_ptr<SourceFile>> OpenSourceFile(const std::string& path) = 0;
 
-    // Whether a running process was started from the program file `path`,
-    // letter case ignored.
-    virtual bool ProgramRunsFrom(const std::string& path) = 0;
+    // Whether a running process was started from the program file whose
+    // identity is `program` (SourceFile::Id), whatever path, drive letter
+    // or link it was started through.
+    virtual bool ProgramRunsFrom(const FolderId& program) = 0;
 
     // The name of an application that holds the file `path` open, where the
     // system can tell (the Restart Manager on Windows); nullopt otherwise.

@@ -87,13 +87,17 @@ struct FileTime {
 // What stands at a name in a folder, links not followed.
 enum class EntryKind : std::uint8_t { Missing, File, Folder, Link };
 
-// A file of the update package, open for reading.
+// A file open for reading: one of the update package, or one of an
+// installation whose bytes are compared with what they should be.
 class SourceFile {
   public:
     virtual ~SourceFile() = default;
     // Reads up to buffer.size() bytes; 0 at the end of the file.
     virtual Result<std::size_t> Read(std::span<std::byte> buffer) = 0;
     virtual FileTime LastWriteTime() = 0;
+    // The file's identity (volume and file id, as FolderId gives a
+    // folder's), read from the open handle; nullopt where it cannot be read.
+    virtual std::optional<FolderId> Id() = 0;
 };
 
 // A new file being written beside its destination (a staged copy).
@@ -126,6 +130,11 @@ class FolderHandle {
     // Opens the subfolder `name` relative to this folder. A link, junction or
     // other reparse point there is refused with Kind::Link.
     virtual Result<std::unique_ptr<FolderHandle>> OpenFolder(std::string_view name) = 0;
+
+    // Opens the file `name` for reading; others may go on reading, writing
+    // and deleting it meanwhile. A link is refused with Kind::Link, a folder
+    // with Kind::Other.
+    virtual Result<std::unique_ptr<SourceFile>> OpenFile(std::string_view name) = 0;
 
     // What stands at `name`, and whether a file there is read-only.
     struct Entry {

@@ -236,9 +236,21 @@ Result<std::unique_ptr<SourceFile>> PosixFileSystem::OpenSourceFile(const std::s
     return OpenRegularFile(*host);
 }
 
-bool PosixFileSystem::ProgramRunsFrom(const std::string& path) {
+Result<std::unique_ptr<FolderHandle>> PosixFileSystem::OpenFolderFollowingLinks(
+    const std::string& path) {
+    if (!ParseDrivePath(path))
+        return FileErrorOf(EINVAL);
     const std::optional<std::string> host = ExistingHostPath(path);
-    return host && AnyProcessRunsFrom(*host);
+    if (!host)
+        return FileErrorOf(ENOENT);
+    ScopedFd folder(::open(host->c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC));
+    if (!folder)
+        return LastFileError();
+    return std::unique_ptr<FolderHandle>(std::make_unique<PosixFolderHandle>(std::move(folder)));
+}
+
+bool PosixFileSystem::ProgramRunsFrom(const FolderId& program) {
+    return AnyProcessRunsFrom(program);
 }
 
 std::optional<std::string> PosixFileSystem::ApplicationUsing(const std::string&) {

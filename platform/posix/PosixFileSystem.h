@@ -36,7 +36,9 @@ class PosixFileSystem final : public FileSystem {
     std::optional<FolderId> GetFolderId(const std::string& path) override;
     Result<std::unique_ptr<FolderHandle>> OpenInstallation(const std::string& path) override;
     Result<std::unique_ptr<SourceFile>> OpenSourceFile(const std::string& path) override;
-    bool ProgramRunsFrom(const std::string& path) override;
+    Result<std::unique_ptr<FolderHandle>> OpenFolderFollowingLinks(
+        const std::string& path) override;
+    bool ProgramRunsFrom(const FolderId& program) override;
     // Nothing on Linux tells which application holds a file: nullopt.
     std::optional<std::string> ApplicationUsing(const std::string& path) override;
     std::optional<std::string> BuiltInPackageList() override;

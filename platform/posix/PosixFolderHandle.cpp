@@ -11,6 +11,7 @@
 #include "platform/posix/EntryDescription.h"
 #include "platform/posix/FolderReader.h"
 #include "platform/posix/PosixFileError.h"
+#include "platform/posix/PosixSourceFile.h"
 #include "platform/posix/PosixStagedFile.h"
 
 namespace platform {
@@ -83,6 +84,12 @@ Result<std::unique_ptr<FolderHandle>> PosixFolderHandle::OpenFolder(std::string_
     if (Failure refused = RefuseUnlessSingleName(name))
         return *refused;
     return OpenFolderIn(folder_->Get(), std::string(name));
+}
+
+Result<std::unique_ptr<SourceFile>> PosixFolderHandle::OpenFile(std::string_view name) {
+    if (Failure refused = RefuseUnlessSingleName(name))
+        return *refused;
+    return OpenRegularFileIn(folder_->Get(), std::string(name));
 }
 
 Result<FolderHandle::Entry> PosixFolderHandle::Inspect(std::string_view name) {

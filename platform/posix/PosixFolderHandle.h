@@ -20,6 +20,7 @@ class PosixFolderHandle final : public FolderHandle {
     bool List(const EntrySink& onEntry) override;
     std::optional<FolderId> Id() override;
     Result<std::unique_ptr<FolderHandle>> OpenFolder(std::string_view name) override;
+    Result<std::unique_ptr<SourceFile>> OpenFile(std::string_view name) override;
     Result<Entry> Inspect(std::string_view name) override;
     Failure CheckNotInUse(std::string_view name) override;
     Result<std::unique_ptr<StagedFile>> CreateFile(std::string_view name) override;

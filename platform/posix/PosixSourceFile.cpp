@@ -14,8 +14,10 @@ namespace {
 
 class PosixSourceFile final : public SourceFile {
   public:
-    PosixSourceFile(ScopedFd file, FileTime lastWrite)
-        : file_(std::move(file)), lastWrite_(lastWrite) {}
+    PosixSourceFile(ScopedFd file, const struct stat& st)
+        : file_(std::move(file)),
+          lastWrite_(FileTimeOf(st.st_mtim)),
+          id_{std::uint64_t(st.st_dev), std::uint64_t(st.st_ino)} {}
 
     Result<std::size_t> Read(std::span<std::byte> buffer) override {
         while (true) {
@@ -31,17 +33,15 @@ class PosixSourceFile final : public SourceFile {
     // read from it, not to a file put in its place since.
     FileTime LastWriteTime() override { return lastWrite_; }
 
+    std::optional<FolderId> Id() override { return id_; }
+
   private:
     ScopedFd file_;
     FileTime lastWrite_;
+    FolderId id_;
 };
 
-}  // namespace
-
-Result<std::unique_ptr<SourceFile>> OpenRegularFile(const std::string& path) {
-    // O_NONBLOCK: opening a named pipe would wait for a writer; it has no
-    // effect on a regular file, the only kind kept.
-    ScopedFd file(::open(path.c_str(), O_RDONLY | O_NONBLOCK | O_CLOEXEC));
+Result<std::unique_ptr<SourceFile>> KeepIfRegular(ScopedFd file) {
     if (!file)
         return LastFileError();
     struct stat st {};
@@ -49,8 +49,22 @@ Result<std::unique_ptr<SourceFile>> OpenRegularFile(const std::string& path) {
         return LastFileError();
     if (!S_ISREG(st.st_mode))
         return FileErrorOf(S_ISDIR(st.st_mode) ? EISDIR : EINVAL);
-    return std::unique_ptr<SourceFile>(
-        std::make_unique<PosixSourceFile>(std::move(file), FileTimeOf(st.st_mtim)));
+    return std::unique_ptr<SourceFile>(std::make_unique<PosixSourceFile>(std::move(file), st));
+}
+
+}  // namespace
+
+// O_NONBLOCK: opening a named pipe would wait for a writer; it has no effect
+// on a regular file, the only kind kept.
+Result<std::unique_ptr<SourceFile>> OpenRegularFile(const std::string& path) {
+    return KeepIfRegular(ScopedFd(::open(path.c_str(), O_RDONLY | O_NONBLOCK | O_CLOEXEC)));
+}
+
+Result<std::unique_ptr<SourceFile>> OpenRegularFileIn(int folderFd, const std::string& name) {
+    ScopedFd file(::openat(folderFd, name.c_str(), O_RDONLY | O_NONBLOCK | O_NOFOLLOW | O_CLOEXEC));
+    if (!file && errno == ELOOP)
+        return FileErrorOf(ELOOP);
+    return KeepIfRegular(std::move(file));
 }
 
 }  // namespace platform

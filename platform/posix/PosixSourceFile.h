@@ -12,4 +12,8 @@ namespace platform {
 // Opens the host file `path`, which must be a regular file.
 Result<std::unique_ptr<SourceFile>> OpenRegularFile(const std::string& path);
 
+// Opens the file `name` of the folder open as `folderFd`, never through a
+// link (Kind::Link); it must be a regular file.
+Result<std::unique_ptr<SourceFile>> OpenRegularFileIn(int folderFd, const std::string& name);
+
 }  // namespace platform

@@ -3,6 +3,8 @@
 #include <fcntl.h>
 #include <sys/stat.h>
 
+#include <cstdint>
+#include <string>
 #include <string_view>
 
 #include "platform/posix/FolderReader.h"
@@ -10,17 +12,15 @@
 
 namespace platform {
 
-bool AnyProcessRunsFrom(const std::string& program) {
-    struct stat wanted {};
-    if (::stat(program.c_str(), &wanted) != 0 || !S_ISREG(wanted.st_mode))
-        return false;
+bool AnyProcessRunsFrom(const FolderId& program) {
     const ScopedFd proc(::open("/proc", O_RDONLY | O_DIRECTORY | O_CLOEXEC));
     if (!proc)
         return false;
 
     // The file itself is compared, not its path: a process's exe names its
-    // program through no link, and the path given may go through one. A
-    // program replaced since it started is another file, and does not count.
+    // program through no link, and the installation may be reached through
+    // one. A program replaced since it started is another file, and does
+    // not count.
     bool found = false;
     ReadFolder(proc.Get(), [&](const RawEntry& entry) {
         if (entry.name.empty() ||
@@ -28,8 +28,9 @@ bool AnyProcessRunsFrom(const std::string& program) {
             return true;
         const std::string exe = std::string(entry.name) + "/exe";
         struct stat st {};
-        found = ::fstatat(proc.Get(), exe.c_str(), &st, 0) == 0 && st.st_dev == wanted.st_dev &&
-                st.st_ino == wanted.st_ino;
+        found = ::fstatat(proc.Get(), exe.c_str(), &st, 0) == 0 &&
+                std::uint64_t(st.st_dev) == program.volume &&
+                std::uint64_t(st.st_ino) == program.file && program.fileHigh == 0;
         return !found;
     });
     return found;

@@ -7,6 +7,7 @@
 
 #include <vector>
 
+#include "platform/win32/FileIdentity.h"
 #include "platform/win32/LongPath.h"
 #include "platform/win32/ScopedWin.h"
 #include "platform/win32/SystemModule.h"
@@ -32,13 +33,6 @@ struct RestartManager {
 // redirection off (Wow64View), with which the 32-bit build would find only
 // the 64-bit DLL.
 const RestartManager restartManager;
-
-// Windows' own comparison of file names, which folds letter case the way the
-// file system does, not only for ASCII.
-bool SamePath(std::wstring_view a, std::wstring_view b) {
-    return CompareStringOrdinal(a.data(), int(a.size()), b.data(), int(b.size()), TRUE) ==
-           CSTR_EQUAL;
-}
 
 std::wstring ImagePathOf(DWORD processId) {
     const ScopedHandle process(OpenProcess(PROCESS_QUERY_LIMITED_INFORMATION, FALSE, processId));
@@ -83,8 +77,7 @@ class RestartManagerSession {
 
 }  // namespace
 
-bool AnyProcessRunsFrom(const std::string& path) {
-    const std::wstring wanted = WithoutLongPrefix(Utf8ToUtf16(path));
+bool AnyProcessRunsFrom(const FolderId& program) {
     const ScopedHandle snapshot(CreateToolhelp32Snapshot(TH32CS_SNAPPROCESS, 0));
     if (!snapshot)
         return false;
@@ -92,7 +85,16 @@ bool AnyProcessRunsFrom(const std::string& path) {
     entry.dwSize = sizeof entry;
     for (BOOL more = Process32FirstW(snapshot.Get(), &entry); more;
          more = Process32NextW(snapshot.Get(), &entry)) {
-        if (SamePath(WithoutLongPrefix(ImagePathOf(entry.th32ProcessID)), wanted))
+        const std::wstring image = ImagePathOf(entry.th32ProcessID);
+        if (image.empty())
+            continue;
+        // Attributes only: such an open meets no share mode, so a running
+        // program's file opens.
+        const ScopedHandle file(
+            CreateFileW(ToLongPath(Utf16ToUtf8(image)).c_str(), FILE_READ_ATTRIBUTES,
+                        FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr,
+                        OPEN_EXISTING, FILE_FLAG_BACKUP_SEMANTICS, nullptr));
+        if (file && IdentityOf(file.Get()) == program)
             return true;
     }
     return false;

@@ -5,12 +5,16 @@
 #include <optional>
 #include <string>
 
+#include "platform/FolderHandle.h"
+
 namespace platform {
 
-// Whether a running process was started from the program file `path` (UTF-8,
-// full path), letter case ignored. Processes that the updater may not ask
-// (those of other users, without elevation) are left out.
-bool AnyProcessRunsFrom(const std::string& path);
+// Whether a running process was started from the program file whose
+// identity is `program`, through whatever path: another drive letter mapped
+// to the same folder, a link or a short name lead to the same file.
+// Processes that the updater may not ask (those of other users, without
+// elevation) are left out.
+bool AnyProcessRunsFrom(const FolderId& program);
 
 // The name that the Restart Manager gives an application holding the file
 // `path` open, in UTF-8; nullopt when none does or it cannot tell.

@@ -12,31 +12,11 @@
 #include "platform/win32/Utf16.h"
 #include "platform/win32/Win32FileError.h"
 #include "platform/win32/Win32FolderHandle.h"
+#include "platform/win32/Win32SourceFile.h"
 #include "platform/win32/Wow64View.h"
 
 namespace platform {
-namespace {
-
-class Win32SourceFile final : public SourceFile {
-  public:
-    Win32SourceFile(ScopedHandle file, FileTime lastWrite)
-        : file_(std::move(file)), lastWrite_(lastWrite) {}
-
-    Result<std::size_t> Read(std::span<std::byte> buffer) override {
-        DWORD got = 0;
-        const DWORD wanted = DWORD(std::min<std::size_t>(buffer.size(), std::size_t{1} << 30));
-        if (!ReadFile(file_.Get(), buffer.data(), wanted, &got, nullptr))
-            return LastFileError();
-        return std::size_t{got};
-    }
-    FileTime LastWriteTime() override { return lastWrite_; }
-
-  private:
-    ScopedHandle file_;
-    FileTime lastWrite_;
-};
-
-}  // namespace
+namespace {}  // namespace
 
 std::uint32_t Win32FileSystem::LogicalDrives() {
     return GetLogicalDrives();
@@ -112,20 +92,16 @@ Result<std::unique_ptr<SourceFile>> Win32FileSystem::OpenSourceFile(const std::s
                                   OPEN_EXISTING, FILE_FLAG_SEQUENTIAL_SCAN, nullptr));
     if (!file)
         return LastFileError();
-    BY_HANDLE_FILE_INFORMATION info;
-    if (!GetFileInformationByHandle(file.Get(), &info))
-        return LastFileError();
-    if (info.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY)
-        return FileErrorOf(ERROR_DIRECTORY);
-    const FileTime lastWrite{
-        std::int64_t((std::uint64_t{info.ftLastWriteTime.dwHighDateTime} << 32) |
-                     info.ftLastWriteTime.dwLowDateTime)};
-    return std::unique_ptr<SourceFile>(
-        std::make_unique<Win32SourceFile>(std::move(file), lastWrite));
+    return ReadFrom(std::move(file));
 }
 
-bool Win32FileSystem::ProgramRunsFrom(const std::string& path) {
-    return AnyProcessRunsFrom(path);
+Result<std::unique_ptr<FolderHandle>> Win32FileSystem::OpenFolderFollowingLinks(
+    const std::string& path) {
+    return OpenFolderThroughLinks(path);
+}
+
+bool Win32FileSystem::ProgramRunsFrom(const FolderId& program) {
+    return AnyProcessRunsFrom(program);
 }
 
 std::optional<std::string> Win32FileSystem::ApplicationUsing(const std::string& path) {

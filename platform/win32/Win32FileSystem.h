@@ -20,7 +20,9 @@ class Win32FileSystem final : public FileSystem {
     std::optional<FolderId> GetFolderId(const std::string& path) override;
     Result<std::unique_ptr<FolderHandle>> OpenInstallation(const std::string& path) override;
     Result<std::unique_ptr<SourceFile>> OpenSourceFile(const std::string& path) override;
-    bool ProgramRunsFrom(const std::string& path) override;
+    Result<std::unique_ptr<FolderHandle>> OpenFolderFollowingLinks(
+        const std::string& path) override;
+    bool ProgramRunsFrom(const FolderId& program) override;
     std::optional<std::string> ApplicationUsing(const std::string& path) override;
     // The RCDATA resource PACKAGELIST of the program's own executable; a
     // UTF-8 byte order mark before the text is left out.

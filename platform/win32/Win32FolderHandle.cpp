@@ -9,6 +9,7 @@
 #include "platform/win32/RelativeFile.h"
 #include "platform/win32/Utf16.h"
 #include "platform/win32/Win32FileError.h"
+#include "platform/win32/Win32SourceFile.h"
 #include "platform/win32/Win32StagedFile.h"
 
 namespace platform {
@@ -28,6 +29,7 @@ class Win32FolderHandle final : public FolderHandle {
     bool List(const EntrySink& onEntry) override;
     std::optional<FolderId> Id() override;
     Result<std::unique_ptr<FolderHandle>> OpenFolder(std::string_view name) override;
+    Result<std::unique_ptr<SourceFile>> OpenFile(std::string_view name) override;
     Result<Entry> Inspect(std::string_view name) override;
     Failure CheckNotInUse(std::string_view name) override;
     Result<std::unique_ptr<StagedFile>> CreateFile(std::string_view name) override;
@@ -94,6 +96,15 @@ std::optional<FolderId> Win32FolderHandle::Id() {
 
 Result<std::unique_ptr<FolderHandle>> Win32FolderHandle::OpenFolder(std::string_view name) {
     return OpenBelow(*folder_, name);
+}
+
+Result<std::unique_ptr<SourceFile>> Win32FolderHandle::OpenFile(std::string_view name) {
+    auto entry = OpenEntry(
+        *folder_, name,
+        {GENERIC_READ, kAnyShare, FILE_OPEN, FILE_NON_DIRECTORY_FILE | FILE_SEQUENTIAL_ONLY});
+    if (!entry)
+        return entry.Error();
+    return ReadFrom(std::move(entry->handle));
 }
 
 Result<FolderHandle::Entry> Win32FolderHandle::Inspect(std::string_view name) {
@@ -235,6 +246,20 @@ Result<std::unique_ptr<FolderHandle>> OpenInstallationFolder(const std::string& 
         return LastFileError();
     parent.systemName = SystemNameOf(parent.handle.Get());
     return OpenBelow(parent, parentAndName->second);
+}
+
+Result<std::unique_ptr<FolderHandle>> OpenFolderThroughLinks(const std::string& path) {
+    ScopedHandle folder(CreateFileW(ToLongPath(path).c_str(), kFolderAccess | FILE_READ_ATTRIBUTES,
+                                    kFolderShare, nullptr, OPEN_EXISTING,
+                                    FILE_FLAG_BACKUP_SEMANTICS, nullptr));
+    if (!folder)
+        return LastFileError();
+    FILE_ATTRIBUTE_TAG_INFO tag{};
+    if (!GetFileInformationByHandleEx(folder.Get(), FileAttributeTagInfo, &tag, sizeof tag))
+        return LastFileError();
+    if (!(tag.FileAttributes & FILE_ATTRIBUTE_DIRECTORY))
+        return FileErrorOf(ERROR_DIRECTORY);
+    return Hold(std::move(folder));
 }
 
 }  // namespace platform

@@ -16,4 +16,8 @@ namespace platform {
 // itself: its parent is opened first, and the folder relative to it.
 Result<std::unique_ptr<FolderHandle>> OpenInstallationFolder(const std::string& path);
 
+// Opens the folder that `path` leads to, following every link, the last
+// component's too; held as an installation folder is.
+Result<std::unique_ptr<FolderHandle>> OpenFolderThroughLinks(const std::string& path);
+
 }  // namespace platform

@@ -14,6 +14,7 @@ namespace engine_test {
 namespace {
 
 using platform::FileError;
+using State = engine::InstallationUpdate::State;
 
 constexpr const char* kLeftAsItWas = " は元のままです：";
 
@@ -21,7 +22,9 @@ class Refresh : public EngineTest {
   protected:
     bool RefreshOf(const std::string& installation) {
         bool replaced = false;
-        RunSteps([&](StepWorker& worker) { replaced = worker.RefreshInstallation(installation); });
+        RunSteps([&](StepWorker& worker) {
+            replaced = worker.RefreshInstallation(installation) == State::Updated;
+        });
         return replaced;
     }
 
@@ -220,9 +223,9 @@ TEST_F(Refresh, AFolderSwappedInAfterTheListingIsNotTouched) {
 TEST_F(Refresh, AFailureAtAnyStepLeavesItAllOldOrAllNew) {
     const std::string prefix = std::string("C:\\SKM") + kLeftAsItWas;
     RunSteps([&](StepWorker& worker) {
-        ASSERT_TRUE(worker.RefreshInstallation(Plant("Warm").path));  // the package is read
+        ASSERT_EQ(worker.RefreshInstallation(Plant("Warm").path), State::Updated);  // package read
         const std::size_t before = fs.OperationCount();
-        ASSERT_TRUE(worker.RefreshInstallation(Plant("Plain", "VIREL.DXR").path));
+        ASSERT_EQ(worker.RefreshInstallation(Plant("Plain", "VIREL.DXR").path), State::Updated);
         const std::size_t operations = fs.OperationCount() - before;
         std::size_t n = 1;
         for (;; ++n) {
@@ -233,7 +236,7 @@ TEST_F(Refresh, AFailureAtAnyStepLeavesItAllOldOrAllNew) {
             const std::size_t start = fs.OperationCount();
             fs.FailOperation(n, {FileError::Kind::Other, "injected"});
 
-            const bool replaced = worker.RefreshInstallation(skm.path);
+            const bool replaced = worker.RefreshInstallation(skm.path) == State::Updated;
 
             if (replaced) {
                 EXPECT_EQ(report.log, skm.RefreshLines());
@@ -272,7 +275,7 @@ TEST_F(Refresh, AfterACrashAtAnyStepTheNextRunRepairsIt) {
         const std::optional<engine::UpdatePackage> package =
             engine::UpdatePackage::Check(fs, kPackage).package;
         ASSERT_TRUE(package);
-        ASSERT_TRUE(worker.RefreshInstallation(Plant("Warm").path));
+        ASSERT_EQ(worker.RefreshInstallation(Plant("Warm").path), State::Updated);
         std::size_t n = 1;
         for (;; ++n) {
             SCOPED_TRACE("crash after operation " + std::to_string(n));
@@ -308,7 +311,7 @@ TEST_F(Refresh, AfterACrashAtAnyStepTheNextRunRepairsIt) {
             }
 
             report.Forget();
-            EXPECT_TRUE(worker.RefreshInstallation(again.path));
+            EXPECT_EQ(worker.RefreshInstallation(again.path), State::Updated);
             Lines log;
             if (line)
                 log.push_back(again.path + line->substr(alone.path.size()));

@@ -151,7 +151,8 @@ TEST_F(SwapRace, FoldersSwappedForLinksMidwaySendNoWriteOutsideTheInstallation) 
             // scheduler, so the link is first met for certain: in place
             // all along, it must be refused.
             ASSERT_TRUE(Exchanged(tree.Path(target.place), link));
-            const bool doneThroughLink = worker.RefreshInstallation("T:\\Inst");
+            const bool doneThroughLink = worker.RefreshInstallation("T:\\Inst") ==
+                                         engine::InstallationUpdate::State::Updated;
             ASSERT_TRUE(Exchanged(tree.Path(target.place), link));
             EXPECT_FALSE(doneThroughLink) << target.place;
             ASSERT_EQ(Take(tree.Path("Drive/Inst")), old) << target.place;
@@ -163,7 +164,8 @@ TEST_F(SwapRace, FoldersSwappedForLinksMidwaySendNoWriteOutsideTheInstallation) 
                 bool done = false;
                 {
                     Swapper swapper(tree.Path(target.place), link);
-                    done = worker.RefreshInstallation("T:\\Inst");
+                    done = worker.RefreshInstallation("T:\\Inst") ==
+                           engine::InstallationUpdate::State::Updated;
                 }
                 const Snapshot now = Take(tree.Path("Drive/Inst"));
                 ASSERT_EQ(now, done ? updated : old) << target.place << ", round " << round;

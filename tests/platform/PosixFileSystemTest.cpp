@@ -277,19 +277,23 @@ TEST(PosixPrograms, AProgramRunsFromTheFileItWasStartedFromNotFromACopy) {
     std::filesystem::copy_file("/bin/sleep", program);
     std::filesystem::copy_file("/bin/sleep", tree.Path("Inst/COPY.EXE"));
     PosixFileSystem fs({{'T', tree.Path()}}, {});
-    EXPECT_FALSE(fs.ProgramRunsFrom("T:\\Inst\\SKM300.EXE"));
+    auto idOf = [&](const std::string& path) {
+        auto file = fs.OpenSourceFile(path);
+        return file ? (*file)->Id().value_or(platform::FolderId{}) : platform::FolderId{};
+    };
+    const platform::FolderId product = idOf("T:\\inst\\skm300.exe");
+    EXPECT_FALSE(fs.ProgramRunsFrom(product));
 
     // posix_spawn returns once the child runs the new program.
     pid_t child = 0;
     char seconds[] = "60";
     char* const argv[] = {const_cast<char*>(program.c_str()), seconds, nullptr};
     ASSERT_EQ(::posix_spawn(&child, program.c_str(), nullptr, nullptr, argv, environ), 0);
-    EXPECT_TRUE(fs.ProgramRunsFrom("T:\\inst\\skm300.exe"));
-    EXPECT_FALSE(fs.ProgramRunsFrom("T:\\Inst\\COPY.EXE"));
-    EXPECT_FALSE(fs.ProgramRunsFrom("T:\\Inst\\MISSING.EXE"));
+    EXPECT_TRUE(fs.ProgramRunsFrom(product));
+    EXPECT_FALSE(fs.ProgramRunsFrom(idOf("T:\\Inst\\COPY.EXE")));
     ::kill(child, SIGKILL);
     ::waitpid(child, nullptr, 0);
-    EXPECT_FALSE(fs.ProgramRunsFrom("T:\\Inst\\SKM300.EXE"));
+    EXPECT_FALSE(fs.ProgramRunsFrom(product));
 }
 
 // --- The program's own folder ------------------------------------------------

@@ -138,12 +138,17 @@ TEST_F(Win32FolderHandle, AFileHeldWithoutSharingDeletionIsInUse) {
     EXPECT_EQ(tree.Read("Inst/QBANK.CXT"), "old");
 }
 
-TEST_F(Win32FolderHandle, TheRunningTestProgramIsFoundWhateverTheLetterCase) {
+TEST_F(Win32FolderHandle, TheRunningTestProgramIsFoundByItsFileNotItsPath) {
     std::string own = platform::Utf16ToUtf8(platform::ModuleFileName(nullptr));
     for (char& c : own)
         c = char(c >= 'a' && c <= 'z' ? c - 'a' + 'A' : c >= 'A' && c <= 'Z' ? c - 'A' + 'a' : c);
-    EXPECT_TRUE(fs.ProgramRunsFrom(own)) << own;
-    EXPECT_FALSE(fs.ProgramRunsFrom(tree.Path("platform_files_test.exe")));
+    auto running = fs.OpenSourceFile(own);
+    ASSERT_TRUE(running) << own;
+    EXPECT_TRUE(fs.ProgramRunsFrom((*running)->Id().value())) << own;
+    tree.Write("copy.exe", "not running");
+    auto copy = fs.OpenSourceFile(tree.Path("copy.exe"));
+    ASSERT_TRUE(copy);
+    EXPECT_FALSE(fs.ProgramRunsFrom((*copy)->Id().value()));
     // A test program carries no package list.
     EXPECT_EQ(fs.BuiltInPackageList(), std::nullopt);
 }

@@ -34,7 +34,13 @@ class ForwardingFileSystem : public platform::FileSystem {
         const std::string& path) override {
         return files_.OpenSourceFile(path);
     }
-    bool ProgramRunsFrom(const std::string& path) override { return files_.ProgramRunsFrom(path); }
+    platform::Result<std::unique_ptr<platform::FolderHandle>> OpenFolderFollowingLinks(
+        const std::string& path) override {
+        return files_.OpenFolderFollowingLinks(path);
+    }
+    bool ProgramRunsFrom(const platform::FolderId& program) override {
+        return files_.ProgramRunsFrom(program);
+    }
     std::optional<std::string> ApplicationUsing(const std::string& path) override {
         return files_.ApplicationUsing(path);
     }

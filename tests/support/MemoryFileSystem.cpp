@@ -270,7 +270,12 @@ std::size_t MemoryFileSystem::OperationCount() const {
 
 std::vector<std::string> MemoryFileSystem::InstallationsOpened() const {
     std::lock_guard lock(mutex_);
-    return installationsOpened_;
+    std::vector<std::string> opened;
+    for (const std::string& path : installationsOpened_) {
+        if (!SameNameIgnoringCase(path, ownExecutableFolder_ + "Data"))
+            opened.push_back(path);
+    }
+    return opened;
 }
 
 std::uint32_t MemoryFileSystem::AttributesOf(const std::string& path) {
@@ -527,6 +532,11 @@ class MemoryFileSystem::Source : public platform::SourceFile {
         return {fs_.nodes_[node_].lastWrite};
     }
 
+    std::optional<platform::FolderId> Id() override {
+        std::lock_guard lock(fs_.mutex_);
+        return fs_.IdOf(node_);
+    }
+
   private:
     MemoryFileSystem& fs_;
     NodeId node_;
@@ -603,6 +613,21 @@ class MemoryFileSystem::Folder : public platform::FolderHandle {
         if (fs_.nodes_[child].kind != Kind::Folder)
             return FileError{FileError::Kind::Other, "not a folder"};
         return std::unique_ptr<platform::FolderHandle>(std::make_unique<Folder>(fs_, child));
+    }
+
+    platform::Result<std::unique_ptr<platform::SourceFile>> OpenFile(
+        std::string_view name) override {
+        std::lock_guard lock(fs_.mutex_);
+        if (Failure failure = fs_.Count())
+            return *failure;
+        const NodeId child = fs_.FindChild(node_, name);
+        if (child == kNone)
+            return NotFound();
+        if (fs_.nodes_[child].kind == Kind::Link)
+            return FileError{FileError::Kind::Link, "a link"};
+        if (fs_.nodes_[child].kind != Kind::File)
+            return FileError{FileError::Kind::Other, "not a file"};
+        return std::unique_ptr<platform::SourceFile>(std::make_unique<Source>(fs_, child));
     }
 
     platform::Result<Entry> Inspect(std::string_view name) override {
@@ -710,9 +735,26 @@ platform::Result<std::unique_ptr<platform::SourceFile>> MemoryFileSystem::OpenSo
     return std::unique_ptr<platform::SourceFile>(std::make_unique<Source>(*this, node));
 }
 
-bool MemoryFileSystem::ProgramRunsFrom(const std::string& path) {
+platform::Result<std::unique_ptr<platform::FolderHandle>>
+MemoryFileSystem::OpenFolderFollowingLinks(const std::string& path) {
     std::lock_guard lock(mutex_);
-    return !runningProgram_.empty() && SameNameIgnoringCase(path, runningProgram_);
+    installationsOpened_.push_back(path);
+    if (Failure failure = Count())
+        return *failure;
+    const NodeId node = Resolve(path, true);
+    if (node == kNone)
+        return NotFound();
+    if (nodes_[node].kind != Kind::Folder)
+        return FileError{FileError::Kind::Other, "not a folder"};
+    return std::unique_ptr<platform::FolderHandle>(std::make_unique<Folder>(*this, node));
+}
+
+bool MemoryFileSystem::ProgramRunsFrom(const platform::FolderId& program) {
+    std::lock_guard lock(mutex_);
+    if (runningProgram_.empty())
+        return false;
+    const NodeId running = Resolve(runningProgram_, true);
+    return running != kNone && IdOf(running) == program;
 }
 
 std::optional<std::string> MemoryFileSystem::ApplicationUsing(const std::string&) {

@@ -105,7 +105,8 @@ class MemoryFileSystem : public platform::FileSystem {
     // Called with the folder's path at the start of every ListFolder.
     void SetListingHook(std::function<void(const std::string& folder)> hook);
 
-    // The product runs from the program file `path` (letter case ignored).
+    // The product runs from the program file `path`, through whatever links
+    // it holds (the file itself counts, not the path).
     void SetRunningProgram(std::string path);
     // The application the system names as holding a held file; none by default.
     void SetApplicationName(std::optional<std::string> name);
@@ -117,7 +118,8 @@ class MemoryFileSystem : public platform::FileSystem {
     void CrashAfter(std::size_t n);
     void Revive();
     std::size_t OperationCount() const;
-    // The paths given to OpenInstallation, in order.
+    // The paths given to OpenInstallation and OpenFolderFollowingLinks, in
+    // order, but for the package's own Data folder.
     std::vector<std::string> InstallationsOpened() const;
     std::uint32_t AttributesOf(const std::string& path);
     // Path -> contents of every file in the tree, links not followed.
@@ -138,7 +140,9 @@ class MemoryFileSystem : public platform::FileSystem {
         const std::string& path) override;
     platform::Result<std::unique_ptr<platform::SourceFile>> OpenSourceFile(
         const std::string& path) override;
-    bool ProgramRunsFrom(const std::string& path) override;
+    platform::Result<std::unique_ptr<platform::FolderHandle>> OpenFolderFollowingLinks(
+        const std::string& path) override;
+    bool ProgramRunsFrom(const platform::FolderId& program) override;
     std::optional<std::string> ApplicationUsing(const std::string& path) override;
     std::optional<std::string> BuiltInPackageList() override;
     std::string OwnExecutableFolder() override;

@@ -1,0 +1,70 @@
+// Putting right an installation whose update was cut short (the program
+// killed, the power lost), from the journal that update left: all new where
+// every destination already holds its new bytes, else all old. Only the
+// files the journal names are touched, and only after their bytes are
+// checked against it.
+#pragma once
+
+#include <optional>
+#include <string>
+#include <vector>
+
+#include "engine/Retry.h"
+#include "engine/UpdateJournal.h"
+#include "platform/FolderHandle.h"
+
+namespace engine {
+
+// What stands under each name of one journal target.
+struct TargetOnDisk {
+    // The bytes of each name; nullopt where no file stands.
+    std::optional<Bytes> destination, staged, backup;
+    // A name that could not be read (a link, a folder, access denied): what
+    // it holds is not known, so it is nothing a repair may act on.
+    bool unreadable = false;
+
+    bool IsNew(const JournalTarget& target) const {
+        return destination && *destination == target.after;
+    }
+    bool IsOld(const JournalTarget& target) const {
+        return target.existed ? destination && *destination == target.before : !destination;
+    }
+    // Whether any of the update's own names still stands.
+    bool HasLeftovers() const { return staged || backup; }
+};
+
+TargetOnDisk Look(platform::FolderHandle& folder, const JournalTarget& target);
+
+class InstallationRepair {
+  public:
+    enum class Done { Completed, Undone };
+
+    // `folders` holds, for each target of `journal`, the folder it stands
+    // in; null where that folder could not be opened.
+    InstallationRepair(platform::FolderHandle& root, const Journal& journal,
+                       std::vector<platform::FolderHandle*> folders, Patience patience)
+        : root_(root), journal_(journal), folders_(std::move(folders)), patience_(patience) {}
+
+    // Repairs the installation. Nothing is touched when what stands there
+    // does not match the journal: `failure` then names the journal's
+    // mismatch. When an operation fails half way, `failure` says why and
+    // the journal stays for a later run.
+    struct Failed {
+        std::optional<std::size_t> target;  // the target whose file failed, if one did
+        platform::FileError error;
+        bool mismatch = false;  // nothing was touched
+    };
+    std::optional<Done> Run(Failed& failure);
+
+  private:
+    platform::Failure Delete(platform::FolderHandle& folder, const std::string& name);
+    platform::Failure Rename(platform::FolderHandle& folder, const std::string& from,
+                             const std::string& to);
+
+    platform::FolderHandle& root_;
+    const Journal& journal_;
+    std::vector<platform::FolderHandle*> folders_;
+    Patience patience_;
+};
+
+}  // namespace engine

@@ -1,0 +1,39 @@
+#include "engine/UpdateTransaction.h"
+
+#include <algorithm>
+#include <utility>
+
+namespace engine {
+
+platform::Failure UpdateTransaction::Do(Step step) {
+    platform::Failure failure = step.run();
+    if (!failure || (step.happened && step.happened()))
+        done_.push_back(std::move(step));
+    return failure;
+}
+
+bool UpdateTransaction::RollBack() {
+    std::vector<Step> kept;
+    std::vector<std::size_t> stuckTargets;
+    auto stuck = [&](std::size_t target) {
+        return std::find(stuckTargets.begin(), stuckTargets.end(), target) != stuckTargets.end();
+    };
+    // Renames first, the last first, then, only if every one was undone,
+    // the deletions, again the last first.
+    for (const bool deletions : {false, true}) {
+        for (auto step = done_.rbegin(); step != done_.rend(); ++step) {
+            if (step->undoDeletes != deletions)
+                continue;
+            const bool undone = !deletions || kept.empty();
+            if (undone && !stuck(step->target) && !TryForAWhile(patience_, step->undo))
+                continue;
+            stuckTargets.push_back(step->target);
+            kept.push_back(std::move(*step));
+        }
+    }
+    std::reverse(kept.begin(), kept.end());
+    done_ = std::move(kept);
+    return done_.empty();
+}
+
+}  // namespace engine
