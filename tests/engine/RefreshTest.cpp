@@ -2,12 +2,16 @@
 // the lines it writes, and that it changes an installation as a whole: every
 // obstacle, every failed operation and every crash leaves it all old or all
 // new, with nothing of the update's own left behind.
+#include <algorithm>
 #include <functional>
 #include <optional>
+#include <span>
 
 #include "platform/AsciiCase.h"
 
 #include "engine/InstallationUpdate.h"
+#include "engine/UpdateJournal.h"
+#include "platform/Sha256.h"
 #include "tests/engine/EngineTest.h"
 
 namespace engine_test {
@@ -216,49 +220,101 @@ TEST_F(Refresh, AFolderSwappedInAfterTheListingIsNotTouched) {
     EXPECT_EQ(fs.Contents(), expected);
 }
 
-// Fails the N-th file operation of a refresh, for every N: the installation
-// ends all old, with the failure named, or all new, and nothing of the
-// update's own is left. A destination that was missing is created or stays
-// missing with the rest.
-TEST_F(Refresh, AFailureAtAnyStepLeavesItAllOldOrAllNew) {
-    const std::string prefix = std::string("C:\\SKM") + kLeftAsItWas;
+// Fails the N-th file operation of a refresh, for every N; then, for every N,
+// every operation from the N-th on, so that the undo fails too. Each time the
+// installation ends all old with its reason, or all new, with nothing of the
+// update's own left; or, only where the undo itself failed, its lines say
+// which files are new, it is reported as left in the middle, and the next
+// run puts it right and updates it. A destination that was missing is
+// created or stays missing with the rest.
+TEST_F(Refresh, AFailureAtAnyStepLeavesItAllOldOrAllNewOrSaysItIsMidway) {
+    const engine::InstallationUpdate::Patience brief{std::chrono::milliseconds(1),
+                                                     std::chrono::milliseconds(1)};
     RunSteps([&](StepWorker& worker) {
+        worker.SetPatience(brief);
         ASSERT_EQ(worker.RefreshInstallation(Plant("Warm").path), State::Updated);  // package read
         const std::size_t before = fs.OperationCount();
         ASSERT_EQ(worker.RefreshInstallation(Plant("Plain", "VIREL.DXR").path), State::Updated);
         const std::size_t operations = fs.OperationCount() - before;
-        std::size_t n = 1;
-        for (;; ++n) {
-            SCOPED_TRACE("operation " + std::to_string(n));
-            const Installation skm = Plant("SKM" + std::to_string(n), "VIREL.DXR");
-            const Contents old = fs.Contents();
-            report.Forget();
-            const std::size_t start = fs.OperationCount();
-            fs.FailOperation(n, {FileError::Kind::Other, "injected"});
+        std::size_t midway = 0;
+        for (const bool fromThenOn : {false, true}) {
+            std::size_t n = 1;
+            for (;; ++n) {
+                SCOPED_TRACE((fromThenOn ? "every operation from " : "operation ") +
+                             std::to_string(n));
+                const Installation skm = Plant(
+                    std::string(fromThenOn ? "M" : "S").append(std::to_string(n)), "VIREL.DXR");
+                const Contents old = ContentsOf(skm);
+                report.Forget();
+                const std::size_t start = fs.OperationCount();
+                if (fromThenOn)
+                    fs.CrashAfter(n - 1);
+                else
+                    fs.FailOperation(n, {FileError::Kind::Other, "injected"});
 
-            const bool replaced = worker.RefreshInstallation(skm.path) == State::Updated;
+                const State state = worker.RefreshInstallation(skm.path);
+                fs.Revive();
+                const bool reached = fs.OperationCount() - start >= n;
 
-            if (replaced) {
-                EXPECT_EQ(report.log, skm.RefreshLines());
-                EXPECT_EQ(fs.Contents(), Updated(skm, old));
-            } else {
-                // An installation that cannot be opened or listed is not
-                // known to have an xtras folder: its lines leave it out.
-                ASSERT_FALSE(report.log.empty());
-                const std::string head = skm.path + kLeftAsItWas;
-                ASSERT_TRUE(report.log.back().starts_with(head)) << report.log.back();
-                const std::string reason = report.log.back().substr(head.size());
-                EXPECT_TRUE(reason.ends_with("：injected") ||
-                            reason.ends_with("：フォルダーの内容を読み取れません"))
-                    << reason;
-                const Installation seen{skm.path, report.log.size() == 9 ? "xtras" : ""};
-                EXPECT_EQ(report.log, seen.RefreshLines(reason));
-                EXPECT_EQ(fs.Contents(), old);
+                if (state == State::Updated) {
+                    EXPECT_EQ(report.log, skm.RefreshLines());
+                    // Every file is new; where even the clean-up failed, the
+                    // update's leftovers wait, with its journal, for the next run.
+                    const Contents now = ContentsOf(skm);
+                    for (const auto& [path, bytes] : Updated(skm, old))
+                        EXPECT_EQ(now.count(path) ? now.at(path) : "(none)", bytes) << path;
+                    EXPECT_TRUE(now.size() == old.size() + 1 ||
+                                now.count(skm.path + "\\~upd-journal"));
+                } else if (state == State::LeftAsItWas) {
+                    // An installation that cannot be opened or listed is not
+                    // known to have an xtras folder: its lines leave it out.
+                    ASSERT_FALSE(report.log.empty());
+                    const std::string head = skm.path + kLeftAsItWas;
+                    ASSERT_TRUE(report.log.back().starts_with(head)) << report.log.back();
+                    const std::string reason = report.log.back().substr(head.size());
+                    EXPECT_TRUE(reason.ends_with("：injected") ||
+                                reason.ends_with("：the machine is down") ||
+                                reason.ends_with("：フォルダーの内容を読み取れません"))
+                        << reason;
+                    const Installation seen{skm.path, report.log.size() == 9 ? "xtras" : ""};
+                    EXPECT_EQ(report.log, seen.RefreshLines(reason));
+                    EXPECT_EQ(ContentsOf(skm), old);
+                } else {
+                    ++midway;
+                    EXPECT_TRUE(fromThenOn);
+                    ASSERT_EQ(report.log.size(), 9u);
+                    EXPECT_TRUE(
+                        report.log.back().starts_with(skm.path + " は更新の途中のままです："))
+                        << report.log.back();
+                    const Contents now = ContentsOf(skm);
+                    for (const auto& [line, file] :
+                         {std::pair{0, "\\QBANK.CXT"},
+                          std::pair{6, "\\Audio\\Phrase\\Group6\\q417.mp3"}}) {
+                        const auto at = now.find(skm.path + file);
+                        const bool isNew = at != now.end() && at->second.starts_with("1.55B");
+                        // Never said new unless it is (where nothing can be
+                        // read, nothing is said to be).
+                        if (report.log[std::size_t(line)].ends_with(" を更新しました")) {
+                            EXPECT_TRUE(isNew) << report.log[std::size_t(line)];
+                        }
+                    }
+                    report.Forget();
+                    EXPECT_EQ(worker.RefreshInstallation(skm.path), State::Updated);
+                    ASSERT_FALSE(report.log.empty());
+                    EXPECT_TRUE(
+                        report.log.front().starts_with(skm.path + " の中断されていた更新を"))
+                        << report.log.front();
+                }
+                if (fromThenOn) {
+                    EXPECT_EQ(worker.RefreshInstallation(skm.path), State::Updated);
+                    EXPECT_EQ(ContentsOf(skm), Updated(skm, old));
+                }
+                if (!reached)
+                    break;  // the refresh got through without reaching the N-th
             }
-            if (fs.OperationCount() - start < n)
-                break;  // the refresh got through without reaching the N-th
+            EXPECT_EQ(n, operations + 1);  // every operation of a refresh has failed
         }
-        EXPECT_EQ(n, operations + 1);  // every operation of a refresh has failed once
+        EXPECT_GT(midway, 0u);
     });
 }
 
@@ -323,6 +379,116 @@ TEST_F(Refresh, AfterACrashAtAnyStepTheNextRunRepairsIt) {
         }
         EXPECT_GT(n, 50u);
     });
+}
+
+}  // namespace
+}  // namespace engine_test
+
+namespace engine_test {
+namespace {
+
+engine::Bytes BytesOf(const std::string& contents) {
+    platform::Sha256 hash;
+    hash.Update(std::as_bytes(std::span(contents.data(), contents.size())));
+    return {contents.size(), hash.Finish()};
+}
+
+// Files that stand in an installation before this run touches it: names like
+// the update's own on the user's files, a commit record or a journal that
+// no update of this installation wrote, names that differ only in letter
+// case, and a journal whose repair cannot finish. What is not the update's
+// own is never renamed or deleted; each ends as the table says.
+TEST_F(Refresh, FilesThatWereThereBeforeAreTakenForWhatTheyAre) {
+    const std::string run = "0123456789abcdef";
+    const std::string newQbank = NewContents("QBank.cxt");
+    auto journal = [&](engine::Bytes before) {
+        return engine::JournalText(
+            {run,
+             {{0, "QBANK.CXT", engine::StagedName("QBANK.CXT", run),
+               engine::BackupName("QBANK.CXT", run), true, before, BytesOf(newQbank)}}});
+    };
+    struct Case {
+        const char* what;
+        std::vector<std::pair<std::string, std::string>> files;  // below the installation
+        std::vector<std::string> without;                        // of its own files
+        State state;
+        std::string reason;  // after the installation's path
+    };
+    const Case cases[] = {
+        {"the update's suffixes on the user's files",
+         {{"QBANK.CXT.~upd-old", "mine"},
+          {"QBANK.CXT.~upd-new", "mine too"},
+          {"ZUM.DXR.~upd-none", ""},
+          {"QBANK.CXT.~upd-" + run + "-old", "also mine"}},
+         {},
+         State::Updated,
+         ""},
+        {"commit records without a journal",
+         {{"~upd-committed", ""}, {"~upd-" + run + ".committed", ""}},
+         {},
+         State::Updated,
+         ""},
+        {"a journal that does not match the files",
+         {{"~upd-journal", journal(BytesOf("other bytes"))}},
+         {},
+         State::LeftAsItWas,
+         "\\~upd-journal：中断されていた更新の記録とファイルが合いません"},
+        {"a file of the journal's name that is no journal",
+         {{"~upd-journal", "my notes"}},
+         {},
+         State::LeftAsItWas,
+         "\\~upd-journal：更新の記録と同じ名前のファイルがあります"},
+        {"two destinations differing only in case",
+         {{"qbank.cxt", "another file"}},
+         {},
+         State::LeftAsItWas,
+         "\\QBANK.CXT：大文字と小文字だけが違う名前がほかにもあります"},
+        {"a journal whose repair is held up: the old file is held open",
+         {{"~upd-journal", journal(BytesOf("1.50 QBANK.CXT"))},
+          {"QBANK.CXT.~upd-" + run + "-old", "1.50 QBANK.CXT"},
+          {"QBANK.CXT.~upd-" + run + "-new", newQbank}},
+         {"QBANK.CXT"},
+         State::Midway,
+         "\\QBANK.CXT をほかのプログラムが使用中です"},
+    };
+    int number = 0;
+    for (const Case& test : cases) {
+        SCOPED_TRACE(test.what);
+        const Installation planted =
+            Plant("Case" + std::to_string(++number), test.without.empty() ? "" : "QBANK.CXT");
+        for (const auto& [name, bytes] : test.files)
+            fs.MakeFile(planted.path + '\\' + name, bytes);
+        if (test.state == State::Midway)
+            fs.FileAt(planted.path + "\\QBANK.CXT.~upd-" + run + "-old").Hold();
+        const Contents before = ContentsOf(planted);
+        report.Forget();
+
+        State state = State::Updated;
+        RunSteps([&](StepWorker& worker) { state = worker.RefreshInstallation(planted.path); });
+
+        EXPECT_EQ(state, test.state);
+        Lines lines = planted.RefreshLines(
+            test.reason.empty() ? std::nullopt : std::optional(planted.path + test.reason));
+        if (test.state == State::Midway)
+            lines.back() = planted.path + " は更新の途中のままです：" + planted.path + test.reason;
+        EXPECT_EQ(report.log, lines);
+        EXPECT_EQ(ContentsOf(planted),
+                  test.state == State::Updated ? Updated(planted, before) : before);
+    }
+
+    // A run that leaves an installation in the middle says so in its
+    // outcome; once the file is let go, the next run repairs and updates it.
+    const std::string held = "C:\\Case" + std::to_string(number);
+    Run();
+    EXPECT_EQ(outcome, engine::RunOutcome::LeftMidway);
+    fs.FileAt(held + "\\QBANK.CXT.~upd-" + run + "-old").Hold(false);
+    report.Forget();
+    Run();
+    EXPECT_EQ(std::count(report.log.begin(), report.log.end(),
+                         held + " の中断されていた更新を元に戻しました"),
+              1);
+    EXPECT_EQ(fs.Contents().at(held + "\\QBANK.CXT"), newQbank);
+    EXPECT_EQ(fs.Contents().count(held + "\\~upd-journal"), 0u);
 }
 
 }  // namespace

@@ -679,6 +679,8 @@ class MemoryFileSystem::Folder : public platform::FolderHandle {
         const NodeId node = fs_.FindChild(node_, from);
         if (node == kNone)
             return NotFound();
+        if (fs_.nodes_[node].held)
+            return FileError{FileError::Kind::InUse, "held by another program"};
         if (fs_.FindChild(node_, to) != kNone)
             return FileError{FileError::Kind::Other, "the name exists"};
         fs_.nodes_[node].name = std::string(to);
@@ -696,6 +698,8 @@ class MemoryFileSystem::Folder : public platform::FolderHandle {
             return NotFound();
         if (fs_.nodes_[node].kind == Kind::Folder)
             return FileError{FileError::Kind::Other, "a folder"};
+        if (fs_.nodes_[node].held)
+            return FileError{FileError::Kind::InUse, "held by another program"};
         fs_.Detach(node);
         return std::nullopt;
     }

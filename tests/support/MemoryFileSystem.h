@@ -74,7 +74,8 @@ class MemoryFileSystem : public platform::FileSystem {
         // The file carries the read-only attribute: replacing it fails.
         const FileRef& MakeReadOnly() const;
         const FileRef& SetContents(std::string contents) const;
-        // Another program holds the file open: it cannot be replaced.
+        // Another program holds the file open, sharing nothing: it cannot
+        // be replaced, renamed or deleted.
         const FileRef& Hold(bool held = true) const;
         // The file's attributes (System, Hidden, ...), which a replacement keeps.
         const FileRef& SetAttributes(std::uint32_t attributes) const;
