@@ -6,7 +6,15 @@
 namespace engine {
 
 platform::Failure UpdateTransaction::Do(Step step) {
-    platform::Failure failure = step.run();
+    platform::Failure failure;
+    try {
+        failure = step.run();
+    } catch (...) {
+        // Thrown half way: what the step made is undone with the rest.
+        if (step.happened && step.happened())
+            done_.push_back(std::move(step));
+        throw;
+    }
     if (!failure || (step.happened && step.happened()))
         done_.push_back(std::move(step));
     return failure;

@@ -237,6 +237,20 @@ TEST_F(Refresh, AFailureAtAnyStepLeavesItAllOldOrAllNewOrSaysItIsMidway) {
         ASSERT_EQ(worker.RefreshInstallation(Plant("Plain", "VIREL.DXR").path), State::Updated);
         const std::size_t operations = fs.OperationCount() - before;
         std::size_t midway = 0;
+        // And an exception thrown by the N-th: what had changed is undone
+        // before it leaves the refresh.
+        for (std::size_t n = 1; n <= operations; ++n) {
+            SCOPED_TRACE("a throw at operation " + std::to_string(n));
+            const Installation skm = Plant(std::string("T").append(std::to_string(n)), "VIREL.DXR");
+            const Contents old = ContentsOf(skm);
+            fs.ThrowAtOperation(n);
+            EXPECT_THROW(worker.RefreshInstallation(skm.path), std::runtime_error);
+            const Contents now = ContentsOf(skm);
+            if (now != old) {  // thrown after the commit: every file is new
+                for (const auto& [path, bytes] : Updated(skm, old))
+                    EXPECT_EQ(now.count(path) ? now.at(path) : "(none)", bytes) << path;
+            }
+        }
         for (const bool fromThenOn : {false, true}) {
             std::size_t n = 1;
             for (;; ++n) {

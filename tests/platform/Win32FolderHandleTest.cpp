@@ -145,7 +145,7 @@ TEST_F(Win32FolderHandle, TheRunningTestProgramIsFoundByItsFileNotItsPath) {
     auto running = fs.OpenSourceFile(own);
     ASSERT_TRUE(running) << own;
     EXPECT_TRUE(fs.ProgramRunsFrom((*running)->Id().value())) << own;
-    tree.MakeFile("copy.exe", "not running");
+    tree.Add("copy.exe = not running");
     auto copy = fs.OpenSourceFile(tree.Path("copy.exe"));
     ASSERT_TRUE(copy);
     EXPECT_FALSE(fs.ProgramRunsFrom((*copy)->Id().value()));

@@ -253,6 +253,11 @@ void MemoryFileSystem::FailOperation(std::size_t n, FileError error) {
     plannedFailures_[operations_ + n] = std::move(error);
 }
 
+void MemoryFileSystem::ThrowAtOperation(std::size_t n) {
+    std::lock_guard lock(mutex_);
+    throwAt_ = operations_ + n;
+}
+
 void MemoryFileSystem::CrashAfter(std::size_t n) {
     std::lock_guard lock(mutex_);
     crashAfter_ = operations_ + n;
@@ -285,6 +290,8 @@ std::uint32_t MemoryFileSystem::AttributesOf(const std::string& path) {
 
 Failure MemoryFileSystem::Count() {
     ++operations_;
+    if (throwAt_ == operations_)
+        throw std::runtime_error("thrown by operation " + std::to_string(operations_));
     if (crashAfter_ && operations_ > *crashAfter_)
         return FileError{FileError::Kind::Other, "the machine is down"};
     const auto planned = plannedFailures_.find(operations_);

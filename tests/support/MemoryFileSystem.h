@@ -114,6 +114,9 @@ class MemoryFileSystem : public platform::FileSystem {
     void SetBuiltInPackageList(std::optional<std::string> list);
     // The `n`-th counted operation from now (1 for the next) fails with `error`.
     void FailOperation(std::size_t n, platform::FileError error);
+    // The `n`-th counted operation from now throws std::runtime_error, as
+    // an unexpected failure would.
+    void ThrowAtOperation(std::size_t n);
     // Every counted operation after the next `n` fails and changes nothing,
     // as if the machine had gone down, until Revive.
     void CrashAfter(std::size_t n);
@@ -200,6 +203,7 @@ class MemoryFileSystem : public platform::FileSystem {
     std::vector<std::string> installationsOpened_;
     std::map<std::size_t, platform::FileError> plannedFailures_;  // by operation number
     std::optional<std::size_t> crashAfter_;                       // operation number
+    std::size_t throwAt_ = 0;                                     // operation number, 0 for none
     std::size_t listingCount_ = 0;
 
     // The last path resolved and the node after each of its components: a
