@@ -187,6 +187,28 @@ TEST_F(RunVerdict, OnlyThePackagesTrueBytesAreInstalled) {
     Contents expected = before;
     expected[qpn] = "1.55B Qpn.dxr, but another";
     EXPECT_EQ(fs.Contents(), expected);
+
+    // A link in the package, as one of its files or as Data itself, is not
+    // followed: the package counts as damaged.
+    fs.FileAt(qpn).SetContents(NewContents("Qpn.dxr"));
+    fs.SetBuiltInPackageList(std::nullopt);
+    const Folder linked = fs.MakeFolders("D:\\Linked\\Data");
+    for (const std::string& name : kPackageFiles) {
+        if (name == "Qpn.dxr")
+            linked.AddLink(name, fs.FileAt(qpn));
+        else
+            linked.AddFile(name, NewContents(name));
+    }
+    fs.MakeFolders("D:\\LinkedData").AddLink("Data", fs.MakeFolders(kPackage + "Data"));
+    for (const auto& [program, path] : {std::pair{"D:\\Linked\\", "D:\\Linked\\Data\\Qpn.dxr"},
+                                        std::pair{"D:\\LinkedData\\", "D:\\LinkedData\\Data"}}) {
+        SCOPED_TRACE(path);
+        report = RecordingReport();
+        fs.SetOwnExecutableFolder(program);
+        Run();
+        EXPECT_EQ(report.log,
+                  (Lines{kOpening, "更新ファイルが壊れています：" + std::string(path), refused}));
+    }
 }
 
 // What an administrator's log file hears besides the window's lines: the
