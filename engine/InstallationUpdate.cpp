@@ -202,7 +202,7 @@ InstallationUpdate::Refusal InstallationUpdate::Survey() {
         return Reason(installation_, text::kCannotList);
     }
     const FolderNames::Entry* marker = rootNames.Find(kProductFile);
-    markerFile_ = marker ? marker->name : std::string(kProductFile);
+    productFile_ = marker ? marker->name : std::string(kProductFile);
 
     const std::string journalPath = Joined(installation_ + '\\', kJournalName);
     if (rootNames.Ambiguous(kJournalName))
@@ -343,7 +343,7 @@ std::optional<std::string> InstallationUpdate::Repair(std::string& failure) {
 InstallationUpdate::Refusal InstallationUpdate::CheckProductNotRunning() {
     // The very file, not its path: the product may have been started
     // through a link, another drive letter or a short name.
-    auto product = root_->OpenFile(markerFile_);
+    auto product = root_->OpenFile(productFile_);
     if (!product)
         return std::nullopt;  // no such program file can be running
     const std::optional<platform::FolderId> id = (*product)->Id();

@@ -118,7 +118,7 @@ class InstallationUpdate {
     std::unique_ptr<platform::FolderHandle> root_;
     std::vector<std::unique_ptr<platform::FolderHandle>> folders_;  // on the way to destinations
     std::vector<Target> targets_;
-    std::string markerFile_;  // the product's executable, as named on disk
+    std::string productFile_;  // the product's executable, as named on disk
     bool hasXtras_ = false;
     bool journalFound_ = false;          // a journal of an earlier run stands in the folder
     std::optional<Journal> unrepaired_;  // that journal, when its repair did not go through
