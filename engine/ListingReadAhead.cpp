@@ -160,7 +160,7 @@ void ListingReadAhead::Finish(Job job, const std::shared_ptr<const FolderListing
 
 bool ListingReadAhead::AddSubfolders(Place place, const std::string& path,
                                      std::shared_ptr<const FolderListing> listing) {
-    if (listing->outcome != FolderListing::Outcome::Listed || place.size() >= kDeepest)
+    if (listing->outcome == FolderListing::Outcome::GivenUp || place.size() >= kDeepest)
         return true;
     const std::size_t first = NextToRead(*listing, 0);
     if (first == listing->Subfolders())
