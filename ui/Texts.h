@@ -64,6 +64,7 @@ inline constexpr std::string_view kLogStart = "start Update.exe 1.55B";   // the
 inline constexpr std::string_view kLogPackage = "package ";               // <name> <size> <sha256>
 inline constexpr std::string_view kLogNotSearched = "could not search ";  // <folder>: <why>
 inline constexpr std::string_view kLogAlreadyRunning = "another update is running";
+inline constexpr std::string_view kLogUnexpectedError = "unexpected error: ";  // then what failed
 inline constexpr std::string_view kLogExitCode = "exit code ";
 
 }  // namespace ui::text

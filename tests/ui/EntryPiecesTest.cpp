@@ -1,5 +1,6 @@
 // Pieces of the program's entry that its end-to-end runs cannot reach at
-// will: the one-update-at-a-time mutex.
+// will: the log file's reason for exit code 7, however the program came to
+// it, and the one-update-at-a-time mutex.
 #include <gtest/gtest.h>
 
 #include <cstdio>
@@ -17,6 +18,78 @@
 #include "ui/SingleInstance.h"
 
 namespace {
+
+struct NoJournal final : engine::RunJournal {
+    void PackageFileChecked(const std::string&, std::uint64_t, const std::string&) override {}
+    void FolderNotSearched(const std::string&, const std::string&) override {}
+    void ChangingInstallation(bool) override {}
+    void RunEnded(engine::RunOutcome) override {}
+};
+
+// The file's lines without their time stamps and line ends.
+std::vector<std::string> LinesOf(const std::string& path) {
+    std::ifstream file(path, std::ios::binary);
+    std::string text((std::istreambuf_iterator<char>(file)), std::istreambuf_iterator<char>());
+    std::vector<std::string> lines;
+    for (std::size_t start = 3; start < text.size();) {  // after the byte order mark
+        const std::size_t end = text.find("\r\n", start);
+        lines.push_back(text.substr(start + 24, end - start - 24));
+        start = end + 2;
+    }
+    return lines;
+}
+
+TEST(EntryPieces, ExitCodeSevenIsAlwaysPrecededByItsReason) {
+    const std::string failed = std::string(engine::text::kUnexpectedError) + "disk gone";
+    const struct {
+        const char* how;
+        std::vector<std::string> appended;  // by a run, through RunLog, when not empty
+        const char* noted;                  // an error box's text, when not null
+        int exitCode;
+        std::vector<std::string> expected;
+    } cases[] = {
+        {"the worker failed",
+         {failed},
+         nullptr,
+         7,
+         {failed, "unexpected error: disk gone", "exit code 7"}},
+        {"the worker failed without a line",
+         {"x"},
+         nullptr,
+         7,
+         {"x", "unexpected error: 不明なエラー", "exit code 7"}},
+        {"no worker could be started",
+         {},
+         "スレッド作成エラー：no memory",
+         7,
+         {"unexpected error: スレッド作成エラー：no memory", "exit code 7"}},
+        {"a box for another failure", {}, "box", 0, {"exit code 0"}},
+    };
+    char temp[MAX_PATH + 1];
+    ASSERT_GT(GetTempPathA(MAX_PATH + 1, temp), 0u);
+    for (const auto& each : cases) {
+        SCOPED_TRACE(each.how);
+        const std::string path =
+            std::string(temp) + "soramido-entry-" + std::to_string(GetCurrentProcessId()) + ".log";
+        {
+            ui::LogFile log(path);
+            if (!each.appended.empty()) {
+                engine_test::RecordingReport shown;
+                NoJournal journal;
+                ui::RunLog run(&log, shown, journal);
+                for (const std::string& line : each.appended)
+                    run.AppendLogLine(line);
+                run.RunEnded(each.exitCode == 7 ? engine::RunOutcome::Failed
+                                                : engine::RunOutcome::Updated);
+            }
+            if (each.noted)
+                log.NoteFailure(each.noted);
+            log.WriteExitCode(each.exitCode);
+        }
+        EXPECT_EQ(LinesOf(path), each.expected);
+        DeleteFileA(path.c_str());
+    }
+}
 
 TEST(EntryPieces, OnlyTheFirstUpdateHoldsTheMutexUntilItEnds) {
     std::optional<ui::SingleInstance> first(std::in_place);
