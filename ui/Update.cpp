@@ -24,6 +24,7 @@
 #include "ui/ErrorBox.h"
 #include "ui/ExitCode.h"
 #include "ui/LogFile.h"
+#include "ui/LogTarget.h"
 #include "ui/Main.h"
 #include "ui/SingleInstance.h"
 #include "ui/Texts.h"
@@ -171,6 +172,21 @@ int WINAPI wWinMain(HINSTANCE instance, HINSTANCE, PWSTR, int) {
     }
     std::optional<ui::LogFile> log;
     if (options.logFile) {
+        // Checked before the file is opened: opening would create it, and
+        // even a byte order mark in a package file would damage the package.
+        bool forbidden = false;
+        try {
+            forbidden = ui::IsProgramOrPackageFile(*options.logFile);
+        } catch (...) {
+            if (!quiet)
+                ui::ShowErrorBox(nullptr, ui::FailureMessage(std::current_exception()));
+            return ui::exit_code::kUnexpected;
+        }
+        if (forbidden) {
+            if (!quiet)
+                ShowUsage(std::string(ui::text::kLogIsProgramOrPackage) + *options.logFile);
+            return ui::exit_code::kBadCommandLine;
+        }
         try {
             log.emplace(*options.logFile);
         } catch (const std::system_error& error) {
