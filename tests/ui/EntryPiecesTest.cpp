@@ -8,7 +8,6 @@
 #include <iterator>
 #include <optional>
 #include <string>
-#include <vector>
 
 #include "engine/Texts.h"
 #include "platform/win32/WinApi.h"
@@ -26,15 +25,14 @@ struct NoJournal final : engine::RunJournal {
     void RunEnded(engine::RunOutcome) override {}
 };
 
-// The file's lines without their time stamps and line ends.
-std::vector<std::string> LinesOf(const std::string& path) {
+// The file's lines after the byte order mark, without their time stamps.
+std::string LinesOf(const std::string& path) {
     std::ifstream file(path, std::ios::binary);
     std::string text((std::istreambuf_iterator<char>(file)), std::istreambuf_iterator<char>());
-    std::vector<std::string> lines;
-    for (std::size_t start = 3; start < text.size();) {  // after the byte order mark
-        const std::size_t end = text.find("\r\n", start);
-        lines.push_back(text.substr(start + 24, end - start - 24));
-        start = end + 2;
+    std::string lines;
+    for (std::size_t start = 3, end; (end = text.find("\r\n", start)) != std::string::npos;
+         start = end + 2) {
+        lines += text.substr(start + 24, end - start - 24) + '|';
     }
     return lines;
 }
@@ -42,48 +40,32 @@ std::vector<std::string> LinesOf(const std::string& path) {
 TEST(EntryPieces, ExitCodeSevenIsAlwaysPrecededByItsReason) {
     const std::string failed = std::string(engine::text::kUnexpectedError) + "disk gone";
     const struct {
-        const char* how;
-        std::vector<std::string> appended;  // by a run, through RunLog, when not empty
-        const char* noted;                  // an error box's text, when not null
+        std::string runShowed;  // the one line of a run, if any, which then ends
+        const char* boxShowed;
         int exitCode;
-        std::vector<std::string> expected;
+        std::string expected;
     } cases[] = {
-        {"the worker failed",
-         {failed},
-         nullptr,
-         7,
-         {failed, "unexpected error: disk gone", "exit code 7"}},
-        {"the worker failed without a line",
-         {"x"},
-         nullptr,
-         7,
-         {"x", "unexpected error: 不明なエラー", "exit code 7"}},
-        {"no worker could be started",
-         {},
-         "スレッド作成エラー：no memory",
-         7,
-         {"unexpected error: スレッド作成エラー：no memory", "exit code 7"}},
-        {"a box for another failure", {}, "box", 0, {"exit code 0"}},
+        {failed, nullptr, 7, failed + "|unexpected error: disk gone|exit code 7|"},
+        {"x", nullptr, 7, "x|unexpected error: 不明なエラー|exit code 7|"},
+        {"", "スレッド作成エラー：no memory", 7,
+         "unexpected error: スレッド作成エラー：no memory|exit code 7|"},
+        {"", "box", 0, "exit code 0|"},
     };
     char temp[MAX_PATH + 1];
     ASSERT_GT(GetTempPathA(MAX_PATH + 1, temp), 0u);
+    const std::string path = std::string(temp) + "soramido-entry.log";
     for (const auto& each : cases) {
-        SCOPED_TRACE(each.how);
-        const std::string path =
-            std::string(temp) + "soramido-entry-" + std::to_string(GetCurrentProcessId()) + ".log";
         {
             ui::LogFile log(path);
-            if (!each.appended.empty()) {
-                engine_test::RecordingReport shown;
-                NoJournal journal;
-                ui::RunLog run(&log, shown, journal);
-                for (const std::string& line : each.appended)
-                    run.AppendLogLine(line);
-                run.RunEnded(each.exitCode == 7 ? engine::RunOutcome::Failed
-                                                : engine::RunOutcome::Updated);
+            engine_test::RecordingReport shown;
+            NoJournal journal;
+            ui::RunLog run(&log, shown, journal);
+            if (!each.runShowed.empty()) {
+                run.AppendLogLine(each.runShowed);
+                run.RunEnded(engine::RunOutcome::Failed);
             }
-            if (each.noted)
-                log.NoteFailure(each.noted);
+            if (each.boxShowed)
+                log.NoteFailure(each.boxShowed);
             log.WriteExitCode(each.exitCode);
         }
         EXPECT_EQ(LinesOf(path), each.expected);
