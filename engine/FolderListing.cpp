@@ -10,6 +10,7 @@ FolderListing FolderListing::Read(platform::FileSystem& files, const std::string
     FolderListing listing;
     bool givenUp = false;
     const bool listed = files.ListFolder(path, [&](const platform::FolderEntry& entry) {
+        listing.anyEntry = true;
         if (!keepListing()) {
             givenUp = true;
             return false;
@@ -27,7 +28,7 @@ FolderListing FolderListing::Read(platform::FileSystem& files, const std::string
     });
     listing.outcome = givenUp ? Outcome::GivenUp : listed ? Outcome::Listed : Outcome::NotListed;
     // Few folders hold the marker, so the walk hardly pays for this.
-    if (listing.outcome == Outcome::Listed && !listing.markers.empty())
+    if (listing.outcome != Outcome::GivenUp && !listing.markers.empty())
         listing.id = files.GetFolderId(path);
     return listing;
 }

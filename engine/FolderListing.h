@@ -22,11 +22,15 @@ namespace engine {
 struct FolderListing {
     enum class Outcome : std::uint8_t {
         Listed,
-        NotListed,  // the folder could not be listed: passed over, like an empty one
-        GivenUp,    // the listing was given up half way; what was taken in is not whole
+        // The folder could not be listed whole: at its open, when nothing was
+        // taken in and it is passed over like an empty one, or half way, when
+        // what was taken in is searched all the same.
+        NotListed,
+        GivenUp,  // the listing was given up half way; what was taken in is not whole
     };
 
     Outcome outcome = Outcome::Listed;
+    bool anyEntry = false;                 // the listing gave at least one entry
     std::string names;                     // the subfolders' names, one after another
     std::vector<std::size_t> nameEnds;     // where each name ends in `names`
     std::vector<bool> isLink;              // whether each subfolder is a folder link
@@ -47,7 +51,7 @@ struct FolderListing {
     }
     // Whether the walk has anything to do in the folder.
     bool HasAnythingToVisit() const {
-        return outcome == Outcome::Listed && (!nameEnds.empty() || !markers.empty());
+        return outcome != Outcome::GivenUp && (!nameEnds.empty() || !markers.empty());
     }
     // The memory the listing holds, about.
     std::size_t Bytes() const;

@@ -68,7 +68,7 @@ bool FolderWalk::Enter(const std::string& path, const Place& place, std::vector<
     if (listedAhead) {
         listing = listedAhead->Take(place);
         // Asked once, as it would have been before the listing's first entry.
-        if (listing && listing->outcome == FolderListing::Outcome::Listed &&
+        if (listing && (listing->outcome == FolderListing::Outcome::Listed || listing->anyEntry) &&
             !visitor_.KeepListing()) {
             return false;
         }
@@ -87,7 +87,7 @@ bool FolderWalk::Enter(const std::string& path, const Place& place, std::vector<
             listedAhead->ReadSubfoldersOf(place, path, own);
         listing = std::move(own);
     }
-    // A folder that cannot be listed is passed over, like an empty one.
+    // What a listing that failed half way gave is still searched.
     if (listing->outcome == FolderListing::Outcome::NotListed)
         visitor_.NotListed(path);
     if (listing->HasAnythingToVisit()) {

@@ -40,15 +40,24 @@ std::string Join(const std::string& folder, std::string_view name) {
 ListingReadAhead::ListingReadAhead(platform::FileSystem& files, std::string_view markerName,
                                    unsigned threads, std::stop_token stop, Limits limits)
     : files_(files), markerName_(markerName), limits_(limits) {
-    threads_.reserve(threads);
-    for (unsigned i = 0; i < threads; ++i) {
-        try {
-            threads_.emplace_back([this] { Serve(); });
-        } catch (const std::system_error&) {
-            break;  // as many as the system gives; the walk lists the rest itself
+    try {
+        threads_.reserve(threads);
+        for (unsigned i = 0; i < threads; ++i) {
+            try {
+                threads_.emplace_back([this] { Serve(); });
+            } catch (const std::system_error&) {
+                break;  // as many as the system gives; the walk lists the rest itself
+            }
         }
+        onStop_.emplace(std::move(stop), [this] { Cancel(); });
+    } catch (...) {
+        // No destructor runs for a read-ahead that was never made, and the
+        // threads wait for work or a cancel, not for their stop token: the
+        // jthreads' own join would wait for ever.
+        Cancel();
+        threads_.clear();
+        throw;
     }
-    onStop_.emplace(std::move(stop), [this] { Cancel(); });
 }
 
 ListingReadAhead::~ListingReadAhead() {
@@ -160,7 +169,7 @@ void ListingReadAhead::Finish(Job job, const std::shared_ptr<const FolderListing
 
 bool ListingReadAhead::AddSubfolders(Place place, const std::string& path,
                                      std::shared_ptr<const FolderListing> listing) {
-    if (listing->outcome != FolderListing::Outcome::Listed || place.size() >= kDeepest)
+    if (listing->outcome == FolderListing::Outcome::GivenUp || place.size() >= kDeepest)
         return true;
     const std::size_t first = NextToRead(*listing, 0);
     if (first == listing->Subfolders())

@@ -14,7 +14,8 @@
 // depth-first order the walk enters folders in. A free thread always reads
 // the earliest folder known and not yet read, so the reading runs just ahead
 // of the walk. Only folders the walk is sure to enter are read: the
-// subfolders of a listing read whole, but never a folder link, which the walk
+// subfolders of a listing read whole, or up to a failure half way (the walk
+// searches what such a listing gave), but never a folder link, which the walk
 // first checks against its ancestors and then lists itself, nor a folder
 // deeper than real trees go.
 //

@@ -56,8 +56,11 @@ class FileSystem {
     // the system reports them, until `onEntry` returns false: a caller may
     // give up a huge listing half way. The listing is closed before this
     // returns, so a caller may descend afterwards without holding it open.
-    // Returns false when the folder cannot be listed (missing, access denied,
-    // not a folder); `onEntry` has then not been called.
+    // Returns false when the folder cannot be listed completely: it cannot be
+    // opened (missing, access denied, not a folder), and `onEntry` has not
+    // been called, or the system failed to give the next entry half way;
+    // the entries given before that are real and stay valid. A listing that
+    // `onEntry` gave up counts as listed.
     using EntrySink = std::function<bool(const FolderEntry&)>;
     virtual bool ListFolder(const std::string& folder, const EntrySink& onEntry) = 0;
 
@@ -66,7 +69,8 @@ class FileSystem {
     virtual DiskKind KindOfDisk(char /*letter*/) { return DiskKind::Unknown; }
 
     // The system's words for why `folder` cannot be listed, asked only after
-    // a listing failed; empty when it can be listed now.
+    // a listing failed: it is listed again to the end, so a failure half way
+    // is told too; empty when it can be listed whole now.
     virtual std::string WhyNotListed(const std::string& folder) = 0;
 
     // True when `path` names an existing folder (links to folders included).

@@ -3,7 +3,9 @@
 #include <cstdio>
 #include <string>
 
+#include "engine/Texts.h"
 #include "platform/win32/Utf16.h"
+#include "ui/ExitCode.h"
 #include "ui/Texts.h"
 #include "ui/Win32Error.h"
 
@@ -49,12 +51,35 @@ void LogFile::WriteLine(std::string_view line) noexcept {
         Append(line);
 }
 
+void LogFile::WriteUnexpectedError(std::string_view what) noexcept {
+    std::lock_guard lock(mutex_);
+    if (ended_)
+        return;
+    unexpectedErrorWritten_ = true;
+    try {
+        Append(std::string(text::kLogUnexpectedError) + std::string(what));
+    } catch (...) {
+    }
+}
+
+void LogFile::NoteFailure(std::string_view what) noexcept {
+    std::lock_guard lock(mutex_);
+    try {
+        noted_ = what;
+    } catch (...) {
+    }
+}
+
 void LogFile::WriteExitCode(int code) noexcept {
     std::lock_guard lock(mutex_);
     if (ended_)
         return;
     ended_ = true;
     try {
+        if (code == exit_code::kUnexpected && !unexpectedErrorWritten_) {
+            Append(std::string(text::kLogUnexpectedError) +
+                   (noted_.empty() ? std::string(engine::text::kUnknownFailure) : noted_));
+        }
         Append(std::string(text::kLogExitCode) + std::to_string(code));
     } catch (...) {
     }
@@ -63,8 +88,10 @@ void LogFile::WriteExitCode(int code) noexcept {
 void LogFile::Append(std::string_view line) noexcept {
     try {
         // One write per line: a line is in the file whole or not at all.
+        // A folder name may hold an unpaired surrogate, carried inside in a
+        // form that is not UTF-8; the file must stay readable as UTF-8.
         std::string record = TimeStamp();
-        record.append(line).append("\r\n");
+        record.append(platform::WellFormedUtf8(line)).append("\r\n");
         WriteAll(file_.Get(), record);
     } catch (...) {
         // Out of memory for one line: that line is lost, the run goes on.

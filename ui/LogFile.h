@@ -21,9 +21,16 @@ class LogFile {
     // Appends one line. Safe from any thread; a line the disk refuses is
     // lost and the run goes on, since the update matters more than its log.
     void WriteLine(std::string_view line) noexcept;
+    // "unexpected error: <what>", for a failure that ends the program with
+    // exit code 7.
+    void WriteUnexpectedError(std::string_view what) noexcept;
+    // A failure that was shown rather than written: should the program end
+    // with exit code 7 without any unexpected error written, this is its why.
+    void NoteFailure(std::string_view what) noexcept;
     // The run's last line, "exit code N". Only the first call writes it, and
     // nothing is written after it: whichever comes first, the program's end
     // or a log-off that may end the program at any moment, has the last word.
+    // Exit code 7 comes after its reason, whichever way the program got there.
     void WriteExitCode(int code) noexcept;
 
   private:
@@ -32,6 +39,8 @@ class LogFile {
     std::mutex mutex_;
     platform::ScopedHandle file_;
     bool ended_ = false;
+    bool unexpectedErrorWritten_ = false;
+    std::string noted_;
 };
 
 }  // namespace ui

@@ -1,5 +1,6 @@
 #include "ui/RunLog.h"
 
+#include "engine/Texts.h"
 #include "ui/Texts.h"
 
 namespace ui {
@@ -45,6 +46,8 @@ void RunLog::ClearLog() {
 void RunLog::AppendLogLine(const std::string& line) {
     if (file_) {
         std::lock_guard lock(mutex_);
+        if (line.starts_with(engine::text::kUnexpectedError))
+            failure_ = line.substr(engine::text::kUnexpectedError.size());
         ReleaseIfPackageWritten();
         if (holding_)
             held_.push_back(line);
@@ -97,6 +100,11 @@ void RunLog::RunEnded(engine::RunOutcome outcome) {
     if (file_) {
         std::lock_guard lock(mutex_);
         ReleaseHeldLines();
+        if (outcome == engine::RunOutcome::Failed) {
+            file_->WriteUnexpectedError(failure_.empty() ? engine::text::kUnknownFailure
+                                                         : std::string_view(failure_));
+        }
+        failure_.clear();
     }
     journal_.RunEnded(outcome);
 }

@@ -55,6 +55,9 @@ class RunLog final : public engine::Report, public engine::RunJournal {
     std::vector<std::string> held_;
     bool holding_ = false;
     bool packageWritten_ = false;
+    // What the worker's unexpected-error line named, for the file's
+    // "unexpected error:" line when the run ends so.
+    std::string failure_;
 };
 
 }  // namespace ui

@@ -1,5 +1,9 @@
 #include "ui/SingleInstance.h"
 
+#include "platform/win32/WinApi.h"
+
+#include <sddl.h>
+
 #include <string>
 
 #include "platform/win32/Utf16.h"
@@ -11,26 +15,99 @@ namespace ui {
 
 namespace {
 
+// Shared by the namespace's boundary and alias. The version is part of it:
+// it is this update's installations that must not be changed twice at once.
+constexpr wchar_t kName[] = L"SoramidoUpdate-1.55B";
+constexpr wchar_t kMutexInNamespace[] = L"SoramidoUpdate-1.55B\\Running";
 // "Global\" makes the name one for the whole PC rather than one per session,
-// so that a second user's updater waits its turn too. The version is part of
-// the name: it is this update's installations that must not be changed twice
-// at once.
-constexpr wchar_t kMutexName[] = L"Global\\SoramidoUpdate-1.55B";
+// so that a second user's updater waits its turn too. Private namespaces are
+// one for the whole PC already.
+constexpr wchar_t kGlobalMutexName[] = L"Global\\SoramidoUpdate-1.55B";
+// Administrators and the system only; nobody else opens the namespace or
+// the mutex.
+constexpr wchar_t kAdministratorsOnly[] = L"D:P(A;;GA;;;BA)(A;;GA;;;SY)";
+
+struct BoundaryTraits {
+    using Type = HANDLE;
+    static Type Empty() { return nullptr; }
+    static bool Holds(Type h) { return h != nullptr; }
+    static void Close(Type h) { DeleteBoundaryDescriptor(h); }
+};
+
+struct LocalMemoryTraits {
+    using Type = PSECURITY_DESCRIPTOR;
+    static Type Empty() { return nullptr; }
+    static bool Holds(Type h) { return h != nullptr; }
+    static void Close(Type h) { LocalFree(h); }
+};
+
+// The boundary every updater names: the Administrators group. Empty where the
+// system has no private namespaces.
+platform::ScopedWin<BoundaryTraits> AdministratorsBoundary() {
+    platform::ScopedWin<BoundaryTraits> boundary(CreateBoundaryDescriptorW(kName, 0));
+    if (!boundary)
+        return {};
+    BYTE sid[SECURITY_MAX_SID_SIZE];
+    DWORD size = sizeof sid;
+    if (!CreateWellKnownSid(WinBuiltinAdministratorsSid, nullptr, sid, &size))
+        ThrowLastError("CreateWellKnownSid");
+    HANDLE descriptor = boundary.Release();
+    const BOOL added = AddSIDToBoundaryDescriptor(&descriptor, sid);
+    const DWORD error = GetLastError();
+    boundary.Reset(descriptor);  // it may have been moved to grow
+    if (!added) {
+        SetLastError(error);
+        ThrowLastError("AddSIDToBoundaryDescriptor");
+    }
+    return boundary;
+}
+
+// The namespace, made or opened. A namespace whose last holder closes it
+// between this one's failure to make it and its try to open it is made again.
+HANDLE EnterNamespace(HANDLE boundary, SECURITY_ATTRIBUTES& onlyAdministrators) {
+    for (int attempt = 0; attempt < 8; ++attempt) {
+        if (const HANDLE made = CreatePrivateNamespaceW(&onlyAdministrators, boundary, kName))
+            return made;
+        if (GetLastError() != ERROR_ALREADY_EXISTS)
+            ThrowLastError("CreatePrivateNamespace");
+        if (const HANDLE opened = OpenPrivateNamespaceW(boundary, kName))
+            return opened;
+        if (GetLastError() != ERROR_PATH_NOT_FOUND && GetLastError() != ERROR_NOT_FOUND &&
+            GetLastError() != ERROR_FILE_NOT_FOUND) {
+            ThrowLastError("OpenPrivateNamespace");
+        }
+    }
+    ThrowLastError("OpenPrivateNamespace");
+}
 
 }  // namespace
 
 SingleInstance::SingleInstance() {
-    const HANDLE mutex = CreateMutexW(nullptr, FALSE, kMutexName);
+    PSECURITY_DESCRIPTOR descriptor = nullptr;
+    if (!ConvertStringSecurityDescriptorToSecurityDescriptorW(kAdministratorsOnly, SDDL_REVISION_1,
+                                                              &descriptor, nullptr)) {
+        ThrowLastError("ConvertStringSecurityDescriptorToSecurityDescriptor");
+    }
+    const platform::ScopedWin<LocalMemoryTraits> owned(descriptor);
+    SECURITY_ATTRIBUTES onlyAdministrators{sizeof onlyAdministrators, descriptor, FALSE};
+
+    const platform::ScopedWin<BoundaryTraits> boundary = AdministratorsBoundary();
+    if (boundary)
+        namespace_.Reset(EnterNamespace(boundary.Get(), onlyAdministrators));
+    const HANDLE mutex =
+        CreateMutexW(&onlyAdministrators, FALSE, namespace_ ? kMutexInNamespace : kGlobalMutexName);
     const DWORD error = GetLastError();
     mutex_.Reset(mutex);
     if (mutex_) {
         first_ = error != ERROR_ALREADY_EXISTS;
         return;
     }
-    // A mutex made by an elevated updater or another user's cannot be opened
-    // by this one, but it is there all the same.
-    if (error != ERROR_ACCESS_DENIED)
+    // Without the namespace, a mutex made by another user's updater cannot be
+    // opened by this one, but it is there all the same.
+    if (namespace_ || error != ERROR_ACCESS_DENIED) {
+        SetLastError(error);
         ThrowLastError("CreateMutex");
+    }
     first_ = false;
 }
 

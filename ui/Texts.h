@@ -56,6 +56,10 @@ inline constexpr std::string_view kLogNeedsFile =
 inline constexpr std::string_view kLogGivenTwice = "/LOG は一度だけ指定してください：";
 // "<this><file>：<the system's description>"
 inline constexpr std::string_view kLogNotWritable = "ログファイルに書き込めません：";
+// Followed by the /LOG file as given: it is Update.exe itself or a file of
+// the Data folder beside it, which a log must never overwrite.
+inline constexpr std::string_view kLogIsProgramOrPackage =
+    "ログファイルにこのプログラムか更新ファイルが指定されています：";
 
 // ---- the log file (/LOG) ----------------------------------------------------
 // Plain ASCII words, each line after its time stamp.
@@ -64,6 +68,7 @@ inline constexpr std::string_view kLogStart = "start Update.exe 1.55B";   // the
 inline constexpr std::string_view kLogPackage = "package ";               // <name> <size> <sha256>
 inline constexpr std::string_view kLogNotSearched = "could not search ";  // <folder>: <why>
 inline constexpr std::string_view kLogAlreadyRunning = "another update is running";
+inline constexpr std::string_view kLogUnexpectedError = "unexpected error: ";  // then what failed
 inline constexpr std::string_view kLogExitCode = "exit code ";
 
 }  // namespace ui::text

@@ -15,6 +15,7 @@
 #include <system_error>
 #include <vector>
 
+#include "engine/Texts.h"
 #include "platform/win32/SystemModule.h"
 #include "platform/win32/Utf16.h"
 #include "platform/win32/Win32FileSystem.h"
@@ -23,6 +24,7 @@
 #include "ui/ErrorBox.h"
 #include "ui/ExitCode.h"
 #include "ui/LogFile.h"
+#include "ui/LogTarget.h"
 #include "ui/Main.h"
 #include "ui/SingleInstance.h"
 #include "ui/Texts.h"
@@ -67,13 +69,41 @@ void RunMessageLoop(HWND dialog) {
     }
 }
 
+// Form1, which also tells the log file what its error boxes said: a /SILENT
+// run whose worker could not be started ends with exit code 7, and the box
+// is then all there is to say why.
+class LoggedForm final : public ui::TForm1 {
+  public:
+    LoggedForm(platform::FileSystem& files, ui::LogFile* log) : TForm1(files, log), log_(log) {}
+
+  private:
+    void ShowErrorBox(const std::string& message) override {
+        if (log_)
+            log_->NoteFailure(message);
+        TForm1::ShowErrorBox(message);
+    }
+
+    ui::LogFile* log_;
+};
+
+// What a failure says of itself, for the log file.
+std::string Description(const std::exception_ptr& failure) {
+    try {
+        std::rethrow_exception(failure);
+    } catch (const std::exception& error) {
+        return error.what();
+    } catch (...) {
+    }
+    return std::string(engine::text::kUnknownFailure);
+}
+
 int RunInWindow(HINSTANCE instance, platform::FileSystem& files, ui::LogFile* log,
                 bool closesAfterRun) {
     INITCOMMONCONTROLSEX controls{sizeof controls, ICC_STANDARD_CLASSES};
     InitCommonControlsEx(&controls);
     ui::ApplicationWindow application;
     application.Create(instance, ui::text::kApplicationTitle);
-    ui::TForm1 form(files, log);
+    LoggedForm form(files, log);
     ui::Form1 = &form;
     form.Create(instance, application.Handle());
     application.SetMainWindow(form.Handle());
@@ -108,6 +138,8 @@ int Run(HINSTANCE instance, ui::RunMode mode, ui::LogFile* log) {
         return RunInWindow(instance, files, log, mode == ui::RunMode::Silent);
     } catch (...) {
         ui::Form1 = nullptr;
+        if (log)
+            log->WriteUnexpectedError(Description(std::current_exception()));
         if (!quiet)
             ui::ShowErrorBox(nullptr, ui::FailureMessage(std::current_exception()));
         return ui::exit_code::kUnexpected;
@@ -140,6 +172,21 @@ int WINAPI wWinMain(HINSTANCE instance, HINSTANCE, PWSTR, int) {
     }
     std::optional<ui::LogFile> log;
     if (options.logFile) {
+        // Checked before the file is opened: opening would create it, and
+        // even a byte order mark in a package file would damage the package.
+        bool forbidden = false;
+        try {
+            forbidden = ui::IsProgramOrPackageFile(*options.logFile);
+        } catch (...) {
+            if (!quiet)
+                ui::ShowErrorBox(nullptr, ui::FailureMessage(std::current_exception()));
+            return ui::exit_code::kUnexpected;
+        }
+        if (forbidden) {
+            if (!quiet)
+                ShowUsage(std::string(ui::text::kLogIsProgramOrPackage) + *options.logFile);
+            return ui::exit_code::kBadCommandLine;
+        }
         try {
             log.emplace(*options.logFile);
         } catch (const std::system_error& error) {

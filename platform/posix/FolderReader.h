@@ -22,7 +22,8 @@ struct RawEntry {
 
 // Calls `onEntry(const RawEntry&)` for every entry of the folder open as
 // `folderFd`, "." and ".." included, in the kernel's order, until it returns
-// false. False when the folder could not be read.
+// false. False, with errno telling why, when the kernel failed to give the
+// rest of the folder; the entries given before that stay valid.
 template <typename OnEntry>
 bool ReadFolder(int folderFd, OnEntry&& onEntry) {
     // Large enough for a thousand typical entries a call, small enough for

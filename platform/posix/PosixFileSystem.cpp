@@ -185,7 +185,9 @@ std::string PosixFileSystem::WhyNotListed(const std::string& folder) {
     if (!host)
         return FileErrorOf(ENOENT).description;
     const ScopedFd fd(::open(host->c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC));
-    return fd ? std::string() : LastFileError().description;
+    if (!fd || !ReadFolder(fd.Get(), [](const RawEntry&) { return true; }))
+        return LastFileError().description;
+    return {};
 }
 
 bool PosixFileSystem::IsFolder(const std::string& path) {

@@ -46,10 +46,12 @@ bool Win32FileSystem::ListFolder(const std::string& folder, const EntrySink& onE
         name = Utf16ToUtf8(data.cFileName);
         if (!onEntry(FolderEntry{name, (data.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) != 0,
                                  (data.dwFileAttributes & FILE_ATTRIBUTE_REPARSE_POINT) != 0})) {
-            break;
+            return true;
         }
     } while (FindNextFileW(listing.Get(), &data));
-    return true;
+    // Anything but the end of the listing (a disk read failing, a network
+    // folder going away) means entries may be missing.
+    return GetLastError() == ERROR_NO_MORE_FILES;
 }
 
 std::string Win32FileSystem::WhyNotListed(const std::string& folder) {
@@ -57,7 +59,14 @@ std::string Win32FileSystem::WhyNotListed(const std::string& folder) {
     WIN32_FIND_DATAW data;
     const ScopedFindHandle listing(FindFirstFileExW(pattern.c_str(), FindExInfoBasic, &data,
                                                     FindExSearchNameMatch, nullptr, 0));
-    const DWORD error = listing ? ERROR_SUCCESS : GetLastError();
+    DWORD error = listing ? ERROR_SUCCESS : GetLastError();
+    if (listing) {
+        while (FindNextFileW(listing.Get(), &data)) {
+        }
+        error = GetLastError();
+        if (error == ERROR_NO_MORE_FILES)
+            return {};
+    }
     // An empty drive root lists nothing at all, which is no failure.
     if (error == ERROR_SUCCESS || (error == ERROR_FILE_NOT_FOUND && IsFolder(folder)))
         return {};

@@ -27,7 +27,8 @@ std::uint64_t Mix(std::uint64_t x) {  // SplitMix64's finaliser
 
 // A tree of random shape on C:, built by random steps so that subfolders,
 // files, marker files (in either case) and links to anywhere (ancestors
-// included) are interleaved in the listings; some folders cannot be listed.
+// included) are interleaved in the listings; some folders cannot be listed,
+// some only up to a failure half way.
 // Returns the folders' paths.
 std::vector<std::string> PlantRandomTree(MemoryFileSystem& fs, std::uint64_t seed) {
     std::uint64_t state = seed;
@@ -60,6 +61,8 @@ std::vector<std::string> PlantRandomTree(MemoryFileSystem& fs, std::uint64_t see
     for (std::size_t i = 0; i < folders.size(); ++i) {
         if (i > 0 && next(12) == 0)
             folders[i].MakeUnlistable();
+        else if (next(12) == 0)
+            folders[i].FailListingAfter(next(4));
         paths.push_back(folders[i].Path());
     }
     return paths;

@@ -139,6 +139,30 @@ TEST_F(Search, PassesOverAFolderThatCannotBeListed) {
     EXPECT_EQ(entered[2], "C:\\Open");
 }
 
+// A listing that breaks off half way is reported, and what it gave before
+// the break is searched all the same.
+TEST_F(Search, AListingThatFailsHalfWayIsReportedAndWhatItGaveIsSearched) {
+    struct : engine::RunJournal {
+        Lines notSearched;
+        void PackageFileChecked(const std::string&, std::uint64_t, const std::string&) override {}
+        void FolderNotSearched(const std::string& folder, const std::string& why) override {
+            notSearched.push_back(folder + ": " + why);
+        }
+        void ChangingInstallation(bool) override {}
+        void RunEnded(engine::RunOutcome) override {}
+    } heard;
+    journal = &heard;
+    const Folder broken = c.AddFolder("Broken");
+    const Installation first = Install(broken, "First", "");
+    Install(broken, "Second", "");
+    broken.FailListingAfter(1);
+
+    Run();
+
+    EXPECT_EQ(report.log, CompletedLog({first}));
+    EXPECT_EQ(heard.notSearched, Lines{"C:\\Broken: the listing broke off"});
+}
+
 // Links are followed, but never back into a folder on the current path: the
 // walk ends, and an installation reached by two paths is refreshed by both.
 TEST_F(Search, LinkCyclesEndAndEveryInstallationIsStillFound) {

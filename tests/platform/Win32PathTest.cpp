@@ -2,6 +2,8 @@
 // boundary, and the system's own drives.
 #include <gtest/gtest.h>
 
+#include <string>
+
 #include "platform/win32/LongPath.h"
 #include "platform/win32/ModulePath.h"
 #include "platform/win32/Utf16.h"
@@ -45,14 +47,38 @@ TEST(Win32Text, Utf8AndUtf16CarryEveryCharacterBothWays) {
     EXPECT_EQ(Utf16ToUtf8(wide), text);
     EXPECT_EQ(Utf8ToUtf16(""), L"");
     EXPECT_EQ(Utf16ToUtf8(L""), "");
-    // What cannot be converted becomes U+FFFD rather than vanishing.
-    EXPECT_EQ(Utf8ToUtf16("a\xFF"
-                          "b"),
-              L"a\uFFFDb");
-    EXPECT_EQ(Utf16ToUtf8(std::wstring(L"a\xD800"
-                                       L"b")),
-              "a\xEF\xBF\xBD"
-              "b");
+}
+
+// NTFS names may hold unpaired surrogates; each must lead back to its file.
+TEST(Win32Text, UnpairedSurrogatesRoundTripAndOnlyBadBytesAreReplaced) {
+    const struct {
+        std::wstring wide;
+        std::string narrow;
+    } roundTrips[] = {
+        {std::wstring(L"a\xD800"), "a\xED\xA0\x80"},
+        {std::wstring(L"\xDFFF!"), "\xED\xBF\xBF!"},
+        {std::wstring(L"\xDC00\xD800"), "\xED\xB0\x80\xED\xA0\x80"},  // reversed pair
+        {std::wstring(L"\xD83D\xDE00\xD83D"), "\xF0\x9F\x98\x80\xED\xA0\xBD"},
+        {std::wstring(L"\xFFFF\x7FF\x80"), "\xEF\xBF\xBF\xDF\xBF\xC2\x80"},
+    };
+    for (const auto& [wide, narrow] : roundTrips) {
+        EXPECT_EQ(Utf16ToUtf8(wide), narrow);
+        EXPECT_EQ(Utf8ToUtf16(narrow), wide) << narrow;
+    }
+    const struct {
+        std::string narrow;
+        std::wstring wide;
+    } replaced[] = {
+        {"a\xFF!", L"a\uFFFD!"},
+        {"\xC0\xAF", L"\uFFFD\uFFFD"},                      // over-long '/'
+        {"\xE0\x80\xAF", L"\uFFFD\uFFFD\uFFFD"},            // over-long too
+        {"\xF4\x90\x80\x80", L"\uFFFD\uFFFD\uFFFD\uFFFD"},  // beyond U+10FFFF
+        {"\xE5\xAE!", L"\uFFFD!"},                          // cut short
+    };
+    for (const auto& [narrow, wide] : replaced)
+        EXPECT_EQ(Utf8ToUtf16(narrow), wide) << narrow;
+    EXPECT_EQ(platform::WellFormedUtf8("a\xED\xA0\x80\xF0\x9F\x98\x80"),
+              "a\xEF\xBF\xBD\xF0\x9F\x98\x80");
 }
 
 TEST(Win32Drives, TheSystemDriveIsInUseFixedAndListable) {

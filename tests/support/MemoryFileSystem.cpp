@@ -111,6 +111,13 @@ const MemoryFileSystem::FolderRef& MemoryFileSystem::FolderRef::MakeUnlistable()
     return *this;
 }
 
+const MemoryFileSystem::FolderRef& MemoryFileSystem::FolderRef::FailListingAfter(
+    std::size_t entries) const {
+    std::lock_guard lock(fs_->mutex_);
+    fs_->nodes_[id_].listingFailsAfter = entries;
+    return *this;
+}
+
 void MemoryFileSystem::FolderRef::SetOrder(const std::vector<std::string>& names) const {
     std::lock_guard lock(fs_->mutex_);
     std::vector<NodeId>& children = fs_->nodes_[id_].children;
@@ -471,15 +478,18 @@ bool MemoryFileSystem::ListFolder(const std::string& folder, const EntrySink& on
         if (!onEntry({".", true, false}) || !onEntry({"..", true, false}))
             return true;
     }
+    std::size_t given = 0;
     for (const NodeId child : nodes_[node].children) {
+        if (nodes_[node].listingFailsAfter == given++)
+            return false;
         const Node& entry = nodes_[child];
         const NodeId target = Follow(child);
         if (!onEntry({entry.name, target != kNone && nodes_[target].kind == Kind::Folder,
                       entry.kind == Kind::Link})) {
-            break;
+            return true;
         }
     }
-    return true;
+    return nodes_[node].listingFailsAfter != given;
 }
 
 std::string MemoryFileSystem::WhyNotListed(const std::string& folder) {
@@ -489,6 +499,8 @@ std::string MemoryFileSystem::WhyNotListed(const std::string& folder) {
         return "no such folder";
     if (nodes_[node].kind != Kind::Folder)
         return "not a folder";
+    if (nodes_[node].listingFailsAfter)
+        return "the listing broke off";
     return nodes_[node].unlistable ? "access denied" : "";
 }
 

@@ -54,6 +54,10 @@ class MemoryFileSystem : public platform::FileSystem {
         void AddLink(std::string name, const FileRef& target) const;
         // Listing this folder fails from now on, as when access is denied.
         const FolderRef& MakeUnlistable() const;
+        // Listing this folder fails from now on after its first `entries`
+        // entries ("." and ".." not counted), as when a disk read fails half
+        // way.
+        const FolderRef& FailListingAfter(std::size_t entries) const;
         // Lists the entries in the order of `names`, which must name each
         // entry exactly once, as added.
         void SetOrder(const std::vector<std::string>& names) const;
@@ -163,6 +167,7 @@ class MemoryFileSystem : public platform::FileSystem {
         NodeId parent = 0;
         Kind kind = Kind::Folder;
         bool unlistable = false;
+        std::optional<std::size_t> listingFailsAfter;
         bool readOnly = false;
         bool held = false;
         bool detached = false;  // deleted, but still open through a handle

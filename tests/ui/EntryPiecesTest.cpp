@@ -1,0 +1,87 @@
+// Pieces of the program's entry that its end-to-end runs cannot reach at
+// will: the log file's reason for exit code 7, however the program came to
+// it, and the one-update-at-a-time mutex.
+#include <gtest/gtest.h>
+
+#include <cstdio>
+#include <fstream>
+#include <iterator>
+#include <optional>
+#include <string>
+
+#include "engine/Texts.h"
+#include "platform/win32/WinApi.h"
+#include "tests/engine/RecordingReport.h"
+#include "ui/LogFile.h"
+#include "ui/RunLog.h"
+#include "ui/SingleInstance.h"
+
+namespace {
+
+struct NoJournal final : engine::RunJournal {
+    void PackageFileChecked(const std::string&, std::uint64_t, const std::string&) override {}
+    void FolderNotSearched(const std::string&, const std::string&) override {}
+    void ChangingInstallation(bool) override {}
+    void RunEnded(engine::RunOutcome) override {}
+};
+
+// The file's lines after the byte order mark, without their time stamps.
+std::string LinesOf(const std::string& path) {
+    std::ifstream file(path, std::ios::binary);
+    std::string text((std::istreambuf_iterator<char>(file)), std::istreambuf_iterator<char>());
+    std::string lines;
+    for (std::size_t start = 3, end; (end = text.find("\r\n", start)) != std::string::npos;
+         start = end + 2) {
+        lines += text.substr(start + 24, end - start - 24) + '|';
+    }
+    return lines;
+}
+
+TEST(EntryPieces, ExitCodeSevenIsAlwaysPrecededByItsReason) {
+    const std::string failed = std::string(engine::text::kUnexpectedError) + "disk gone";
+    const struct {
+        std::string runShowed;  // the one line of a run, if any, which then ends
+        const char* boxShowed;
+        int exitCode;
+        std::string expected;
+    } cases[] = {
+        {failed, nullptr, 7, failed + "|unexpected error: disk gone|exit code 7|"},
+        {"x", nullptr, 7, "x|unexpected error: 不明なエラー|exit code 7|"},
+        {"", "スレッド作成エラー：no memory", 7,
+         "unexpected error: スレッド作成エラー：no memory|exit code 7|"},
+        {"", "box", 0, "exit code 0|"},
+    };
+    char temp[MAX_PATH + 1];
+    ASSERT_GT(GetTempPathA(MAX_PATH + 1, temp), 0u);
+    const std::string path = std::string(temp) + "soramido-entry.log";
+    for (const auto& each : cases) {
+        {
+            ui::LogFile log(path);
+            engine_test::RecordingReport shown;
+            NoJournal journal;
+            ui::RunLog run(&log, shown, journal);
+            if (!each.runShowed.empty()) {
+                run.AppendLogLine(each.runShowed);
+                run.RunEnded(engine::RunOutcome::Failed);
+            }
+            if (each.boxShowed)
+                log.NoteFailure(each.boxShowed);
+            log.WriteExitCode(each.exitCode);
+        }
+        EXPECT_EQ(LinesOf(path), each.expected);
+        DeleteFileA(path.c_str());
+    }
+}
+
+TEST(EntryPieces, OnlyTheFirstUpdateHoldsTheMutexUntilItEnds) {
+    std::optional<ui::SingleInstance> first(std::in_place);
+    EXPECT_TRUE(first->IsFirst());
+    EXPECT_FALSE(ui::SingleInstance().IsFirst());
+    first.reset();
+    EXPECT_TRUE(ui::SingleInstance().IsFirst());
+    // Wine has no private namespaces; Windows always has them.
+    std::printf("one-update mutex in a private namespace: %s\n",
+                ui::SingleInstance().IsPrivate() ? "yes" : "no");
+}
+
+}  // namespace
