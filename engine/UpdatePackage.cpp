@@ -44,8 +44,9 @@ std::vector<ListedFile> ParseList(std::string_view list) {
     return listed;
 }
 
-// Reads the whole file, hashing it; false when it cannot be read to its end.
-bool Measure(platform::FileSystem& files, PackageFile& file) {
+}  // namespace
+
+bool MeasureFile(platform::FileSystem& files, PackageFile& file) {
     auto source = files.OpenSourceFile(file.path);
     if (!source)
         return false;
@@ -64,8 +65,6 @@ bool Measure(platform::FileSystem& files, PackageFile& file) {
     file.digest = hash.Finish();
     return true;
 }
-
-}  // namespace
 
 PackageCheck UpdatePackage::Check(platform::FileSystem& files, const std::string& programFolder) {
     // The Data folder is listed once and each file named as it stands there:
@@ -91,7 +90,7 @@ PackageCheck UpdatePackage::Check(platform::FileSystem& files, const std::string
             checked.problems.push_back(std::string(text::kPackageFileMissing) + file.path);
             continue;
         }
-        const bool read = Measure(files, file);
+        const bool read = MeasureFile(files, file);
         if (read)
             checked.read.push_back(file);
         bool sound = read && file.size != 0;
