@@ -1,5 +1,10 @@
 #include "ui/RunLog.h"
 
+#include <system_error>
+
+#include "ui/ErrorBox.h"
+#include "ui/ExitCode.h"
+#include "ui/RunRecord.h"
 #include "ui/Texts.h"
 
 namespace ui {
@@ -33,6 +38,7 @@ void RunLog::SetStatusText(const std::string& text) {
 }
 
 void RunLog::ClearLog() {
+    count_ = {};
     // A run begins: what it shows first waits for the package's lines.
     if (file_) {
         std::lock_guard lock(mutex_);
@@ -93,12 +99,36 @@ void RunLog::ChangingInstallation(bool changing) {
     journal_.ChangingInstallation(changing);
 }
 
+void RunLog::InstallationsCounted(const engine::InstallationCount& count) {
+    count_ = count;
+    journal_.InstallationsCounted(count);
+}
+
 void RunLog::RunEnded(engine::RunOutcome outcome) {
     if (file_) {
         std::lock_guard lock(mutex_);
         ReleaseHeldLines();
     }
+    if (keepsRecord_)
+        Record(outcome);
     journal_.RunEnded(outcome);
+}
+
+void RunLog::Record(engine::RunOutcome outcome) {
+    if (outcome == engine::RunOutcome::Stopped || outcome == engine::RunOutcome::Failed)
+        return;
+    std::string why;
+    try {
+        WriteRunRecord({exit_code::Of(outcome), count_,
+                        file_ ? std::optional(file_->FullPath()) : std::nullopt});
+        return;
+    } catch (const std::system_error& failure) {
+        why = SystemErrorText(failure.code());
+    } catch (...) {
+        why = "?";
+    }
+    if (file_)
+        file_->WriteLine(std::string(text::kLogRecordFailed) + why);
 }
 
 }  // namespace ui

@@ -19,6 +19,7 @@ struct Case {
     std::optional<std::string> logFile;
     // The argument the problem must quote; empty when the line is sound.
     std::string culprit;
+    bool list = false;
 };
 
 const Case kCases[] = {
@@ -37,6 +38,8 @@ const Case kCases[] = {
      "C:\\管理 ログ\\a=b.log",
      ""},
     {{"-log=update.log"}, RunMode::Window, false, "update.log", ""},
+    {{"/list", "/VERYSILENT"}, RunMode::VerySilent, false, {}, "", true},
+    {{"/LIST=all"}, RunMode::Window, false, {}, "/LIST=all", true},
     // Every malformed argument is named; the mode is still read from the
     // others, so that /VERYSILENT keeps the box away.
     {{"/LOG"}, RunMode::Window, false, {}, "/LOG"},
@@ -65,6 +68,7 @@ TEST(CommandLineTest, EachArgumentListGivesItsOptionsOrNamesTheArgumentAtFault) 
         EXPECT_EQ(options.mode, c.mode);
         EXPECT_EQ(options.help, c.help);
         EXPECT_EQ(options.logFile, c.logFile);
+        EXPECT_EQ(options.list, c.list);
         if (c.culprit.empty()) {
             EXPECT_EQ(options.problem, "");
         } else {
