@@ -3,7 +3,7 @@
 PRESETS := native asan tsan windows-x64 windows-x86
 JOBS ?= $(shell nproc)
 
-.PHONY: test run bench dist deps format tidy clean check-includes \
+.PHONY: test run bench dist verify-dist deps format tidy clean check-includes \
         $(addprefix build-,$(PRESETS)) $(addprefix test-,$(PRESETS)) test-dist
 
 test: deps check-includes
@@ -39,6 +39,12 @@ test-windows-x64 test-windows-x86: test-%: build-%
 dist: deps
 	DATA="$(DATA)" SIGN_CERT="$(SIGN_CERT)" SIGN_KEY="$(SIGN_KEY)" \
 	  SIGN_PASS_FILE="$(SIGN_PASS_FILE)" SIGN_TIMESTAMP="$(SIGN_TIMESTAMP)" JOBS=$(JOBS) scripts/dist
+
+# Whether the Update.exe of a release package (ZIP=<file>), its signature
+# taken off, is what this checkout makes from the package's own Data.
+verify-dist: deps
+	@[ -n "$(ZIP)" ] || { echo "usage: make verify-dist ZIP=<file>"; exit 2; }
+	JOBS=$(JOBS) scripts/verify-dist "$(ZIP)"
 
 # make dist with the sample package and a throw-away certificate, and the
 # package's Update.exe under 32-bit Wine (build/dist-test).

@@ -52,15 +52,19 @@ bool IsUtf8(std::string_view text) {
 // ---- the worker and its thread ---------------------------------------------
 
 TMyThread::TMyThread(platform::FileSystem& files, platform::UiCallQueue& ui, Report& report,
-                     RunJournal* journal, std::optional<unsigned> readAheadThreads)
+                     RunJournal* journal, std::optional<unsigned> readAheadThreads, Task task)
     : files_(files),
       ui_(ui),
       report_(report),
       journal_(journal),
-      readAheadThreads_(readAheadThreads) {
+      readAheadThreads_(readAheadThreads),
+      task_(task) {
     thread_.emplace(ui_, [this](std::stop_token stop) {
         stop_ = std::move(stop);
-        PerformUpdate();
+        if (task_ == Task::List)
+            PerformInventory();
+        else
+            PerformUpdate();
     });
 }
 
@@ -150,8 +154,12 @@ void TMyThread::PerformUpdate() {
         ReportUnexpectedError(std::string(text::kUnknownFailure));
     }
     outcome_ = outcome;
-    if (journal_)
+    if (journal_) {
+        journal_->InstallationsCounted(
+            {installationsUpdated_ + installationsLeft_ + installationsMidway_,
+             installationsUpdated_, installationsLeft_});
         journal_->RunEnded(outcome);
+    }
 }
 
 RunOutcome TMyThread::SearchAndRefresh() {
@@ -265,6 +273,11 @@ class TMyThread::InstallationSearch : public FolderWalk::Visitor {
                      const std::optional<platform::FolderId>& id) override {
         if (worker_.Stopping())
             return false;
+        if (worker_.task_ == Task::List) {
+            if (worker_.files_.IsFolder(Concat(folder, kMarkerFolder)))
+                worker_.ListInstallation(folder);
+            return true;
+        }
         if (worker_.files_.IsFolder(Concat(folder, kMarkerFolder))) {
             switch (worker_.RefreshInstallation(folder, id)) {
                 case InstallationUpdate::State::Updated:

@@ -25,8 +25,13 @@ namespace engine {
 
 class TMyThread {
   public:
+    // What the worker's run does with each installation its search finds:
+    // update it, or only tell its state (InstallationState.h) and change nothing.
+    enum class Task : std::uint8_t { Update, List };
+
     // Creates the worker's thread and starts the run at once (PerformUpdate,
-    // unless a stop is requested before the thread gets going). Throws
+    // or PerformInventory for Task::List, unless a stop is requested before
+    // the thread gets going). Throws
     // std::system_error when the thread cannot be created. The three services
     // must outlive the worker.
     // `journal`, when given, hears what the window does not show; it must
@@ -34,7 +39,8 @@ class TMyThread {
     // search (ListingReadAhead.h); by default as many as suit each drive's
     // disk and this machine (ReadAheadSize.h), none over memory.
     TMyThread(platform::FileSystem& files, platform::UiCallQueue& ui, Report& report,
-              RunJournal* journal = nullptr, std::optional<unsigned> readAheadThreads = {});
+              RunJournal* journal = nullptr, std::optional<unsigned> readAheadThreads = {},
+              Task task = Task::Update);
     ~TMyThread();  // requests a stop and waits for the end
     TMyThread(const TMyThread&) = delete;
     TMyThread& operator=(const TMyThread&) = delete;
@@ -53,6 +59,7 @@ class TMyThread {
     // The steps of a run, in the order they call one another. They run on the
     // worker's thread; tests drive single steps through the NotStarted form.
     void PerformUpdate();
+    void PerformInventory();
     void ScanFixedDrives();
     void SearchFolder(const std::string& path);
     void ShowCurrentFolder();
@@ -93,6 +100,8 @@ class TMyThread {
     // The run's steps after the window is prepared, to the verdict.
     RunOutcome SearchAndRefresh();
     void ReportUnexpectedError(const std::string& description) noexcept;
+    // Logs "<installation> <state>" (Inventory.cpp).
+    void ListInstallation(const std::string& installation);
     // One line for each file of the installation, and why it was not
     // updated, if it was not.
     void LogRefresh(const std::string& installation, const InstallationUpdate::Outcome& outcome);
@@ -118,8 +127,11 @@ class TMyThread {
     // The package as checked at the start of the run; every copy must match it.
     std::optional<UpdatePackage> package_;
     std::size_t installationsUpdated_ = 0;
-    std::size_t installationsLeft_ = 0;             // as they were, after a failure
-    std::size_t installationsMidway_ = 0;           // neither all old nor all new
+    std::size_t installationsLeft_ = 0;    // as they were, after a failure
+    std::size_t installationsMidway_ = 0;  // neither all old nor all new
+    Task task_ = Task::Update;
+    std::size_t installationsListed_ = 0;  // by an inventory
+    std::size_t installationsCurrent_ = 0;
     std::optional<platform::WorkerThread> thread_;  // last: started once all else exists
 };
 

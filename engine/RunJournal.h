@@ -5,6 +5,7 @@
 // Called on the worker's thread.
 #pragma once
 
+#include <cstddef>
 #include <cstdint>
 #include <string>
 
@@ -17,8 +18,17 @@ enum class RunOutcome : std::uint8_t {
     SomeLeft,        // at least one installation was left as it was
     LeftMidway,      // an installation was left in the middle of its update; run again
     PackageDamaged,  // the package is missing files or is damaged; nothing was changed
+    SomeBehind,      // an inventory found an installation not wholly at the package's bytes
     Stopped,         // stopped before a verdict
     Failed,          // an unexpected error
+};
+
+// The installations a run found and what became of them, for a record that
+// deployment tools read.
+struct InstallationCount {
+    std::size_t found = 0;
+    std::size_t updated = 0;
+    std::size_t leftAsTheyWere = 0;
 };
 
 class RunJournal {
@@ -32,6 +42,8 @@ class RunJournal {
     // True as an installation begins to be changed, false once it is all old
     // or all new again.
     virtual void ChangingInstallation(bool changing) = 0;
+    // What the run did with the installations it found, just before its end.
+    virtual void InstallationsCounted(const InstallationCount&) {}
     // The run's outcome, as its last act.
     virtual void RunEnded(RunOutcome outcome) = 0;
 };

@@ -45,9 +45,9 @@ std::vector<ListedFile> ParseList(std::string_view list) {
     return listed;
 }
 
-// Reads the whole file, hashing it; false when it cannot be read to its end.
-bool Measure(platform::FolderHandle& folder, const std::string& name, PackageFile& file) {
-    auto source = folder.OpenFile(name);
+// Reads the whole of `source`, hashing it, into `file`; false when it cannot
+// be read to its end.
+bool Measure(platform::Result<std::unique_ptr<platform::SourceFile>> source, PackageFile& file) {
     if (!source)
         return false;
     auto bytes = ReadBytes(**source);
@@ -59,6 +59,10 @@ bool Measure(platform::FolderHandle& folder, const std::string& name, PackageFil
 }
 
 }  // namespace
+
+bool MeasureFile(platform::FileSystem& files, PackageFile& file) {
+    return Measure(files.OpenSourceFile(file.path), file);
+}
 
 PackageCheck UpdatePackage::Check(platform::FileSystem& files, const std::string& programFolder) {
     // The Data folder is listed once and each file named as it stands there:
@@ -95,7 +99,7 @@ PackageCheck UpdatePackage::Check(platform::FileSystem& files, const std::string
             continue;
         }
         // A link is refused by the open, and so counts as damaged.
-        const bool read = Measure(*package.folder_, package.names_[row], file);
+        const bool read = Measure(package.folder_->OpenFile(package.names_[row]), file);
         if (read)
             checked.read.push_back(file);
         bool sound = read && file.size != 0;

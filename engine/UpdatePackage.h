@@ -26,6 +26,10 @@ struct PackageFile {
 
 struct PackageCheck;
 
+// Reads the file `file.path` whole, setting its size and SHA-256; false when
+// it cannot be read to its end.
+bool MeasureFile(platform::FileSystem& files, PackageFile& file);
+
 class UpdatePackage {
   public:
     // Reads every file of the package in the Data folder of `programFolder`,

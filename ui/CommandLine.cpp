@@ -47,7 +47,8 @@ Options ParseCommandLine(const std::vector<std::string>& arguments) {
         const bool silent = name == "SILENT";
         const bool verySilent = name == "VERYSILENT";
         const bool help = name == "?" || name == "HELP";
-        if (!silent && !verySilent && !help) {
+        const bool list = name == "LIST";
+        if (!silent && !verySilent && !help && !list) {
             complain(text::kUnknownSwitch, argument);
             continue;
         }
@@ -60,6 +61,7 @@ Options ParseCommandLine(const std::vector<std::string>& arguments) {
         else if (silent && options.mode == RunMode::Window)
             options.mode = RunMode::Silent;
         options.help = options.help || help;
+        options.list = options.list || list;
     }
     return options;
 }

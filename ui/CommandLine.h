@@ -21,6 +21,7 @@ enum class RunMode : std::uint8_t {
 struct Options {
     RunMode mode = RunMode::Window;
     bool help = false;                   // /? or /HELP
+    bool list = false;                   // /LIST: tells each installation's state, changes nothing
     std::optional<std::string> logFile;  // /LOG=<file>, the run appended to it
     // What is wrong with the command line, for the message box; empty when
     // nothing is. The mode is read from every argument all the same, so that

@@ -14,7 +14,8 @@ inline constexpr int kStopped = 4;         // 「中　止」, the window closed
 inline constexpr int kAlreadyRunning = 5;  // another Update.exe runs; nothing was done
 inline constexpr int kBadCommandLine = 6;  // or the log file cannot be written; nothing was done
 inline constexpr int kUnexpected = 7;
-inline constexpr int kLeftMidway = 8;  // an installation is half updated; run the update again
+inline constexpr int kLeftMidway = 8;     // an installation is half updated; run the update again
+inline constexpr int kNotAllCurrent = 9;  // /LIST: an installation found is not at 1.55B
 
 constexpr int Of(engine::RunOutcome outcome) {
     switch (outcome) {
@@ -26,6 +27,8 @@ constexpr int Of(engine::RunOutcome outcome) {
             return kSomeLeft;
         case engine::RunOutcome::LeftMidway:
             return kLeftMidway;
+        case engine::RunOutcome::SomeBehind:
+            return kNotAllCurrent;
         case engine::RunOutcome::PackageDamaged:
             return kPackageDamaged;
         case engine::RunOutcome::Stopped:

@@ -24,6 +24,22 @@ std::string TimeStamp() {
     return stamp;
 }
 
+std::string FullPathOf(const std::string& path) {
+    const std::wstring given = platform::Utf8ToUtf16(path);
+    std::wstring full(MAX_PATH, L'\0');
+    for (;;) {
+        const DWORD length =
+            GetFullPathNameW(given.c_str(), static_cast<DWORD>(full.size()), full.data(), nullptr);
+        if (length == 0)
+            return path;
+        if (length < full.size()) {
+            full.resize(length);
+            return platform::Utf16ToUtf8(full);
+        }
+        full.resize(length);
+    }
+}
+
 void WriteAll(HANDLE file, std::string_view bytes) {
     DWORD written = 0;
     WriteFile(file, bytes.data(), static_cast<DWORD>(bytes.size()), &written, nullptr);
@@ -31,7 +47,7 @@ void WriteAll(HANDLE file, std::string_view bytes) {
 
 }  // namespace
 
-LogFile::LogFile(const std::string& path) {
+LogFile::LogFile(const std::string& path) : fullPath_(FullPathOf(path)) {
     // Append access alone makes every write land at the end of the file, as
     // one piece, even while another Update.exe appends to the same file: the
     // second one, which only says that it found the first, shares the log.

@@ -18,6 +18,10 @@ class LogFile {
     // std::system_error when it cannot be opened so.
     explicit LogFile(const std::string& path);
 
+    // The file's path as the system completes it (drive, current folder),
+    // which the run's record names.
+    const std::string& FullPath() const { return fullPath_; }
+
     // Appends one line. Safe from any thread; a line the disk refuses is
     // lost and the run goes on, since the update matters more than its log.
     void WriteLine(std::string_view line) noexcept;
@@ -37,6 +41,7 @@ class LogFile {
     void Append(std::string_view line) noexcept;
 
     std::mutex mutex_;
+    std::string fullPath_;
     platform::ScopedHandle file_;
     bool ended_ = false;
     bool unexpectedErrorWritten_ = false;

@@ -231,6 +231,11 @@ void TForm1::StartRunThenClose() {
     }
 }
 
+void TForm1::ListOnly() {
+    task_ = engine::TMyThread::Task::List;
+    runLog_.KeepNoRecord();
+}
+
 int TForm1::ExitCode() const {
     return exit_code::Of(lastVerdict_.load());
 }
@@ -293,7 +298,8 @@ void TForm1::FormDestroy() {
 }
 
 std::unique_ptr<engine::TMyThread> TForm1::CreateWorker() {
-    return std::make_unique<engine::TMyThread>(files_, uiCalls_, runLog_, &runLog_);
+    return std::make_unique<engine::TMyThread>(files_, uiCalls_, runLog_, &runLog_, std::nullopt,
+                                               task_);
 }
 
 void TForm1::ShowErrorBox(const std::string& message) {

@@ -52,6 +52,9 @@ class TForm1 : public BaseWindow<TForm1>, public engine::Report, public engine::
     // For /SILENT: starts a run as a press of 「実　行」 does, and closes the
     // window a moment after the run has ended, once its verdict could be seen.
     void StartRunThenClose();
+    // /LIST: every run of this window tells the installations' states and
+    // changes nothing, and none writes the record. Before the first run.
+    void ListOnly();
     // The program's exit code as the window leaves it: that of the last run
     // that reached a verdict, or "stopped" when none did.
     int ExitCode() const;
@@ -121,6 +124,7 @@ class TForm1 : public BaseWindow<TForm1>, public engine::Report, public engine::
     RunLog runLog_;
     ShutdownBlock shutdownBlock_;
     bool closesAfterRun_ = false;
+    engine::TMyThread::Task task_ = engine::TMyThread::Task::Update;
     // Set by the worker's thread as a run ends; Stopped until a run has
     // reached a verdict.
     std::atomic<engine::RunOutcome> lastVerdict_{engine::RunOutcome::Stopped};

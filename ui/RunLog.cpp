@@ -1,6 +1,11 @@
 #include "ui/RunLog.h"
 
+#include <system_error>
+
 #include "engine/Texts.h"
+#include "ui/ErrorBox.h"
+#include "ui/ExitCode.h"
+#include "ui/RunRecord.h"
 #include "ui/Texts.h"
 
 namespace ui {
@@ -34,6 +39,7 @@ void RunLog::SetStatusText(const std::string& text) {
 }
 
 void RunLog::ClearLog() {
+    count_ = {};
     // A run begins: what it shows first waits for the package's lines.
     if (file_) {
         std::lock_guard lock(mutex_);
@@ -96,6 +102,11 @@ void RunLog::ChangingInstallation(bool changing) {
     journal_.ChangingInstallation(changing);
 }
 
+void RunLog::InstallationsCounted(const engine::InstallationCount& count) {
+    count_ = count;
+    journal_.InstallationsCounted(count);
+}
+
 void RunLog::RunEnded(engine::RunOutcome outcome) {
     if (file_) {
         std::lock_guard lock(mutex_);
@@ -106,7 +117,26 @@ void RunLog::RunEnded(engine::RunOutcome outcome) {
         }
         failure_.clear();
     }
+    if (keepsRecord_)
+        Record(outcome);
     journal_.RunEnded(outcome);
+}
+
+void RunLog::Record(engine::RunOutcome outcome) {
+    if (outcome == engine::RunOutcome::Stopped || outcome == engine::RunOutcome::Failed)
+        return;
+    std::string why;
+    try {
+        WriteRunRecord({exit_code::Of(outcome), count_,
+                        file_ ? std::optional(file_->FullPath()) : std::nullopt});
+        return;
+    } catch (const std::system_error& failure) {
+        why = SystemErrorText(failure.code());
+    } catch (...) {
+        why = "?";
+    }
+    if (file_)
+        file_->WriteLine(std::string(text::kLogRecordFailed) + why);
 }
 
 }  // namespace ui

@@ -22,6 +22,11 @@ class RunLog final : public engine::Report, public engine::RunJournal {
     // the runs.
     RunLog(LogFile* file, engine::Report& report, engine::RunJournal& journal);
 
+    // From now on no run writes the record in the registry (RunRecord.h),
+    // as an inventory must not; every run that reaches a verdict does
+    // otherwise. Before the first run.
+    void KeepNoRecord() { keepsRecord_ = false; }
+
     // engine::Report, on the UI thread.
     void SetStatusText(const std::string& text) override;
     void ClearLog() override;
@@ -35,6 +40,7 @@ class RunLog final : public engine::Report, public engine::RunJournal {
                             const std::string& sha256) override;
     void FolderNotSearched(const std::string& folder, const std::string& description) override;
     void ChangingInstallation(bool changing) override;
+    void InstallationsCounted(const engine::InstallationCount& count) override;
     void RunEnded(engine::RunOutcome outcome) override;
 
   private:
@@ -45,6 +51,9 @@ class RunLog final : public engine::Report, public engine::RunJournal {
     // Takes the lock: the held lines go before any report operation that
     // follows the package's lines.
     void ReleaseBeforeOperation();
+    // Records a run that reached a verdict; a failure goes into the log file
+    // only, since the run's outcome stands whatever the registry says.
+    void Record(engine::RunOutcome outcome);
 
     std::mutex mutex_;
     LogFile* file_;
@@ -58,6 +67,8 @@ class RunLog final : public engine::Report, public engine::RunJournal {
     // What the worker's unexpected-error line named, for the file's
     // "unexpected error:" line when the run ends so.
     std::string failure_;
+    bool keepsRecord_ = true;
+    engine::InstallationCount count_;
 };
 
 }  // namespace ui

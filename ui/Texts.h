@@ -24,7 +24,7 @@ inline constexpr wchar_t kShutdownBlockReason[] = L"アップデート中です"
 
 // The /? box, and the end of every box about a bad command line.
 inline constexpr std::string_view kUsage =
-    "使い方：Update.exe [/SILENT | /VERYSILENT] [/LOG=\"<ファイル>\"]\n"
+    "使い方：Update.exe [/SILENT | /VERYSILENT] [/LIST] [/LOG=\"<ファイル>\"]\n"
     "\n"
     "/SILENT\n"
     "　ウィンドウを開いて自動で実行し、結果を表示して閉じます。\n"
@@ -32,12 +32,17 @@ inline constexpr std::string_view kUsage =
     "　ウィンドウもメッセージも出さずに実行します。\n"
     "/LOG=\"<ファイル>\"\n"
     "　実行の記録をファイルに追記します（UTF-8）。\n"
+    "　共有フォルダー（\\\\server\\share\\…）のファイルも使えます。\n"
+    "/LIST\n"
+    "　何も変更せずに、インストールごとの状態を表示します：\n"
+    "　1.55B（更新済み）、old（更新前）、\n"
+    "　mixed（一部だけ更新済み）、interrupted（中断された更新あり）。\n"
     "/? または /HELP\n"
     "　この説明を表示します。\n"
     "スイッチの大文字・小文字は区別しません。「/」の代わりに「-」も使えます。\n"
     "\n"
     "終了コード：\n"
-    "0　見つかったインストールをすべて更新しました\n"
+    "0　見つかったインストールをすべて更新しました（/LIST：すべて 1.55B です）\n"
     "1　インストールが見つかりませんでした\n"
     "2　更新できないインストールがありました（元のままです）\n"
     "3　更新ファイルが不足しているか壊れています（変更なし）\n"
@@ -45,7 +50,11 @@ inline constexpr std::string_view kUsage =
     "5　別の Update.exe が実行中です（何もしていません）\n"
     "6　コマンドラインかログファイルに問題があります（何もしていません）\n"
     "7　予期しないエラーが発生しました\n"
-    "8　更新の途中のままのインストールがあります（もう一度実行してください）";
+    "8　更新の途中のままのインストールがあります（もう一度実行してください）\n"
+    "9　/LIST：1.55B になっていないインストールがあります\n"
+    "\n"
+    "結果が出た実行は HKEY_LOCAL_MACHINE\\SOFTWARE\\Kelmina\\Soramido\\Update に記録されます。\n"
+    "更新を完了したときは Version が 1.55B になります（/LIST は記録しません）。";
 
 // Each is followed by the argument as Windows split it from the command line.
 inline constexpr std::string_view kUnknownSwitch = "不明なスイッチです：";
@@ -64,11 +73,16 @@ inline constexpr std::string_view kLogIsProgramOrPackage =
 // ---- the log file (/LOG) ----------------------------------------------------
 // Plain ASCII words, each line after its time stamp.
 
-inline constexpr std::string_view kLogStart = "start Update.exe 1.55B";   // then the switches
-inline constexpr std::string_view kLogPackage = "package ";               // <name> <size> <sha256>
+inline constexpr std::string_view kLogStart = "start Update.exe 1.55B";  // then the switches
+// After the start line: which PC wrote the log.
+inline constexpr std::string_view kLogComputer = "computer ";  // <NetBIOS name>
+inline constexpr std::string_view kLogUser = "user ";          // <DOMAIN\name>
+inline constexpr std::string_view kLogWindows = "windows ";    // <major.minor.build> <32/64-bit>
+inline constexpr std::string_view kLogPackage = "package ";    // <name> <size> <sha256>
 inline constexpr std::string_view kLogNotSearched = "could not search ";  // <folder>: <why>
 inline constexpr std::string_view kLogAlreadyRunning = "another update is running";
 inline constexpr std::string_view kLogUnexpectedError = "unexpected error: ";  // then what failed
 inline constexpr std::string_view kLogExitCode = "exit code ";
+inline constexpr std::string_view kLogRecordFailed = "could not write the record: ";  // <why>
 
 }  // namespace ui::text

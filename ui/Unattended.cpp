@@ -180,16 +180,19 @@ class Watching {
 
 }  // namespace
 
-int RunWithoutWindow(HINSTANCE instance, platform::FileSystem& files, LogFile* log) {
+int RunWithoutWindow(HINSTANCE instance, platform::FileSystem& files, LogFile* log,
+                     engine::TMyThread::Task task) {
     HeadlessReport nothing;
     SessionWindow session(instance);
     RunLog runLog(log, nothing, session);
+    if (task == engine::TMyThread::Task::List)
+        runLog.KeepNoRecord();
     // No wake-up needed: the main thread does nothing but wait for the
     // worker's calls, and its wait is woken by each of them.
     platform::UiCallQueue calls;
     int code = exit_code::kUnexpected;
     {
-        engine::TMyThread worker(files, calls, runLog, &runLog);
+        engine::TMyThread worker(files, calls, runLog, &runLog, {}, task);
         const Watching watching(session, worker);
         worker.WaitForEnd();
         code = exit_code::Of(worker.Outcome());

@@ -21,6 +21,7 @@
 #include "platform/win32/Win32FileSystem.h"
 #include "ui/ApplicationWindow.h"
 #include "ui/CommandLine.h"
+#include "ui/ComputerIdentity.h"
 #include "ui/ErrorBox.h"
 #include "ui/ExitCode.h"
 #include "ui/LogFile.h"
@@ -98,7 +99,7 @@ std::string Description(const std::exception_ptr& failure) {
 }
 
 int RunInWindow(HINSTANCE instance, platform::FileSystem& files, ui::LogFile* log,
-                bool closesAfterRun) {
+                bool closesAfterRun, bool list) {
     INITCOMMONCONTROLSEX controls{sizeof controls, ICC_STANDARD_CLASSES};
     InitCommonControlsEx(&controls);
     ui::ApplicationWindow application;
@@ -109,8 +110,12 @@ int RunInWindow(HINSTANCE instance, platform::FileSystem& files, ui::LogFile* lo
     application.SetMainWindow(form.Handle());
     application.Show();
     form.Show();
+    if (list)
+        form.ListOnly();
     if (closesAfterRun)
         form.StartRunThenClose();
+    else if (list)
+        form.Button1Click();  // the states are what /LIST was started for
     RunMessageLoop(form.Handle());
     // Closing has hidden the window; destroying it waits for the worker.
     form.Destroy();
@@ -119,7 +124,8 @@ int RunInWindow(HINSTANCE instance, platform::FileSystem& files, ui::LogFile* lo
 }
 
 // Everything after the command line and the log file have been accepted.
-int Run(HINSTANCE instance, ui::RunMode mode, ui::LogFile* log) {
+int Run(HINSTANCE instance, const ui::Options& options, ui::LogFile* log) {
+    const ui::RunMode mode = options.mode;
     const bool quiet = mode == ui::RunMode::VerySilent;
     try {
         // Held until the worker has stopped, which is after the window has
@@ -133,9 +139,12 @@ int Run(HINSTANCE instance, ui::RunMode mode, ui::LogFile* log) {
             return ui::exit_code::kAlreadyRunning;
         }
         platform::Win32FileSystem files;
-        if (quiet)
-            return ui::RunWithoutWindow(instance, files, log);
-        return RunInWindow(instance, files, log, mode == ui::RunMode::Silent);
+        if (quiet) {
+            return ui::RunWithoutWindow(
+                instance, files, log,
+                options.list ? engine::TMyThread::Task::List : engine::TMyThread::Task::Update);
+        }
+        return RunInWindow(instance, files, log, mode == ui::RunMode::Silent, options.list);
     } catch (...) {
         ui::Form1 = nullptr;
         if (log)
@@ -198,8 +207,10 @@ int WINAPI wWinMain(HINSTANCE instance, HINSTANCE, PWSTR, int) {
         }
         log->WriteLine(std::string(ui::text::kLogStart) + ' ' +
                        std::string(ui::SwitchesAsGiven(commandLine)));
+        for (const std::string& line : ui::ComputerIdentityLines())
+            log->WriteLine(line);
     }
-    const int code = Run(instance, options.mode, log ? &*log : nullptr);
+    const int code = Run(instance, options, log ? &*log : nullptr);
     if (log)
         log->WriteExitCode(code);
     return code;

@@ -16,43 +16,47 @@ struct Case {
     std::vector<std::string> arguments;
     RunMode mode;
     bool help;
+    bool list;
     std::optional<std::string> logFile;
     // The argument the problem must quote; empty when the line is sound.
     std::string culprit;
 };
 
 const Case kCases[] = {
-    {{}, RunMode::Window, false, {}, ""},
-    {{"/SILENT"}, RunMode::Silent, false, {}, ""},
-    {{"-verysilent"}, RunMode::VerySilent, false, {}, ""},
-    {{"/VerySilent", "/silent"}, RunMode::VerySilent, false, {}, ""},
-    {{"/SILENT", "-VERYSILENT"}, RunMode::VerySilent, false, {}, ""},
-    {{"/?"}, RunMode::Window, true, {}, ""},
-    {{"-Help"}, RunMode::Window, true, {}, ""},
+    {{}, RunMode::Window, false, false, {}, ""},
+    {{"/SILENT"}, RunMode::Silent, false, false, {}, ""},
+    {{"-verysilent"}, RunMode::VerySilent, false, false, {}, ""},
+    {{"/VerySilent", "/silent"}, RunMode::VerySilent, false, false, {}, ""},
+    {{"/SILENT", "-VERYSILENT"}, RunMode::VerySilent, false, false, {}, ""},
+    {{"/?"}, RunMode::Window, true, false, {}, ""},
+    {{"-Help"}, RunMode::Window, true, false, {}, ""},
     // CommandLineToArgvW has taken the quotes off already: a name with a
     // space, an "=" and non-ASCII letters is the file's name as it stands.
     {{"/LOG=C:\\管理 ログ\\a=b.log", "/VERYSILENT"},
      RunMode::VerySilent,
      false,
+     false,
      "C:\\管理 ログ\\a=b.log",
      ""},
-    {{"-log=update.log"}, RunMode::Window, false, "update.log", ""},
+    {{"-log=update.log"}, RunMode::Window, false, false, "update.log", ""},
+    {{"/list", "/VERYSILENT"}, RunMode::VerySilent, false, true, {}, ""},
+    {{"/LIST=all"}, RunMode::Window, false, true, {}, "/LIST=all"},
     // Every malformed argument is named; the mode is still read from the
     // others, so that /VERYSILENT keeps the box away.
-    {{"/LOG"}, RunMode::Window, false, {}, "/LOG"},
-    {{"/VERYSILENT", "/LOG="}, RunMode::VerySilent, false, {}, "/LOG="},
-    {{"/LOG=a.log", "/LOG=b.log"}, RunMode::Window, false, "a.log", "/LOG=b.log"},
-    {{"/SILENT=yes"}, RunMode::Silent, false, {}, "/SILENT=yes"},
-    {{"/?=1"}, RunMode::Window, true, {}, "/?=1"},
-    {{"/QUIET", "/VERYSILENT"}, RunMode::VerySilent, false, {}, "/QUIET"},
-    {{"/LOG:x.log"}, RunMode::Window, false, {}, "/LOG:x.log"},
-    {{"/"}, RunMode::Window, false, {}, "/"},
-    {{"SILENT"}, RunMode::Window, false, {}, "SILENT"},
-    {{""}, RunMode::Window, false, {}, "\"\""},
+    {{"/LOG"}, RunMode::Window, false, false, {}, "/LOG"},
+    {{"/VERYSILENT", "/LOG="}, RunMode::VerySilent, false, false, {}, "/LOG="},
+    {{"/LOG=a.log", "/LOG=b.log"}, RunMode::Window, false, false, "a.log", "/LOG=b.log"},
+    {{"/SILENT=yes"}, RunMode::Silent, false, false, {}, "/SILENT=yes"},
+    {{"/?=1"}, RunMode::Window, true, false, {}, "/?=1"},
+    {{"/QUIET", "/VERYSILENT"}, RunMode::VerySilent, false, false, {}, "/QUIET"},
+    {{"/LOG:x.log"}, RunMode::Window, false, false, {}, "/LOG:x.log"},
+    {{"/"}, RunMode::Window, false, false, {}, "/"},
+    {{"SILENT"}, RunMode::Window, false, false, {}, "SILENT"},
+    {{""}, RunMode::Window, false, false, {}, "\"\""},
     // /ＳＩＬＥＮＴ in full-width letters is no switch of ours.
-    {{"/ＳＩＬＥＮＴ"}, RunMode::Window, false, {}, "/ＳＩＬＥＮＴ"},
+    {{"/ＳＩＬＥＮＴ"}, RunMode::Window, false, false, {}, "/ＳＩＬＥＮＴ"},
     // The first problem is the one named.
-    {{"/a", "/b"}, RunMode::Window, false, {}, "/a"},
+    {{"/a", "/b"}, RunMode::Window, false, false, {}, "/a"},
 };
 
 TEST(CommandLineTest, EachArgumentListGivesItsOptionsOrNamesTheArgumentAtFault) {
@@ -65,6 +69,7 @@ TEST(CommandLineTest, EachArgumentListGivesItsOptionsOrNamesTheArgumentAtFault) 
         EXPECT_EQ(options.mode, c.mode);
         EXPECT_EQ(options.help, c.help);
         EXPECT_EQ(options.logFile, c.logFile);
+        EXPECT_EQ(options.list, c.list);
         if (c.culprit.empty()) {
             EXPECT_EQ(options.problem, "");
         } else {

@@ -1,0 +1,103 @@
+#include "ui/RunRecord.h"
+
+#include "platform/win32/WinApi.h"
+
+#include <cstdint>
+#include <cstdio>
+#include <cstdlib>
+#include <system_error>
+
+#include "platform/win32/Utf16.h"
+#include "ui/ExitCode.h"
+
+namespace ui {
+
+namespace {
+
+constexpr wchar_t kRecordKey[] = L"SOFTWARE\\Kelmina\\Soramido\\Update";
+constexpr wchar_t kVersion[] = L"1.55B";
+
+class ScopedKey {
+  public:
+    ScopedKey() = default;
+    ~ScopedKey() {
+        if (key_ != nullptr)
+            RegCloseKey(key_);
+    }
+    ScopedKey(const ScopedKey&) = delete;
+    ScopedKey& operator=(const ScopedKey&) = delete;
+    HKEY* Receive() { return &key_; }
+    HKEY Get() const { return key_; }
+
+  private:
+    HKEY key_ = nullptr;
+};
+
+// The registry's calls return their error instead of setting the last one.
+void Check(LSTATUS status, const char* call) {
+    if (status != ERROR_SUCCESS)
+        throw std::system_error(static_cast<int>(status), std::system_category(), call);
+}
+
+void SetText(HKEY key, const wchar_t* name, const std::wstring& value) {
+    Check(RegSetValueExW(key, name, 0, REG_SZ, reinterpret_cast<const BYTE*>(value.c_str()),
+                         static_cast<DWORD>((value.size() + 1) * sizeof(wchar_t))),
+          "RegSetValueEx");
+}
+
+void SetNumber(HKEY key, const wchar_t* name, std::size_t value) {
+    const DWORD number = static_cast<DWORD>(value);
+    Check(RegSetValueExW(key, name, 0, REG_DWORD, reinterpret_cast<const BYTE*>(&number),
+                         sizeof number),
+          "RegSetValueEx");
+}
+
+std::int64_t Ticks(const FILETIME& time) {
+    return static_cast<std::int64_t>((static_cast<std::uint64_t>(time.dwHighDateTime) << 32) |
+                                     time.dwLowDateTime);
+}
+
+}  // namespace
+
+std::string LocalTimeWithOffset() {
+    SYSTEMTIME universal;
+    GetSystemTime(&universal);
+    SYSTEMTIME local;
+    if (!SystemTimeToTzSpecificLocalTime(nullptr, &universal, &local))
+        local = universal;
+    // The offset as it stands at this moment, summer time included: the
+    // difference of the two clocks, in whole minutes.
+    FILETIME universalTime;
+    FILETIME localTime;
+    SystemTimeToFileTime(&universal, &universalTime);
+    SystemTimeToFileTime(&local, &localTime);
+    const long long minutes = (Ticks(localTime) - Ticks(universalTime)) / 600000000;
+    char text[40];
+    std::snprintf(text, sizeof text, "%04u-%02u-%02uT%02u:%02u:%02u%c%02lld:%02lld", local.wYear,
+                  local.wMonth, local.wDay, local.wHour, local.wMinute, local.wSecond,
+                  minutes < 0 ? '-' : '+', std::llabs(minutes) / 60, std::llabs(minutes) % 60);
+    return text;
+}
+
+void WriteRunRecord(const RunRecord& record) {
+    ScopedKey key;
+    Check(RegCreateKeyExW(HKEY_LOCAL_MACHINE, kRecordKey, 0, nullptr, REG_OPTION_NON_VOLATILE,
+                          KEY_SET_VALUE | KEY_WOW64_64KEY, nullptr, key.Receive(), nullptr),
+          "RegCreateKeyEx");
+    if (record.exitCode == exit_code::kUpdated)
+        SetText(key.Get(), L"Version", kVersion);
+    SetNumber(key.Get(), L"LastExitCode", static_cast<std::size_t>(record.exitCode));
+    SetText(key.Get(), L"LastRun", platform::Utf8ToUtf16(LocalTimeWithOffset()));
+    SetNumber(key.Get(), L"Installations", record.count.found);
+    SetNumber(key.Get(), L"Updated", record.count.updated);
+    SetNumber(key.Get(), L"LeftAsTheyWere", record.count.leftAsTheyWere);
+    if (record.logFile) {
+        SetText(key.Get(), L"LastLog", platform::Utf8ToUtf16(*record.logFile));
+    } else {
+        const LSTATUS status = RegDeleteValueW(key.Get(), L"LastLog");
+        if (status != ERROR_FILE_NOT_FOUND)
+            Check(status, "RegDeleteValue");
+    }
+}
+
+}  // namespace ui

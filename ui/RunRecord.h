@@ -1,0 +1,31 @@
+// The record of the last run that reached a verdict, in the registry, where
+// deployment tools (Intune, Configuration Manager, a start-up script) read
+// whether a PC still needs the update and how the last try went:
+// HKEY_LOCAL_MACHINE\SOFTWARE\Kelmina\Soramido\Update, always in the 64-bit
+// view, so that the 32-bit build and a 64-bit tool look at the same key.
+#pragma once
+
+#include <optional>
+#include <string>
+
+#include "engine/RunJournal.h"
+
+namespace ui {
+
+struct RunRecord {
+    int exitCode = 0;
+    engine::InstallationCount count;
+    std::optional<std::string> logFile;  // the /LOG file's full path
+};
+
+// Writes `record`. Version becomes "1.55B" only for exit code 0 and is
+// otherwise left as it is, so that a later failure never hides an earlier
+// success; LastLog goes when the run had no log file, so that it never names
+// another run's. Throws std::system_error when the key cannot be written
+// (without the rights of an administrator, for one).
+void WriteRunRecord(const RunRecord& record);
+
+// The local time now as the record gives it: YYYY-MM-DDThh:mm:ss±hh:mm.
+std::string LocalTimeWithOffset();
+
+}  // namespace ui
