@@ -65,6 +65,10 @@ class FileSystem {
     // does not tell.
     virtual DiskKind KindOfDisk(char /*letter*/) { return DiskKind::Unknown; }
 
+    // About how many entries (files and folders) the drive `letter` holds,
+    // where its file system keeps count; nullopt where it does not.
+    virtual std::optional<std::uint64_t> EntriesOnDrive(char /*letter*/) { return std::nullopt; }
+
     // The system's words for why `folder` cannot be listed, asked only after
     // a listing failed; empty when it can be listed now.
     virtual std::string WhyNotListed(const std::string& folder) = 0;

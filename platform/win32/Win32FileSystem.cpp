@@ -10,6 +10,7 @@
 #include "platform/win32/RunningPrograms.h"
 #include "platform/win32/ScopedWin.h"
 #include "platform/win32/Utf16.h"
+#include "platform/win32/VolumeFacts.h"
 #include "platform/win32/Win32FileError.h"
 #include "platform/win32/Win32FolderHandle.h"
 #include "platform/win32/Wow64View.h"
@@ -70,6 +71,14 @@ bool Win32FileSystem::ListFolder(const std::string& folder, const EntrySink& onE
         }
     } while (FindNextFileW(listing.Get(), &data));
     return true;
+}
+
+DiskKind Win32FileSystem::KindOfDisk(char letter) {
+    return KindOfDiskUnder(letter);
+}
+
+std::optional<std::uint64_t> Win32FileSystem::EntriesOnDrive(char letter) {
+    return EntriesOnVolume(letter);
 }
 
 std::string Win32FileSystem::WhyNotListed(const std::string& folder) {
