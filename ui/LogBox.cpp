@@ -60,27 +60,31 @@ void LogBox::Create(HINSTANCE instance, HWND parent, int id, const RECT& bounds)
 void LogBox::Clear() {
     SetWindowTextW(box_, L"");
     SendMessageW(box_, EM_SETMODIFY, FALSE, 0);
+    length_ = 0;
     endsWithLineBreak_ = true;
 }
 
-bool LogBox::EndsWithLineBreak() const {
-    if (SendMessageW(box_, EM_GETMODIFY, 0, 0) == 0)
-        return endsWithLineBreak_;
-    const int length = GetWindowTextLengthW(box_);
-    if (length <= 0)
-        return true;
-    std::wstring text(static_cast<std::size_t>(length) + 1, L'\0');
-    text.resize(static_cast<std::size_t>(GetWindowTextW(box_, text.data(), length + 1)));
-    return text.empty() || text.ends_with(L"\r\n");
+void LogBox::MeasureAfterTyping() {
+    length_ = GetWindowTextLengthW(box_);
+    // The text ends in a line break exactly when its last line is empty,
+    // which the box tells without handing its text over: a wrapped line
+    // always holds at least one character.
+    const auto lastLine = SendMessageW(box_, EM_GETLINECOUNT, 0, 0) - 1;
+    endsWithLineBreak_ = length_ == 0 || SendMessageW(box_, EM_LINEINDEX,
+                                                      static_cast<WPARAM>(lastLine), 0) == length_;
 }
 
 void LogBox::AppendLine(std::string_view line) {
+    // Asking the box for its text or its length at every line made each
+    // line cost more than the last: a long run's log slowed the run itself.
+    if (SendMessageW(box_, EM_GETMODIFY, 0, 0) != 0)
+        MeasureAfterTyping();
     const std::wstring wide = platform::Utf8ToUtf16(line);
-    const std::wstring insertion = EndsWithLineBreak() ? wide + L"\r\n" : L"\r\n" + wide;
-    const int length = GetWindowTextLengthW(box_);
-    SendMessageW(box_, EM_SETSEL, static_cast<WPARAM>(length), static_cast<LPARAM>(length));
+    const std::wstring insertion = endsWithLineBreak_ ? wide + L"\r\n" : L"\r\n" + wide;
+    SendMessageW(box_, EM_SETSEL, static_cast<WPARAM>(length_), static_cast<LPARAM>(length_));
     SendMessageW(box_, EM_REPLACESEL, FALSE, reinterpret_cast<LPARAM>(insertion.c_str()));
     SendMessageW(box_, EM_SETMODIFY, FALSE, 0);
+    length_ += static_cast<int>(insertion.size());
     endsWithLineBreak_ = insertion.ends_with(L"\r\n");
 }
 

@@ -18,16 +18,20 @@ class LogBox {
     void Clear();
     // Adds `line` and a line break at the end. When the text does not end in
     // a line break (the user typed after the last line), the line goes onto a
-    // line of its own: a line break, then `line`.
+    // line of its own: a line break, then `line`. Costs the same however
+    // much the box holds.
     void AppendLine(std::string_view line);
 
   private:
-    bool EndsWithLineBreak() const;
+    // Learns the text's length and ending again after the user typed.
+    void MeasureAfterTyping();
 
     HWND box_ = nullptr;
-    // Whether the text ends in a line break (or is empty) as far as the box's
-    // own operations know; the user's typing is noticed by the box's
-    // modification flag, which those operations clear.
+    // The text's length in UTF-16 units and whether it ends in a line break
+    // (or is empty), as far as the box's own operations know; the user's
+    // typing is noticed by the box's modification flag, which those
+    // operations clear.
+    int length_ = 0;
     bool endsWithLineBreak_ = true;
 };
 
