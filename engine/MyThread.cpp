@@ -225,14 +225,27 @@ bool TMyThread::CheckUpdatePackage() {
 
 void TMyThread::ScanFixedDrives() {
     const std::uint32_t mask = files_.LogicalDrives();
+    std::string fixed;
     for (int i = 0; i < 26; ++i) {
-        if ((mask & (std::uint32_t{1} << i)) == 0)
-            continue;
         const char letter = static_cast<char>('A' + i);
-        if (files_.GetDriveType(letter) != platform::DriveType::Fixed)
-            continue;
-        SearchFolder(std::string{letter, ':'});
+        if ((mask & (std::uint32_t{1} << i)) != 0 &&
+            files_.GetDriveType(letter) == platform::DriveType::Fixed) {
+            fixed += letter;
+        }
     }
+    // A share of the whole search needs every drive's count.
+    entriesSearched_ = 0;
+    entriesOnDrives_ = 0;
+    for (const char letter : fixed) {
+        const std::optional<std::uint64_t> entries = files_.EntriesOnDrive(letter);
+        if (!entries) {
+            entriesOnDrives_.reset();
+            break;
+        }
+        *entriesOnDrives_ += *entries;
+    }
+    for (const char letter : fixed)
+        SearchFolder(std::string{letter, ':'});
 }
 
 // What the search does at each step of the walk: it shows every folder it
@@ -248,10 +261,15 @@ class TMyThread::InstallationSearch : public FolderWalk::Visitor {
             return false;
         worker_.currentFolder = path;
         worker_.ShowCurrentFolder();
+        if (worker_.journal_)
+            worker_.journal_->SearchProgress(worker_.entriesSearched_, worker_.entriesOnDrives_);
         return true;
     }
 
-    bool KeepListing() override { return !worker_.Stopping(); }
+    bool KeepListing() override {
+        ++worker_.entriesSearched_;
+        return !worker_.Stopping();
+    }
 
     void NotListed(const std::string& path) override {
         if (worker_.journal_)

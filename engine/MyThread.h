@@ -118,7 +118,10 @@ class TMyThread {
     // The package as checked at the start of the run; every copy must match it.
     std::optional<UpdatePackage> package_;
     std::size_t installationsUpdated_ = 0;
-    std::size_t installationsLeft_ = 0;             // as they were, after a failure
+    std::size_t installationsLeft_ = 0;  // as they were, after a failure
+    // How far the search has got, for the journal.
+    std::uint64_t entriesSearched_ = 0;
+    std::optional<std::uint64_t> entriesOnDrives_;
     std::optional<platform::WorkerThread> thread_;  // last: started once all else exists
 };
 

@@ -6,6 +6,7 @@
 #pragma once
 
 #include <cstdint>
+#include <optional>
 #include <string>
 
 namespace engine {
@@ -32,6 +33,11 @@ class RunJournal {
     // True as an installation begins to be changed, false once it is all old
     // or all new again.
     virtual void ChangingInstallation(bool changing) = 0;
+    // How far the search has got, as it enters each folder: the entries
+    // taken in so far, and about how many the fixed drives hold where every
+    // one of them keeps count.
+    virtual void SearchProgress(std::uint64_t /*searched*/,
+                                std::optional<std::uint64_t> /*onDrives*/) {}
     // The run's outcome, as its last act.
     virtual void RunEnded(RunOutcome outcome) = 0;
 };

@@ -93,6 +93,10 @@ void RunLog::ChangingInstallation(bool changing) {
     journal_.ChangingInstallation(changing);
 }
 
+void RunLog::SearchProgress(std::uint64_t searched, std::optional<std::uint64_t> onDrives) {
+    journal_.SearchProgress(searched, onDrives);
+}
+
 void RunLog::RunEnded(engine::RunOutcome outcome) {
     if (file_) {
         std::lock_guard lock(mutex_);
