@@ -4,6 +4,7 @@
 #include <string_view>
 #include <utility>
 
+#include "engine/CountedListings.h"
 #include "engine/FolderWalk.h"
 #include "engine/ReadAheadSize.h"
 #include "engine/Texts.h"
@@ -254,22 +255,22 @@ void TMyThread::ScanFixedDrives() {
 // refresh under way, if any, has already completed.
 class TMyThread::InstallationSearch : public FolderWalk::Visitor {
   public:
-    explicit InstallationSearch(TMyThread& worker) : worker_(worker) {}
+    InstallationSearch(TMyThread& worker, const CountedListings& listings)
+        : worker_(worker), listings_(listings) {}
 
     bool EnterFolder(const std::string& path) override {
         if (worker_.Stopping())
             return false;
         worker_.currentFolder = path;
         worker_.ShowCurrentFolder();
-        if (worker_.journal_)
-            worker_.journal_->SearchProgress(worker_.entriesSearched_, worker_.entriesOnDrives_);
+        if (worker_.journal_) {
+            worker_.journal_->SearchProgress(worker_.entriesSearched_ + listings_.Entries(),
+                                             worker_.entriesOnDrives_);
+        }
         return true;
     }
 
-    bool KeepListing() override {
-        ++worker_.entriesSearched_;
-        return !worker_.Stopping();
-    }
+    bool KeepListing() override { return !worker_.Stopping(); }
 
     void NotListed(const std::string& path) override {
         if (worker_.journal_)
@@ -289,15 +290,19 @@ class TMyThread::InstallationSearch : public FolderWalk::Visitor {
 
   private:
     TMyThread& worker_;
+    const CountedListings&
+        listings_;  // this drive's; worker_.entriesSearched_ has the drives before
 };
 
 void TMyThread::SearchFolder(const std::string& path) {
-    InstallationSearch search(*this);
+    CountedListings listings(files_);
+    InstallationSearch search(*this, listings);
     const unsigned readAhead = readAheadThreads_
                                    ? *readAheadThreads_
                                    : ReadAheadThreads(path.empty() ? platform::DiskKind::Unknown
                                                                    : files_.KindOfDisk(path[0]));
-    FolderWalk(files_, kMarkerFile, search, {readAhead, stop_, {}}).Run(path);
+    FolderWalk(listings, kMarkerFile, search, {readAhead, stop_, {}}).Run(path);
+    entriesSearched_ += listings.Entries();
 }
 
 void TMyThread::ShowCurrentFolder() {
