@@ -147,6 +147,7 @@ void TForm1::Button1Click() {
         }
         SetText(layout_.Button1, engine::text::kStopCaption);
         runUnderWay_ = true;
+        ++runsStarted_;
         entriesSearched_ = 0;
         entriesOnDrives_ = 0;
         progress_ = RunProgress{};
@@ -284,7 +285,8 @@ void TForm1::SearchProgress(std::uint64_t searched, std::optional<std::uint64_t>
 void TForm1::RunEnded(engine::RunOutcome outcome) {
     if (outcome != engine::RunOutcome::Stopped)
         lastVerdict_ = outcome;
-    PostMessageW(hwnd_, kRunEnded, static_cast<WPARAM>(outcome), 0);
+    PostMessageW(hwnd_, kRunEnded, static_cast<WPARAM>(outcome),
+                 static_cast<LPARAM>(runsStarted_.load()));
 }
 
 HWND TForm1::ButtonWindow() const {
@@ -371,6 +373,10 @@ LRESULT TForm1::HandleMessage(UINT message, WPARAM wParam, LPARAM lParam) {
             }
             break;
         case kRunEnded:
+            // A press may have started the next run before this message of
+            // the previous one came through.
+            if (static_cast<unsigned>(lParam) != runsStarted_.load())
+                return 0;
             progress_.stage = RunProgress::Stage::Ended;
             progress_.outcome = static_cast<engine::RunOutcome>(wParam);
             ShowProgressOnButton();

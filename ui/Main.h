@@ -116,6 +116,8 @@ class TForm1 : public BaseWindow<TForm1>, public engine::Report, public engine::
     // Set by the worker's thread as the search enters each folder.
     std::atomic<std::uint64_t> entriesSearched_{0};
     std::atomic<std::uint64_t> entriesOnDrives_{0};  // 0: not known
+    // Which run a worker's end belongs to; read on the worker's thread.
+    std::atomic<unsigned> runsStarted_{0};
 
     LogFile* log_;
     // Every run reports through it; it writes the run into log_, if any.
