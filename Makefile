@@ -66,11 +66,14 @@ bench: deps
 	cmake --preset native >/dev/null
 	cmake --build --preset native -j $(JOBS) --target soramido_bench
 	@cmake --preset windows-x64 >/dev/null && \
-	  cmake --build --preset windows-x64 -j $(JOBS) --target soramido_run_once >/dev/null || \
+	  cmake --build --preset windows-x64 -j $(JOBS) \
+	    --target soramido_run_once soramido_bare_lister Update >/dev/null || \
 	  { rm -f build/windows-x64/bench/soramido_run_once.exe; \
-	    echo "bench: no Windows build; its run under Wine is skipped"; }
+	    echo "bench: no Windows build; its runs under Wine are skipped"; }
 	build/native/bench/soramido_bench --tree build/bench-tree --out build/bench/figures.txt \
-	  --windows build/windows-x64/bench/soramido_run_once.exe --scripts scripts
+	  --windows build/windows-x64/bench/soramido_run_once.exe \
+	  --lister build/windows-x64/bench/soramido_bare_lister.exe \
+	  --update build/windows-x64/ui/Update.exe --scripts scripts
 
 format:
 	clang-format -i $$(git ls-files '*.h' '*.cpp')

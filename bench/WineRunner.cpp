@@ -7,12 +7,6 @@
 
 namespace bench {
 
-namespace {
-
-constexpr const char* kProgramInPrefix = "soramido_run_once.exe";
-
-}  // namespace
-
 double ParseRunOnceSeconds(const std::string& output, bool& completed) {
     std::istringstream in(output);
     in.imbue(std::locale::classic());
@@ -25,12 +19,15 @@ double ParseRunOnceSeconds(const std::string& output, bool& completed) {
     return seconds;
 }
 
-WineFigures TimeUnderWine(const WineSetup& setup, int rounds,
-                          const std::function<void()>& beforeEachRound) {
+namespace {
+
+WineFigures TimeInPrefix(const WineSetup& setup, const std::filesystem::path& program,
+                         const std::vector<std::string>& arguments, int rounds,
+                         const std::function<void()>& beforeEachRound) {
     WineFigures figures;
     std::error_code error;
-    if (!std::filesystem::is_regular_file(setup.program, error)) {
-        figures.skipped = "no Windows build (" + setup.program.string() + ")";
+    if (!std::filesystem::is_regular_file(program, error)) {
+        figures.skipped = "no Windows build (" + program.string() + ")";
         return figures;
     }
     if (!OnPath("wine")) {
@@ -47,14 +44,15 @@ WineFigures TimeUnderWine(const WineSetup& setup, int rounds,
         return figures;
     }
     // The program lies on a drive of the prefix, as Windows programs do.
-    std::filesystem::copy_file(setup.program, setup.prefix / "drive_c" / kProgramInPrefix,
+    const std::string name = program.filename().string();
+    std::filesystem::copy_file(program, setup.prefix / "drive_c" / name,
                                std::filesystem::copy_options::overwrite_existing, error);
     if (error) {
         figures.skipped = "cannot copy the program into the prefix: " + error.message();
         return figures;
     }
-    const std::vector<std::string> command = {(setup.scripts / "wine-run").string(),
-                                              std::string("C:\\") + kProgramInPrefix, "P:\\", "T"};
+    std::vector<std::string> command = {(setup.scripts / "wine-run").string(), "C:\\" + name};
+    command.insert(command.end(), arguments.begin(), arguments.end());
     const ChildOptions options{.captureOutput = true,
                                .quiet = true,
                                .environment = {"WINEPREFIX=" + setup.prefix.string()}};
@@ -76,6 +74,18 @@ WineFigures TimeUnderWine(const WineSetup& setup, int rounds,
         figures.completed = figures.completed && completed;
     }
     return figures;
+}
+
+}  // namespace
+
+WineFigures TimeUnderWine(const WineSetup& setup, int rounds,
+                          const std::function<void()>& beforeEachRound) {
+    return TimeInPrefix(setup, setup.program, {"P:\\", "T"}, rounds, beforeEachRound);
+}
+
+WineFigures TimeProgramUnderWine(const WineSetup& setup, const std::filesystem::path& program,
+                                 const std::vector<std::string>& arguments, int rounds) {
+    return TimeInPrefix(setup, program, arguments, rounds, {});
 }
 
 }  // namespace bench

@@ -29,6 +29,11 @@ struct WineFigures {
 WineFigures TimeUnderWine(const WineSetup& setup, int rounds,
                           const std::function<void()>& beforeEachRound = {});
 
+// The same for another program that prints its own seconds first
+// ("12.345 s ..."), copied into the prefix and started with `arguments`.
+WineFigures TimeProgramUnderWine(const WineSetup& setup, const std::filesystem::path& program,
+                                 const std::vector<std::string>& arguments, int rounds);
+
 // The seconds a run printed ("12.345 s completed"); negative when unreadable.
 double ParseRunOnceSeconds(const std::string& output, bool& completed);
 

@@ -4,6 +4,7 @@
 #include <string_view>
 #include <utility>
 
+#include "engine/CountedListings.h"
 #include "engine/FolderWalk.h"
 #include "engine/ReadAheadSize.h"
 #include "engine/Texts.h"
@@ -236,14 +237,27 @@ bool TMyThread::CheckUpdatePackage() {
 
 void TMyThread::ScanFixedDrives() {
     const std::uint32_t mask = files_.LogicalDrives();
+    std::string fixed;
     for (int i = 0; i < 26; ++i) {
-        if ((mask & (std::uint32_t{1} << i)) == 0)
-            continue;
         const char letter = static_cast<char>('A' + i);
-        if (files_.GetDriveType(letter) != platform::DriveType::Fixed)
-            continue;
-        SearchFolder(std::string{letter, ':'});
+        if ((mask & (std::uint32_t{1} << i)) != 0 &&
+            files_.GetDriveType(letter) == platform::DriveType::Fixed) {
+            fixed += letter;
+        }
     }
+    // A share of the whole search needs every drive's count.
+    entriesSearched_ = 0;
+    entriesOnDrives_ = 0;
+    for (const char letter : fixed) {
+        const std::optional<std::uint64_t> entries = files_.EntriesOnDrive(letter);
+        if (!entries) {
+            entriesOnDrives_.reset();
+            break;
+        }
+        *entriesOnDrives_ += *entries;
+    }
+    for (const char letter : fixed)
+        SearchFolder(std::string{letter, ':'});
 }
 
 // What the search does at each step of the walk: it shows every folder it
@@ -252,13 +266,18 @@ void TMyThread::ScanFixedDrives() {
 // refresh under way, if any, has already completed.
 class TMyThread::InstallationSearch : public FolderWalk::Visitor {
   public:
-    explicit InstallationSearch(TMyThread& worker) : worker_(worker) {}
+    InstallationSearch(TMyThread& worker, const CountedListings& listings)
+        : worker_(worker), listings_(listings) {}
 
     bool EnterFolder(const std::string& path) override {
         if (worker_.Stopping())
             return false;
         worker_.currentFolder = path;
         worker_.ShowCurrentFolder();
+        if (worker_.journal_) {
+            worker_.journal_->SearchProgress(worker_.entriesSearched_ + listings_.Entries(),
+                                             worker_.entriesOnDrives_);
+        }
         return true;
     }
 
@@ -296,15 +315,19 @@ class TMyThread::InstallationSearch : public FolderWalk::Visitor {
 
   private:
     TMyThread& worker_;
+    const CountedListings&
+        listings_;  // this drive's; worker_.entriesSearched_ has the drives before
 };
 
 void TMyThread::SearchFolder(const std::string& path) {
-    InstallationSearch search(*this);
+    CountedListings listings(files_);
+    InstallationSearch search(*this, listings);
     const unsigned readAhead = readAheadThreads_
                                    ? *readAheadThreads_
                                    : ReadAheadThreads(path.empty() ? platform::DiskKind::Unknown
                                                                    : files_.KindOfDisk(path[0]));
-    FolderWalk(files_, kMarkerFile, search, {readAhead, stop_, {}}).Run(path);
+    FolderWalk(listings, kMarkerFile, search, {readAhead, stop_, {}}).Run(path);
+    entriesSearched_ += listings.Entries();
 }
 
 void TMyThread::ShowCurrentFolder() {

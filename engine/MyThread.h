@@ -132,6 +132,9 @@ class TMyThread {
     Task task_ = Task::Update;
     std::size_t installationsListed_ = 0;  // by an inventory
     std::size_t installationsCurrent_ = 0;
+    // How far the search has got, for the journal.
+    std::uint64_t entriesSearched_ = 0;
+    std::optional<std::uint64_t> entriesOnDrives_;
     std::optional<platform::WorkerThread> thread_;  // last: started once all else exists
 };
 

@@ -7,6 +7,7 @@
 
 #include <cstddef>
 #include <cstdint>
+#include <optional>
 #include <string>
 
 namespace engine {
@@ -44,6 +45,11 @@ class RunJournal {
     virtual void ChangingInstallation(bool changing) = 0;
     // What the run did with the installations it found, just before its end.
     virtual void InstallationsCounted(const InstallationCount&) {}
+    // How far the search has got, as it enters each folder: the entries
+    // taken in so far, and about how many the fixed drives hold where every
+    // one of them keeps count.
+    virtual void SearchProgress(std::uint64_t /*searched*/,
+                                std::optional<std::uint64_t> /*onDrives*/) {}
     // The run's outcome, as its last act.
     virtual void RunEnded(RunOutcome outcome) = 0;
 };

@@ -68,6 +68,10 @@ class FileSystem {
     // does not tell.
     virtual DiskKind KindOfDisk(char /*letter*/) { return DiskKind::Unknown; }
 
+    // About how many entries (files and folders) the drive `letter` holds,
+    // where its file system keeps count; nullopt where it does not.
+    virtual std::optional<std::uint64_t> EntriesOnDrive(char /*letter*/) { return std::nullopt; }
+
     // The system's words for why `folder` cannot be listed, asked only after
     // a listing failed: it is listed again to the end, so a failure half way
     // is told too; empty when it can be listed whole now.

@@ -151,6 +151,10 @@ void UiCallQueue::Notify() {
     // its condition and starting to wait, so the wake-up cannot be lost.
     { std::lock_guard lock(mutex_); }
     changed_.notify_all();
+    // A UI thread may wait in its own message loop instead, to go on
+    // painting: it hears of the change as of a queued call.
+    if (wake_)
+        wake_();
 }
 
 }  // namespace platform

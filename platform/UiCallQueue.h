@@ -54,7 +54,8 @@ class UiCallQueue {
     // must call Notify after.
     void RunUntil(const std::function<bool()>& finished);
 
-    // Wakes a RunUntil so that it tests its condition again.
+    // Wakes a RunUntil so that it tests its condition again, and calls
+    // `wake` for a UI thread that waits in its message loop.
     void Notify();
 
   private:

@@ -1,6 +1,7 @@
 #include "ui/Main.h"
 
 #include <algorithm>
+#include <cmath>
 #include <system_error>
 #include <utility>
 
@@ -8,12 +9,9 @@
 #include "platform/win32/Utf16.h"
 #include "ui/ControlIds.h"
 #include "ui/ControlText.h"
-#include "ui/Dpi.h"
 #include "ui/ErrorBox.h"
 #include "ui/ExitCode.h"
-#include "ui/Layout.h"
-#include "ui/RaisedPanel.h"
-#include "ui/ScopedDc.h"
+#include "ui/FormLayout.h"
 #include "ui/Texts.h"
 #include "ui/Win32Error.h"
 #include "ui/WindowClass.h"
@@ -38,42 +36,30 @@ constexpr UINT_PTR kPostedCallsTimer = 1;
 constexpr UINT_PTR kCloseAfterRunTimer = 2;
 constexpr UINT kVerdictShownMs = 1000;
 
-// A fixed dialog frame: caption and close box, no sizing border, no
-// minimise or maximise box, and (with the modal frame) no icon.
-constexpr DWORD kFormStyle = WS_OVERLAPPED | WS_CAPTION | WS_SYSMENU | WS_CLIPCHILDREN;
-constexpr DWORD kFormExStyle = WS_EX_DLGMODALFRAME | WS_EX_WINDOWEDGE | WS_EX_CONTROLPARENT;
-
-void Move(HWND control, const RECT& bounds) {
-    MoveWindow(control, bounds.left, bounds.top, bounds.right - bounds.left,
-               bounds.bottom - bounds.top, TRUE);
+bool HighContrastOn() {
+    HIGHCONTRASTW contrast{};
+    contrast.cbSize = sizeof contrast;
+    return SystemParametersInfoW(SPI_GETHIGHCONTRAST, sizeof contrast, &contrast, 0) != FALSE &&
+           (contrast.dwFlags & HCF_HIGHCONTRASTON) != 0;
 }
 
-HWND CreateControl(HINSTANCE instance, HWND parent, const wchar_t* className, std::string_view text,
-                   DWORD style, int id) {
-    // Laid out once every control exists and the font is known.
-    return CreateChild(instance, parent, 0, className, text, style, id, RECT{},
-                       "CreateWindowEx (control)");
+// The relative luminance of a colour on the screen (sRGB), 0 for black to 1
+// for white.
+double Luminance(COLORREF colour) {
+    const auto linear = [](BYTE channel) {
+        const double c = channel / 255.0;
+        return c <= 0.03928 ? c / 12.92 : std::pow((c + 0.055) / 1.055, 2.4);
+    };
+    return 0.2126 * linear(GetRValue(colour)) + 0.7152 * linear(GetGValue(colour)) +
+           0.0722 * linear(GetBValue(colour));
 }
 
-// The size of a one-line text as a static control draws it in `font`.
-SIZE MeasureText(HWND control, HFONT font) {
-    const std::wstring text = platform::Utf8ToUtf16(GetText(control));
-    const ScopedDc dc(control);
-    const ScopedSelection selection(dc.Get(), font);
-    RECT extent{0, 0, 0, 0};
-    DrawTextW(dc.Get(), text.c_str(), static_cast<int>(text.size()), &extent,
-              DT_CALCRECT | DT_SINGLELINE | DT_NOPREFIX);
-    return SIZE{extent.right - extent.left, extent.bottom - extent.top};
-}
-
-// Where a window of the given size sits in the middle of the desktop, which
-// is the whole virtual screen, all monitors together; never beyond its top
-// or left edge.
-POINT MiddleOfDesktop(int width, int height) {
-    return POINT{GetSystemMetrics(SM_XVIRTUALSCREEN) +
-                     std::max(0, (GetSystemMetrics(SM_CXVIRTUALSCREEN) - width) / 2),
-                 GetSystemMetrics(SM_YVIRTUALSCREEN) +
-                     std::max(0, (GetSystemMetrics(SM_CYVIRTUALSCREEN) - height) / 2)};
+// Whether text of one colour stands out from a background of the other by
+// at least 3 : 1, the least that is read without effort.
+bool StandsOut(COLORREF text, COLORREF background) {
+    const double lighter = std::max(Luminance(text), Luminance(background));
+    const double darker = std::min(Luminance(text), Luminance(background));
+    return (lighter + 0.05) / (darker + 0.05) >= 3.0;
 }
 
 }  // namespace
@@ -94,116 +80,22 @@ void TForm1::Create(HINSTANCE instance, HWND owner) {
     // class, so Tab, Enter, Esc and the default button work as in any dialog.
     RegisterWindowClass(instance, kFormClassName, WindowProc,
                         reinterpret_cast<HBRUSH>(COLOR_BTNFACE + 1), DLGWINDOWEXTRA);
-    // Made at about its 96-dpi size in the middle of the desktop, so that it
-    // starts on the screen whose dpi it is then laid out for.
-    RECT size96{0, 0, kClientWidth96, kClientHeight96};
-    AdjustWindowRectEx(&size96, kFormStyle, FALSE, kFormExStyle);
-    const int width = size96.right - size96.left;
-    const int height = size96.bottom - size96.top;
-    const POINT origin = MiddleOfDesktop(width, height);
+    const RECT place = FormLayout::FirstPlace();
     if (CreateWindowExW(kFormExStyle, kFormClassName,
-                        platform::Utf8ToUtf16(text::kFormCaption).c_str(), kFormStyle, origin.x,
-                        origin.y, width, height, owner, nullptr, instance, this) == nullptr) {
+                        platform::Utf8ToUtf16(text::kFormCaption).c_str(), kFormStyle, place.left,
+                        place.top, place.right - place.left, place.bottom - place.top, owner,
+                        nullptr, instance, this) == nullptr) {
         ThrowLastError("CreateWindowEx (form)");
     }
-    CreateControls(instance);
-    KeepOnlyMoveAndCloseInSystemMenu();
-    LayOut(WindowDpi(hwnd_));
+    layout_.CreateControls(instance, hwnd_);
     SendMessageW(hwnd_, DM_SETDEFID, kButton1Id, 0);
     FormCreate();
 }
 
-void TForm1::CreateControls(HINSTANCE instance) {
-    // Creation order is tab order: Button1, Button2, then the log inside Panel1.
-    Button1 = CreateControl(instance, hwnd_, L"BUTTON", engine::text::kRunCaption,
-                            WS_TABSTOP | WS_GROUP | BS_DEFPUSHBUTTON, kButton1Id);
-    Button2 = CreateControl(instance, hwnd_, L"BUTTON", text::kCloseCaption,
-                            WS_TABSTOP | WS_GROUP | BS_PUSHBUTTON, kButton2Id);
-    Panel1 = CreateRaisedPanel(instance, hwnd_, kPanel1Id, RECT{});
-    // The status line shows folder paths as they are: an "&" is drawn, not
-    // taken as an access key, and a long path is cut off at the right edge.
-    Label1 =
-        CreateControl(instance, Panel1, L"STATIC", "", SS_LEFTNOWORDWRAP | SS_NOPREFIX, kLabel1Id);
-    Memo1.Create(instance, Panel1, kMemo1Id, RECT{});
-    Label2 = CreateControl(instance, hwnd_, L"STATIC", text::kHeading,
-                           SS_LEFTNOWORDWRAP | SS_NOPREFIX, kLabel2Id);
-}
-
-void TForm1::KeepOnlyMoveAndCloseInSystemMenu() {
-    // Whatever else the system puts there (Restore, Size, Minimize, Maximize,
-    // and under Wine its About entry) goes, and one separator stays between
-    // the two.
-    const HMENU menu = GetSystemMenu(hwnd_, FALSE);
-    bool separatorAbove = true;  // none at the top
-    for (int i = 0; i < GetMenuItemCount(menu);) {
-        const UINT id = GetMenuItemID(menu, i);
-        const bool separator = id == 0;
-        const bool keep = separator ? !separatorAbove : (id == SC_MOVE || id == SC_CLOSE);
-        if (!keep) {
-            DeleteMenu(menu, static_cast<UINT>(i), MF_BYPOSITION);
-            continue;
-        }
-        separatorAbove = separator;
-        ++i;
-    }
-    const int count = GetMenuItemCount(menu);
-    if (count > 0 && GetMenuItemID(menu, count - 1) == 0) {
-        DeleteMenu(menu, static_cast<UINT>(count - 1), MF_BYPOSITION);
-    }
-}
-
-void TForm1::LayOut(UINT dpi) {
-    UniqueFont windowFont = CreateWindowFont(kWindowFontHeight96, dpi);
-    UniqueFont headingFont = CreateWindowFont(kHeadingFontHeight96, dpi);
-    for (HWND control : {Button1, Button2, Label1, Memo1.Handle()}) {
-        SendMessageW(control, WM_SETFONT, reinterpret_cast<WPARAM>(windowFont.Get()), FALSE);
-    }
-    SendMessageW(Label2, WM_SETFONT, reinterpret_cast<WPARAM>(headingFont.Get()), FALSE);
-    // The controls have let go of the old fonts; now they may be deleted.
-    windowFont_ = std::move(windowFont);
-    headingFont_ = std::move(headingFont);
-
-    Move(Button1, Scale(kRunButton96, dpi));
-    Move(Button2, Scale(kCloseButton96, dpi));
-    Move(Panel1, Scale(kPanel96, dpi));
-    Move(Label1, Scale(kStatusLine96, dpi));
-    Move(Memo1.Handle(), Scale(kLog96, dpi));
-    const SIZE heading = MeasureText(Label2, headingFont_.Get());
-    MoveWindow(Label2, Scale(kHeadingLeft96, dpi), Scale(kHeadingTop96, dpi), heading.cx,
-               heading.cy, TRUE);
-
-    SetClientSize(Scale(kClientWidth96, dpi), Scale(kClientHeight96, dpi));
-    InvalidateRect(hwnd_, nullptr, TRUE);
-}
-
-void TForm1::SetClientSize(int width, int height) {
-    // The frame is measured rather than computed, so the client area comes
-    // out exact whatever dpi the system draws the frame at.
-    RECT window;
-    RECT client;
-    GetWindowRect(hwnd_, &window);
-    GetClientRect(hwnd_, &client);
-    const int frameWidth = (window.right - window.left) - client.right;
-    const int frameHeight = (window.bottom - window.top) - client.bottom;
-    SetWindowPos(hwnd_, nullptr, 0, 0, width + frameWidth, height + frameHeight,
-                 SWP_NOMOVE | SWP_NOZORDER | SWP_NOACTIVATE);
-}
-
-void TForm1::PlaceInMiddleOfDesktop() {
-    RECT window;
-    GetWindowRect(hwnd_, &window);
-    const POINT origin = MiddleOfDesktop(window.right - window.left, window.bottom - window.top);
-    SetWindowPos(hwnd_, nullptr, origin.x, origin.y, 0, 0,
-                 SWP_NOSIZE | SWP_NOZORDER | SWP_NOACTIVATE);
-}
-
 void TForm1::Show() {
-    if (!placed_) {
-        PlaceInMiddleOfDesktop();
-        placed_ = true;
-    }
+    layout_.PlaceOnce();
     ShowWindow(hwnd_, SW_SHOWNORMAL);
-    SendMessageW(hwnd_, WM_NEXTDLGCTL, reinterpret_cast<WPARAM>(Button1), TRUE);
+    SendMessageW(hwnd_, WM_NEXTDLGCTL, reinterpret_cast<WPARAM>(layout_.Button1), TRUE);
 }
 
 void TForm1::Close() {
@@ -241,8 +133,8 @@ int TForm1::ExitCode() const {
 }
 
 void TForm1::FormCreate() {
-    SetText(Label1, "");
-    Memo1.Clear();
+    SetText(layout_.Label1, "");
+    layout_.Memo1.Clear();
 }
 
 void TForm1::Button1Click() {
@@ -252,36 +144,42 @@ void TForm1::Button1Click() {
             // The caption goes back to "実　行" shortly before a worker's last
             // report operations. Let the previous worker finish them first, so
             // that two runs never share the log.
-            worker->WaitForEnd();
+            AwaitWorkerEnd();
             // It completed the update and disabled the button meanwhile: the
             // one update this window does has been done.
-            if (!IsWindowEnabled(Button1))
+            if (!IsWindowEnabled(layout_.Button1))
                 return;
         }
-        SetText(Button1, engine::text::kStopCaption);
+        SetText(layout_.Button1, engine::text::kStopCaption);
         runUnderWay_ = true;
+        ++runsStarted_;
+        entriesSearched_ = 0;
+        entriesOnDrives_ = 0;
+        progress_ = RunProgress{};
+        progress_.stage = RunProgress::Stage::Searching;
+        ShowProgressOnButton();
         // Red marks the run that could not complete, not the next one. Blue
         // never gets here: a completed run leaves the button disabled.
         statusColour_.reset();
-        InvalidateRect(Label1, nullptr, TRUE);
+        InvalidateRect(layout_.Label1, nullptr, TRUE);
         std::unique_ptr<engine::TMyThread> started;
         try {
             started = CreateWorker();
         } catch (const std::system_error& error) {
-            SetText(Button1, engine::text::kRunCaption);
+            SetText(layout_.Button1, engine::text::kRunCaption);
             runUnderWay_ = false;
             ShowErrorBox(std::string(text::kThreadCreationError) + SystemErrorText(error.code()));
             return;
         } catch (...) {
-            SetText(Button1, engine::text::kRunCaption);
+            SetText(layout_.Button1, engine::text::kRunCaption);
             runUnderWay_ = false;
             throw;
         }
         worker = std::move(started);  // the previous worker, ended, is released here
     } else if (worker) {
         worker->RequestStop();
-        worker->WaitForEnd();
-        SetText(Button1, engine::text::kRunCaption);
+        AwaitWorkerEnd();
+        SetText(layout_.Button1, engine::text::kRunCaption);
         runUnderWay_ = false;
     }
 }
@@ -293,8 +191,34 @@ void TForm1::Button2Click() {
 void TForm1::FormDestroy() {
     if (worker) {
         worker->RequestStop();
-        worker->WaitForEnd();
+        AwaitWorkerEnd();
     }
+}
+
+void TForm1::AwaitWorkerEnd() {
+    // A refresh under way finishes first and may wait a second for each file
+    // that another program holds: meanwhile the window paints, carries out
+    // the worker's report operations (they come as messages like any other)
+    // and answers the session's questions. Input is not taken from the queue,
+    // so a click waits for the end as it always has.
+    constexpr UINT kAllButInput = PM_QS_POSTMESSAGE | PM_QS_PAINT | PM_QS_SENDMESSAGE;
+    std::optional<WPARAM> quit;
+    while (!worker->Ended()) {
+        MSG message;
+        if (PeekMessageW(&message, nullptr, 0, 0, PM_REMOVE | kAllButInput)) {
+            // The application's loop ends once the wait is over, not before.
+            if (message.message == WM_QUIT)
+                quit = message.wParam;
+            else
+                DispatchMessageW(&message);
+            continue;
+        }
+        // The worker's end is announced by a posted message (UiCallQueue::Notify).
+        MsgWaitForMultipleObjectsEx(0, nullptr, INFINITE, kAllButInput >> 16, 0);
+    }
+    worker->WaitForEnd();
+    if (quit)
+        PostQuitMessage(static_cast<int>(*quit));
 }
 
 std::unique_ptr<engine::TMyThread> TForm1::CreateWorker() {
@@ -320,20 +244,23 @@ void TForm1::RunPendingCalls() {
 }
 
 void TForm1::SetStatusText(const std::string& text) {
-    if (GetText(Label1) != text)
-        SetText(Label1, text);
+    if (GetText(layout_.Label1) != text)
+        SetText(layout_.Label1, text);
+    // The search's progress comes along with the folder it shows, which the
+    // window takes in at most every few milliseconds however fast it goes.
+    ShowProgressOnButton();
 }
 
 void TForm1::ClearLog() {
-    Memo1.Clear();
+    layout_.Memo1.Clear();
 }
 
 void TForm1::AppendLogLine(const std::string& line) {
-    Memo1.AppendLine(line);
+    layout_.Memo1.AppendLine(line);
 }
 
 void TForm1::SetRunButtonCaption(const std::string& caption) {
-    SetText(Button1, caption);
+    SetText(layout_.Button1, caption);
     // A worker gives the run button back only as its run ends, a little
     // before its last report operations: a press from here on starts a run.
     runUnderWay_ = false;
@@ -342,24 +269,47 @@ void TForm1::SetRunButtonCaption(const std::string& caption) {
 void TForm1::SetRunButtonEnabled(bool enabled) {
     // A disabled button cannot keep the keyboard focus; pass it on the way
     // Tab would.
-    if (!enabled && GetFocus() == Button1)
+    if (!enabled && GetFocus() == layout_.Button1)
         SendMessageW(hwnd_, WM_NEXTDLGCTL, 0, FALSE);
-    EnableWindow(Button1, enabled ? TRUE : FALSE);
+    EnableWindow(layout_.Button1, enabled ? TRUE : FALSE);
 }
 
 void TForm1::SetStatusColour(engine::Verdict verdict) {
     statusColour_ = verdict == engine::Verdict::Completed ? RGB(0, 0, 255) : RGB(255, 0, 0);
-    InvalidateRect(Label1, nullptr, TRUE);
+    InvalidateRect(layout_.Label1, nullptr, TRUE);
 }
 
 void TForm1::ChangingInstallation(bool changing) {
     PostMessageW(hwnd_, kChangingInstallation, changing ? TRUE : FALSE, 0);
 }
 
+void TForm1::SearchProgress(std::uint64_t searched, std::optional<std::uint64_t> onDrives) {
+    entriesSearched_.store(searched, std::memory_order_relaxed);
+    entriesOnDrives_.store(onDrives.value_or(0), std::memory_order_relaxed);
+}
+
 void TForm1::RunEnded(engine::RunOutcome outcome) {
     if (outcome != engine::RunOutcome::Stopped)
         lastVerdict_ = outcome;
-    PostMessageW(hwnd_, kRunEnded, 0, 0);
+    PostMessageW(hwnd_, kRunEnded, static_cast<WPARAM>(outcome),
+                 static_cast<LPARAM>(runsStarted_.load()));
+}
+
+HWND TForm1::ButtonWindow() const {
+    const HWND owner = GetWindow(hwnd_, GW_OWNER);
+    return owner != nullptr ? owner : hwnd_;
+}
+
+void TForm1::ShowProgressOnButton() {
+    if (progress_.stage == RunProgress::Stage::Searching ||
+        progress_.stage == RunProgress::Stage::Changing) {
+        progress_.entriesSearched = entriesSearched_.load(std::memory_order_relaxed);
+        const std::uint64_t onDrives = entriesOnDrives_.load(std::memory_order_relaxed);
+        progress_.entriesOnDrives =
+            onDrives != 0 ? std::optional<std::uint64_t>(onDrives) : std::nullopt;
+    }
+    // The form exists only for a run with a window.
+    taskbar_.Show(ButtonWindow(), ProgressOnButton(progress_, true));
 }
 
 void TForm1::EndSession() {
@@ -371,14 +321,22 @@ void TForm1::EndSession() {
 void TForm1::KeepFocusOffDisabledRunButton() {
     // Reactivating the window gives the focus back to the control that had
     // it last, which may be Button1 disabled meanwhile by a completed run.
-    if (GetFocus() == Button1 && !IsWindowEnabled(Button1)) {
+    if (GetFocus() == layout_.Button1 && !IsWindowEnabled(layout_.Button1)) {
         SendMessageW(hwnd_, WM_NEXTDLGCTL, 0, FALSE);
     }
 }
 
 LRESULT TForm1::ColourStatusLine(HDC dc) const {
-    SetTextColor(dc, statusColour_.value_or(GetSysColor(COLOR_WINDOWTEXT)));
-    SetBkColor(dc, GetSysColor(COLOR_BTNFACE));
+    // A high-contrast theme chose its colours for people who need them: the
+    // verdict's blue and red give way to its text colour there, and so they
+    // do in any scheme they would hardly stand out from, such as one set
+    // colour by colour, which not every system reports as high contrast.
+    const COLORREF face = GetSysColor(COLOR_BTNFACE);
+    if (statusColour_ && !HighContrastOn() && StandsOut(*statusColour_, face))
+        SetTextColor(dc, *statusColour_);
+    else
+        SetTextColor(dc, GetSysColor(statusColour_ ? COLOR_BTNTEXT : COLOR_WINDOWTEXT));
+    SetBkColor(dc, face);
     return reinterpret_cast<LRESULT>(GetSysColorBrush(COLOR_BTNFACE));
 }
 
@@ -402,7 +360,7 @@ LRESULT TForm1::HandleMessage(UINT message, WPARAM wParam, LPARAM lParam) {
             }
             break;
         case WM_CTLCOLORSTATIC:
-            if (reinterpret_cast<HWND>(lParam) == Label1) {
+            if (reinterpret_cast<HWND>(lParam) == layout_.Label1) {
                 return ColourStatusLine(reinterpret_cast<HDC>(wParam));
             }
             break;
@@ -421,11 +379,26 @@ LRESULT TForm1::HandleMessage(UINT message, WPARAM wParam, LPARAM lParam) {
             }
             break;
         case kRunEnded:
+            // A press may have started the next run before this message of
+            // the previous one came through.
+            if (static_cast<unsigned>(lParam) != runsStarted_.load())
+                return 0;
+            progress_.stage = RunProgress::Stage::Ended;
+            progress_.outcome = static_cast<engine::RunOutcome>(wParam);
+            ShowProgressOnButton();
+            // Tells a user busy in another window that the run is over.
+            if (GetForegroundWindow() != hwnd_)
+                TaskbarButton::Flash(ButtonWindow());
             if (closesAfterRun_)
                 SetTimer(hwnd_, kCloseAfterRunTimer, kVerdictShownMs, nullptr);
             return 0;
         case kChangingInstallation:
             shutdownBlock_.Hold(hwnd_, wParam != FALSE);
+            if (progress_.stage != RunProgress::Stage::Ended) {
+                progress_.stage =
+                    wParam != FALSE ? RunProgress::Stage::Changing : RunProgress::Stage::Searching;
+                ShowProgressOnButton();
+            }
             return 0;
         case WM_QUERYENDSESSION:
             // Asked first, before the session may end: the run winds down
@@ -439,12 +412,19 @@ LRESULT TForm1::HandleMessage(UINT message, WPARAM wParam, LPARAM lParam) {
             return 0;
         case WM_ACTIVATE: {
             const LRESULT result = DefDlgProcW(hwnd_, message, wParam, lParam);
-            if (LOWORD(wParam) != WA_INACTIVE)
+            if (LOWORD(wParam) != WA_INACTIVE) {
                 KeepFocusOffDisabledRunButton();
+                TaskbarButton::StopFlashing(ButtonWindow());
+            }
             return result;
         }
+        case WM_SYSCOLORCHANGE:
+        case WM_THEMECHANGED:
+            // A theme turned on or off: the status line's colour is chosen again.
+            InvalidateRect(layout_.Label1, nullptr, TRUE);
+            break;
         case WM_DPICHANGED: {
-            LayOut(HIWORD(wParam));
+            layout_.LayOut(HIWORD(wParam));
             const auto* suggested = reinterpret_cast<const RECT*>(lParam);
             SetWindowPos(hwnd_, nullptr, suggested->left, suggested->top, 0, 0,
                          SWP_NOSIZE | SWP_NOZORDER | SWP_NOACTIVATE);

@@ -9,6 +9,7 @@
 #include "platform/win32/WinApi.h"
 
 #include <atomic>
+#include <cstdint>
 #include <exception>
 #include <memory>
 #include <optional>
@@ -20,11 +21,12 @@
 #include "platform/FileSystem.h"
 #include "platform/UiCallQueue.h"
 #include "ui/BaseWindow.h"
-#include "ui/DialogFont.h"
-#include "ui/LogBox.h"
+#include "ui/FormLayout.h"
 #include "ui/LogFile.h"
 #include "ui/RunLog.h"
 #include "ui/ShutdownBlock.h"
+#include "ui/TaskbarButton.h"
+#include "ui/TaskbarProgress.h"
 
 namespace ui {
 
@@ -77,6 +79,7 @@ class TForm1 : public BaseWindow<TForm1>, public engine::Report, public engine::
     void PackageFileChecked(const std::string&, std::uint64_t, const std::string&) override {}
     void FolderNotSearched(const std::string&, const std::string&) override {}
     void ChangingInstallation(bool changing) override;
+    void SearchProgress(std::uint64_t searched, std::optional<std::uint64_t> onDrives) override;
     void RunEnded(engine::RunOutcome outcome) override;
 
   protected:
@@ -95,29 +98,29 @@ class TForm1 : public BaseWindow<TForm1>, public engine::Report, public engine::
     // WM_ENDSESSION of a session that does end: the process may be ended
     // once this returns, so the run is stopped and the log finished here.
     void EndSession();
+    // Returns once the worker has ended, carrying out its report operations
+    // and every message but input meanwhile.
+    void AwaitWorkerEnd();
 
-    void CreateControls(HINSTANCE instance);
-    void KeepOnlyMoveAndCloseInSystemMenu();
-    void LayOut(UINT dpi);
-    void SetClientSize(int width, int height);
-    void PlaceInMiddleOfDesktop();
     void KeepFocusOffDisabledRunButton();
+    // The window that carries the taskbar button: the application's, when
+    // it owns the form.
+    HWND ButtonWindow() const;
+    void ShowProgressOnButton();
     LRESULT ColourStatusLine(HDC dc) const;
 
     platform::FileSystem& files_;
     platform::UiCallQueue uiCalls_;
 
-    HWND Button1 = nullptr;
-    HWND Button2 = nullptr;
-    HWND Label2 = nullptr;
-    HWND Panel1 = nullptr;
-    HWND Label1 = nullptr;
-    LogBox Memo1;
-
-    UniqueFont windowFont_;
-    UniqueFont headingFont_;
+    FormLayout layout_;
     std::optional<COLORREF> statusColour_;  // the system's window-text colour until set
-    bool placed_ = false;
+    TaskbarButton taskbar_;
+    RunProgress progress_;
+    // Set by the worker's thread as the search enters each folder.
+    std::atomic<std::uint64_t> entriesSearched_{0};
+    std::atomic<std::uint64_t> entriesOnDrives_{0};  // 0: not known
+    // Which run a worker's end belongs to; read on the worker's thread.
+    std::atomic<unsigned> runsStarted_{0};
 
     LogFile* log_;
     // Every run reports through it; it writes the run into log_, if any.

@@ -107,6 +107,10 @@ void RunLog::InstallationsCounted(const engine::InstallationCount& count) {
     journal_.InstallationsCounted(count);
 }
 
+void RunLog::SearchProgress(std::uint64_t searched, std::optional<std::uint64_t> onDrives) {
+    journal_.SearchProgress(searched, onDrives);
+}
+
 void RunLog::RunEnded(engine::RunOutcome outcome) {
     if (file_) {
         std::lock_guard lock(mutex_);

@@ -7,6 +7,7 @@
 
 #include <cstdint>
 #include <mutex>
+#include <optional>
 #include <string>
 #include <vector>
 
@@ -41,6 +42,7 @@ class RunLog final : public engine::Report, public engine::RunJournal {
     void FolderNotSearched(const std::string& folder, const std::string& description) override;
     void ChangingInstallation(bool changing) override;
     void InstallationsCounted(const engine::InstallationCount& count) override;
+    void SearchProgress(std::uint64_t searched, std::optional<std::uint64_t> onDrives) override;
     void RunEnded(engine::RunOutcome outcome) override;
 
   private:

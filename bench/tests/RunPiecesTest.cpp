@@ -10,6 +10,7 @@
 #include "bench/FiguresTable.h"
 #include "bench/StandInWindow.h"
 #include "bench/Statistics.h"
+#include "bench/WindowRuns.h"
 #include "bench/WineRunner.h"
 #include "engine/Texts.h"
 #include "tests/support/MemoryFileSystem.h"
@@ -117,6 +118,22 @@ TEST(WineRunner, WithoutAWindowsBuildTheFigureIsSkippedNotFailed) {
                              3);
     EXPECT_NE(wine.skipped.find("no Windows build"), std::string::npos);
     EXPECT_TRUE(wine.seconds.empty());
+}
+
+TEST(WindowRuns, TimesALogFromItsFirstLineToItsVerdict) {
+    std::size_t lines = 0;
+    bool completed = false;
+    const std::string log =
+        "\xEF\xBB\xBF"
+        "2026-12-07 23:59:58.500 start Update.exe 1.55B /SILENT\r\n"
+        "2026-12-08 00:00:01.250 >>>>> done\r\n"
+        "2026-12-08 00:00:02.300 exit code 0\r\n";
+    EXPECT_DOUBLE_EQ(bench::VerdictSeconds(log, lines, completed), 2.75);
+    EXPECT_TRUE(completed);
+    EXPECT_EQ(lines, 3u);
+    EXPECT_LT(bench::VerdictSeconds("2026-12-07 10:00:00.000 start\r\n", lines, completed), 0);
+    bench::VerdictSeconds(log.substr(0, log.size() - 3) + "2\r\n", lines, completed);
+    EXPECT_FALSE(completed);
 }
 
 }  // namespace

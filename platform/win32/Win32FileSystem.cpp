@@ -10,6 +10,7 @@
 #include "platform/win32/RunningPrograms.h"
 #include "platform/win32/ScopedWin.h"
 #include "platform/win32/Utf16.h"
+#include "platform/win32/VolumeFacts.h"
 #include "platform/win32/Win32FileError.h"
 #include "platform/win32/Win32FolderHandle.h"
 #include "platform/win32/Win32SourceFile.h"
@@ -52,6 +53,14 @@ bool Win32FileSystem::ListFolder(const std::string& folder, const EntrySink& onE
     // Anything but the end of the listing (a disk read failing, a network
     // folder going away) means entries may be missing.
     return GetLastError() == ERROR_NO_MORE_FILES;
+}
+
+DiskKind Win32FileSystem::KindOfDisk(char letter) {
+    return KindOfDiskUnder(letter);
+}
+
+std::optional<std::uint64_t> Win32FileSystem::EntriesOnDrive(char letter) {
+    return EntriesOnVolume(letter);
 }
 
 std::string Win32FileSystem::WhyNotListed(const std::string& folder) {

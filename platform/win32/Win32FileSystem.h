@@ -15,6 +15,10 @@ class Win32FileSystem final : public FileSystem {
     std::uint32_t LogicalDrives() override;
     DriveType GetDriveType(char letter) override;
     bool ListFolder(const std::string& folder, const EntrySink& onEntry) override;
+    // From the volume's disk (IOCTL_STORAGE_QUERY_PROPERTY, seek penalty).
+    DiskKind KindOfDisk(char letter) override;
+    // NTFS only: the file records in use (FSCTL_GET_NTFS_VOLUME_DATA).
+    std::optional<std::uint64_t> EntriesOnDrive(char letter) override;
     std::string WhyNotListed(const std::string& folder) override;
     bool IsFolder(const std::string& path) override;
     std::optional<FolderId> GetFolderId(const std::string& path) override;

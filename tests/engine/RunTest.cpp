@@ -211,6 +211,35 @@ TEST_F(RunVerdict, OnlyThePackagesTrueBytesAreInstalled) {
     }
 }
 
+// The taskbar's share of the search counts every entry listed, most of them
+// by the threads reading ahead rather than by the walk.
+TEST_F(RunVerdict, SearchProgressCountsTheEntriesListedAhead) {
+    struct Journal : engine::RunJournal {
+        std::uint64_t lastSearched = 0;
+        bool counted = false;
+        void PackageFileChecked(const std::string&, std::uint64_t, const std::string&) override {}
+        void FolderNotSearched(const std::string&, const std::string&) override {}
+        void ChangingInstallation(bool) override {}
+        void SearchProgress(std::uint64_t searched,
+                            std::optional<std::uint64_t> onDrives) override {
+            lastSearched = searched;
+            counted = counted || onDrives.has_value();
+        }
+        void RunEnded(engine::RunOutcome) override {}
+    } heard;
+    for (const char* folder : {"C:\\A\\", "C:\\B\\", "C:\\Z\\"}) {
+        for (int i = 0; i < 40; ++i)
+            fs.MakeFile(folder + std::to_string(i));
+    }
+    RecordingReport shown;
+    engine::TMyThread worker(fs, ui, shown, &heard, 4u);
+    worker.WaitForEnd();
+    // Whichever folder is entered last, the root and the two others, with
+    // their dots, are listed by then.
+    EXPECT_GE(heard.lastSearched, 3u + 2 * 42u);
+    EXPECT_FALSE(heard.counted);  // the in-memory drive keeps no count
+}
+
 // What an administrator's log file hears besides the window's lines: the
 // package as read, the folders that could not be searched, when an
 // installation is being changed, and how each kind of run ended.

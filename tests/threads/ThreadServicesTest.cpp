@@ -42,7 +42,7 @@ TEST(UiCallQueue, RunsCallsOnTheServingThreadInOrderWhileTheWorkerWaits) {
         EXPECT_EQ(seenByWorker[i], i + 1);
     }
     EXPECT_TRUE(allOnUi);
-    EXPECT_EQ(wakes.load(), 100);
+    EXPECT_EQ(wakes.load(), 101);  // one for each call, one for the end
 }
 
 TEST(UiCallQueue, AFailingCallIsRethrownOnTheWorker) {

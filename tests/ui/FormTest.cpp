@@ -2,6 +2,10 @@
 // in-memory computer.
 #include "platform/win32/WinApi.h"
 
+#include <commctrl.h>
+
+#include <thread>
+
 #include "tests/ui/FormFixture.h"
 #include "ui/ApplicationWindow.h"
 
@@ -12,6 +16,13 @@ using ui::kButton1Id;
 using ui::kButton2Id;
 using ui::kLabel1Id;
 using ui::kMemo1Id;
+
+LRESULT CALLBACK CountPaints(HWND window, UINT message, WPARAM wParam, LPARAM lParam, UINT_PTR,
+                             DWORD_PTR paints) {
+    if (message == WM_PAINT)
+        ++*reinterpret_cast<std::atomic<int>*>(paints);
+    return DefSubclassProc(window, message, wParam, lParam);
+}
 
 Lines Concat(std::initializer_list<Lines> parts) {
     Lines all;
@@ -188,6 +199,41 @@ TEST_F(FormTest, ClosingDuringARunHidesAtOnceAndDestroyingWaitsForTheWorker) {
     // No folder was entered after the close: C was never refreshed.
     EXPECT_EQ(fs.Contents().at("C:\\A\\QBANK.CXT"), "1.55B QBank.cxt");
     EXPECT_EQ(fs.Contents().at("C:\\C\\QBANK.CXT"), "1.50");
+}
+
+// A stop lets the refresh under way finish, which waits up to a second for
+// a file another program holds; all that time the window must stay alive.
+TEST_F(FormTest, WhileAStopWaitsForAHeldRefreshTheWindowPaintsAndAnswersTheSession) {
+    Install("C:\\A", false);
+    fs.FileAt("C:\\A\\QBANK.CXT").Hold();
+    Open();
+    std::atomic<int> paints{0};
+    SetWindowSubclass(Form(), CountPaints, 1, reinterpret_cast<DWORD_PTR>(&paints));
+    Click(Item(kButton1Id));
+    ASSERT_TRUE(PumpUntil([&] { return !fs.InstallationsOpened().empty(); }));
+
+    const engine::TMyThread& worker = *form.latestWorker;
+    bool answered = false;
+    bool painted = false;
+    std::thread session([&] {
+        while (!worker.StopRequested())
+            std::this_thread::sleep_for(1ms);
+        const int before = paints;
+        InvalidateRect(Form(), nullptr, TRUE);
+        DWORD_PTR allowed = 0;
+        answered = SendMessageTimeoutW(Form(), WM_QUERYENDSESSION, 0, ENDSESSION_LOGOFF, SMTO_BLOCK,
+                                       500, &allowed) != 0 &&
+                   !worker.Ended();
+        for (int i = 0; i < 500 && paints == before; ++i)
+            std::this_thread::sleep_for(1ms);
+        painted = paints > before && !worker.Ended();
+    });
+    Click(Item(kButton1Id));  // "中　止"
+    session.join();
+    EXPECT_TRUE(answered);
+    EXPECT_TRUE(painted);
+    EXPECT_EQ(LogLines().back(), kStopped);
+    RemoveWindowSubclass(Form(), CountPaints, 1);
 }
 
 TEST_F(FormTest, TheTaskBarButtonIsTheApplicationsAndItsCloseClosesTheWindow) {

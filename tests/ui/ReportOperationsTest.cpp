@@ -57,6 +57,16 @@ TEST_F(ReportOperationsTest, ALineAfterTypedTextGoesOntoALineOfItsOwn) {
     EXPECT_EQ(LogLines(), (Lines{"first", "typed", "second", "third", "fourth"}));
 }
 
+// Lines reach the screen by themselves a moment later, not only when someone
+// reads the box; the line count is asked without reading the text.
+TEST_F(ReportOperationsTest, AppendedLinesAppearWithoutBeingReadBack) {
+    const HWND memo = Item(kMemo1Id);
+    for (int i = 0; i < 500; ++i)
+        form.AppendLogLine("C:\\PC" + std::to_string(i) + "\\QBANK.CXT を更新しました");
+    EXPECT_TRUE(PumpUntil([&] { return SendMessageW(memo, EM_GETLINECOUNT, 0, 0) == 501; }, 2s));
+    EXPECT_EQ(LogLines().size(), 500u);
+}
+
 TEST_F(ReportOperationsTest, ALongLogIsNotCutShort) {
     // Far beyond the 30,000 characters an edit box takes by default.
     const std::string line(1998, 'x');
