@@ -1,57 +1,10 @@
-// File services that pass every call on to other file services. Tests and
-// benchmarks derive from it to change one or two services of the real ones
-// and keep the rest.
+// The tests' and benchmarks' name for the file services that pass every call on.
 #pragma once
 
-#include <string>
-
-#include "platform/FileSystem.h"
+#include "platform/ForwardingFileSystem.h"
 
 namespace test_support {
 
-class ForwardingFileSystem : public platform::FileSystem {
-  public:
-    explicit ForwardingFileSystem(platform::FileSystem& files) : files_(files) {}
-
-    std::uint32_t LogicalDrives() override { return files_.LogicalDrives(); }
-    platform::DriveType GetDriveType(char letter) override { return files_.GetDriveType(letter); }
-    bool ListFolder(const std::string& folder, const EntrySink& onEntry) override {
-        return files_.ListFolder(folder, onEntry);
-    }
-    platform::DiskKind KindOfDisk(char letter) override { return files_.KindOfDisk(letter); }
-    std::string WhyNotListed(const std::string& folder) override {
-        return files_.WhyNotListed(folder);
-    }
-    bool IsFolder(const std::string& path) override { return files_.IsFolder(path); }
-    std::optional<platform::FolderId> GetFolderId(const std::string& path) override {
-        return files_.GetFolderId(path);
-    }
-    platform::Result<std::unique_ptr<platform::FolderHandle>> OpenInstallation(
-        const std::string& path) override {
-        return files_.OpenInstallation(path);
-    }
-    platform::Result<std::unique_ptr<platform::SourceFile>> OpenSourceFile(
-        const std::string& path) override {
-        return files_.OpenSourceFile(path);
-    }
-    platform::Result<std::unique_ptr<platform::FolderHandle>> OpenFolderFollowingLinks(
-        const std::string& path) override {
-        return files_.OpenFolderFollowingLinks(path);
-    }
-    bool ProgramRunsFrom(const platform::FolderId& program) override {
-        return files_.ProgramRunsFrom(program);
-    }
-    std::optional<std::string> ApplicationUsing(const std::string& path) override {
-        return files_.ApplicationUsing(path);
-    }
-    std::optional<std::string> BuiltInPackageList() override { return files_.BuiltInPackageList(); }
-    std::unique_ptr<ThreadView> SeeFoldersAsTheyAre() override {
-        return files_.SeeFoldersAsTheyAre();
-    }
-    std::string OwnExecutableFolder() override { return files_.OwnExecutableFolder(); }
-
-  protected:
-    platform::FileSystem& files_;
-};
+using ForwardingFileSystem = platform::ForwardingFileSystem;
 
 }  // namespace test_support
