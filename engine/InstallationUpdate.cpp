@@ -494,20 +494,17 @@ InstallationUpdate::Refusal InstallationUpdate::Commit() {
         const Target& target = targets_[i];
         const JournalTarget& entry = journal_.targets[i];
         platform::FolderHandle& folder = *target.folder;
-        auto rename = [&folder](std::string from, std::string to) -> UpdateTransaction::Step {
-            return {0, [&folder, from, to] { return folder.Rename(from, to); },
+        auto rename = [&folder, i](const std::string& from,
+                                   const std::string& to) -> UpdateTransaction::Step {
+            return {i, [&folder, from, to] { return folder.Rename(from, to); },
                     [&folder, from, to] { return Moved(folder, from, to); },
                     [&folder, from, to] { return folder.Rename(to, from); }, false};
         };
         if (target.exists) {
-            UpdateTransaction::Step aside = rename(entry.destination, entry.backup);
-            aside.target = i;
-            if (Failure failure = transaction_.Do(std::move(aside)))
+            if (Failure failure = transaction_.Do(rename(entry.destination, entry.backup)))
                 return Describe(FilePath(target.row), *failure);
         }
-        UpdateTransaction::Step in = rename(entry.staged, entry.destination);
-        in.target = i;
-        if (Failure failure = transaction_.Do(std::move(in)))
+        if (Failure failure = transaction_.Do(rename(entry.staged, entry.destination)))
             return Describe(FilePath(target.row), *failure);
     }
     // Every destination holds its new bytes; the record says so.
