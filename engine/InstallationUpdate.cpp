@@ -146,12 +146,18 @@ void InstallationUpdate::RunSteps(Outcome& outcome) {
     if (!refusal)
         refusal = Survey();
     outcome.hasXtras = hasXtras_;
+    // Nothing is touched while the product runs from the installation, not
+    // even to repair it.
+    if (!refusal)
+        refusal = CheckProductNotRunning();
     if (!refusal && journalFound_) {
         refusal = RepairFound(outcome);
         outcome.hasXtras = hasXtras_;
+    } else if (refusal && journalFound_) {
+        // Refused before the repair: what stands there is what the journal
+        // of the earlier run says, if anything, and the lines tell it.
+        unrepaired_ = ReadFoundJournal();
     }
-    if (!refusal)
-        refusal = CheckProductNotRunning();
     if (!refusal)
         refusal = CheckNothingHoldsIt();
     if (!refusal)
@@ -274,16 +280,29 @@ InstallationUpdate::Refusal InstallationUpdate::ReachFolderOf(Target& target,
 
 // ---- the repair of an earlier update -----------------------------------------
 
-InstallationUpdate::Refusal InstallationUpdate::RepairFound(Outcome& outcome) {
-    const std::string journalPath = Joined(installation_ + '\\', kJournalName);
+platform::Result<ReadJournal> InstallationUpdate::ReadJournalFile() {
     auto file = root_->OpenFile(kJournalName);
     if (!file)
-        return Describe(journalPath, file.Error());
+        return file.Error();
     auto text = ReadSmallFile(**file, kLargestJournal);
-    file->reset();
     if (!text)
-        return Describe(journalPath, text.Error());
-    const ReadJournal read = *text ? ParseJournal(**text) : ReadJournal(NotAJournal{});
+        return text.Error();
+    return *text ? ParseJournal(**text) : ReadJournal(NotAJournal{});
+}
+
+std::optional<Journal> InstallationUpdate::ReadFoundJournal() {
+    auto read = ReadJournalFile();
+    if (!read || !std::holds_alternative<Journal>(*read))
+        return std::nullopt;
+    return std::get<Journal>(*read);
+}
+
+InstallationUpdate::Refusal InstallationUpdate::RepairFound(Outcome& outcome) {
+    const std::string journalPath = Joined(installation_ + '\\', kJournalName);
+    auto readJournal = ReadJournalFile();
+    if (!readJournal)
+        return Describe(journalPath, readJournal.Error());
+    const ReadJournal& read = *readJournal;
     if (std::holds_alternative<NotAJournal>(read))
         return Reason(journalPath, text::kNotOurJournal);
     if (std::holds_alternative<JournalCutShort>(read)) {
@@ -318,9 +337,11 @@ InstallationUpdate::Refusal InstallationUpdate::RepairFound(Outcome& outcome) {
         unrepaired_ = journal;
         return Describe(path, failed.error);
     }
-    outcome.repaired = Joined(installation_, *done == InstallationRepair::Done::Completed
-                                                 ? text::kInterruptedCompleted
-                                                 : text::kInterruptedUndone);
+    const bool completed = *done == InstallationRepair::Done::Completed;
+    outcome.repaired =
+        Joined(installation_, completed ? text::kInterruptedCompleted : text::kInterruptedUndone);
+    if (completed)
+        completedByRepair_ = journal;
     return Survey();  // the repair has changed what stands there
 }
 
@@ -545,12 +566,16 @@ void InstallationUpdate::Finish() {
 void InstallationUpdate::Conclude(Outcome& outcome, std::string reason) {
     outcome.reason = std::move(reason);
     outcome.state = State::LeftAsItWas;
-    // The journal of this run, or the one an earlier run left and the
-    // repair could not follow through: what the run believes should stand.
-    if (!touched_ && !unrepaired_)
-        return;  // nothing was touched
-    const Journal* belief = touched_ ? &journal_ : &*unrepaired_;
+    // What the run believes should stand: the journal of this run, or the one
+    // an earlier run left, not repaired or finished by the repair.
+    const Journal* belief = touched_             ? &journal_
+                            : unrepaired_        ? &*unrepaired_
+                            : completedByRepair_ ? &*completedByRepair_
+                                                 : nullptr;
+    if (!belief)
+        return;  // nothing was touched, and nothing was half done before
     bool allOld = true;
+    bool allNew = true;
     for (const JournalTarget& entry : belief->targets) {
         platform::FolderHandle* folder = nullptr;
         for (const Target& target : targets_) {
@@ -563,14 +588,21 @@ void InstallationUpdate::Conclude(Outcome& outcome, std::string reason) {
         }
         const TargetOnDisk on = Look(*folder, entry);
         outcome.rowIsNew[entry.row] = on.IsNew(entry);
+        const PackageFile& package = package_.File(entry.row);
         allOld = allOld && !on.unreadable && on.IsOld(entry) && !on.HasLeftovers();
+        allNew = allNew && !on.unreadable && on.IsNew(entry) && !on.HasLeftovers() &&
+                 entry.after == Bytes{package.size, package.digest};
     }
+    allNew = allNew && belief->targets.size() == targets_.size();
     for (const std::string& name : {std::string(kJournalName), belief->CommitRecord()}) {
         auto entry = root_->Inspect(name);
-        allOld = allOld && entry && entry->kind == platform::EntryKind::Missing;
+        const bool gone = entry && entry->kind == platform::EntryKind::Missing;
+        allOld = allOld && gone;
+        allNew = allNew && gone;
     }
-    if (!allOld)
-        outcome.state = State::Midway;
+    // A repair that finished an earlier update has left it all new, even if
+    // this run could go no further.
+    outcome.state = allOld ? State::LeftAsItWas : allNew ? State::Updated : State::Midway;
 }
 
 }  // namespace engine

@@ -96,6 +96,9 @@ class InstallationUpdate {
     // root, whose names are `rootNames`.
     Refusal ReachFolderOf(Target& target, const FolderNames& rootNames);
     Refusal RepairFound(Outcome& outcome);
+    platform::Result<ReadJournal> ReadJournalFile();
+    // The journal an earlier run left, when it is one.
+    std::optional<Journal> ReadFoundJournal();
     Refusal CheckProductNotRunning();
     Refusal CheckNothingHoldsIt();
     Refusal ReadOldBytes();
@@ -120,10 +123,11 @@ class InstallationUpdate {
     std::vector<Target> targets_;
     std::string productFile_;  // the product's executable, as named on disk
     bool hasXtras_ = false;
-    bool journalFound_ = false;          // a journal of an earlier run stands in the folder
-    std::optional<Journal> unrepaired_;  // that journal, when its repair did not go through
-    bool touched_ = false;               // this run's journal came to be: the change began
-    Journal journal_;                    // this run's
+    bool journalFound_ = false;                 // a journal of an earlier run stands in the folder
+    std::optional<Journal> unrepaired_;         // that journal, when it was not repaired
+    std::optional<Journal> completedByRepair_;  // that journal, when its update was finished
+    bool touched_ = false;                      // this run's journal came to be: the change began
+    Journal journal_;                           // this run's
     UpdateTransaction transaction_;
 };
 

@@ -503,6 +503,50 @@ TEST_F(Refresh, FilesThatWereThereBeforeAreTakenForWhatTheyAre) {
               1);
     EXPECT_EQ(fs.Contents().at(held + "\\QBANK.CXT"), newQbank);
     EXPECT_EQ(fs.Contents().count(held + "\\~upd-journal"), 0u);
+
+    // Refused before its repair (the product runs from it), an interrupted
+    // update is said to be in the middle, and nothing is touched.
+    const Installation running = Plant("Running", "QBANK.CXT");
+    fs.MakeFile(running.path + "\\~upd-journal", journal(BytesOf("1.50 QBANK.CXT")));
+    fs.MakeFile(running.path + "\\QBANK.CXT.~upd-" + run + "-old", "1.50 QBANK.CXT");
+    fs.SetRunningProgram(running.path + "\\SKM300.EXE");
+    const Contents before = ContentsOf(running);
+    report.Forget();
+    RunSteps([&](StepWorker& worker) {
+        EXPECT_EQ(worker.RefreshInstallation(running.path), State::Midway);
+    });
+    fs.SetRunningProgram("");
+    Lines lines = running.RefreshLines(std::string());
+    lines.back() = running.path + " は更新の途中のままです：「ケルミナ そらみど」が実行中です";
+    EXPECT_EQ(report.log, lines);
+    EXPECT_EQ(ContentsOf(running), before);
+
+    // Finished by the repair, then held up: every file is new, and so say
+    // its lines.
+    const Installation finished = Plant("Finished");
+    engine::Journal whole{run, {}};
+    const char* const names[] = {"QBANK.CXT", "TAVEN.DXR", "VIREL.DXR", "QPN.DXR",
+                                 "ZUM.DXR",   "BELTO.CXT", "q417.mp3",  "PlugKit2.X32"};
+    for (std::size_t row = 0; row < 8; ++row) {
+        whole.targets.push_back({row,
+                                 names[row],
+                                 engine::StagedName(names[row], run),
+                                 engine::BackupName(names[row], run),
+                                 false,
+                                 {},
+                                 BytesOf(NewContents(kPackageFiles[row]))});
+    }
+    for (const auto& [path, bytes] : Updated(finished, ContentsOf(finished)))
+        fs.FileAt(path).SetContents(bytes);
+    fs.MakeFile(finished.path + "\\~upd-journal", engine::JournalText(whole));
+    fs.FileAt(finished.path + "\\ZUM.DXR").Hold();
+    report.Forget();
+    RunSteps([&](StepWorker& worker) {
+        EXPECT_EQ(worker.RefreshInstallation(finished.path), State::Updated);
+    });
+    lines = {finished.path + " の中断されていた更新を仕上げました"};
+    Append(lines, finished.RefreshLines());
+    EXPECT_EQ(report.log, lines);
 }
 
 }  // namespace
