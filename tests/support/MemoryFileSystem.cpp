@@ -622,31 +622,19 @@ class MemoryFileSystem::Folder : public platform::FolderHandle {
     platform::Result<std::unique_ptr<platform::FolderHandle>> OpenFolder(
         std::string_view name) override {
         std::lock_guard lock(fs_.mutex_);
-        if (Failure failure = fs_.Count())
-            return *failure;
-        const NodeId child = fs_.FindChild(node_, name);
-        if (child == kNone)
-            return NotFound();
-        if (fs_.nodes_[child].kind == Kind::Link)
-            return FileError{FileError::Kind::Link, "a link"};
-        if (fs_.nodes_[child].kind != Kind::Folder)
-            return FileError{FileError::Kind::Other, "not a folder"};
-        return std::unique_ptr<platform::FolderHandle>(std::make_unique<Folder>(fs_, child));
+        auto child = ChildOfKind(name, Kind::Folder);
+        if (!child)
+            return child.Error();
+        return std::unique_ptr<platform::FolderHandle>(std::make_unique<Folder>(fs_, *child));
     }
 
     platform::Result<std::unique_ptr<platform::SourceFile>> OpenFile(
         std::string_view name) override {
         std::lock_guard lock(fs_.mutex_);
-        if (Failure failure = fs_.Count())
-            return *failure;
-        const NodeId child = fs_.FindChild(node_, name);
-        if (child == kNone)
-            return NotFound();
-        if (fs_.nodes_[child].kind == Kind::Link)
-            return FileError{FileError::Kind::Link, "a link"};
-        if (fs_.nodes_[child].kind != Kind::File)
-            return FileError{FileError::Kind::Other, "not a file"};
-        return std::unique_ptr<platform::SourceFile>(std::make_unique<Source>(fs_, child));
+        auto child = ChildOfKind(name, Kind::File);
+        if (!child)
+            return child.Error();
+        return std::unique_ptr<platform::SourceFile>(std::make_unique<Source>(fs_, *child));
     }
 
     platform::Result<Entry> Inspect(std::string_view name) override {
@@ -724,6 +712,22 @@ class MemoryFileSystem::Folder : public platform::FolderHandle {
     }
 
   private:
+    // Opening the child `name`, counted; it must be of kind `wanted`, and a
+    // link there is refused.
+    platform::Result<NodeId> ChildOfKind(std::string_view name, Kind wanted) {
+        if (Failure failure = fs_.Count())
+            return *failure;
+        const NodeId child = fs_.FindChild(node_, name);
+        if (child == kNone)
+            return NotFound();
+        if (fs_.nodes_[child].kind == Kind::Link)
+            return FileError{FileError::Kind::Link, "a link"};
+        if (fs_.nodes_[child].kind != wanted)
+            return FileError{FileError::Kind::Other,
+                             wanted == Kind::Folder ? "not a folder" : "not a file"};
+        return child;
+    }
+
     MemoryFileSystem& fs_;
     NodeId node_;
 };
