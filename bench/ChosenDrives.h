@@ -8,11 +8,11 @@
 #include <string>
 #include <string_view>
 
-#include "tests/support/ForwardingFileSystem.h"
+#include "platform/ForwardingFileSystem.h"
 
 namespace bench {
 
-class ChosenDrives : public test_support::ForwardingFileSystem {
+class ChosenDrives : public platform::ForwardingFileSystem {
   public:
     // `letters` are capitals, "T" or "CD".
     ChosenDrives(platform::FileSystem& files, std::string_view letters)

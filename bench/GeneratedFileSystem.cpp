@@ -7,12 +7,11 @@
 #include <memory>
 #include <string>
 
+#include "engine/ReplacementTable.h"
+
 namespace bench {
 
 namespace {
-
-constexpr const char* kPackageFiles[] = {"QBank.cxt", "Taven.dxr", "Virel.dxr", "Qpn.dxr",
-                                         "Zum.dxr",   "Belto.cxt", "q417.mp3",  "PlugKit2.x32"};
 
 // How many folders deep `path` is below its drive's root.
 std::size_t DepthOf(const std::string& path) {
@@ -31,8 +30,8 @@ platform::DriveType GeneratedFileSystem::GetDriveType(char letter) {
 
 bool GeneratedFileSystem::ListFolder(const std::string& folder, const EntrySink& onEntry) {
     if (folder == "P:\\Data") {
-        for (const char* name : kPackageFiles) {
-            if (!onEntry({name, false, false}))
+        for (const engine::Replacement& row : engine::kReplacements) {
+            if (!onEntry({std::string(row.source), false, false}))
                 break;
         }
         return true;

@@ -59,7 +59,7 @@ double Seconds(Clock::duration duration) {
 }
 
 // Tells the waiting UI thread the moment a refresh opens its installation.
-class RefreshSignal : public test_support::ForwardingFileSystem {
+class RefreshSignal : public platform::ForwardingFileSystem {
   public:
     RefreshSignal(platform::FileSystem& files, platform::UiCallQueue& ui)
         : ForwardingFileSystem(files), ui_(ui) {}

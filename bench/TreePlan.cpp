@@ -7,6 +7,7 @@
 #include <string_view>
 
 #include "bench/SplitMix64.h"
+#include "engine/ReplacementTable.h"
 
 namespace bench {
 
@@ -29,9 +30,6 @@ constexpr std::array<std::string_view, 8> kExtensions = {"dll", "dat", "txt", "p
 
 constexpr std::array<std::string_view, 4> kInstallationNames = {"Soramido", "SORAMIDO_1.5",
                                                                 "ケルミナ そらみど", "sora"};
-constexpr std::array<std::string_view, 6> kProductFiles = {"QBANK.CXT", "TAVEN.DXR", "VIREL.DXR",
-                                                           "QPN.DXR",   "ZUM.DXR",   "BELTO.CXT"};
-
 // An installation is its folder, Audio, Term, GROUP3, Phrase and Group6, and
 // sometimes an xtras folder.
 constexpr std::uint32_t kInstallationFolders = 6;
@@ -182,8 +180,10 @@ class Planner {
             name += " " + std::to_string(index);
         const std::uint32_t folder = Add(PickGrown(5, 9), std::move(name));
         AddFile(folder, "SKM300.EXE", "product 1.50");
-        for (std::string_view file : kProductFiles)
-            AddFile(folder, file, "1.50 " + std::string(file));
+        for (const engine::Replacement& row : engine::kReplacements) {
+            if (row.folders[0].empty())
+                AddFile(folder, row.file, "1.50 " + std::string(row.file));
+        }
         const std::uint32_t audio = Add(folder, "Audio");
         Add(Add(audio, "Term"), "GROUP3");
         AddFile(Add(Add(audio, "Phrase"), "Group6"), "q417.mp3", "1.50 q417.mp3");

@@ -9,12 +9,11 @@
 #include <fstream>
 #include <vector>
 
+#include "engine/ReplacementTable.h"
+
 namespace bench {
 
 namespace {
-
-constexpr const char* kPackageFiles[] = {"QBank.cxt", "Taven.dxr", "Virel.dxr", "Qpn.dxr",
-                                         "Zum.dxr",   "Belto.cxt", "q417.mp3",  "PlugKit2.x32"};
 
 std::string Failure(const std::string& what, const std::string& path) {
     return what + " " + path + ": " + std::strerror(errno);
@@ -89,7 +88,8 @@ std::string WritePackage(const std::filesystem::path& parent) {
     std::filesystem::create_directories(data, error);
     if (error)
         return "cannot make " + data.string() + ": " + error.message();
-    for (const char* name : kPackageFiles) {
+    for (const engine::Replacement& row : engine::kReplacements) {
+        const std::string name(row.source);
         const std::filesystem::path file = data / name;
         std::ofstream(file, std::ios::binary | std::ios::trunc) << PackageContents(name);
         if (std::filesystem::file_size(file, error) != PackageContents(name).size())

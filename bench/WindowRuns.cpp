@@ -7,17 +7,13 @@
 #include <vector>
 
 #include "bench/ChildProcess.h"
+#include "engine/ReplacementTable.h"
 
 namespace bench {
 
 namespace fs = std::filesystem;
 
 namespace {
-
-constexpr const char* kPackageFiles[] = {"QBank.cxt", "Taven.dxr", "Virel.dxr", "Qpn.dxr",
-                                         "Zum.dxr",   "Belto.cxt", "q417.mp3",  "PlugKit2.x32"};
-constexpr const char* kOldFiles[] = {"SKM300.EXE", "QBANK.CXT", "TAVEN.DXR", "VIREL.DXR",
-                                     "QPN.DXR",    "ZUM.DXR",   "BELTO.CXT"};
 
 void Write(const fs::path& file, const std::string& contents) {
     std::ofstream(file, std::ios::binary) << contents;
@@ -33,8 +29,13 @@ void MakeInstallations(const fs::path& drive, int count) {
         const fs::path installation = drive / name;
         fs::create_directories(installation / "Audio/Term/GROUP3");
         fs::create_directories(installation / "Audio/Phrase/Group6");
-        for (const char* file : kOldFiles)
-            Write(installation / file, "1.50");
+        Write(installation / "SKM300.EXE", "1.50");
+        // The files in the installation folder itself come from the table;
+        // those in folders of their own are planted by hand below.
+        for (const engine::Replacement& row : engine::kReplacements) {
+            if (row.folders[0].empty())
+                Write(installation / std::string(row.file), "1.50");
+        }
         Write(installation / "Audio/Phrase/Group6/q417.mp3", "1.50");
         if (i % 2 == 0) {
             fs::create_directories(installation / "xtras");
@@ -100,8 +101,8 @@ WindowRunFigures TimeWindowAgainstNoWindow(const WindowRunSetup& setup) {
     const fs::path package = setup.place / "package";
     fs::remove_all(setup.place, error);
     fs::create_directories(package / "Data", error);
-    for (const char* file : kPackageFiles)
-        Write(package / "Data" / file, std::string("1.55B ") + file);
+    for (const engine::Replacement& row : engine::kReplacements)
+        Write(package / "Data" / std::string(row.source), "1.55B " + std::string(row.source));
     fs::copy_file(setup.program, package / "Update.exe", error);
     if (error) {
         figures.skipped = "cannot copy Update.exe: " + error.message();

@@ -20,20 +20,11 @@ struct Replacement {
 inline constexpr std::string_view kPackageFolder = "Data";
 inline constexpr std::string_view kXtrasFolderName = "XTRAS";  // as compared, upper-cased
 
-// The product reads its quiz bank, its scenes and one sound clip from the
-// first seven files; the eighth is its plug-in. The package ships them with
-// other capitals than the installed ones; both file systems the product runs
-// on ignore letter case. The plug-in's log line names the xtras folder, in
-// small letters whatever is on disk, with no space before the verb.
-inline constexpr std::array<Replacement, 8> kReplacements{{
-    {"QBank.cxt", {}, "QBANK.CXT", "\\QBANK.CXT "},
-    {"Taven.dxr", {}, "TAVEN.DXR", "\\TAVEN.DXR "},
-    {"Virel.dxr", {}, "VIREL.DXR", "\\VIREL.DXR "},
-    {"Qpn.dxr", {}, "QPN.DXR", "\\QPN.DXR "},
-    {"Zum.dxr", {}, "ZUM.DXR", "\\ZUM.DXR "},
-    {"Belto.cxt", {}, "BELTO.CXT", "\\BELTO.CXT "},
-    {"q417.mp3", {"AUDIO", "PHRASE", "GROUP6"}, "q417.mp3", "\\mp3File "},
-    {"PlugKit2.x32", {"xtras"}, "PlugKit2.X32", "\\xtras", true},
-}};
+// The rows come from engine/Replacements.txt, which says what each file is.
+// clang-format off
+inline constexpr auto kReplacements = std::to_array<Replacement>({
+#include "engine/ReplacementRows.inc"
+});
+// clang-format on
 
 }  // namespace engine

@@ -1,7 +1,5 @@
 #include "ui/Main.h"
 
-#include <algorithm>
-#include <cmath>
 #include <system_error>
 #include <utility>
 
@@ -12,6 +10,7 @@
 #include "ui/ErrorBox.h"
 #include "ui/ExitCode.h"
 #include "ui/FormLayout.h"
+#include "ui/StatusContrast.h"
 #include "ui/Texts.h"
 #include "ui/Win32Error.h"
 #include "ui/WindowClass.h"
@@ -43,23 +42,8 @@ bool HighContrastOn() {
            (contrast.dwFlags & HCF_HIGHCONTRASTON) != 0;
 }
 
-// The relative luminance of a colour on the screen (sRGB), 0 for black to 1
-// for white.
-double Luminance(COLORREF colour) {
-    const auto linear = [](BYTE channel) {
-        const double c = channel / 255.0;
-        return c <= 0.03928 ? c / 12.92 : std::pow((c + 0.055) / 1.055, 2.4);
-    };
-    return 0.2126 * linear(GetRValue(colour)) + 0.7152 * linear(GetGValue(colour)) +
-           0.0722 * linear(GetBValue(colour));
-}
-
-// Whether text of one colour stands out from a background of the other by
-// at least 3 : 1, the least that is read without effort.
-bool StandsOut(COLORREF text, COLORREF background) {
-    const double lighter = std::max(Luminance(text), Luminance(background));
-    const double darker = std::min(Luminance(text), Luminance(background));
-    return (lighter + 0.05) / (darker + 0.05) >= 3.0;
+Rgb ToRgb(COLORREF colour) {
+    return {GetRValue(colour), GetGValue(colour), GetBValue(colour)};
 }
 
 }  // namespace
@@ -327,12 +311,9 @@ void TForm1::KeepFocusOffDisabledRunButton() {
 }
 
 LRESULT TForm1::ColourStatusLine(HDC dc) const {
-    // A high-contrast theme chose its colours for people who need them: the
-    // verdict's blue and red give way to its text colour there, and so they
-    // do in any scheme they would hardly stand out from, such as one set
-    // colour by colour, which not every system reports as high contrast.
     const COLORREF face = GetSysColor(COLOR_BTNFACE);
-    if (statusColour_ && !HighContrastOn() && StandsOut(*statusColour_, face))
+    if (statusColour_ &&
+        VerdictKeepsItsColour(ToRgb(*statusColour_), ToRgb(face), HighContrastOn()))
         SetTextColor(dc, *statusColour_);
     else
         SetTextColor(dc, GetSysColor(statusColour_ ? COLOR_BTNTEXT : COLOR_WINDOWTEXT));

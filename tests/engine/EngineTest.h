@@ -18,6 +18,7 @@
 #include <vector>
 
 #include "engine/MyThread.h"
+#include "engine/ReplacementTable.h"
 #include "platform/UiCallQueue.h"
 #include "platform/WorkerThread.h"
 #include "tests/engine/ListingLog.h"
@@ -44,9 +45,12 @@ inline const std::string kReplacedVerb = "を更新しました";
 inline const std::string kFailedVerb = "を更新できませんでした";
 
 inline const std::string kPackage = "D:\\Updater\\";
-inline const std::vector<std::string> kPackageFiles = {"QBank.cxt", "Taven.dxr",   "Virel.dxr",
-                                                       "Qpn.dxr",   "Zum.dxr",     "Belto.cxt",
-                                                       "q417.mp3",  "PlugKit2.x32"};
+inline const std::vector<std::string> kPackageFiles = [] {
+    std::vector<std::string> names;
+    for (const engine::Replacement& row : engine::kReplacements)
+        names.emplace_back(row.source);
+    return names;
+}();
 inline std::string NewContents(std::string_view packageFile) {
     return "1.55B " + std::string(packageFile);
 }
@@ -63,12 +67,12 @@ struct Installation {
     // The log lines of its refresh: every file replaced, or, when `reason`
     // is given, none, and the line that says why.
     Lines RefreshLines(const std::optional<std::string>& reason = {}) const {
-        static const char* const kNames[] = {"\\QBANK.CXT ", "\\TAVEN.DXR ", "\\VIREL.DXR ",
-                                             "\\QPN.DXR ",   "\\ZUM.DXR ",   "\\BELTO.CXT ",
-                                             "\\mp3File ",   "\\xtras"};
         Lines lines;
-        for (int row = 0; row < (xtras.empty() ? 7 : 8); ++row)
-            lines.push_back(path + kNames[row] + (reason ? kFailedVerb : kReplacedVerb));
+        for (const engine::Replacement& row : engine::kReplacements) {
+            if (!xtras.empty() || !row.onlyWithXtras)
+                lines.push_back(path + std::string(row.logName) +
+                                (reason ? kFailedVerb : kReplacedVerb));
+        }
         if (reason)
             lines.push_back(path + " は元のままです：" + *reason);
         return lines;

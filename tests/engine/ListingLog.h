@@ -9,11 +9,11 @@
 #include <string>
 #include <vector>
 
-#include "tests/support/ForwardingFileSystem.h"
+#include "platform/ForwardingFileSystem.h"
 
 namespace engine_test {
 
-class ListingLog : public test_support::ForwardingFileSystem {
+class ListingLog : public platform::ForwardingFileSystem {
   public:
     explicit ListingLog(platform::FileSystem& files) : ForwardingFileSystem(files) {}
 

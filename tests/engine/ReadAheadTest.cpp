@@ -97,7 +97,7 @@ class RecordingVisitor : public engine::FolderWalk::Visitor {
 
 // Fails one folder's listing with an exception, as a system might that the
 // engine does not expect.
-class ThrowingFiles : public test_support::ForwardingFileSystem {
+class ThrowingFiles : public platform::ForwardingFileSystem {
   public:
     using ForwardingFileSystem::ForwardingFileSystem;
     std::string throwAt;
@@ -162,7 +162,7 @@ TEST(ReadAhead, TheWalkHearsTheSameInTheSameOrderWhateverIsReadAhead) {
 
 // Counts the entries a listing takes in after the stop; each listing should
 // take in none but the one it gives up at.
-class EntriesAfterStop : public test_support::ForwardingFileSystem {
+class EntriesAfterStop : public platform::ForwardingFileSystem {
   public:
     using ForwardingFileSystem::ForwardingFileSystem;
     std::atomic<bool> stopped = false;

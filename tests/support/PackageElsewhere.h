@@ -6,11 +6,11 @@
 #include <string>
 #include <utility>
 
-#include "tests/support/ForwardingFileSystem.h"
+#include "platform/ForwardingFileSystem.h"
 
 namespace test_support {
 
-class PackageElsewhere : public ForwardingFileSystem {
+class PackageElsewhere : public platform::ForwardingFileSystem {
   public:
     // `package` is in the engine's form and ends in '\' ("D:\", "C:\Temp\Updater\").
     PackageElsewhere(platform::FileSystem& files, std::string package)

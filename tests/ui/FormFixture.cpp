@@ -2,24 +2,16 @@
 
 #include <utility>
 
+#include "engine/ReplacementTable.h"
+
 namespace ui_test {
-
-namespace {
-
-const std::vector<std::string> kPackageFiles = {"QBank.cxt", "Taven.dxr",   "Virel.dxr",
-                                                "Qpn.dxr",   "Zum.dxr",     "Belto.cxt",
-                                                "q417.mp3",  "PlugKit2.x32"};
-
-}  // namespace
 
 Lines RefreshLines(const std::string& path, bool withXtras) {
     Lines lines;
-    for (const char* name : {"\\QBANK.CXT ", "\\TAVEN.DXR ", "\\VIREL.DXR ", "\\QPN.DXR ",
-                             "\\ZUM.DXR ", "\\BELTO.CXT ", "\\mp3File "}) {
-        lines.push_back(path + name + "を更新しました");
+    for (const engine::Replacement& row : engine::kReplacements) {
+        if (withXtras || !row.onlyWithXtras)
+            lines.push_back(path + std::string(row.logName) + "を更新しました");
     }
-    if (withXtras)
-        lines.push_back(path + "\\xtrasを更新しました");
     return lines;
 }
 
@@ -53,7 +45,8 @@ void Gate::Open() {
 FormTest::FormTest() {
     fs.AddDrive('D', platform::DriveType::CdRom);
     fs.SetOwnExecutableFolder(kPackage);
-    for (const std::string& name : kPackageFiles) {
+    for (const engine::Replacement& row : engine::kReplacements) {
+        const std::string name(row.source);
         fs.MakeFile(std::string(kPackage).append("Data\\").append(name), "1.55B " + name);
     }
     fs.AddDrive('C');
