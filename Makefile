@@ -3,10 +3,10 @@
 PRESETS := native asan tsan windows-x64 windows-x86
 JOBS ?= $(shell nproc)
 
-.PHONY: test run bench dist verify-dist deps format tidy clean check-includes \
+.PHONY: test run bench dist verify-dist deps format tidy clean check-includes check-table \
         $(addprefix build-,$(PRESETS)) $(addprefix test-,$(PRESETS)) test-dist
 
-test: deps check-includes
+test: deps check-includes check-table
 	@for p in $(PRESETS) dist; do $(MAKE) --no-print-directory test-$$p || exit 1; done
 
 deps:
@@ -16,6 +16,12 @@ deps:
 # SDK's macros rename a method.
 check-includes:
 	@scripts/check-windows-includes
+
+# The lists of the replacement files still kept by hand (the sample package
+# and installations, the README's and the note's count) agree with
+# engine/Replacements.txt.
+check-table:
+	@scripts/check-replacement-table
 
 # Static pattern rules: make ignores plain pattern rules for phony targets.
 $(addprefix build-,$(PRESETS)): build-%:

@@ -8,6 +8,7 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
+#include <cctype>
 #include <chrono>
 #include <functional>
 #include <map>
@@ -59,6 +60,24 @@ inline void Append(Lines& lines, const Lines& more) {
     lines.insert(lines.end(), more.begin(), more.end());
 }
 
+// Where InstallInto plants the file of `row`, below the installation: its
+// folders with a capital first letter only ("Audio\\Phrase\\Group6"), the
+// plug-in's in the xtras folder of the name given.
+inline std::string PlantedPath(const engine::Replacement& row, const std::string& xtras) {
+    std::string path;
+    for (std::string_view folder : row.folders) {
+        if (folder.empty())
+            continue;
+        std::string name = row.onlyWithXtras ? xtras : std::string(folder);
+        if (!row.onlyWithXtras) {
+            for (std::size_t i = 1; i < name.size(); ++i)
+                name[i] = static_cast<char>(std::tolower(static_cast<unsigned char>(name[i])));
+        }
+        path.append(name).append("\\");
+    }
+    return path.append(row.file);
+}
+
 // One planted installation and what refreshing it should do.
 struct Installation {
     std::string path;
@@ -80,18 +99,10 @@ struct Installation {
 
     // Sets the files a refresh replaces to the package's contents.
     void ApplyUpdate(Contents& contents) const {
-        static const char* const kDestinations[] = {"QBANK.CXT",
-                                                    "TAVEN.DXR",
-                                                    "VIREL.DXR",
-                                                    "QPN.DXR",
-                                                    "ZUM.DXR",
-                                                    "BELTO.CXT",
-                                                    "Audio\\Phrase\\Group6\\q417.mp3"};
-        for (int row = 0; row < 7; ++row) {
-            contents[path + "\\" + kDestinations[row]] = NewContents(kPackageFiles[row]);
-        }
-        if (!xtras.empty()) {
-            contents[path + "\\" + xtras + "\\PlugKit2.X32"] = NewContents("PlugKit2.x32");
+        for (const engine::Replacement& row : engine::kReplacements) {
+            if (row.onlyWithXtras && xtras.empty())
+                continue;
+            contents[path + "\\" + PlantedPath(row, xtras)] = NewContents(row.source);
         }
     }
 };
@@ -102,9 +113,11 @@ struct Installation {
 inline Installation InstallInto(const Folder& folder, const std::string& xtras = "xtras",
                                 const std::string& marker = "SKM300.EXE") {
     folder.AddFile(marker, "product 1.50");
-    for (const char* name :
-         {"QBANK.CXT", "TAVEN.DXR", "VIREL.DXR", "QPN.DXR", "ZUM.DXR", "BELTO.CXT"}) {
-        folder.AddFile(name, std::string("1.50 ") + name);
+    // The files in the installation folder itself; those in folders of their
+    // own are planted one by one below.
+    for (const engine::Replacement& row : engine::kReplacements) {
+        if (row.folders[0].empty())
+            folder.AddFile(std::string(row.file), "1.50 " + std::string(row.file));
     }
     const Folder audio = folder.AddFolder("Audio");
     audio.AddFolder("Term").AddFolder("GROUP3");
