@@ -48,6 +48,7 @@ inline const std::string kFailedVerb = "を更新できませんでした";
 inline const std::string kPackage = "D:\\Updater\\";
 inline const std::vector<std::string> kPackageFiles = [] {
     std::vector<std::string> names;
+    names.reserve(engine::kReplacements.size());
     for (const engine::Replacement& row : engine::kReplacements)
         names.emplace_back(row.source);
     return names;
