@@ -4,11 +4,13 @@
 #include <chrono>
 #include <fstream>
 #include <string>
+#include <string_view>
 #include <utility>
 
 #include "bench/StandInWindow.h"
 #include "engine/InstallationUpdate.h"
 #include "engine/MyThread.h"
+#include "engine/ReplacementTable.h"
 #include "engine/UpdatePackage.h"
 #include "platform/UiCallQueue.h"
 #include "platform/posix/PosixFileSystem.h"
@@ -21,12 +23,21 @@ namespace fs = std::filesystem;
 using Clock = std::chrono::steady_clock;
 
 // The package's files at sizes like the product's own: scene files of a few
-// megabytes, a quiz bank, a short clip and a small plug-in.
-constexpr std::pair<const char*, std::size_t> kPackage[] = {
+// megabytes, a quiz bank, a short clip and a small plug-in; a file the
+// replacement table gains later counts as a megabyte until it is given here.
+constexpr std::pair<std::string_view, std::size_t> kPackageSizes[] = {
     {"QBank.cxt", 3 << 20},  {"Taven.dxr", 4 << 20},      {"Virel.dxr", 4 << 20},
     {"Qpn.dxr", 2 << 20},    {"Zum.dxr", 3 << 20},        {"Belto.cxt", 1 << 20},
     {"q417.mp3", 180 << 10}, {"PlugKit2.x32", 600 << 10},
 };
+
+std::size_t PackageSize(std::string_view name) {
+    for (const auto& [known, size] : kPackageSizes) {
+        if (known == name)
+            return size;
+    }
+    return 1 << 20;
+}
 
 void WriteFile(const fs::path& path, std::size_t size, char fill) {
     std::ofstream(path, std::ios::binary) << std::string(size, fill);
@@ -42,13 +53,14 @@ std::uint64_t MakeSandbox(const fs::path& root) {
     fs::create_directories(installation / "xtras");
     WriteFile(installation / "SKM300.EXE", 1 << 20, 'p');
     std::uint64_t bytes = 0;
-    for (const auto& [name, size] : kPackage) {
-        WriteFile(root / "D" / "Data" / name, size, 'n');
+    for (const engine::Replacement& row : engine::kReplacements) {
+        const std::size_t size = PackageSize(row.source);
+        WriteFile(root / "D" / "Data" / std::string(row.source), size, 'n');
         bytes += size;
+        // The files in the installation folder itself; the others below.
+        if (row.folders[0].empty())
+            WriteFile(installation / std::string(row.file), 2 << 20, 'o');
     }
-    for (const char* name :
-         {"QBANK.CXT", "TAVEN.DXR", "VIREL.DXR", "QPN.DXR", "ZUM.DXR", "BELTO.CXT"})
-        WriteFile(installation / name, 2 << 20, 'o');
     WriteFile(installation / "Audio" / "Phrase" / "Group6" / "q417.mp3", 150 << 10, 'o');
     WriteFile(installation / "xtras" / "PlugKit2.X32", 500 << 10, 'o');
     return bytes;

@@ -8,6 +8,7 @@
 #include <thread>
 
 #include "bench/ChosenDrives.h"
+#include "engine/ReplacementTable.h"
 #include "tests/support/MemoryFileSystem.h"
 #include "tests/support/PackageElsewhere.h"
 
@@ -21,17 +22,17 @@ class EngineRunsTest : public ::testing::Test {
   protected:
     EngineRunsTest() {
         const auto data = memory.AddDrive('P', platform::DriveType::CdRom).AddFolder("Data");
-        for (const char* name : {"QBank.cxt", "Taven.dxr", "Virel.dxr", "Qpn.dxr", "Zum.dxr",
-                                 "Belto.cxt", "q417.mp3", "PlugKit2.x32"}) {
-            data.AddFile(name, "new");
-        }
+        for (const engine::Replacement& row : engine::kReplacements)
+            data.AddFile(std::string(row.source), "new");
         memory.SetOwnExecutableFolder("P:\\");
     }
 
     static void Install(const MemoryFileSystem::FolderRef& folder) {
-        for (const char* name : {"SKM300.EXE", "QBANK.CXT", "TAVEN.DXR", "VIREL.DXR", "QPN.DXR",
-                                 "ZUM.DXR", "BELTO.CXT"}) {
-            folder.AddFile(name, "old");
+        folder.AddFile("SKM300.EXE", "old");
+        // The files in the installation folder itself; the clip below.
+        for (const engine::Replacement& row : engine::kReplacements) {
+            if (row.folders[0].empty())
+                folder.AddFile(std::string(row.file), "old");
         }
         const auto audio = folder.AddFolder("Audio");
         audio.AddFolder("Term").AddFolder("GROUP3");

@@ -32,19 +32,11 @@ TEST_F(Inventory, EachInstallationGetsItsStateAndNothingChanges) {
         {"Mixed", "Xtras", 7, false, "mixed"},  // all but the plug-in
         {"Interrupted", "xtras", 8, true, "interrupted"},
     };
-    static const char* const kDestinations[] = {"QBANK.CXT",
-                                                "TAVEN.DXR",
-                                                "VIREL.DXR",
-                                                "QPN.DXR",
-                                                "ZUM.DXR",
-                                                "BELTO.CXT",
-                                                "Audio\\Phrase\\Group6\\q417.mp3",
-                                                "\\PlugKit2.X32"};
     Lines expected;
     for (const Case& k : cases) {
         const Installation skm = Install(c, k.name, k.xtras);
         for (int row = 0; row < k.newRows; ++row) {
-            const std::string file = row == 7 ? skm.xtras + kDestinations[row] : kDestinations[row];
+            const std::string file = PlantedPath(engine::kReplacements[row], skm.xtras);
             fs.FileAt(skm.path + "\\" + file).SetContents(NewContents(kPackageFiles[row]));
         }
         if (k.journal)

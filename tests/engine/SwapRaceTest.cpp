@@ -7,6 +7,7 @@
 #include <stdio.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <chrono>
 #include <filesystem>
 #include <fstream>
@@ -14,6 +15,7 @@
 #include <map>
 #include <string>
 #include <thread>
+#include <vector>
 
 #include "platform/posix/PosixFileSystem.h"
 #include "tests/engine/EngineTest.h"
@@ -25,19 +27,18 @@ namespace {
 
 // Each file a refresh replaces, below the installation, and its package file.
 struct Replaced {
-    const char* path;
-    const char* source;
+    std::string path;
+    std::string source;
 };
-constexpr Replaced kReplaced[] = {
-    {"QBANK.CXT", "QBank.cxt"},
-    {"TAVEN.DXR", "Taven.dxr"},
-    {"VIREL.DXR", "Virel.dxr"},
-    {"QPN.DXR", "Qpn.dxr"},
-    {"ZUM.DXR", "Zum.dxr"},
-    {"BELTO.CXT", "Belto.cxt"},
-    {"Audio/Phrase/Group6/q417.mp3", "q417.mp3"},
-    {"xtras/PlugKit2.X32", "PlugKit2.x32"},
-};
+const std::vector<Replaced> kReplaced = [] {
+    std::vector<Replaced> replaced;
+    for (const engine::Replacement& row : engine::kReplacements) {
+        std::string path = PlantedPath(row, "xtras");
+        std::replace(path.begin(), path.end(), '\\', '/');
+        replaced.push_back({std::move(path), std::string(row.source)});
+    }
+    return replaced;
+}();
 
 std::string OldContent(const Replaced& file) {
     return std::string("1.50 ") + file.path;
@@ -52,7 +53,7 @@ std::string Description() {
         description += std::string(top) + "SKM300.EXE = product 1.50\n";
         description += std::string(top) + "Audio/Term/GROUP3/\n";
         for (const Replaced& file : kReplaced)
-            description += top + std::string(file.path) + " = " + OldContent(file) + "\n";
+            description += top + file.path + " = " + OldContent(file) + "\n";
     }
     for (const std::string& name : kPackageFiles)
         description += "Updater/Data/" + name + " = " + NewContents(name) + "\n";
