@@ -47,6 +47,7 @@ class ForwardingFileSystem : public FileSystem {
     bool ProgramRunsFrom(const platform::FolderId& program) override {
         return files_.ProgramRunsFrom(program);
     }
+    platform::Result<platform::MachineKey> JournalKey() override { return files_.JournalKey(); }
     std::optional<std::string> ApplicationUsing(const std::string& path) override {
         return files_.ApplicationUsing(path);
     }

@@ -1,4 +1,5 @@
 #include "platform/posix/PosixFileSystem.h"
+#include "platform/posix/PosixMachineKey.h"
 
 #include <dirent.h>
 #include <fcntl.h>
@@ -303,6 +304,13 @@ std::string PosixFileSystem::OwnExecutableFolder() {
     if (result.back() != '\\')
         result += '\\';
     return result;
+}
+
+Result<MachineKey> PosixFileSystem::JournalKey() {
+    if (!journalKey_)
+        journalKey_ = MachineKeyFromFile(journalKeyFile_.empty() ? kDefaultMachineKeyFile
+                                                                 : journalKeyFile_);
+    return *journalKey_;
 }
 
 }  // namespace platform
