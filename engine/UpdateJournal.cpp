@@ -12,6 +12,9 @@
 namespace engine {
 namespace {
 
+// What every journal of this program begins with, whatever its form; the
+// first line is that and the form's number.
+constexpr std::string_view kFamily = "Soramido update journal ";
 constexpr std::string_view kFirstLine = "Soramido update journal 2";
 constexpr std::string_view kRunPrefix = "run ";
 constexpr std::string_view kTargetPrefix = "target ";
@@ -191,10 +194,11 @@ ReadJournal ParseJournal(std::string_view text, const platform::MachineKey& key)
         const std::string_view begun = text.substr(0, nul);
         if (IsHeaderBegun(begun) || VerifiedHeader(begun, key, run))
             return JournalCutShort{};
-        return begun.starts_with(std::string(kFirstLine) + '\n') ? ReadJournal(JournalForged{})
-                                                                 : NotAJournal{};
+        return begun.starts_with(kFamily) ? ReadJournal(JournalForged{}) : NotAJournal{};
     }
-    if (!text.starts_with(std::string(kFirstLine) + '\n'))
+    // One that looks like a journal of this program, of whatever form, but
+    // is not vouched for by this PC's key, is a journal that does not match.
+    if (!text.starts_with(kFamily))
         return NotAJournal{};
     const std::optional<std::size_t> headerEnd = VerifiedHeader(text, key, run);
     if (!headerEnd)

@@ -438,12 +438,27 @@ TEST_F(Refresh, FilesThatWereThereBeforeAreTakenForWhatTheyAre) {
                engine::BackupName("QBANK.CXT", run), true, before, BytesOf(newQbank)}}},
             kKey);
     };
+    // Unkeyed, as journals once were: a sum anyone can compute.
+    auto unkeyed = [&](const std::string& planted) {
+        const std::string body = "Soramido update journal 1\nrun " + run +
+                                 "\ntarget 0 QBANK.CXT QBANK.CXT.~upd-" + run +
+                                 "-new QBANK.CXT.~upd-" + run + "-old 1 " +
+                                 std::to_string(planted.size()) + ' ' +
+                                 platform::ToHex(BytesOf(planted).digest) + ' ' +
+                                 std::to_string(newQbank.size()) + ' ' +
+                                 platform::ToHex(BytesOf(newQbank).digest) + '\n';
+        return body + "sha256 " + platform::ToHex(BytesOf(body).digest) + '\n';
+    };
+    const engine::Bytes other = BytesOf("1.55A QBANK.CXT");
     struct Case {
         const char* what;
-        std::vector<std::pair<std::string, std::string>> files;  // below the installation
-        std::vector<std::string> without;                        // of its own files
+        // Below the installation; a name ending in '\\' is a folder.
+        std::vector<std::pair<std::string, std::string>> files;
+        std::vector<std::string> without;  // of its own files
         State state;
-        std::string reason;  // after the installation's path
+        std::string reason;         // after the installation's path
+        const char* repaired = "";  // the repair's line, after the installation's path
+        bool plantedGo = false;     // what was planted is the update's own, and goes
     };
     const Case cases[] = {
         {"the update's suffixes on the user's files",
@@ -464,6 +479,47 @@ TEST_F(Refresh, FilesThatWereThereBeforeAreTakenForWhatTheyAre) {
          {},
          State::LeftAsItWas,
          "\\~upd-journal：中断されていた更新の記録とファイルが合いません"},
+        {"an unkeyed journal with a right sum, naming a planted backup",
+         {{"~upd-journal", unkeyed("planted")}, {"QBANK.CXT.~upd-" + run + "-old", "planted"}},
+         {},
+         State::LeftAsItWas,
+         "\\~upd-journal：中断されていた更新の記録とファイルが合いません"},
+        {"a journal made under another PC's key",
+         {{"~upd-journal", engine::JournalText({run,
+                                                {{0, "QBANK.CXT", engine::StagedName("QBANK.CXT", run),
+                                                  engine::BackupName("QBANK.CXT", run), true,
+                                                  BytesOf("1.50 QBANK.CXT"), BytesOf(newQbank)}}},
+                                               platform::MachineKey{0x6f, 0x74, 0x68})}},
+         {},
+         State::LeftAsItWas,
+         "\\~upd-journal：中断されていた更新の記録とファイルが合いません"},
+        {"a journal of NUL bytes alone", {{"~upd-journal", std::string(300, '\0')}}, {},
+         State::Updated, "", " の中断されていた更新を元に戻しました", true},
+        {"a journal begun, then NUL bytes",
+         {{"~upd-journal", journal(BytesOf("1.50 QBANK.CXT")).substr(0, 70) + std::string(200, '\0')}},
+         {},
+         State::Updated,
+         "",
+         " の中断されていた更新を元に戻しました",
+         true},
+        {"a journal whose new bytes are not the package's",
+         {{"~upd-journal",
+           engine::JournalText({run,
+                                {{0, "QBANK.CXT", engine::StagedName("QBANK.CXT", run),
+                                  engine::BackupName("QBANK.CXT", run), true,
+                                  BytesOf("1.50 QBANK.CXT"), other}}},
+                               kKey)},
+          {"QBANK.CXT", "1.55A QBANK.CXT"},
+          {"QBANK.CXT.~upd-" + run + "-old", "1.50 QBANK.CXT"}},
+         {"QBANK.CXT"},
+         State::Updated,
+         "",
+         " の中断されていた更新を仕上げました",
+         true},
+        {"an empty file of the journal's name", {{"~UPD-JOURNAL", ""}}, {}, State::LeftAsItWas,
+         "\\~upd-journal：更新の記録と同じ名前のファイルがあります"},
+        {"a folder of the journal's name", {{"~upd-journal\\", ""}}, {}, State::LeftAsItWas,
+         "\\~upd-journal：更新の記録と同じ名前のファイルがあります"},
         {"a file of the journal's name that is no journal",
          {{"~upd-journal", "my notes"}},
          {},
@@ -487,8 +543,13 @@ TEST_F(Refresh, FilesThatWereThereBeforeAreTakenForWhatTheyAre) {
         SCOPED_TRACE(test.what);
         const Installation planted =
             Plant("Case" + std::to_string(++number), test.without.empty() ? "" : "QBANK.CXT");
-        for (const auto& [name, bytes] : test.files)
-            fs.MakeFile(planted.path + '\\' + name, bytes);
+        const Contents untouched = ContentsOf(planted);
+        for (const auto& [name, bytes] : test.files) {
+            if (name.ends_with('\\'))
+                fs.MakeFolders(planted.path + '\\' + name.substr(0, name.size() - 1));
+            else
+                fs.MakeFile(planted.path + '\\' + name, bytes);
+        }
         if (test.state == State::Midway)
             fs.FileAt(planted.path + "\\QBANK.CXT.~upd-" + run + "-old").Hold();
         const Contents before = ContentsOf(planted);
@@ -498,13 +559,18 @@ TEST_F(Refresh, FilesThatWereThereBeforeAreTakenForWhatTheyAre) {
         RunSteps([&](StepWorker& worker) { state = worker.RefreshInstallation(planted.path); });
 
         EXPECT_EQ(state, test.state);
-        Lines lines = planted.RefreshLines(
-            test.reason.empty() ? std::nullopt : std::optional(planted.path + test.reason));
+        Lines lines;
+        if (*test.repaired)
+            lines.push_back(planted.path + test.repaired);
+        Append(lines, planted.RefreshLines(test.reason.empty()
+                                               ? std::nullopt
+                                               : std::optional(planted.path + test.reason)));
         if (test.state == State::Midway)
             lines.back() = planted.path + " は更新の途中のままです：" + planted.path + test.reason;
         EXPECT_EQ(report.log, lines);
-        EXPECT_EQ(ContentsOf(planted),
-                  test.state == State::Updated ? Updated(planted, before) : before);
+        EXPECT_EQ(ContentsOf(planted), test.state != State::Updated ? before
+                                       : test.plantedGo            ? Updated(planted, untouched)
+                                                                   : Updated(planted, before));
     }
 
     // A run that leaves an installation in the middle says so in its
