@@ -108,6 +108,30 @@ TEST_F(Refresh, WithoutAnXtrasFolderReplacesSevenFiles) {
     EXPECT_EQ(fs.Contents(), expected);
 }
 
+// A file already at the package's bytes is neither staged nor moved: held
+// open or read-only, it refuses nothing, and an installation wholly new is
+// not refused even while the product runs from it.
+TEST_F(Refresh, FilesAlreadyNewAreLeftAlone) {
+    const Installation current = Install(c, "Current");
+    const Installation half = Install(c, "Half");
+    for (const auto& [path, bytes] : Updated(current, ContentsOf(current)))
+        fs.FileAt(path).SetContents(bytes);
+    const std::string newQbank = NewContents("QBank.cxt");
+    fs.FileAt(half.path + "\\QBANK.CXT").SetContents(newQbank).Hold().MakeReadOnly();
+    fs.FileAt(current.path + "\\ZUM.DXR").Hold();
+    fs.FileAt(current.path + "\\QPN.DXR").MakeReadOnly();
+    fs.SetRunningProgram(current.path + "\\SKM300.EXE");
+    const Contents expected = Updated(half, fs.Contents());
+
+    EXPECT_TRUE(RefreshOf(current.path));
+    EXPECT_TRUE(RefreshOf(half.path));
+
+    Lines log = current.RefreshLines();
+    Append(log, half.RefreshLines());
+    EXPECT_EQ(report.log, log);
+    EXPECT_EQ(fs.Contents(), expected);
+}
+
 TEST_F(Refresh, AtADriveRootWritesTheLetterAndColonAlone) {
     const Installation root = InstallInto(c);
     const Contents expected = Updated(root, fs.Contents());
@@ -251,18 +275,25 @@ TEST_F(Refresh, AFailureAtAnyStepLeavesItAllOldOrAllNewOrSaysItIsMidway) {
                     EXPECT_EQ(now.count(path) ? now.at(path) : "(none)", bytes) << path;
             }
         }
-        for (const bool fromThenOn : {false, true}) {
+        // And a file held for a moment by another program (a scanner) at the
+        // N-th: what is read is read again, and no outcome rests on it.
+        enum Mode { Once, FromThenOn, Momentary };
+        for (const Mode mode : {Once, FromThenOn, Momentary}) {
+            const bool fromThenOn = mode == FromThenOn;
             std::size_t n = 1;
             for (;; ++n) {
                 SCOPED_TRACE((fromThenOn ? "every operation from " : "operation ") +
-                             std::to_string(n));
+                             std::to_string(n) + (mode == Momentary ? " held" : ""));
                 const Installation skm = Plant(
-                    std::string(fromThenOn ? "M" : "S").append(std::to_string(n)), "VIREL.DXR");
+                    std::string(mode == Once ? "S" : fromThenOn ? "M" : "H").append(std::to_string(n)),
+                    "VIREL.DXR");
                 const Contents old = ContentsOf(skm);
                 report.Forget();
                 const std::size_t start = fs.OperationCount();
                 if (fromThenOn)
                     fs.CrashAfter(n - 1);
+                else if (mode == Momentary)
+                    fs.FailOperation(n, {FileError::Kind::InUse, "held"});
                 else
                     fs.FailOperation(n, {FileError::Kind::Other, "injected"});
 
@@ -301,6 +332,7 @@ TEST_F(Refresh, AFailureAtAnyStepLeavesItAllOldOrAllNewOrSaysItIsMidway) {
                     const std::string reason = report.log.back().substr(head.size());
                     EXPECT_TRUE(reason.ends_with("：injected") ||
                                 reason.ends_with("：the machine is down") ||
+                                reason.ends_with(" をほかのプログラムが使用中です") ||
                                 reason.ends_with("：フォルダーの内容を読み取れません"))
                         << reason;
                     const Installation seen{skm.path, report.log.size() == 9 ? "xtras" : ""};
