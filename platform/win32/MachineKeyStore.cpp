@@ -65,12 +65,9 @@ bool OnlyAdministrators(HKEY key) {
         !IsAdministratorsOrSystem(owner)) {
         return false;
     }
-    SECURITY_DESCRIPTOR_CONTROL control = 0;
-    DWORD revision = 0;
-    if (!GetSecurityDescriptorControl(descriptor, &control, &revision) ||
-        !(control & SE_DACL_PROTECTED)) {
-        return false;
-    }
+    // Every entry of the list is looked at, those inherited from above
+    // included, so the list need not be marked protected (Wine does not
+    // keep that mark): what counts is who it lets in now.
     BOOL present = FALSE;
     PACL dacl = nullptr;
     if (!GetSecurityDescriptorDacl(descriptor, &present, &dacl, &defaulted) || !present || !dacl)
@@ -80,7 +77,9 @@ bool OnlyAdministrators(HKEY key) {
         if (!GetAce(dacl, i, &ace))
             return false;
         const auto* header = static_cast<const ACE_HEADER*>(ace);
-        if (header->AceType == ACCESS_DENIED_ACE_TYPE)
+        // A denial takes nothing away from the secret; an entry only for
+        // keys made below this one gives nothing on it.
+        if (header->AceType == ACCESS_DENIED_ACE_TYPE || (header->AceFlags & INHERIT_ONLY_ACE))
             continue;
         if (header->AceType != ACCESS_ALLOWED_ACE_TYPE)
             return false;
@@ -120,11 +119,18 @@ Result<MachineKey> MachineKeyFromRegistry() {
     raw = nullptr;
     DWORD disposition = 0;
     status = RegCreateKeyExW(program.Get(), kSecretKey, 0, nullptr, REG_OPTION_NON_VOLATILE,
-                             KEY_QUERY_VALUE | KEY_SET_VALUE | READ_CONTROL | view, &attributes,
+                             KEY_QUERY_VALUE | KEY_SET_VALUE | READ_CONTROL | WRITE_DAC | view, &attributes,
                              &raw, &disposition);
     if (status != ERROR_SUCCESS)
         return FileErrorOf(DWORD(status));
     const ScopedRegKey secret(raw);
+    // Made just now: its list is set again in case the system did not take
+    // the one given at creation (Wine does not).
+    if (disposition == REG_CREATED_NEW_KEY) {
+        status = RegSetKeySecurity(secret.Get(), DACL_SECURITY_INFORMATION, descriptor.Get());
+        if (status != ERROR_SUCCESS)
+            return FileErrorOf(DWORD(status));
+    }
     // One someone else made before us could be readable by them: its value
     // is no secret, and one they wrote no key of ours.
     if (!OnlyAdministrators(secret.Get()))
