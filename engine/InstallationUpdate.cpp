@@ -83,10 +83,10 @@ struct InstallationUpdate::Target {
     Refusal unreachable;                       // why `folder` is null
     std::string name;                          // as on disk, or as the table writes it
     bool exists = false;
-    std::optional<Bytes> bytes;        // what it holds, as measured; nothing where it is missing
-    bool isNew = false;                // it holds the package's bytes: it is left alone
+    std::optional<Bytes> bytes;           // what it holds, as measured; nothing where it is missing
+    bool isNew = false;                   // it holds the package's bytes: it is left alone
     std::optional<FileError> unmeasured;  // why its bytes could not be read
-    std::optional<std::size_t> entry;  // its target in this run's journal, once planned
+    std::optional<std::size_t> entry;     // its target in this run's journal, once planned
 
     const Replacement& Row() const { return kReplacements[row]; }
 };
@@ -387,7 +387,8 @@ std::optional<Journal> InstallationUpdate::ReadFoundJournal() {
 InstallationUpdate::Refusal InstallationUpdate::RepairFound(Outcome& outcome) {
     const std::string journalPath = Joined(installation_ + '\\', kJournalName);
     if (auto key = Key(); !key)
-        return Reason(journalPath, Joined(text::kNoJournalKey, Reason("", key.Error().description)));
+        return Reason(journalPath,
+                      Joined(text::kNoJournalKey, Reason("", key.Error().description)));
     auto readJournal = ReadJournalFile();
     if (!readJournal)
         return Describe(journalPath, readJournal.Error());
@@ -571,7 +572,8 @@ InstallationUpdate::Refusal InstallationUpdate::WriteJournal() {
     const std::string journalPath = Joined(installation_ + '\\', kJournalName);
     auto key = Key();
     if (!key)
-        return Reason(journalPath, Joined(text::kNoJournalKey, Reason("", key.Error().description)));
+        return Reason(journalPath,
+                      Joined(text::kNoJournalKey, Reason("", key.Error().description)));
     const std::string text = JournalText(journal_, *key);
     const std::string draft = JournalDraftName(journal_.run);
     // Written whole and flushed under the run's own name first: a file of
@@ -753,8 +755,8 @@ void InstallationUpdate::Conclude(Outcome& outcome, std::string reason) {
         return entry && entry->kind == platform::EntryKind::Missing;
     };
     bool nothingLeft = true;
-    for (const Journal* journal : {touched_ ? &journal_ : nullptr,
-                                   unrepaired_ ? &*unrepaired_ : nullptr}) {
+    for (const Journal* journal :
+         {touched_ ? &journal_ : nullptr, unrepaired_ ? &*unrepaired_ : nullptr}) {
         if (!journal)
             continue;
         for (const JournalTarget& entry : journal->targets) {
@@ -763,8 +765,8 @@ void InstallationUpdate::Conclude(Outcome& outcome, std::string reason) {
                 if (target.row == entry.row)
                     folder = target.folder;
             }
-            nothingLeft = nothingLeft && folder && gone(*folder, entry.staged) &&
-                          gone(*folder, entry.backup);
+            nothingLeft =
+                nothingLeft && folder && gone(*folder, entry.staged) && gone(*folder, entry.backup);
         }
         nothingLeft = nothingLeft && gone(*root_, journal->CommitRecord());
     }

@@ -149,7 +149,7 @@ class InstallationUpdate {
     std::optional<Journal> unrepaired_;  // a journal of ours that was not repaired
     bool touched_ = false;               // this run's journal came to be: the change began
     std::optional<platform::Result<platform::MachineKey>> key_;
-    Journal journal_;                           // this run's
+    Journal journal_;  // this run's
     UpdateTransaction transaction_;
 };
 

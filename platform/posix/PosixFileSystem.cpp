@@ -308,8 +308,8 @@ std::string PosixFileSystem::OwnExecutableFolder() {
 
 Result<MachineKey> PosixFileSystem::JournalKey() {
     if (!journalKey_)
-        journalKey_ = MachineKeyFromFile(journalKeyFile_.empty() ? kDefaultMachineKeyFile
-                                                                 : journalKeyFile_);
+        journalKey_ =
+            MachineKeyFromFile(journalKeyFile_.empty() ? kDefaultMachineKeyFile : journalKeyFile_);
     return *journalKey_;
 }
 

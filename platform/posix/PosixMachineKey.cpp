@@ -71,7 +71,8 @@ Result<MachineKey> MachineKeyFromFile(const std::string& path) {
     ScopedFd made(open(draft.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_NOFOLLOW | O_CLOEXEC, 0600));
     if (!made)
         return LastFileError();
-    if (write(made.Get(), key.data(), key.size()) != ssize_t(key.size()) || fsync(made.Get()) != 0) {
+    if (write(made.Get(), key.data(), key.size()) != ssize_t(key.size()) ||
+        fsync(made.Get()) != 0) {
         const FileError error = LastFileError();
         unlink(draft.c_str());
         return error;

@@ -93,8 +93,8 @@ bool OnlyAdministrators(HKEY key) {
 bool NewRandomKey(MachineKey& key) {
     HMODULE module = LoadSystemModuleForGood(L"bcrypt.dll");
     const auto genRandom = FunctionOf<decltype(&BCryptGenRandom)>(module, "BCryptGenRandom");
-    return genRandom && genRandom(nullptr, key.data(), ULONG(key.size()),
-                                  BCRYPT_USE_SYSTEM_PREFERRED_RNG) >= 0;
+    return genRandom &&
+           genRandom(nullptr, key.data(), ULONG(key.size()), BCRYPT_USE_SYSTEM_PREFERRED_RNG) >= 0;
 }
 
 }  // namespace
@@ -102,9 +102,9 @@ bool NewRandomKey(MachineKey& key) {
 Result<MachineKey> MachineKeyFromRegistry() {
     const REGSAM view = KEY_WOW64_64KEY;
     HKEY raw = nullptr;
-    LONG status = RegCreateKeyExW(HKEY_LOCAL_MACHINE, kProgramKey, 0, nullptr,
-                                  REG_OPTION_NON_VOLATILE, KEY_CREATE_SUB_KEY | view, nullptr,
-                                  &raw, nullptr);
+    LONG status =
+        RegCreateKeyExW(HKEY_LOCAL_MACHINE, kProgramKey, 0, nullptr, REG_OPTION_NON_VOLATILE,
+                        KEY_CREATE_SUB_KEY | view, nullptr, &raw, nullptr);
     if (status != ERROR_SUCCESS)
         return FileErrorOf(DWORD(status));
     const ScopedRegKey program(raw);
@@ -119,8 +119,8 @@ Result<MachineKey> MachineKeyFromRegistry() {
     raw = nullptr;
     DWORD disposition = 0;
     status = RegCreateKeyExW(program.Get(), kSecretKey, 0, nullptr, REG_OPTION_NON_VOLATILE,
-                             KEY_QUERY_VALUE | KEY_SET_VALUE | READ_CONTROL | WRITE_DAC | view, &attributes,
-                             &raw, &disposition);
+                             KEY_QUERY_VALUE | KEY_SET_VALUE | READ_CONTROL | WRITE_DAC | view,
+                             &attributes, &raw, &disposition);
     if (status != ERROR_SUCCESS)
         return FileErrorOf(DWORD(status));
     const ScopedRegKey secret(raw);

@@ -31,8 +31,13 @@ TEST_F(Inventory, EachInstallationGetsItsStateAndNothingChanges) {
         const char* state;
     };
     const engine::Journal ours{"0123456789abcdef",
-                               {{0, "QBANK.CXT", engine::StagedName("QBANK.CXT", "0123456789abcdef"),
-                                 engine::BackupName("QBANK.CXT", "0123456789abcdef"), true, {}, {}}}};
+                               {{0,
+                                 "QBANK.CXT",
+                                 engine::StagedName("QBANK.CXT", "0123456789abcdef"),
+                                 engine::BackupName("QBANK.CXT", "0123456789abcdef"),
+                                 true,
+                                 {},
+                                 {}}}};
     const std::string whole = engine::JournalText(ours, platform::MachineKey{0x4b, 0x65, 0x79});
     const Case cases[] = {
         {"Current", "xtras", 8, {}, "1.55B"},

@@ -202,8 +202,8 @@ std::string self;  // this program
 // Runs this program as a child refreshing the tree at `root`; its exit code.
 int RunChild(const std::string& root, std::size_t dieAfter) {
 #ifdef _WIN32
-    std::wstring command = L"\"" + self + L"\" --child \"" +
-                           platform::Utf8ToUtf16(root) + L"\" " + std::to_wstring(dieAfter);
+    std::wstring command = L"\"" + self + L"\" --child \"" + platform::Utf8ToUtf16(root) + L"\" " +
+                           std::to_wstring(dieAfter);
     STARTUPINFOW startup{};
     startup.cb = sizeof startup;
     PROCESS_INFORMATION process{};
@@ -243,10 +243,10 @@ TEST(KillAtAnyStep, OneRunAfterwardsLeavesItAllNewWithNothingLeft) {
         EXPECT_EQ(tree.Read("Drive/Product/xtras/PlugKit2.X32"), "1.55B PlugKit2.x32");
         // Nothing but the product's own names: no journal, no draft, no
         // staged copy, no backup, no commit record.
-        EXPECT_EQ(tree.Names("Drive/Product"),
-                  (std::vector<std::string>{"Audio", "BELTO.CXT", "QBANK.CXT", "QPN.DXR",
-                                            "SKM300.EXE", "TAVEN.DXR", "VIREL.DXR", "ZUM.DXR",
-                                            "xtras"}));
+        EXPECT_EQ(
+            tree.Names("Drive/Product"),
+            (std::vector<std::string>{"Audio", "BELTO.CXT", "QBANK.CXT", "QPN.DXR", "SKM300.EXE",
+                                      "TAVEN.DXR", "VIREL.DXR", "ZUM.DXR", "xtras"}));
         EXPECT_EQ(tree.Names("Drive/Product/xtras"), (std::vector<std::string>{"PlugKit2.X32"}));
         EXPECT_EQ(tree.Names("Drive/Product/Audio/Phrase/Group6"),
                   (std::vector<std::string>{"q417.mp3"}));

@@ -284,9 +284,11 @@ TEST_F(Refresh, AFailureAtAnyStepLeavesItAllOldOrAllNewOrSaysItIsMidway) {
             for (;; ++n) {
                 SCOPED_TRACE((fromThenOn ? "every operation from " : "operation ") +
                              std::to_string(n) + (mode == Momentary ? " held" : ""));
-                const Installation skm = Plant(
-                    std::string(mode == Once ? "S" : fromThenOn ? "M" : "H").append(std::to_string(n)),
-                    "VIREL.DXR");
+                const Installation skm = Plant(std::string(mode == Once ? "S"
+                                                           : fromThenOn ? "M"
+                                                                        : "H")
+                                                   .append(std::to_string(n)),
+                                               "VIREL.DXR");
                 const Contents old = ContentsOf(skm);
                 report.Forget();
                 const std::size_t start = fs.OperationCount();
@@ -311,8 +313,8 @@ TEST_F(Refresh, AFailureAtAnyStepLeavesItAllOldOrAllNewOrSaysItIsMidway) {
                     for (std::size_t i = lines.size(); i < report.log.size(); ++i) {
                         const std::string& line = report.log[i];
                         ASSERT_TRUE(line.ends_with(" を削除できませんでした")) << line;
-                        const std::string left = platform::AsciiUpper(
-                            line.substr(0, line.size() - std::string(" を削除できませんでした").size()));
+                        const std::string left = platform::AsciiUpper(line.substr(
+                            0, line.size() - std::string(" を削除できませんでした").size()));
                         EXPECT_TRUE(std::any_of(now.begin(), now.end(), [&](const auto& file) {
                             return platform::AsciiUpper(file.first) == left;
                         })) << line;
@@ -472,13 +474,11 @@ TEST_F(Refresh, FilesThatWereThereBeforeAreTakenForWhatTheyAre) {
     };
     // Unkeyed, as journals once were: a sum anyone can compute.
     auto unkeyed = [&](const std::string& planted) {
-        const std::string body = "Soramido update journal 1\nrun " + run +
-                                 "\ntarget 0 QBANK.CXT QBANK.CXT.~upd-" + run +
-                                 "-new QBANK.CXT.~upd-" + run + "-old 1 " +
-                                 std::to_string(planted.size()) + ' ' +
-                                 platform::ToHex(BytesOf(planted).digest) + ' ' +
-                                 std::to_string(newQbank.size()) + ' ' +
-                                 platform::ToHex(BytesOf(newQbank).digest) + '\n';
+        const std::string body =
+            "Soramido update journal 1\nrun " + run + "\ntarget 0 QBANK.CXT QBANK.CXT.~upd-" + run +
+            "-new QBANK.CXT.~upd-" + run + "-old 1 " + std::to_string(planted.size()) + ' ' +
+            platform::ToHex(BytesOf(planted).digest) + ' ' + std::to_string(newQbank.size()) + ' ' +
+            platform::ToHex(BytesOf(newQbank).digest) + '\n';
         return body + "sha256 " + platform::ToHex(BytesOf(body).digest) + '\n';
     };
     const engine::Bytes other = BytesOf("1.55A QBANK.CXT");
@@ -517,18 +517,25 @@ TEST_F(Refresh, FilesThatWereThereBeforeAreTakenForWhatTheyAre) {
          State::LeftAsItWas,
          "\\~upd-journal：中断されていた更新の記録とファイルが合いません"},
         {"a journal made under another PC's key",
-         {{"~upd-journal", engine::JournalText({run,
-                                                {{0, "QBANK.CXT", engine::StagedName("QBANK.CXT", run),
-                                                  engine::BackupName("QBANK.CXT", run), true,
-                                                  BytesOf("1.50 QBANK.CXT"), BytesOf(newQbank)}}},
-                                               platform::MachineKey{0x6f, 0x74, 0x68})}},
+         {{"~upd-journal",
+           engine::JournalText({run,
+                                {{0, "QBANK.CXT", engine::StagedName("QBANK.CXT", run),
+                                  engine::BackupName("QBANK.CXT", run), true,
+                                  BytesOf("1.50 QBANK.CXT"), BytesOf(newQbank)}}},
+                               platform::MachineKey{0x6f, 0x74, 0x68})}},
          {},
          State::LeftAsItWas,
          "\\~upd-journal：中断されていた更新の記録とファイルが合いません"},
-        {"a journal of NUL bytes alone", {{"~upd-journal", std::string(300, '\0')}}, {},
-         State::Updated, "", " の中断されていた更新を元に戻しました", true},
+        {"a journal of NUL bytes alone",
+         {{"~upd-journal", std::string(300, '\0')}},
+         {},
+         State::Updated,
+         "",
+         " の中断されていた更新を元に戻しました",
+         true},
         {"a journal begun, then NUL bytes",
-         {{"~upd-journal", journal(BytesOf("1.50 QBANK.CXT")).substr(0, 70) + std::string(200, '\0')}},
+         {{"~upd-journal",
+           journal(BytesOf("1.50 QBANK.CXT")).substr(0, 70) + std::string(200, '\0')}},
          {},
          State::Updated,
          "",
@@ -536,11 +543,11 @@ TEST_F(Refresh, FilesThatWereThereBeforeAreTakenForWhatTheyAre) {
          true},
         {"a journal whose new bytes are not the package's",
          {{"~upd-journal",
-           engine::JournalText({run,
-                                {{0, "QBANK.CXT", engine::StagedName("QBANK.CXT", run),
-                                  engine::BackupName("QBANK.CXT", run), true,
-                                  BytesOf("1.50 QBANK.CXT"), other}}},
-                               kKey)},
+           engine::JournalText(
+               {run,
+                {{0, "QBANK.CXT", engine::StagedName("QBANK.CXT", run),
+                  engine::BackupName("QBANK.CXT", run), true, BytesOf("1.50 QBANK.CXT"), other}}},
+               kKey)},
           {"QBANK.CXT", "1.55A QBANK.CXT"},
           {"QBANK.CXT.~upd-" + run + "-old", "1.50 QBANK.CXT"}},
          {"QBANK.CXT"},
@@ -548,9 +555,15 @@ TEST_F(Refresh, FilesThatWereThereBeforeAreTakenForWhatTheyAre) {
          "",
          " の中断されていた更新を仕上げました",
          true},
-        {"an empty file of the journal's name", {{"~UPD-JOURNAL", ""}}, {}, State::LeftAsItWas,
+        {"an empty file of the journal's name",
+         {{"~UPD-JOURNAL", ""}},
+         {},
+         State::LeftAsItWas,
          "\\~upd-journal：更新の記録と同じ名前のファイルがあります"},
-        {"a folder of the journal's name", {{"~upd-journal\\", ""}}, {}, State::LeftAsItWas,
+        {"a folder of the journal's name",
+         {{"~upd-journal\\", ""}},
+         {},
+         State::LeftAsItWas,
          "\\~upd-journal：更新の記録と同じ名前のファイルがあります"},
         {"a file of the journal's name that is no journal",
          {{"~upd-journal", "my notes"}},
@@ -601,8 +614,8 @@ TEST_F(Refresh, FilesThatWereThereBeforeAreTakenForWhatTheyAre) {
             lines.back() = planted.path + " は更新の途中のままです：" + planted.path + test.reason;
         EXPECT_EQ(report.log, lines);
         EXPECT_EQ(ContentsOf(planted), test.state != State::Updated ? before
-                                       : test.plantedGo            ? Updated(planted, untouched)
-                                                                   : Updated(planted, before));
+                                       : test.plantedGo             ? Updated(planted, untouched)
+                                                                    : Updated(planted, before));
     }
 
     // A run that leaves an installation in the middle says so in its
