@@ -590,7 +590,7 @@ InstallationUpdate::Refusal InstallationUpdate::WriteJournal() {
         [created] { return *created; },
         [this, draft]() -> Failure {
             for (const std::string& name : {std::string(kJournalName), draft}) {
-                const Failure failure = root_->Delete(name);
+                Failure failure = root_->Delete(name);
                 if (failure && failure->kind != FileError::Kind::NotFound)
                     return failure;
             }

@@ -488,9 +488,10 @@ TEST_F(Refresh, FilesThatWereThereBeforeAreTakenForWhatTheyAre) {
         std::vector<std::pair<std::string, std::string>> files;
         std::vector<std::string> without;  // of its own files
         State state;
-        std::string reason;         // after the installation's path
-        const char* repaired = "";  // the repair's line, after the installation's path
-        bool plantedGo = false;     // what was planted is the update's own, and goes
+        std::string reason;  // after the installation's path
+        // The repair's line, after the installation's path; what was planted
+        // is then the update's own, and goes.
+        const char* repaired = "";
     };
     const Case cases[] = {
         {"the update's suffixes on the user's files",
@@ -531,16 +532,14 @@ TEST_F(Refresh, FilesThatWereThereBeforeAreTakenForWhatTheyAre) {
          {},
          State::Updated,
          "",
-         " の中断されていた更新を元に戻しました",
-         true},
+         " の中断されていた更新を元に戻しました"},
         {"a journal begun, then NUL bytes",
          {{"~upd-journal",
            journal(BytesOf("1.50 QBANK.CXT")).substr(0, 70) + std::string(200, '\0')}},
          {},
          State::Updated,
          "",
-         " の中断されていた更新を元に戻しました",
-         true},
+         " の中断されていた更新を元に戻しました"},
         {"a journal whose new bytes are not the package's",
          {{"~upd-journal",
            engine::JournalText(
@@ -553,8 +552,7 @@ TEST_F(Refresh, FilesThatWereThereBeforeAreTakenForWhatTheyAre) {
          {"QBANK.CXT"},
          State::Updated,
          "",
-         " の中断されていた更新を仕上げました",
-         true},
+         " の中断されていた更新を仕上げました"},
         {"an empty file of the journal's name",
          {{"~UPD-JOURNAL", ""}},
          {},
@@ -614,7 +612,7 @@ TEST_F(Refresh, FilesThatWereThereBeforeAreTakenForWhatTheyAre) {
             lines.back() = planted.path + " は更新の途中のままです：" + planted.path + test.reason;
         EXPECT_EQ(report.log, lines);
         EXPECT_EQ(ContentsOf(planted), test.state != State::Updated ? before
-                                       : test.plantedGo             ? Updated(planted, untouched)
+                                       : *test.repaired             ? Updated(planted, untouched)
                                                                     : Updated(planted, before));
     }
 
