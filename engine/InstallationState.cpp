@@ -29,7 +29,7 @@ namespace {
 
 // A journal of this PC's, whole or cut short while it was written.
 bool IsOurJournal(platform::FileSystem& files, const std::string& path) {
-    auto key = files.JournalKey();
+    auto key = files.JournalKey(platform::KeyUse::ReadOnly);
     if (!key)
         return false;
     auto file = files.OpenSourceFile(path);

@@ -237,7 +237,7 @@ InstallationUpdate::Refusal InstallationUpdate::Reopen() {
 
 platform::Result<platform::MachineKey> InstallationUpdate::Key() {
     if (!key_)
-        key_ = files_.JournalKey();
+        key_ = files_.JournalKey(platform::KeyUse::ReadOrMake);
     return *key_;
 }
 

@@ -109,10 +109,11 @@ class FileSystem {
     // system can tell (the Restart Manager on Windows); nullopt otherwise.
     virtual std::optional<std::string> ApplicationUsing(const std::string& path) = 0;
 
-    // This PC's secret key (MachineKey.h), made at its first use; why not,
+    // This PC's secret key (MachineKey.h), made at its first use unless
+    // `use` says otherwise; why not,
     // when it can be neither read nor made, or when what holds it could have
     // been written by someone other than an administrator.
-    virtual Result<MachineKey> JournalKey() {
+    virtual Result<MachineKey> JournalKey(KeyUse /*use*/) {
         return FileError{FileError::Kind::Other, "no key is kept on this system"};
     }
     // The list of the package's files that the program carries, one line a

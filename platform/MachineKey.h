@@ -16,6 +16,10 @@ namespace platform {
 
 using MachineKey = std::array<std::uint8_t, 32>;
 
+// Whether a key is made where there is none yet: not by a run that promises
+// to change nothing, for which no journal can be this PC's without one.
+enum class KeyUse : bool { ReadOnly, ReadOrMake };
+
 // HMAC-SHA-256 of `message` under `key`.
 Sha256Digest HmacSha256(const MachineKey& key, std::string_view message);
 

@@ -306,11 +306,14 @@ std::string PosixFileSystem::OwnExecutableFolder() {
     return result;
 }
 
-Result<MachineKey> PosixFileSystem::JournalKey() {
-    if (!journalKey_)
-        journalKey_ =
-            MachineKeyFromFile(journalKeyFile_.empty() ? kDefaultMachineKeyFile : journalKeyFile_);
-    return *journalKey_;
+Result<MachineKey> PosixFileSystem::JournalKey(KeyUse use) {
+    if (journalKey_ && *journalKey_)
+        return *journalKey_;
+    Result<MachineKey> key =
+        MachineKeyFromFile(journalKeyFile_.empty() ? kDefaultMachineKeyFile : journalKeyFile_, use);
+    if (use == KeyUse::ReadOrMake)
+        journalKey_ = key;
+    return key;
 }
 
 }  // namespace platform

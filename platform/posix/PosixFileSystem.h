@@ -44,7 +44,7 @@ class PosixFileSystem final : public FileSystem {
     std::optional<std::string> BuiltInPackageList() override;
     std::string OwnExecutableFolder() override;
     // From the file set below (PosixMachineKey.h), read once.
-    Result<MachineKey> JournalKey() override;
+    Result<MachineKey> JournalKey(KeyUse use) override;
 
     // Where the key is kept; tests give a file of their own.
     void SetJournalKeyFile(std::string path) {

@@ -45,10 +45,12 @@ Result<MachineKey> ReadKey(int fd) {
 
 }  // namespace
 
-Result<MachineKey> MachineKeyFromFile(const std::string& path) {
+Result<MachineKey> MachineKeyFromFile(const std::string& path, KeyUse use) {
     const std::string folder = path.substr(0, path.rfind('/'));
-    if (!folder.empty() && mkdir(folder.c_str(), 0700) != 0 && errno != EEXIST)
+    if (use == KeyUse::ReadOrMake && !folder.empty() && mkdir(folder.c_str(), 0700) != 0 &&
+        errno != EEXIST) {
         return LastFileError();
+    }
     struct stat status {};
     if (!folder.empty()) {
         if (lstat(folder.c_str(), &status) != 0)
@@ -59,7 +61,7 @@ Result<MachineKey> MachineKeyFromFile(const std::string& path) {
     ScopedFd existing(open(path.c_str(), O_RDONLY | O_NOFOLLOW | O_CLOEXEC));
     if (existing)
         return ReadKey(existing.Get());
-    if (errno != ENOENT)
+    if (errno != ENOENT || use == KeyUse::ReadOnly)
         return LastFileError();
 
     MachineKey key{};

@@ -11,9 +11,10 @@ namespace platform {
 
 inline constexpr const char* kDefaultMachineKeyFile = "/var/lib/soramido-update/journal-key";
 
-// Reads the key at `path`, making it (and its folder) when there is none.
+// Reads the key at `path`, making it (and its folder) when there is none
+// and `use` allows.
 // Refused where the file or its folder could have been written by another
 // user, or the file read by one.
-Result<MachineKey> MachineKeyFromFile(const std::string& path);
+Result<MachineKey> MachineKeyFromFile(const std::string& path, KeyUse use);
 
 }  // namespace platform

@@ -5,6 +5,7 @@
 #include <bcrypt.h>
 #include <sddl.h>
 
+#include <string>
 #include <vector>
 
 #include "platform/win32/ScopedWin.h"
@@ -99,9 +100,28 @@ bool NewRandomKey(MachineKey& key) {
 
 }  // namespace
 
-Result<MachineKey> MachineKeyFromRegistry() {
+Result<MachineKey> MachineKeyFromRegistry(KeyUse use) {
     const REGSAM view = KEY_WOW64_64KEY;
     HKEY raw = nullptr;
+    if (use == KeyUse::ReadOnly) {
+        const std::wstring path = std::wstring(kProgramKey) + L"\\" + kSecretKey;
+        const LONG opened = RegOpenKeyExW(HKEY_LOCAL_MACHINE, path.c_str(), 0,
+                                          KEY_QUERY_VALUE | READ_CONTROL | view, &raw);
+        if (opened != ERROR_SUCCESS)
+            return FileErrorOf(DWORD(opened));
+        const ScopedRegKey secret(raw);
+        if (!OnlyAdministrators(secret.Get()))
+            return Refused("the registry key holding the journal key may be read by others");
+        MachineKey key{};
+        DWORD type = 0;
+        DWORD size = DWORD(key.size());
+        if (RegQueryValueExW(secret.Get(), kValue, nullptr, &type, key.data(), &size) !=
+                ERROR_SUCCESS ||
+            type != REG_BINARY || size != key.size()) {
+            return Refused("no journal key in the registry");
+        }
+        return key;
+    }
     LONG status =
         RegCreateKeyExW(HKEY_LOCAL_MACHINE, kProgramKey, 0, nullptr, REG_OPTION_NON_VOLATILE,
                         KEY_CREATE_SUB_KEY | view, nullptr, &raw, nullptr);

@@ -8,9 +8,9 @@
 
 namespace platform {
 
-// The key, made where there is none. Refused where the registry key that
+// The key, made where there is none and `use` allows. Refused where the registry key that
 // holds it exists with a looser access list or another owner: whoever made
 // it could read it.
-Result<MachineKey> MachineKeyFromRegistry();
+Result<MachineKey> MachineKeyFromRegistry(KeyUse use);
 
 }  // namespace platform

@@ -150,10 +150,13 @@ std::string Win32FileSystem::OwnExecutableFolder() {
     return Utf16ToUtf8(std::wstring_view(path).substr(0, path.rfind(L'\\') + 1));
 }
 
-Result<MachineKey> Win32FileSystem::JournalKey() {
-    if (!journalKey_)
-        journalKey_ = MachineKeyFromRegistry();
-    return *journalKey_;
+Result<MachineKey> Win32FileSystem::JournalKey(KeyUse use) {
+    if (journalKey_ && *journalKey_)
+        return *journalKey_;
+    Result<MachineKey> key = MachineKeyFromRegistry(use);
+    if (use == KeyUse::ReadOrMake)
+        journalKey_ = key;
+    return key;
 }
 
 }  // namespace platform

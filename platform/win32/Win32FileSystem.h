@@ -35,7 +35,7 @@ class Win32FileSystem final : public FileSystem {
     std::unique_ptr<ThreadView> SeeFoldersAsTheyAre() override;
     std::string OwnExecutableFolder() override;
     // From the registry (MachineKeyStore.h), read once.
-    Result<MachineKey> JournalKey() override;
+    Result<MachineKey> JournalKey(KeyUse use) override;
 
   private:
     std::optional<Result<MachineKey>> journalKey_;

@@ -250,7 +250,7 @@ void MemoryFileSystem::SetJournalKey(std::optional<platform::MachineKey> key) {
     journalKey_ = key;
 }
 
-platform::Result<platform::MachineKey> MemoryFileSystem::JournalKey() {
+platform::Result<platform::MachineKey> MemoryFileSystem::JournalKey(platform::KeyUse) {
     const std::lock_guard lock(mutex_);
     if (!journalKey_)
         return platform::FileError{platform::FileError::Kind::Other, "access denied"};

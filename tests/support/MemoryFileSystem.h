@@ -155,7 +155,7 @@ class MemoryFileSystem : public platform::FileSystem {
         const std::string& path) override;
     bool ProgramRunsFrom(const platform::FolderId& program) override;
     std::optional<std::string> ApplicationUsing(const std::string& path) override;
-    platform::Result<platform::MachineKey> JournalKey() override;
+    platform::Result<platform::MachineKey> JournalKey(platform::KeyUse use) override;
     std::optional<std::string> BuiltInPackageList() override;
     std::string OwnExecutableFolder() override;
 
