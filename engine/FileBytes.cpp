@@ -37,4 +37,17 @@ platform::Result<std::optional<Bytes>> BytesAt(platform::FolderHandle& folder,
     return std::optional<Bytes>(*bytes);
 }
 
+platform::Result<std::optional<Bytes>> BytesAt(platform::FolderHandle& folder,
+                                               std::string_view name, const Patience& patience) {
+    platform::Result<std::optional<Bytes>> read = std::optional<Bytes>();
+    (void)TryForAWhile(
+        patience,
+        [&]() -> platform::Failure {
+            read = BytesAt(folder, name);
+            return read ? platform::Failure() : read.Error();
+        },
+        RetryOn::InUseOnly);
+    return read;
+}
+
 }  // namespace engine

@@ -1,6 +1,7 @@
 // Reading a file whole to learn its size and SHA-256.
 #pragma once
 
+#include "engine/Retry.h"
 #include "engine/UpdateJournal.h"
 #include "platform/FolderHandle.h"
 
@@ -14,5 +15,9 @@ platform::Result<Bytes> ReadBytes(platform::SourceFile& file);
 // Kind::Link).
 platform::Result<std::optional<Bytes>> BytesAt(platform::FolderHandle& folder,
                                                std::string_view name);
+// The same, read again for a while where another program holds the file for
+// a moment (a virus scanner that has just seen it).
+platform::Result<std::optional<Bytes>> BytesAt(platform::FolderHandle& folder,
+                                               std::string_view name, const Patience& patience);
 
 }  // namespace engine

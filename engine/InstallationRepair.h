@@ -33,7 +33,10 @@ struct TargetOnDisk {
     bool HasLeftovers() const { return staged || backup; }
 };
 
-TargetOnDisk Look(platform::FolderHandle& folder, const JournalTarget& target);
+// Reads each name of `target`, each read tried again for a while where a
+// file is held for a moment.
+TargetOnDisk Look(platform::FolderHandle& folder, const JournalTarget& target,
+                  const Patience& patience);
 
 class InstallationRepair {
   public:

@@ -1,5 +1,8 @@
 #include "engine/InstallationState.h"
 
+#include <array>
+#include <variant>
+
 #include "engine/FolderNames.h"
 #include "engine/ReplacementTable.h"
 #include "engine/UpdateJournal.h"
@@ -15,10 +18,38 @@ std::string_view StateName(InstallationState state) {
         case InstallationState::Mixed:
             return "mixed";
         case InstallationState::Interrupted:
+            return "interrupted";
+        case InstallationState::Blocked:
             break;
     }
-    return "interrupted";
+    return "blocked";
 }
+
+namespace {
+
+// A journal of this PC's, whole or cut short while it was written.
+bool IsOurJournal(platform::FileSystem& files, const std::string& path) {
+    auto key = files.JournalKey(platform::KeyUse::ReadOnly);
+    if (!key)
+        return false;
+    auto file = files.OpenSourceFile(path);
+    if (!file)
+        return false;
+    std::string text;
+    std::array<std::byte, 4096> buffer;
+    for (;;) {
+        auto got = (*file)->Read(buffer);
+        if (!got || text.size() > (64u << 10))
+            return false;
+        if (*got == 0)
+            break;
+        text.append(reinterpret_cast<const char*>(buffer.data()), *got);
+    }
+    const ReadJournal read = ParseJournal(text, *key);
+    return std::holds_alternative<Journal>(read) || std::holds_alternative<JournalCutShort>(read);
+}
+
+}  // namespace
 
 InstallationState InspectInstallation(platform::FileSystem& files, const UpdatePackage& package,
                                       const std::string& installation) {
@@ -28,9 +59,16 @@ InstallationState InspectInstallation(platform::FileSystem& files, const UpdateP
         return true;
     });
     // The files of a cut-short update are neither old nor new until the next
-    // run has repaired them: counting them would mislead.
-    if (const FolderNames::Entry* journal = names.Find(kJournalName); journal && !journal->isFolder)
-        return InstallationState::Interrupted;
+    // run has repaired them: counting them would mislead. What the update
+    // would refuse is told as such.
+    if (names.Ambiguous(kJournalName) || names.Ambiguous(kXtrasFolderName))
+        return InstallationState::Blocked;
+    if (const FolderNames::Entry* journal = names.Find(kJournalName)) {
+        return !journal->isFolder && !journal->isLink &&
+                       IsOurJournal(files, installation + '\\' + journal->name)
+                   ? InstallationState::Interrupted
+                   : InstallationState::Blocked;
+    }
     const FolderNames::Entry* xtras = names.Find(kXtrasFolderName);
     const bool hasXtras = xtras && xtras->isFolder;
 
@@ -43,10 +81,23 @@ InstallationState InspectInstallation(platform::FileSystem& files, const UpdateP
         ++rows;
         PackageFile installed;
         installed.path = installation;
+        const FolderNames* inside = &names;
+        FolderNames listed;
         for (const std::string_view folder : replacement.folders) {
-            if (!folder.empty())
-                installed.path.append("\\").append(folder);
+            if (folder.empty())
+                continue;
+            if (inside->Ambiguous(folder))
+                return InstallationState::Blocked;
+            installed.path.append("\\").append(folder);
+            listed = FolderNames();
+            files.ListFolder(installed.path, [&](const platform::FolderEntry& entry) {
+                listed.Add(entry);
+                return true;
+            });
+            inside = &listed;
         }
+        if (inside->Ambiguous(replacement.file))
+            return InstallationState::Blocked;
         installed.path.append("\\").append(replacement.file);
         const PackageFile& wanted = package.File(row);
         if (MeasureFile(files, installed) && installed.size == wanted.size &&

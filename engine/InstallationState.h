@@ -16,9 +16,13 @@ enum class InstallationState : std::uint8_t {
     Old,          // none does
     Mixed,        // some do
     Interrupted,  // an update of it was cut short and awaits its repair
+    Blocked,      // an update would refuse it as it stands: names differing only in
+                  // letter case, or something of the journal's name that is no
+                  // journal of this PC's
 };
 
-// The word the log gives the state: "1.55B", "old", "mixed", "interrupted".
+// The word the log gives the state: "1.55B", "old", "mixed", "interrupted",
+// "blocked".
 std::string_view StateName(InstallationState state);
 
 // Reads each file of the table in `installation` (the plug-in only where an

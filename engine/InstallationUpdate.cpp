@@ -83,6 +83,10 @@ struct InstallationUpdate::Target {
     Refusal unreachable;                       // why `folder` is null
     std::string name;                          // as on disk, or as the table writes it
     bool exists = false;
+    std::optional<Bytes> bytes;           // what it holds, as measured; nothing where it is missing
+    bool isNew = false;                   // it holds the package's bytes: it is left alone
+    std::optional<FileError> unmeasured;  // why its bytes could not be read
+    std::optional<std::size_t> entry;     // its target in this run's journal, once planned
 
     const Replacement& Row() const { return kReplacements[row]; }
 };
@@ -110,6 +114,12 @@ std::string InstallationUpdate::FilePath(std::size_t row) const {
             path.append("\\").append(folder);
     }
     return path.append("\\").append(kReplacements[row].file);
+}
+
+std::string InstallationUpdate::PathBeside(std::size_t row, std::string_view name) const {
+    std::string path = FilePath(row);
+    path.resize(path.rfind('\\') + 1);
+    return path.append(name);
 }
 
 std::string InstallationUpdate::Describe(const std::string& path, const FileError& error) const {
@@ -146,26 +156,44 @@ void InstallationUpdate::RunSteps(Outcome& outcome) {
     if (!refusal)
         refusal = Survey();
     outcome.hasXtras = hasXtras_;
-    // Nothing is touched while the product runs from the installation, not
-    // even to repair it.
     if (!refusal)
-        refusal = CheckProductNotRunning();
+        TidyDrafts(outcome);
     if (!refusal && journalFound_) {
-        refusal = RepairFound(outcome);
-        outcome.hasXtras = hasXtras_;
-    } else if (refusal && journalFound_) {
-        // Refused before the repair: what stands there is what the journal
-        // of the earlier run says, if anything, and the lines tell it.
-        unrepaired_ = ReadFoundJournal();
+        // Nothing is touched while the product runs from the installation,
+        // not even to repair it.
+        refusal = CheckProductNotRunning();
+        if (!refusal) {
+            refusal = RepairFound(outcome);
+            outcome.hasXtras = hasXtras_;
+        } else {
+            // Refused before the repair: what stands there is what the
+            // journal of the earlier run says, if anything, and the lines
+            // tell it.
+            unrepaired_ = ReadFoundJournal();
+        }
     }
     if (!refusal)
+        refusal = Measure();
+    // Already at the package's bytes: nothing to change, so nothing (a
+    // held file, the product running) can stand in the way.
+    if (!refusal && AllNew()) {
+        outcome.state = State::Updated;
+        return;
+    }
+    if (!refusal)
+        refusal = CheckProductNotRunning();
+    if (!refusal)
         refusal = CheckNothingHoldsIt();
-    if (!refusal)
-        refusal = ReadOldBytes();
-    if (!refusal)
+    for (const Target& target : targets_) {
+        if (!refusal && target.unmeasured)
+            refusal = Describe(FilePath(target.row), *target.unmeasured);
+    }
+    if (!refusal) {
+        PlanJournal();
         refusal = WriteJournal();
+    }
     for (Target& target : targets_) {
-        if (!refusal)
+        if (!refusal && target.entry)
             refusal = Stage(target);
     }
     if (!refusal)
@@ -175,7 +203,7 @@ void InstallationUpdate::RunSteps(Outcome& outcome) {
         Conclude(outcome, std::move(*refusal));
         return;
     }
-    Finish();
+    outcome.leftOver = Finish();
     outcome.state = State::Updated;
 }
 
@@ -197,18 +225,66 @@ InstallationUpdate::Refusal InstallationUpdate::Open() {
     return std::nullopt;
 }
 
+InstallationUpdate::Refusal InstallationUpdate::Reopen() {
+    // Whatever the path leads to now, it must be the folder repaired.
+    if (const std::optional<platform::FolderId> id = root_->Id())
+        listed_ = id;
+    targets_.clear();
+    folders_.clear();
+    root_.reset();
+    return Open();
+}
+
+platform::Result<platform::MachineKey> InstallationUpdate::Key() {
+    if (!key_)
+        key_ = files_.JournalKey(platform::KeyUse::ReadOrMake);
+    return *key_;
+}
+
+void InstallationUpdate::TidyDrafts(Outcome& outcome) {
+    for (const std::string& draft : drafts_) {
+        // Only a draft this program can be shown to have begun, or one it
+        // created and was killed before writing, is deleted.
+        auto file = root_->OpenFile(draft);
+        if (!file)
+            continue;
+        auto text = ReadSmallFile(**file, kLargestJournal);
+        file->reset();
+        auto key = Key();
+        if (!text || !*text || !key)
+            continue;
+        const ReadJournal read = ParseJournal(**text, *key);
+        if ((*text)->empty() || std::holds_alternative<Journal>(read) ||
+            std::holds_alternative<JournalCutShort>(read)) {
+            // Its run was cut short before its journal took its name, so
+            // before anything else was changed.
+            if (!TryForAWhile(patience_, [&] { return root_->Delete(draft); }))
+                outcome.repaired = Joined(installation_, text::kInterruptedUndone);
+        }
+    }
+    drafts_.clear();
+}
+
 InstallationUpdate::Refusal InstallationUpdate::Survey() {
     targets_.clear();
     folders_.clear();
+    drafts_.clear();
     FolderNames rootNames;
     if (!root_->List([&](const platform::FolderEntry& entry) {
             rootNames.Add(entry);
+            if (!entry.isFolder && !entry.isLink && IsJournalDraftName(entry.name))
+                drafts_.emplace_back(entry.name);
             return true;
         })) {
         return Reason(installation_, text::kCannotList);
     }
     const FolderNames::Entry* marker = rootNames.Find(kProductFile);
     productFile_ = marker ? marker->name : std::string(kProductFile);
+
+    // Known before anything may refuse the installation, so that its lines
+    // are all there whatever the refusal.
+    const FolderNames::Entry* xtras = rootNames.Find(kXtrasFolderName);
+    hasXtras_ = xtras && xtras->isFolder;
 
     const std::string journalPath = Joined(installation_ + '\\', kJournalName);
     if (rootNames.Ambiguous(kJournalName))
@@ -217,9 +293,6 @@ InstallationUpdate::Refusal InstallationUpdate::Survey() {
     if (journal && (journal->isFolder || journal->isLink))
         return Reason(journalPath, text::kNotOurJournal);
     journalFound_ = journal != nullptr;
-
-    const FolderNames::Entry* xtras = rootNames.Find(kXtrasFolderName);
-    hasXtras_ = xtras && xtras->isFolder;
     if (rootNames.Ambiguous(kXtrasFolderName))
         return Reason(installation_ + "\\xtras", text::kNamesDifferOnlyInCase);
 
@@ -281,13 +354,27 @@ InstallationUpdate::Refusal InstallationUpdate::ReachFolderOf(Target& target,
 // ---- the repair of an earlier update -----------------------------------------
 
 platform::Result<ReadJournal> InstallationUpdate::ReadJournalFile() {
-    auto file = root_->OpenFile(kJournalName);
-    if (!file)
-        return file.Error();
-    auto text = ReadSmallFile(**file, kLargestJournal);
-    if (!text)
-        return text.Error();
-    return *text ? ParseJournal(**text) : ReadJournal(NotAJournal{});
+    auto key = Key();
+    if (!key)
+        return key.Error();
+    platform::Result<ReadJournal> read = ReadJournal(NotAJournal{});
+    // A scanner that has just seen the journal holds it for a moment.
+    const Failure failure = TryForAWhile(
+        patience_,
+        [&]() -> Failure {
+            auto file = root_->OpenFile(kJournalName);
+            if (!file)
+                return file.Error();
+            auto text = ReadSmallFile(**file, kLargestJournal);
+            if (!text)
+                return text.Error();
+            read = *text ? ParseJournal(**text, *key) : ReadJournal(NotAJournal{});
+            return std::nullopt;
+        },
+        RetryOn::InUseOnly);
+    if (failure)
+        return *failure;
+    return read;
 }
 
 std::optional<Journal> InstallationUpdate::ReadFoundJournal() {
@@ -299,12 +386,23 @@ std::optional<Journal> InstallationUpdate::ReadFoundJournal() {
 
 InstallationUpdate::Refusal InstallationUpdate::RepairFound(Outcome& outcome) {
     const std::string journalPath = Joined(installation_ + '\\', kJournalName);
+    if (auto key = Key(); !key)
+        return Reason(journalPath,
+                      Joined(text::kNoJournalKey, Reason("", key.Error().description)));
     auto readJournal = ReadJournalFile();
     if (!readJournal)
         return Describe(journalPath, readJournal.Error());
     const ReadJournal& read = *readJournal;
-    if (std::holds_alternative<NotAJournal>(read))
+    if (std::holds_alternative<NotAJournal>(read)) {
+        journalJudged_ = true;
         return Reason(journalPath, text::kNotOurJournal);
+    }
+    if (std::holds_alternative<JournalForged>(read)) {
+        // Not ours: nothing it names is touched, and it tells nothing of
+        // what stands there.
+        journalJudged_ = true;
+        return Reason(journalPath, text::kJournalMismatch);
+    }
     if (std::holds_alternative<JournalCutShort>(read)) {
         // Cut short while it was written, before anything else was changed:
         // there is nothing to undo but the journal itself.
@@ -313,6 +411,9 @@ InstallationUpdate::Refusal InstallationUpdate::RepairFound(Outcome& outcome) {
             return Describe(journalPath, *failure);
         }
         outcome.repaired = Joined(installation_, text::kInterruptedUndone);
+        journalFound_ = false;
+        if (Refusal refusal = Reopen())
+            return refusal;
         return Survey();
     }
     const Journal& journal = std::get<Journal>(read);
@@ -329,20 +430,23 @@ InstallationUpdate::Refusal InstallationUpdate::RepairFound(Outcome& outcome) {
     const auto done =
         InstallationRepair(*root_, journal, std::move(folders), patience_).Run(failed);
     if (!done) {
+        unrepaired_ = journal;
         const std::string path = failed.target && *failed.target < journal.targets.size()
                                      ? FilePath(journal.targets[*failed.target].row)
                                      : journalPath;
         if (failed.mismatch)
             return Reason(journalPath, text::kJournalMismatch);
-        unrepaired_ = journal;
         return Describe(path, failed.error);
     }
     const bool completed = *done == InstallationRepair::Done::Completed;
     outcome.repaired =
         Joined(installation_, completed ? text::kInterruptedCompleted : text::kInterruptedUndone);
-    if (completed)
-        completedByRepair_ = journal;
-    return Survey();  // the repair has changed what stands there
+    journalFound_ = false;
+    // The repair has changed what stands there: the folder is listed anew,
+    // through a handle of its own.
+    if (Refusal refusal = Reopen())
+        return refusal;
+    return Survey();
 }
 
 std::optional<std::string> InstallationUpdate::Repair(std::string& failure) {
@@ -350,6 +454,8 @@ std::optional<std::string> InstallationUpdate::Repair(std::string& failure) {
     Refusal refusal = Open();
     if (!refusal)
         refusal = Survey();
+    if (!refusal)
+        TidyDrafts(outcome);
     if (!refusal && journalFound_)
         refusal = RepairFound(outcome);
     if (refusal) {
@@ -373,9 +479,37 @@ InstallationUpdate::Refusal InstallationUpdate::CheckProductNotRunning() {
     return std::nullopt;
 }
 
+InstallationUpdate::Refusal InstallationUpdate::Measure() {
+    for (Target& target : targets_) {
+        target.bytes.reset();
+        target.unmeasured.reset();
+        target.isNew = false;
+        target.entry.reset();
+        if (!target.exists)
+            continue;
+        auto bytes = BytesAt(*target.folder, target.name, patience_);
+        if (!bytes) {
+            // Told after the checks, which name a folder, a link or a
+            // read-only file in the way in their own words.
+            target.unmeasured = bytes.Error();
+            continue;
+        }
+        target.exists = bytes->has_value();
+        target.bytes = *bytes;
+        const PackageFile& source = package_.File(target.row);
+        target.isNew = target.bytes && *target.bytes == Bytes{source.size, source.digest};
+    }
+    return std::nullopt;
+}
+
+bool InstallationUpdate::AllNew() const {
+    return std::all_of(targets_.begin(), targets_.end(),
+                       [](const Target& target) { return target.isNew; });
+}
+
 InstallationUpdate::Refusal InstallationUpdate::CheckNothingHoldsIt() {
     for (Target& target : targets_) {
-        if (!target.exists)
+        if (!target.exists || target.isNew)
             continue;
         auto entry = target.folder->Inspect(target.name);
         if (!entry)
@@ -415,9 +549,12 @@ InstallationUpdate::Refusal InstallationUpdate::CheckNothingHoldsIt() {
 
 // ---- the change ------------------------------------------------------------------
 
-InstallationUpdate::Refusal InstallationUpdate::ReadOldBytes() {
+void InstallationUpdate::PlanJournal() {
     journal_ = Journal{NewRunIdentity(), {}};
     for (Target& target : targets_) {
+        if (target.isNew)
+            continue;
+        target.entry = journal_.targets.size();
         JournalTarget& entry = journal_.targets.emplace_back();
         entry.row = target.row;
         entry.destination = target.name;
@@ -425,37 +562,50 @@ InstallationUpdate::Refusal InstallationUpdate::ReadOldBytes() {
         entry.backup = BackupName(target.name, journal_.run);
         const PackageFile& source = package_.File(target.row);
         entry.after = Bytes{source.size, source.digest};
-        if (!target.exists)
-            continue;
-        auto bytes = BytesAt(*target.folder, target.name);
-        if (!bytes)
-            return Describe(FilePath(target.row), bytes.Error());
-        target.exists = bytes->has_value();
         entry.existed = target.exists;
-        if (*bytes)
-            entry.before = **bytes;
+        if (target.bytes)
+            entry.before = *target.bytes;
     }
-    return std::nullopt;
 }
 
 InstallationUpdate::Refusal InstallationUpdate::WriteJournal() {
-    const std::string text = JournalText(journal_);
+    const std::string journalPath = Joined(installation_ + '\\', kJournalName);
+    auto key = Key();
+    if (!key)
+        return Reason(journalPath,
+                      Joined(text::kNoJournalKey, Reason("", key.Error().description)));
+    const std::string text = JournalText(journal_, *key);
+    const std::string draft = JournalDraftName(journal_.run);
+    // Written whole and flushed under the run's own name first: a file of
+    // the journal's name is never one this program left empty or half
+    // written, so an empty one is the user's.
     auto created = std::make_shared<bool>(false);
     const Failure failure = transaction_.Do({
         kNoTarget,
-        [this, &text, created] { return WriteNewFile(*root_, kJournalName, text, *created); },
+        [this, &text, &draft, created]() -> Failure {
+            if (Failure failure = WriteNewFile(*root_, draft, text, *created))
+                return failure;
+            return root_->Rename(draft, kJournalName);
+        },
         [created] { return *created; },
-        [this] { return root_->Delete(kJournalName); },
+        [this, draft]() -> Failure {
+            for (const std::string& name : {std::string(kJournalName), draft}) {
+                Failure failure = root_->Delete(name);
+                if (failure && failure->kind != FileError::Kind::NotFound)
+                    return failure;
+            }
+            return std::nullopt;
+        },
         true,
     });
     touched_ = *created;
     if (failure)
-        return Describe(Joined(installation_ + '\\', kJournalName), *failure);
+        return Describe(journalPath, *failure);
     return std::nullopt;
 }
 
 InstallationUpdate::Refusal InstallationUpdate::Stage(Target& target) {
-    const std::size_t index = std::size_t(&target - targets_.data());
+    const std::size_t index = *target.entry;
     const JournalTarget& entry = journal_.targets[index];
     const PackageFile& source = package_.File(target.row);
     Refusal why;
@@ -511,8 +661,10 @@ InstallationUpdate::Refusal InstallationUpdate::Stage(Target& target) {
 }
 
 InstallationUpdate::Refusal InstallationUpdate::Commit() {
-    for (std::size_t i = 0; i < targets_.size(); ++i) {
-        const Target& target = targets_[i];
+    for (const Target& target : targets_) {
+        if (!target.entry)
+            continue;
+        const std::size_t i = *target.entry;
         const JournalTarget& entry = journal_.targets[i];
         platform::FolderHandle& folder = *target.folder;
         auto rename = [&folder, i](const std::string& from,
@@ -544,21 +696,24 @@ InstallationUpdate::Refusal InstallationUpdate::Commit() {
     return std::nullopt;
 }
 
-void InstallationUpdate::Finish() {
+std::vector<std::string> InstallationUpdate::Finish() {
     // The journal goes last, and only once every backup is gone: until
     // then the next run finishes what is left, as the journal says.
-    bool clean = true;
-    for (std::size_t i = 0; i < targets_.size(); ++i) {
-        if (!journal_.targets[i].existed)
+    std::vector<std::string> left;
+    for (const Target& target : targets_) {
+        if (!target.entry || !journal_.targets[*target.entry].existed)
             continue;
-        platform::FolderHandle& folder = *targets_[i].folder;
-        const std::string& backup = journal_.targets[i].backup;
-        clean = !TryForAWhile(patience_, [&] { return folder.Delete(backup); }) && clean;
+        const std::string& backup = journal_.targets[*target.entry].backup;
+        if (TryForAWhile(patience_, [&] { return target.folder->Delete(backup); }))
+            left.push_back(PathBeside(target.row, backup));
     }
-    if (clean)
-        clean = !TryForAWhile(patience_, [&] { return root_->Delete(journal_.CommitRecord()); });
-    if (clean)
-        (void)TryForAWhile(patience_, [&] { return root_->Delete(kJournalName); });
+    for (const std::string& name : {journal_.CommitRecord(), std::string(kJournalName)}) {
+        if (!left.empty())
+            break;
+        if (TryForAWhile(patience_, [&] { return root_->Delete(name); }))
+            left.push_back(Joined(installation_ + '\\', name));
+    }
+    return left;
 }
 
 // ---- what stands there after all ---------------------------------------------------
@@ -566,43 +721,68 @@ void InstallationUpdate::Finish() {
 void InstallationUpdate::Conclude(Outcome& outcome, std::string reason) {
     outcome.reason = std::move(reason);
     outcome.state = State::LeftAsItWas;
-    // What the run believes should stand: the journal of this run, or the one
-    // an earlier run left, not repaired or finished by the repair.
-    const Journal* belief = touched_             ? &journal_
-                            : unrepaired_        ? &*unrepaired_
-                            : completedByRepair_ ? &*completedByRepair_
-                                                 : nullptr;
-    if (!belief)
-        return;  // nothing was touched, and nothing was half done before
-    bool allOld = true;
-    bool allNew = true;
-    for (const JournalTarget& entry : belief->targets) {
-        platform::FolderHandle* folder = nullptr;
-        for (const Target& target : targets_) {
-            if (target.row == entry.row)
-                folder = target.folder;
-        }
-        if (!folder) {
-            allOld = false;
+    // Nothing of this run's and nothing an earlier run of this program left
+    // half done: the files are as they were found.
+    const bool unknownJournal = journalFound_ && !journalJudged_ && !unrepaired_;
+    if (!touched_ && !unrepaired_ && !outcome.repaired && !unknownJournal)
+        return;
+    // Else what stands there is read, each file measured against the
+    // package: all old with nothing of the update's own left, all new with
+    // nothing left, or in the middle.
+    bool allOld = !targets_.empty();
+    bool allNew = !targets_.empty();
+    for (const Target& target : targets_) {
+        if (!target.folder) {
+            allOld = allNew = false;
             continue;
         }
-        const TargetOnDisk on = Look(*folder, entry);
-        outcome.rowIsNew[entry.row] = on.IsNew(entry);
-        const PackageFile& package = package_.File(entry.row);
-        allOld = allOld && !on.unreadable && on.IsOld(entry) && !on.HasLeftovers();
-        allNew = allNew && !on.unreadable && on.IsNew(entry) && !on.HasLeftovers() &&
-                 entry.after == Bytes{package.size, package.digest};
+        auto bytes = BytesAt(*target.folder, target.name, patience_);
+        const PackageFile& source = package_.File(target.row);
+        const bool isNew = bytes && *bytes && **bytes == Bytes{source.size, source.digest};
+        outcome.rowIsNew[target.row] = isNew;
+        allNew = allNew && isNew;
+        allOld = allOld && bytes && !isNew;
     }
-    allNew = allNew && belief->targets.size() == targets_.size();
-    for (const std::string& name : {std::string(kJournalName), belief->CommitRecord()}) {
-        auto entry = root_->Inspect(name);
-        const bool gone = entry && entry->kind == platform::EntryKind::Missing;
-        allOld = allOld && gone;
-        allNew = allNew && gone;
+    auto gone = [&](platform::FolderHandle& folder, const std::string& name) {
+        platform::Result<platform::FolderHandle::Entry> entry = platform::FolderHandle::Entry{};
+        (void)TryForAWhile(
+            patience_,
+            [&]() -> Failure {
+                entry = folder.Inspect(name);
+                return entry ? Failure() : entry.Error();
+            },
+            RetryOn::InUseOnly);
+        return entry && entry->kind == platform::EntryKind::Missing;
+    };
+    bool nothingLeft = true;
+    for (const Journal* journal :
+         {touched_ ? &journal_ : nullptr, unrepaired_ ? &*unrepaired_ : nullptr}) {
+        if (!journal)
+            continue;
+        for (const JournalTarget& entry : journal->targets) {
+            platform::FolderHandle* folder = nullptr;
+            for (const Target& target : targets_) {
+                if (target.row == entry.row)
+                    folder = target.folder;
+            }
+            nothingLeft =
+                nothingLeft && folder && gone(*folder, entry.staged) && gone(*folder, entry.backup);
+        }
+        nothingLeft = nothingLeft && gone(*root_, journal->CommitRecord());
     }
-    // A repair that finished an earlier update has left it all new, even if
-    // this run could go no further.
-    outcome.state = allOld ? State::LeftAsItWas : allNew ? State::Updated : State::Midway;
+    if (touched_) {
+        nothingLeft = nothingLeft && gone(*root_, JournalDraftName(journal_.run)) &&
+                      gone(*root_, std::string(kJournalName));
+    }
+    // An earlier run's journal that was not followed stays, and is the
+    // reason given; a change of this run is only done once it is gone.
+    const bool journalStays = unrepaired_ || unknownJournal;
+    if (allNew && nothingLeft && !journalStays)
+        outcome.state = State::Updated;
+    else if (allOld && nothingLeft)
+        outcome.state = State::LeftAsItWas;
+    else
+        outcome.state = State::Midway;
 }
 
 }  // namespace engine

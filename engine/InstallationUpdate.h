@@ -7,19 +7,24 @@
 //               are opened and listed; a name that matches two entries when
 //               letter case is ignored leaves the installation as it is.
 //   2. Repair:  a journal left by an update that was cut short is followed
-//               first (InstallationRepair.h), and the survey made again.
-//   3. Check:   the product does not run from it, and nothing holds a
-//               destination open.
-//   4. Journal: the old bytes are read, and a journal naming every file the
-//               update will touch (UpdateJournal.h) is written and flushed.
-//   5. Stage:   each package file is copied beside its destination under a
+//               first (InstallationRepair.h), the installation folder
+//               opened anew and the survey made again.
+//   3. Measure: each destination is read and compared with the package; one
+//               that already holds the package's bytes is left alone, and an
+//               installation whose every file does needs nothing more.
+//   4. Check:   the product does not run from it, and nothing holds a
+//               destination to be changed open.
+//   5. Journal: a journal naming every file the update will touch
+//               (UpdateJournal.h), signed with this PC's key, is written and
+//               flushed under a name of the run's, then given its own name.
+//   6. Stage:   each package file is copied beside its destination under a
 //               name unique to the run, hashed as it is written, flushed,
 //               and must hash to what the package check found.
-//   6. Commit:  in table order, each destination is moved aside to its
+//   7. Commit:  in table order, each destination is moved aside to its
 //               backup name and its staged copy moved to its name; then the
 //               commit record is written.
-//   7. Finish:  the backups, the commit record and last the journal go.
-// A failure before the commit record is written undoes steps 4 to 6 in
+//   8. Finish:  the backups, the commit record and last the journal go.
+// A failure before the commit record is written undoes steps 5 to 7 in
 // reverse (UpdateTransaction.h). Then, as after every refresh that did not
 // go through, the installation is looked at again through its handles, and
 // the outcome says what stands there: all old, or left in the middle, with
@@ -64,6 +69,9 @@ class InstallationUpdate {
         // Midway: which rows of kReplacements hold their new bytes.
         std::array<bool, kReplacements.size()> rowIsNew{};
         std::string reason;  // why the installation was not updated
+        // Updated: what of the update's own could not be deleted at the end,
+        // as paths; a later run tidies it up.
+        std::vector<std::string> leftOver;
     };
 
     // `listed`, when known, is the identity of the folder the search listed:
@@ -91,7 +99,15 @@ class InstallationUpdate {
 
     void RunSteps(Outcome& outcome);
     Refusal Open();
+    // Opens the installation folder again, the same folder: after a repair
+    // has renamed files in it, a listing through the handle opened before
+    // need not show them (Wine keeps one listing per handle).
+    Refusal Reopen();
     Refusal Survey();
+    // Deletes the journal drafts a run killed before naming its journal left.
+    void TidyDrafts(Outcome& outcome);
+    // This PC's key, read or made at the first call.
+    platform::Result<platform::MachineKey> Key();
     // Opens the folders on the way to the destination of `row`, below the
     // root, whose names are `rootNames`.
     Refusal ReachFolderOf(Target& target, const FolderNames& rootNames);
@@ -100,17 +116,21 @@ class InstallationUpdate {
     // The journal an earlier run left, when it is one.
     std::optional<Journal> ReadFoundJournal();
     Refusal CheckProductNotRunning();
+    Refusal Measure();
+    bool AllNew() const;
     Refusal CheckNothingHoldsIt();
-    Refusal ReadOldBytes();
+    void PlanJournal();
     Refusal WriteJournal();
     Refusal Stage(Target& target);
     Refusal Commit();
-    void Finish();
+    std::vector<std::string> Finish();
     // After a refresh that did not go through: what stands there now.
     void Conclude(Outcome& outcome, std::string reason);
 
     // Wording of failures.
     std::string FilePath(std::size_t row) const;
+    // The path of `name` in the folder of the destination of `row`.
+    std::string PathBeside(std::size_t row, std::string_view name) const;
     std::string Describe(const std::string& path, const platform::FileError& error) const;
 
     platform::FileSystem& files_;
@@ -123,11 +143,13 @@ class InstallationUpdate {
     std::vector<Target> targets_;
     std::string productFile_;  // the product's executable, as named on disk
     bool hasXtras_ = false;
-    bool journalFound_ = false;                 // a journal of an earlier run stands in the folder
-    std::optional<Journal> unrepaired_;         // that journal, when it was not repaired
-    std::optional<Journal> completedByRepair_;  // that journal, when its update was finished
-    bool touched_ = false;                      // this run's journal came to be: the change began
-    Journal journal_;                           // this run's
+    std::vector<std::string> drafts_;    // journal drafts standing in the installation folder
+    bool journalFound_ = false;          // a file of the journal's name stands in the folder
+    bool journalJudged_ = false;         // and it was read and found to be no journal of ours
+    std::optional<Journal> unrepaired_;  // a journal of ours that was not repaired
+    bool touched_ = false;               // this run's journal came to be: the change began
+    std::optional<platform::Result<platform::MachineKey>> key_;
+    Journal journal_;  // this run's
     UpdateTransaction transaction_;
 };
 

@@ -142,6 +142,7 @@ void TMyThread::PerformUpdate() {
         installationsUpdated_ = 0;
         installationsLeft_ = 0;
         installationsMidway_ = 0;
+        installationsLeftOver_ = 0;
         SetStatusText({});
         ClearLog();
         AppendLogLine(text::kOpening);
@@ -158,7 +159,7 @@ void TMyThread::PerformUpdate() {
     if (journal_) {
         journal_->InstallationsCounted(
             {installationsUpdated_ + installationsLeft_ + installationsMidway_,
-             installationsUpdated_, installationsLeft_});
+             installationsUpdated_, installationsLeft_, installationsLeftOver_});
         journal_->RunEnded(outcome);
     }
 }
@@ -380,6 +381,8 @@ InstallationUpdate::State TMyThread::RefreshInstallation(
     if (outcome.repaired)
         AppendLogLine(*outcome.repaired);
     LogRefresh(installation, outcome);
+    if (!outcome.leftOver.empty())
+        ++installationsLeftOver_;
     return outcome.state;
 }
 
@@ -394,6 +397,8 @@ void TMyThread::LogRefresh(const std::string& installation,
         AppendLogLine(Concat(installation, kReplacements[row].logName,
                              isNew ? text::kReplaced : text::kNotReplaced));
     }
+    for (const std::string& left : outcome.leftOver)
+        AppendLogLine(Concat(left, text::kNotDeleted));
     if (outcome.state != State::Updated) {
         AppendLogLine(Concat(
             installation, outcome.state == State::Midway ? text::kLeftMidway : text::kLeftAsItWas,

@@ -127,8 +127,9 @@ class TMyThread {
     // The package as checked at the start of the run; every copy must match it.
     std::optional<UpdatePackage> package_;
     std::size_t installationsUpdated_ = 0;
-    std::size_t installationsLeft_ = 0;    // as they were, after a failure
-    std::size_t installationsMidway_ = 0;  // neither all old nor all new
+    std::size_t installationsLeft_ = 0;      // as they were, after a failure
+    std::size_t installationsMidway_ = 0;    // neither all old nor all new
+    std::size_t installationsLeftOver_ = 0;  // new, with files of the update's own left
     Task task_ = Task::Update;
     std::size_t installationsListed_ = 0;  // by an inventory
     std::size_t installationsCurrent_ = 0;

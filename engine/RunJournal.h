@@ -30,6 +30,9 @@ struct InstallationCount {
     std::size_t found = 0;
     std::size_t updated = 0;
     std::size_t leftAsTheyWere = 0;
+    // Of those updated, the installations where files of the update's own
+    // could not be deleted; a later run deletes them.
+    std::size_t leftOver = 0;
 };
 
 class RunJournal {

@@ -74,6 +74,14 @@ inline constexpr std::string_view kNamesDifferOnlyInCase =
 inline constexpr std::string_view kNotOurJournal = "更新の記録と同じ名前のファイルがあります";
 inline constexpr std::string_view kJournalMismatch =
     "中断されていた更新の記録とファイルが合いません";
+// "<installation>\~upd-journal：…：<the system's words>", where this PC's key,
+// which vouches for a journal, can be neither read nor made: no journal is
+// followed or written without it.
+inline constexpr std::string_view kNoJournalKey = "更新の記録を確かめる鍵を用意できません";
+// "<path> を削除できませんでした", after the lines of an installation that is
+// new but where a file of the update's own could not be deleted (a scanner
+// holding a backup); a later run deletes it.
+inline constexpr std::string_view kNotDeleted = " を削除できませんでした";
 
 // "<installation> の中断されていた更新を…", before the lines of an installation
 // whose earlier update was cut short (the program killed, the power lost).

@@ -12,10 +12,15 @@
 namespace engine {
 namespace {
 
-constexpr std::string_view kFirstLine = "Soramido update journal 1";
+// What every journal of this program begins with, whatever its form; the
+// first line is that and the form's number.
+constexpr std::string_view kFamily = "Soramido update journal ";
+constexpr std::string_view kFirstLine = "Soramido update journal 2";
 constexpr std::string_view kRunPrefix = "run ";
 constexpr std::string_view kTargetPrefix = "target ";
-constexpr std::string_view kSumPrefix = "sha256 ";
+constexpr std::string_view kMacPrefix = "mac ";
+constexpr std::string_view kDraftPrefix = "~upd-";
+constexpr std::string_view kDraftSuffix = ".journal";
 
 std::string Hex64(std::uint64_t value) {
     char digits[17];
@@ -27,10 +32,43 @@ bool IsRunIdentity(std::string_view run) {
     return run.size() == 16 && run.find_first_not_of("0123456789abcdef") == std::string_view::npos;
 }
 
-platform::Sha256Digest DigestOf(std::string_view text) {
-    platform::Sha256 hash;
-    hash.Update(std::as_bytes(std::span(text.data(), text.size())));
-    return hash.Finish();
+std::string MacOf(const platform::MachineKey& key, std::string_view text) {
+    return platform::ToHex(platform::HmacSha256(key, text));
+}
+
+// The first two lines, the second keyed: "run <id> <mac of what precedes it>".
+std::string Header(std::string_view run, const platform::MachineKey& key) {
+    std::string header(kFirstLine);
+    header.append("\n").append(kRunPrefix).append(run);
+    const std::string mac = MacOf(key, header);
+    return header.append(" ").append(mac).append("\n");
+}
+
+// Whether `text` is the start of a header, cut before its keyed digest was
+// whole: nothing in it a key could vouch for yet.
+bool IsHeaderBegun(std::string_view text) {
+    const std::string start = std::string(kFirstLine).append("\n").append(kRunPrefix);
+    if (text.size() <= start.size())
+        return start.starts_with(text);
+    const std::string_view rest = text.substr(start.size());
+    return text.starts_with(start) && rest.size() < 16 + 1 + 64 + 1 &&
+           rest.find_first_not_of("0123456789abcdef ") == std::string_view::npos;
+}
+
+// Where the header ends when `text` begins with a header this PC's key made;
+// nullopt otherwise. `run` receives its run identity.
+std::optional<std::size_t> VerifiedHeader(std::string_view text, const platform::MachineKey& key,
+                                          std::string& run) {
+    const std::string start = std::string(kFirstLine).append("\n").append(kRunPrefix);
+    if (!text.starts_with(start) || text.size() < start.size() + 16)
+        return std::nullopt;
+    run = std::string(text.substr(start.size(), 16));
+    if (!IsRunIdentity(run))
+        return std::nullopt;
+    const std::string header = Header(run, key);
+    if (!text.starts_with(header))
+        return std::nullopt;
+    return header.size();
 }
 
 // Splits off the next space-separated word of `line`.
@@ -114,9 +152,19 @@ std::string BackupName(std::string_view destination, std::string_view run) {
     return std::string(destination).append(".~upd-").append(run).append("-old");
 }
 
-std::string JournalText(const Journal& journal) {
-    std::string text(kFirstLine);
-    text.append("\n").append(kRunPrefix).append(journal.run).append("\n");
+std::string JournalDraftName(std::string_view run) {
+    return std::string(kDraftPrefix).append(run).append(kDraftSuffix);
+}
+
+bool IsJournalDraftName(std::string_view name) {
+    if (name.size() != kDraftPrefix.size() + 16 + kDraftSuffix.size())
+        return false;
+    return name.starts_with(kDraftPrefix) && name.ends_with(kDraftSuffix) &&
+           IsRunIdentity(name.substr(kDraftPrefix.size(), 16));
+}
+
+std::string JournalText(const Journal& journal, const platform::MachineKey& key) {
+    std::string text = Header(journal.run, key);
     for (const JournalTarget& target : journal.targets) {
         text.append(kTargetPrefix)
             .append(std::to_string(target.row))
@@ -132,54 +180,63 @@ std::string JournalText(const Journal& journal) {
             .append(BytesText(target.after))
             .append("\n");
     }
-    const std::string sum = platform::ToHex(DigestOf(text));
-    return text.append(kSumPrefix).append(sum).append("\n");
+    const std::string mac = MacOf(key, text);
+    return text.append(kMacPrefix).append(mac).append("\n");
 }
 
-ReadJournal ParseJournal(std::string_view text) {
-    const std::string firstLine = std::string(kFirstLine) + '\n';
-    // Created but cut short before its first line was whole: empty, or a
-    // part of that line.
-    if (text.size() < firstLine.size() && firstLine.starts_with(text))
-        return JournalCutShort{};
-    if (!text.starts_with(firstLine))
+ReadJournal ParseJournal(std::string_view text, const platform::MachineKey& key) {
+    std::string run;
+    // A power loss while the file was written can leave its size on disk
+    // but not all its bytes: NUL bytes where they were to be.
+    if (const std::size_t nul = text.find('\0'); nul != std::string_view::npos) {
+        if (text.find_first_not_of('\0', nul) != std::string_view::npos)
+            return NotAJournal{};
+        const std::string_view begun = text.substr(0, nul);
+        if (IsHeaderBegun(begun) || VerifiedHeader(begun, key, run))
+            return JournalCutShort{};
+        return begun.starts_with(kFamily) ? ReadJournal(JournalForged{}) : NotAJournal{};
+    }
+    // One that looks like a journal of this program, of whatever form, but
+    // is not vouched for by this PC's key, is a journal that does not match.
+    if (!text.starts_with(kFamily))
         return NotAJournal{};
-    // The sum line is the last; anything short of it is a journal cut short.
-    const std::size_t sumAt = text.rfind(std::string("\n").append(kSumPrefix));
-    if (sumAt == std::string_view::npos || !text.ends_with("\n"))
+    const std::optional<std::size_t> headerEnd = VerifiedHeader(text, key, run);
+    if (!headerEnd)
+        return JournalForged{};
+    // The keyed last line closes a whole journal; short of it, the journal
+    // was cut short.
+    const std::size_t macAt = text.rfind(std::string("\n").append(kMacPrefix));
+    if (macAt == std::string_view::npos || macAt + 1 < *headerEnd || !text.ends_with("\n"))
         return JournalCutShort{};
-    const std::string_view body = text.substr(0, sumAt + 1);
-    const std::string_view sum =
-        text.substr(sumAt + 1 + kSumPrefix.size(), text.size() - sumAt - 2 - kSumPrefix.size());
+    const std::string_view body = text.substr(0, macAt + 1);
+    const std::string_view mac =
+        text.substr(macAt + 1 + kMacPrefix.size(), text.size() - macAt - 2 - kMacPrefix.size());
     // A whole journal that no longer adds up was changed after it was
     // written, and is not followed.
-    if (sum != platform::ToHex(DigestOf(body)))
-        return NotAJournal{};
+    if (mac != MacOf(key, body))
+        return JournalForged{};
 
     Journal journal;
-    std::string_view rest = body.substr(kFirstLine.size() + 1);
+    journal.run = run;
+    std::string_view rest = body.substr(*headerEnd);
     std::vector<bool> rowSeen(kReplacements.size(), false);
     while (!rest.empty()) {
         const std::size_t end = rest.find('\n');
         const std::string_view line = rest.substr(0, end);
         rest = rest.substr(end + 1);
-        if (line.starts_with(kRunPrefix) && journal.run.empty()) {
-            journal.run = std::string(line.substr(kRunPrefix.size()));
-            if (!IsRunIdentity(journal.run))
-                return NotAJournal{};
-        } else if (line.starts_with(kTargetPrefix) && !journal.run.empty()) {
+        if (line.starts_with(kTargetPrefix)) {
             std::optional<JournalTarget> target =
                 ParseTarget(line.substr(kTargetPrefix.size()), journal.run);
             if (!target || rowSeen[target->row])
-                return NotAJournal{};
+                return JournalForged{};
             rowSeen[target->row] = true;
             journal.targets.push_back(std::move(*target));
         } else {
-            return NotAJournal{};
+            return JournalForged{};
         }
     }
-    if (journal.run.empty() || journal.targets.empty())
-        return NotAJournal{};
+    if (journal.targets.empty())
+        return JournalForged{};
     return journal;
 }
 

@@ -13,6 +13,7 @@
 #include <variant>
 #include <vector>
 
+#include "platform/MachineKey.h"
 #include "platform/Sha256.h"
 
 namespace engine {
@@ -51,17 +52,29 @@ std::string NewRunIdentity();
 std::string StagedName(std::string_view destination, std::string_view run);
 std::string BackupName(std::string_view destination, std::string_view run);
 
-// The journal's text, which ends in a line holding the SHA-256 of all
-// before it, so that a journal cut short is told from a whole one.
-std::string JournalText(const Journal& journal);
+// The name under which a run writes its journal before renaming it to
+// kJournalName, so that a journal never stands half written under its name.
+std::string JournalDraftName(std::string_view run);
+// Whether `name` is one JournalDraftName gives.
+bool IsJournalDraftName(std::string_view name);
+
+// The journal's text. Its second line carries a keyed digest (HMAC-SHA-256
+// under this PC's key) of the lines up to it, and its last line one of all
+// before it: only this PC's administrators can have written either, so a
+// journal cut short is told from a whole one, and both from anyone else's.
+std::string JournalText(const Journal& journal, const platform::MachineKey& key);
 
 // What a file named kJournalName holds.
 struct NotAJournal {};      // a file of the user's that only shares the name
 struct JournalCutShort {};  // ours, cut short while it was written: nothing was changed yet
-using ReadJournal = std::variant<Journal, JournalCutShort, NotAJournal>;
-// Reads `text`. A journal is only taken whole, and only when every name in
-// it is one this program would have chosen for one of its own destinations,
-// so that no journal, whoever wrote it, can make a repair touch another file.
-ReadJournal ParseJournal(std::string_view text);
+struct JournalForged {};    // made to look like ours, or ours changed since: not followed
+using ReadJournal = std::variant<Journal, JournalCutShort, NotAJournal, JournalForged>;
+// Reads `text`. A journal is only taken whole and with its keyed digests
+// right, and only when every name in it is one this program would have
+// chosen for one of its own destinations. Cut short is only what this
+// program can be shown to have begun: a header whose keyed digest is right
+// with the rest missing, or what a power loss leaves of a file being
+// written (NUL bytes, alone or after the start of a journal).
+ReadJournal ParseJournal(std::string_view text, const platform::MachineKey& key);
 
 }  // namespace engine

@@ -17,6 +17,7 @@
 #include <string_view>
 
 #include "platform/FolderHandle.h"
+#include "platform/MachineKey.h"
 
 namespace platform {
 
@@ -108,6 +109,13 @@ class FileSystem {
     // system can tell (the Restart Manager on Windows); nullopt otherwise.
     virtual std::optional<std::string> ApplicationUsing(const std::string& path) = 0;
 
+    // This PC's secret key (MachineKey.h), made at its first use unless
+    // `use` says otherwise; why not,
+    // when it can be neither read nor made, or when what holds it could have
+    // been written by someone other than an administrator.
+    virtual Result<MachineKey> JournalKey(KeyUse /*use*/) {
+        return FileError{FileError::Kind::Other, "no key is kept on this system"};
+    }
     // The list of the package's files that the program carries, one line a
     // file: "<name> <size> <sha256 in hex>"; nullopt when it carries none.
     virtual std::optional<std::string> BuiltInPackageList() = 0;

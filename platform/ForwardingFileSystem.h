@@ -47,6 +47,9 @@ class ForwardingFileSystem : public FileSystem {
     bool ProgramRunsFrom(const platform::FolderId& program) override {
         return files_.ProgramRunsFrom(program);
     }
+    platform::Result<platform::MachineKey> JournalKey(platform::KeyUse use) override {
+        return files_.JournalKey(use);
+    }
     std::optional<std::string> ApplicationUsing(const std::string& path) override {
         return files_.ApplicationUsing(path);
     }

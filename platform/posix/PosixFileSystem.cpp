@@ -1,4 +1,5 @@
 #include "platform/posix/PosixFileSystem.h"
+#include "platform/posix/PosixMachineKey.h"
 
 #include <dirent.h>
 #include <fcntl.h>
@@ -303,6 +304,16 @@ std::string PosixFileSystem::OwnExecutableFolder() {
     if (result.back() != '\\')
         result += '\\';
     return result;
+}
+
+Result<MachineKey> PosixFileSystem::JournalKey(KeyUse use) {
+    if (journalKey_ && *journalKey_)
+        return *journalKey_;
+    Result<MachineKey> key =
+        MachineKeyFromFile(journalKeyFile_.empty() ? kDefaultMachineKeyFile : journalKeyFile_, use);
+    if (use == KeyUse::ReadOrMake)
+        journalKey_ = key;
+    return key;
 }
 
 }  // namespace platform

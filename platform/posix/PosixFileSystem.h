@@ -43,6 +43,14 @@ class PosixFileSystem final : public FileSystem {
     std::optional<std::string> ApplicationUsing(const std::string& path) override;
     std::optional<std::string> BuiltInPackageList() override;
     std::string OwnExecutableFolder() override;
+    // From the file set below (PosixMachineKey.h), read once.
+    Result<MachineKey> JournalKey(KeyUse use) override;
+
+    // Where the key is kept; tests give a file of their own.
+    void SetJournalKeyFile(std::string path) {
+        journalKeyFile_ = std::move(path);
+        journalKey_.reset();
+    }
 
     // A program built for Linux carries no package list; tests give one here.
     void SetBuiltInPackageList(std::optional<std::string> list) {
@@ -64,6 +72,8 @@ class PosixFileSystem final : public FileSystem {
     // The mount points, as names by the folder holding them.
     std::map<std::string, std::set<std::string, std::less<>>, std::less<>> mountPointsByFolder_;
     std::optional<std::string> builtInPackageList_;
+    std::string journalKeyFile_;
+    std::optional<Result<MachineKey>> journalKey_;
 };
 
 }  // namespace platform

@@ -1,4 +1,5 @@
 #include "platform/win32/Win32FileSystem.h"
+#include "platform/win32/MachineKeyStore.h"
 
 #include "platform/win32/WinApi.h"
 
@@ -147,6 +148,15 @@ std::unique_ptr<FileSystem::ThreadView> Win32FileSystem::SeeFoldersAsTheyAre() {
 std::string Win32FileSystem::OwnExecutableFolder() {
     const std::wstring path = WithoutLongPrefix(ModuleFileName(nullptr));
     return Utf16ToUtf8(std::wstring_view(path).substr(0, path.rfind(L'\\') + 1));
+}
+
+Result<MachineKey> Win32FileSystem::JournalKey(KeyUse use) {
+    if (journalKey_ && *journalKey_)
+        return *journalKey_;
+    Result<MachineKey> key = MachineKeyFromRegistry(use);
+    if (use == KeyUse::ReadOrMake)
+        journalKey_ = key;
+    return key;
 }
 
 }  // namespace platform

@@ -34,6 +34,11 @@ class Win32FileSystem final : public FileSystem {
     // A Wow64View: a 32-bit build sees System32 as it is, not SysWOW64.
     std::unique_ptr<ThreadView> SeeFoldersAsTheyAre() override;
     std::string OwnExecutableFolder() override;
+    // From the registry (MachineKeyStore.h), read once.
+    Result<MachineKey> JournalKey(KeyUse use) override;
+
+  private:
+    std::optional<Result<MachineKey>> journalKey_;
 };
 
 }  // namespace platform

@@ -1,5 +1,7 @@
 // The inventory run (/LIST): one line per installation with its state, the
 // outcome that gives the exit code, and not a byte changed anywhere.
+#include <optional>
+
 #include "engine/UpdateJournal.h"
 
 #include "tests/engine/EngineTest.h"
@@ -22,15 +24,35 @@ TEST_F(Inventory, EachInstallationGetsItsStateAndNothingChanges) {
         const char* name;
         const char* xtras;
         int newRows;  // how many of the table's files, from the first, hold the new bytes
-        bool journal;
+        // Planted in the installation: a file of the journal's name with
+        // these bytes, a folder of that name ("/"), or a second QBANK.CXT
+        // in lower case ("qbank").
+        std::optional<std::string> journal;
         const char* state;
     };
+    const engine::Journal ours{"0123456789abcdef",
+                               {{0,
+                                 "QBANK.CXT",
+                                 engine::StagedName("QBANK.CXT", "0123456789abcdef"),
+                                 engine::BackupName("QBANK.CXT", "0123456789abcdef"),
+                                 true,
+                                 {},
+                                 {}}}};
+    const std::string whole = engine::JournalText(ours, platform::MachineKey{0x4b, 0x65, 0x79});
     const Case cases[] = {
-        {"Current", "xtras", 8, false, "1.55B"},
-        {"CurrentNoXtras", "", 7, false, "1.55B"},
-        {"Old", "xtras", 0, false, "old"},
-        {"Mixed", "Xtras", 7, false, "mixed"},  // all but the plug-in
-        {"Interrupted", "xtras", 8, true, "interrupted"},
+        {"Current", "xtras", 8, {}, "1.55B"},
+        {"CurrentNoXtras", "", 7, {}, "1.55B"},
+        {"Old", "xtras", 0, {}, "old"},
+        {"Mixed", "Xtras", 7, {}, "mixed"},  // all but the plug-in
+        {"Interrupted", "xtras", 8, whole, "interrupted"},
+        {"PowerLost", "xtras", 8, std::string(whole.substr(0, 40)) + std::string(60, '\0'),
+         "interrupted"},
+        {"NotesOfTheUser", "xtras", 8, "journal", "blocked"},
+        {"EmptyFileOfTheUser", "xtras", 8, "", "blocked"},
+        {"JournalFromAnotherPc", "xtras", 8,
+         engine::JournalText(ours, platform::MachineKey{0x6f, 0x74, 0x68}), "blocked"},
+        {"JournalFolder", "xtras", 8, "/", "blocked"},
+        {"NamesInTwoCases", "xtras", 8, "qbank", "blocked"},
     };
     Lines expected;
     for (const Case& k : cases) {
@@ -39,8 +61,13 @@ TEST_F(Inventory, EachInstallationGetsItsStateAndNothingChanges) {
             const std::string file = PlantedPath(engine::kReplacements[row], skm.xtras);
             fs.FileAt(skm.path + "\\" + file).SetContents(NewContents(kPackageFiles[row]));
         }
-        if (k.journal)
-            fs.MakeFile(skm.path + "\\" + std::string(engine::kJournalName), "journal");
+        const std::string journal = skm.path + "\\" + std::string(engine::kJournalName);
+        if (k.journal == "/")
+            fs.MakeFolders(journal);
+        else if (k.journal == "qbank")
+            fs.MakeFile(skm.path + "\\qbank.cxt", "another");
+        else if (k.journal)
+            fs.MakeFile(journal, *k.journal);
         expected.push_back(skm.path + " " + k.state);
     }
     const Contents before = fs.Contents();

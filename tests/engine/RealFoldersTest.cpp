@@ -50,6 +50,7 @@ TEST_F(RealFolders, LinkCyclesEndAndTheInstallationIsRefreshedOnDisk) {
     const std::string package = tree.Path("Updater") + "\\";
 #else
     platform::PosixFileSystem system({{'C', tree.Path("Drive")}, {'D', tree.Path("Updater")}});
+    system.SetJournalKeyFile(tree.Path("Key") + "/journal-key");
     const std::string root = "C:";
     const std::string package = "D:\\";
 #endif
@@ -87,6 +88,7 @@ TEST_F(RealFolders, LinkCyclesEndAndTheInstallationIsRefreshedOnDisk) {
 TEST_F(RealFolders, AWholeRunOverMappedDrives) {
     test_support::TempTree tree(kTree);
     platform::PosixFileSystem system({{'C', tree.Path("Drive")}, {'D', tree.Path("Updater")}});
+    system.SetJournalKeyFile(tree.Path("Key") + "/journal-key");
     test_support::PackageElsewhere files(system, "D:\\");
 
     engine::TMyThread worker(files, ui, report);
@@ -108,6 +110,7 @@ TEST_F(RealFolders, TwoXtrasFoldersDifferingInCaseLeaveItAsItWas) {
         Drive/Product/xtras/PlugKit2.X32 = 1.50
     )");
     platform::PosixFileSystem system({{'C', tree.Path("Drive")}, {'D', tree.Path("Updater")}});
+    system.SetJournalKeyFile(tree.Path("Key") + "/journal-key");
     test_support::PackageElsewhere files(system, "D:\\");
     StepWorker worker({}, files, ui, report);
 

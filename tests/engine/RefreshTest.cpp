@@ -108,6 +108,30 @@ TEST_F(Refresh, WithoutAnXtrasFolderReplacesSevenFiles) {
     EXPECT_EQ(fs.Contents(), expected);
 }
 
+// A file already at the package's bytes is neither staged nor moved: held
+// open or read-only, it refuses nothing, and an installation wholly new is
+// not refused even while the product runs from it.
+TEST_F(Refresh, FilesAlreadyNewAreLeftAlone) {
+    const Installation current = Install(c, "Current");
+    const Installation half = Install(c, "Half");
+    for (const auto& [path, bytes] : Updated(current, ContentsOf(current)))
+        fs.FileAt(path).SetContents(bytes);
+    const std::string newQbank = NewContents("QBank.cxt");
+    fs.FileAt(half.path + "\\QBANK.CXT").SetContents(newQbank).Hold().MakeReadOnly();
+    fs.FileAt(current.path + "\\ZUM.DXR").Hold();
+    fs.FileAt(current.path + "\\QPN.DXR").MakeReadOnly();
+    fs.SetRunningProgram(current.path + "\\SKM300.EXE");
+    const Contents expected = Updated(half, fs.Contents());
+
+    EXPECT_TRUE(RefreshOf(current.path));
+    EXPECT_TRUE(RefreshOf(half.path));
+
+    Lines log = current.RefreshLines();
+    Append(log, half.RefreshLines());
+    EXPECT_EQ(report.log, log);
+    EXPECT_EQ(fs.Contents(), expected);
+}
+
 TEST_F(Refresh, AtADriveRootWritesTheLetterAndColonAlone) {
     const Installation root = InstallInto(c);
     const Contents expected = Updated(root, fs.Contents());
@@ -251,18 +275,27 @@ TEST_F(Refresh, AFailureAtAnyStepLeavesItAllOldOrAllNewOrSaysItIsMidway) {
                     EXPECT_EQ(now.count(path) ? now.at(path) : "(none)", bytes) << path;
             }
         }
-        for (const bool fromThenOn : {false, true}) {
+        // And a file held for a moment by another program (a scanner) at the
+        // N-th: what is read is read again, and no outcome rests on it.
+        enum Mode { Once, FromThenOn, Momentary };
+        for (const Mode mode : {Once, FromThenOn, Momentary}) {
+            const bool fromThenOn = mode == FromThenOn;
             std::size_t n = 1;
             for (;; ++n) {
                 SCOPED_TRACE((fromThenOn ? "every operation from " : "operation ") +
-                             std::to_string(n));
-                const Installation skm = Plant(
-                    std::string(fromThenOn ? "M" : "S").append(std::to_string(n)), "VIREL.DXR");
+                             std::to_string(n) + (mode == Momentary ? " held" : ""));
+                const Installation skm = Plant(std::string(mode == Once ? "S"
+                                                           : fromThenOn ? "M"
+                                                                        : "H")
+                                                   .append(std::to_string(n)),
+                                               "VIREL.DXR");
                 const Contents old = ContentsOf(skm);
                 report.Forget();
                 const std::size_t start = fs.OperationCount();
                 if (fromThenOn)
                     fs.CrashAfter(n - 1);
+                else if (mode == Momentary)
+                    fs.FailOperation(n, {FileError::Kind::InUse, "held"});
                 else
                     fs.FailOperation(n, {FileError::Kind::Other, "injected"});
 
@@ -271,10 +304,23 @@ TEST_F(Refresh, AFailureAtAnyStepLeavesItAllOldOrAllNewOrSaysItIsMidway) {
                 const bool reached = fs.OperationCount() - start >= n;
 
                 if (state == State::Updated) {
-                    EXPECT_EQ(report.log, skm.RefreshLines());
+                    // Where the clean-up failed, one more line names each
+                    // file of the update's own that is left.
+                    const Contents now = ContentsOf(skm);
+                    const Lines lines = skm.RefreshLines();
+                    ASSERT_GE(report.log.size(), lines.size());
+                    EXPECT_EQ(Lines(report.log.begin(), report.log.begin() + 8), lines);
+                    for (std::size_t i = lines.size(); i < report.log.size(); ++i) {
+                        const std::string& line = report.log[i];
+                        ASSERT_TRUE(line.ends_with(" を削除できませんでした")) << line;
+                        const std::string left = platform::AsciiUpper(line.substr(
+                            0, line.size() - std::string(" を削除できませんでした").size()));
+                        EXPECT_TRUE(std::any_of(now.begin(), now.end(), [&](const auto& file) {
+                            return platform::AsciiUpper(file.first) == left;
+                        })) << line;
+                    }
                     // Every file is new; where even the clean-up failed, the
                     // update's leftovers wait, with its journal, for the next run.
-                    const Contents now = ContentsOf(skm);
                     for (const auto& [path, bytes] : Updated(skm, old))
                         EXPECT_EQ(now.count(path) ? now.at(path) : "(none)", bytes) << path;
                     EXPECT_TRUE(now.size() == old.size() + 1 ||
@@ -288,6 +334,7 @@ TEST_F(Refresh, AFailureAtAnyStepLeavesItAllOldOrAllNewOrSaysItIsMidway) {
                     const std::string reason = report.log.back().substr(head.size());
                     EXPECT_TRUE(reason.ends_with("：injected") ||
                                 reason.ends_with("：the machine is down") ||
+                                reason.ends_with(" をほかのプログラムが使用中です") ||
                                 reason.ends_with("：フォルダーの内容を読み取れません"))
                         << reason;
                     const Installation seen{skm.path, report.log.size() == 9 ? "xtras" : ""};
@@ -401,6 +448,9 @@ TEST_F(Refresh, AfterACrashAtAnyStepTheNextRunRepairsIt) {
 namespace engine_test {
 namespace {
 
+// The key MemoryFileSystem keeps for this PC.
+const platform::MachineKey kKey{0x4b, 0x65, 0x79};
+
 engine::Bytes BytesOf(const std::string& contents) {
     platform::Sha256 hash;
     hash.Update(std::as_bytes(std::span(contents.data(), contents.size())));
@@ -419,14 +469,29 @@ TEST_F(Refresh, FilesThatWereThereBeforeAreTakenForWhatTheyAre) {
         return engine::JournalText(
             {run,
              {{0, "QBANK.CXT", engine::StagedName("QBANK.CXT", run),
-               engine::BackupName("QBANK.CXT", run), true, before, BytesOf(newQbank)}}});
+               engine::BackupName("QBANK.CXT", run), true, before, BytesOf(newQbank)}}},
+            kKey);
     };
+    // Unkeyed, as journals once were: a sum anyone can compute.
+    auto unkeyed = [&](const std::string& planted) {
+        const std::string body =
+            "Soramido update journal 1\nrun " + run + "\ntarget 0 QBANK.CXT QBANK.CXT.~upd-" + run +
+            "-new QBANK.CXT.~upd-" + run + "-old 1 " + std::to_string(planted.size()) + ' ' +
+            platform::ToHex(BytesOf(planted).digest) + ' ' + std::to_string(newQbank.size()) + ' ' +
+            platform::ToHex(BytesOf(newQbank).digest) + '\n';
+        return body + "sha256 " + platform::ToHex(BytesOf(body).digest) + '\n';
+    };
+    const engine::Bytes other = BytesOf("1.55A QBANK.CXT");
     struct Case {
         const char* what;
-        std::vector<std::pair<std::string, std::string>> files;  // below the installation
-        std::vector<std::string> without;                        // of its own files
+        // Below the installation; a name ending in '\\' is a folder.
+        std::vector<std::pair<std::string, std::string>> files;
+        std::vector<std::string> without;  // of its own files
         State state;
         std::string reason;  // after the installation's path
+        // The repair's line, after the installation's path; what was planted
+        // is then the update's own, and goes.
+        const char* repaired = "";
     };
     const Case cases[] = {
         {"the update's suffixes on the user's files",
@@ -447,6 +512,57 @@ TEST_F(Refresh, FilesThatWereThereBeforeAreTakenForWhatTheyAre) {
          {},
          State::LeftAsItWas,
          "\\~upd-journal：中断されていた更新の記録とファイルが合いません"},
+        {"an unkeyed journal with a right sum, naming a planted backup",
+         {{"~upd-journal", unkeyed("planted")}, {"QBANK.CXT.~upd-" + run + "-old", "planted"}},
+         {},
+         State::LeftAsItWas,
+         "\\~upd-journal：中断されていた更新の記録とファイルが合いません"},
+        {"a journal made under another PC's key",
+         {{"~upd-journal",
+           engine::JournalText({run,
+                                {{0, "QBANK.CXT", engine::StagedName("QBANK.CXT", run),
+                                  engine::BackupName("QBANK.CXT", run), true,
+                                  BytesOf("1.50 QBANK.CXT"), BytesOf(newQbank)}}},
+                               platform::MachineKey{0x6f, 0x74, 0x68})}},
+         {},
+         State::LeftAsItWas,
+         "\\~upd-journal：中断されていた更新の記録とファイルが合いません"},
+        {"a journal of NUL bytes alone",
+         {{"~upd-journal", std::string(300, '\0')}},
+         {},
+         State::Updated,
+         "",
+         " の中断されていた更新を元に戻しました"},
+        {"a journal begun, then NUL bytes",
+         {{"~upd-journal",
+           journal(BytesOf("1.50 QBANK.CXT")).substr(0, 70) + std::string(200, '\0')}},
+         {},
+         State::Updated,
+         "",
+         " の中断されていた更新を元に戻しました"},
+        {"a journal whose new bytes are not the package's",
+         {{"~upd-journal",
+           engine::JournalText(
+               {run,
+                {{0, "QBANK.CXT", engine::StagedName("QBANK.CXT", run),
+                  engine::BackupName("QBANK.CXT", run), true, BytesOf("1.50 QBANK.CXT"), other}}},
+               kKey)},
+          {"QBANK.CXT", "1.55A QBANK.CXT"},
+          {"QBANK.CXT.~upd-" + run + "-old", "1.50 QBANK.CXT"}},
+         {"QBANK.CXT"},
+         State::Updated,
+         "",
+         " の中断されていた更新を仕上げました"},
+        {"an empty file of the journal's name",
+         {{"~UPD-JOURNAL", ""}},
+         {},
+         State::LeftAsItWas,
+         "\\~upd-journal：更新の記録と同じ名前のファイルがあります"},
+        {"a folder of the journal's name",
+         {{"~upd-journal\\", ""}},
+         {},
+         State::LeftAsItWas,
+         "\\~upd-journal：更新の記録と同じ名前のファイルがあります"},
         {"a file of the journal's name that is no journal",
          {{"~upd-journal", "my notes"}},
          {},
@@ -470,8 +586,13 @@ TEST_F(Refresh, FilesThatWereThereBeforeAreTakenForWhatTheyAre) {
         SCOPED_TRACE(test.what);
         const Installation planted =
             Plant("Case" + std::to_string(++number), test.without.empty() ? "" : "QBANK.CXT");
-        for (const auto& [name, bytes] : test.files)
-            fs.MakeFile(planted.path + '\\' + name, bytes);
+        const Contents untouched = ContentsOf(planted);
+        for (const auto& [name, bytes] : test.files) {
+            if (name.ends_with('\\'))
+                fs.MakeFolders(planted.path + '\\' + name.substr(0, name.size() - 1));
+            else
+                fs.MakeFile(planted.path + '\\' + name, bytes);
+        }
         if (test.state == State::Midway)
             fs.FileAt(planted.path + "\\QBANK.CXT.~upd-" + run + "-old").Hold();
         const Contents before = ContentsOf(planted);
@@ -481,13 +602,18 @@ TEST_F(Refresh, FilesThatWereThereBeforeAreTakenForWhatTheyAre) {
         RunSteps([&](StepWorker& worker) { state = worker.RefreshInstallation(planted.path); });
 
         EXPECT_EQ(state, test.state);
-        Lines lines = planted.RefreshLines(
-            test.reason.empty() ? std::nullopt : std::optional(planted.path + test.reason));
+        Lines lines;
+        if (*test.repaired)
+            lines.push_back(planted.path + test.repaired);
+        Append(lines, planted.RefreshLines(test.reason.empty()
+                                               ? std::nullopt
+                                               : std::optional(planted.path + test.reason)));
         if (test.state == State::Midway)
             lines.back() = planted.path + " は更新の途中のままです：" + planted.path + test.reason;
         EXPECT_EQ(report.log, lines);
-        EXPECT_EQ(ContentsOf(planted),
-                  test.state == State::Updated ? Updated(planted, before) : before);
+        EXPECT_EQ(ContentsOf(planted), test.state != State::Updated ? before
+                                       : *test.repaired             ? Updated(planted, untouched)
+                                                                    : Updated(planted, before));
     }
 
     // A run that leaves an installation in the middle says so in its
@@ -538,7 +664,7 @@ TEST_F(Refresh, FilesThatWereThereBeforeAreTakenForWhatTheyAre) {
     }
     for (const auto& [path, bytes] : Updated(finished, ContentsOf(finished)))
         fs.FileAt(path).SetContents(bytes);
-    fs.MakeFile(finished.path + "\\~upd-journal", engine::JournalText(whole));
+    fs.MakeFile(finished.path + "\\~upd-journal", engine::JournalText(whole, kKey));
     fs.FileAt(finished.path + "\\ZUM.DXR").Hold();
     report.Forget();
     RunSteps([&](StepWorker& worker) {

@@ -283,6 +283,8 @@ TEST_F(RunVerdict, TheJournalHearsWhatTheWindowDoesNotShow) {
         return worker.Outcome();
     };
     EXPECT_EQ(outcomeOfARun(fs), RunOutcome::Updated);  // current now, and updated again
+    // A file already new is not rewritten, so only an old one can refuse.
+    fs.FileAt("C:\\SKM\\ZUM.DXR").SetContents("1.50 ZUM.DXR");
     fs.FileAt("C:\\SKM\\ZUM.DXR").MakeReadOnly();
     EXPECT_EQ(outcomeOfARun(fs), RunOutcome::SomeLeft);
     fs.FileAt(kPackage + "Data\\Zum.dxr").SetContents("");

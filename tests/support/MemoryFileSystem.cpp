@@ -245,6 +245,18 @@ void MemoryFileSystem::SetRunningProgram(std::string path) {
     runningProgram_ = std::move(path);
 }
 
+void MemoryFileSystem::SetJournalKey(std::optional<platform::MachineKey> key) {
+    const std::lock_guard lock(mutex_);
+    journalKey_ = key;
+}
+
+platform::Result<platform::MachineKey> MemoryFileSystem::JournalKey(platform::KeyUse) {
+    const std::lock_guard lock(mutex_);
+    if (!journalKey_)
+        return platform::FileError{platform::FileError::Kind::Other, "access denied"};
+    return *journalKey_;
+}
+
 void MemoryFileSystem::SetApplicationName(std::optional<std::string> name) {
     std::lock_guard lock(mutex_);
     applicationName_ = std::move(name);

@@ -116,6 +116,9 @@ class MemoryFileSystem : public platform::FileSystem {
     // The application the system names as holding a held file; none by default.
     void SetApplicationName(std::optional<std::string> name);
     void SetBuiltInPackageList(std::optional<std::string> list);
+    // This PC's key for journals: a fixed one by default; none makes
+    // JournalKey fail, as where it can be neither read nor made.
+    void SetJournalKey(std::optional<platform::MachineKey> key);
     // The `n`-th counted operation from now (1 for the next) fails with `error`.
     void FailOperation(std::size_t n, platform::FileError error);
     // The `n`-th counted operation from now throws std::runtime_error, as
@@ -152,6 +155,7 @@ class MemoryFileSystem : public platform::FileSystem {
         const std::string& path) override;
     bool ProgramRunsFrom(const platform::FolderId& program) override;
     std::optional<std::string> ApplicationUsing(const std::string& path) override;
+    platform::Result<platform::MachineKey> JournalKey(platform::KeyUse use) override;
     std::optional<std::string> BuiltInPackageList() override;
     std::string OwnExecutableFolder() override;
 
@@ -204,6 +208,7 @@ class MemoryFileSystem : public platform::FileSystem {
     std::string runningProgram_;
     std::optional<std::string> applicationName_;
     std::optional<std::string> builtInList_;
+    std::optional<platform::MachineKey> journalKey_ = platform::MachineKey{0x4b, 0x65, 0x79};
     std::size_t operations_ = 0;
     std::vector<std::string> installationsOpened_;
     std::map<std::size_t, platform::FileError> plannedFailures_;  // by operation number
