@@ -118,7 +118,7 @@ void TForm1::StartRunThenClose() {
     // No worker could be made, and the error box has said so: nothing will
     // end to close the window later.
     if (!worker) {
-        lastVerdict_ = engine::RunOutcome::Failed;
+        lastExitCode_ = exit_code::kUnexpected;
         Close();
     }
 }
@@ -129,7 +129,7 @@ void TForm1::ListOnly() {
 }
 
 int TForm1::ExitCode() const {
-    return exit_code::Of(lastVerdict_.load());
+    return lastExitCode_.load();
 }
 
 void TForm1::FormCreate() {
@@ -176,7 +176,9 @@ void TForm1::Button1Click() {
             throw;
         }
         worker = std::move(started);  // the previous worker, ended, is released here
-    } else if (worker) {
+        if (noCancel_)
+            SetRunButtonEnabled(false);
+    } else if (worker && !noCancel_) {
         worker->RequestStop();
         AwaitWorkerEnd();
         SetText(layout_.Button1, engine::text::kRunCaption);
@@ -185,6 +187,9 @@ void TForm1::Button1Click() {
 }
 
 void TForm1::Button2Click() {
+    // /NOCANCEL: closing would stop the run.
+    if (noCancel_ && runUnderWay_)
+        return;
     Close();
 }
 
@@ -264,6 +269,9 @@ void TForm1::SetRunButtonCaption(const std::string& caption) {
     // A worker gives the run button back only as its run ends, a little
     // before its last report operations: a press from here on starts a run.
     runUnderWay_ = false;
+    // Disabled for the run by /NOCANCEL; a completed run disables it again.
+    if (noCancel_)
+        EnableWindow(layout_.Button1, TRUE);
 }
 
 void TForm1::SetRunButtonEnabled(bool enabled) {
@@ -289,8 +297,9 @@ void TForm1::SearchProgress(std::uint64_t searched, std::optional<std::uint64_t>
 }
 
 void TForm1::RunEnded(engine::RunOutcome outcome) {
-    if (outcome != engine::RunOutcome::Stopped)
-        lastVerdict_ = outcome;
+    // The counts of this run are in the run log by now.
+    if (const int code = runLog_.ExitCode(outcome); code != exit_code::kStopped)
+        lastExitCode_ = code;
     PostMessageW(hwnd_, kRunEnded, static_cast<WPARAM>(outcome),
                  static_cast<LPARAM>(runsStarted_.load()));
 }
@@ -431,7 +440,7 @@ LRESULT TForm1::HandleMessage(UINT message, WPARAM wParam, LPARAM lParam) {
             return 0;
         }
         case WM_CLOSE:
-            Close();
+            Button2Click();
             return 0;
         case WM_DESTROY:
             FormDestroy();

@@ -195,7 +195,7 @@ int RunWithoutWindow(HINSTANCE instance, platform::FileSystem& files, LogFile* l
         engine::TMyThread worker(files, calls, runLog, &runLog, {}, task);
         const Watching watching(session, worker);
         worker.WaitForEnd();
-        code = exit_code::Of(worker.Outcome());
+        code = runLog.ExitCode(worker.Outcome());
     }
     if (log)
         log->WriteExitCode(code);
