@@ -12,6 +12,7 @@
 #include <string_view>
 #include <vector>
 
+#include "engine/RunJournal.h"
 #include "platform/win32/ScopedWin.h"
 
 namespace ui {
@@ -55,6 +56,20 @@ class LogFile {
     // or a log-off that may end the program at any moment, has the last word.
     // Exit code 7 comes after its reason, whichever way the program got there.
     void WriteExitCode(int code) noexcept;
+    bool Ended() const {
+        std::lock_guard lock(mutex_);
+        return ended_;
+    }
+
+    // The last run's counts, for the event log's entry.
+    void NoteCounts(const engine::InstallationCount& count) noexcept {
+        std::lock_guard lock(mutex_);
+        counts_ = count;
+    }
+    engine::InstallationCount Counts() const {
+        std::lock_guard lock(mutex_);
+        return counts_;
+    }
 
   private:
     struct Sink {
@@ -70,6 +85,7 @@ class LogFile {
     mutable std::mutex mutex_;
     std::vector<Sink> sinks_;
     std::optional<std::string> targetError_;
+    engine::InstallationCount counts_;
     bool ended_ = false;
     bool unexpectedErrorWritten_ = false;
     std::string noted_;

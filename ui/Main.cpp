@@ -10,6 +10,7 @@
 #include "ui/ControlIds.h"
 #include "ui/ControlText.h"
 #include "ui/ErrorBox.h"
+#include "ui/EventLog.h"
 #include "ui/ExitCode.h"
 #include "ui/FormLayout.h"
 #include "ui/Texts.h"
@@ -324,7 +325,7 @@ void TForm1::ShowProgressOnButton() {
 void TForm1::EndSession() {
     FormDestroy();
     if (log_)
-        log_->WriteExitCode(ExitCode());
+        FinishRun(*log_, ExitCode());
 }
 
 void TForm1::KeepFocusOffDisabledRunButton() {

@@ -129,6 +129,8 @@ void RunLog::InstallationsCounted(const engine::InstallationCount& count) {
         std::lock_guard lock(countMutex_);
         count_ = count;
     }
+    if (file_)
+        file_->NoteCounts(count);
     journal_.InstallationsCounted(count);
 }
 

@@ -11,6 +11,7 @@
 #include "platform/UiCallQueue.h"
 #include "platform/win32/ScopedWin.h"
 #include "ui/BaseWindow.h"
+#include "ui/EventLog.h"
 #include "ui/ExitCode.h"
 #include "ui/RunLog.h"
 #include "ui/ShutdownBlock.h"
@@ -198,7 +199,7 @@ int RunWithoutWindow(HINSTANCE instance, platform::FileSystem& files, LogFile* l
         code = runLog.ExitCode(worker.Outcome());
     }
     if (log)
-        log->WriteExitCode(code);
+        FinishRun(*log, code);
     session.RunOver();
     return code;
 }

@@ -24,6 +24,7 @@
 #include "ui/ComputerIdentity.h"
 #include "ui/Desktop.h"
 #include "ui/ErrorBox.h"
+#include "ui/EventLog.h"
 #include "ui/ExitCode.h"
 #include "ui/LogFile.h"
 #include "ui/LogTarget.h"
@@ -191,7 +192,7 @@ std::string LogTargetRefused(const std::string& file) {
 
 // Everything after the local log has been opened: the command line, /LOG's
 // file, and the run.
-int Start(HINSTANCE instance, ui::LogFile& log, const std::string& localProblem) {
+int Start(HINSTANCE instance, ui::LogFile& log, const std::string& localProblem, bool& help) {
     std::string commandLine;
     ui::Options options;
     try {
@@ -233,6 +234,7 @@ int Start(HINSTANCE instance, ui::LogFile& log, const std::string& localProblem)
         return ui::exit_code::kBadCommandLine;
     }
     if (options.help) {
+        help = true;
         ShowUsage(plan, log, {});
         return 0;
     }
@@ -248,7 +250,12 @@ int WINAPI wWinMain(HINSTANCE instance, HINSTANCE, PWSTR, int) {
     // Every run leaves a trace on the PC, a refused command line included.
     ui::LogFile log;
     const std::string localProblem = log.OpenLocal();
-    const int code = Start(instance, log, localProblem);
-    log.WriteExitCode(code);
+    bool help = false;
+    const int code = Start(instance, log, localProblem, help);
+    // The usage box is no run.
+    if (help)
+        log.WriteExitCode(code);
+    else
+        ui::FinishRun(log, code);
     return code;
 }
