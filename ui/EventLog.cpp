@@ -25,7 +25,8 @@ constexpr wchar_t kSourceKey[] =
 
 // The message file's bytes as Update.exe carries them.
 std::string_view CarriedMessageFile() {
-    const HRSRC found = FindResourceW(nullptr, L"EVENTMESSAGES", MAKEINTRESOURCEW(10));  // RT_RCDATA
+    const HRSRC found =
+        FindResourceW(nullptr, L"EVENTMESSAGES", MAKEINTRESOURCEW(10));  // RT_RCDATA
     if (found == nullptr)
         Fail(static_cast<long>(GetLastError()), "FindResource (event messages)");
     const HGLOBAL loaded = LoadResource(nullptr, found);
@@ -110,7 +111,7 @@ void WriteRunEvent(int exitCode, const engine::InstallationCount& count,
     const wchar_t* inserts[] = {strings[0].c_str(), strings[1].c_str(), strings[2].c_str(),
                                 strings[3].c_str()};
     const BOOL reported =
-        ReportEventW(source, EventType(exitCode), 0, static_cast<DWORD>(1000 + exitCode), nullptr,
+        ReportEventW(source, EventType(exitCode), 0, 1000 + static_cast<DWORD>(exitCode), nullptr,
                      4, 0, inserts, nullptr);
     const DWORD error = GetLastError();
     DeregisterEventSource(source);

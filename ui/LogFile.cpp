@@ -53,7 +53,8 @@ DWORD WriteAll(HANDLE file, std::string_view bytes) {
 }
 
 std::string LastErrorText() {
-    return SystemErrorText(std::error_code(static_cast<int>(GetLastError()), std::system_category()));
+    return SystemErrorText(
+        std::error_code(static_cast<int>(GetLastError()), std::system_category()));
 }
 
 // Append access alone makes every write land at the end of the file, as
@@ -216,9 +217,8 @@ void LogFile::Append(std::string_view line) noexcept {
             if (error != 0 && sinks_[i].target) {
                 const std::string path = sinks_[i].path;
                 sinks_.erase(sinks_.begin() + static_cast<std::ptrdiff_t>(i));
-                TargetUnavailable(
-                    path, SystemErrorText(std::error_code(static_cast<int>(error),
-                                                          std::system_category())));
+                TargetUnavailable(path, SystemErrorText(std::error_code(static_cast<int>(error),
+                                                                        std::system_category())));
                 return;
             }
         }

@@ -18,7 +18,7 @@
 namespace ui {
 
 // The local log is moved to Update.1.log once it holds this much.
-inline constexpr unsigned long long kLocalLogLimit = 1024 * 1024;
+inline constexpr unsigned long long kLocalLogLimit = 1024ULL * 1024;
 
 class LogFile {
   public:

@@ -34,8 +34,8 @@ using ScopedLocal = platform::ScopedWin<LocalMemoryTraits>;
 }
 
 [[noreturn]] void RefuseWithLastError(const std::wstring& path) {
-    Refuse(path, SystemErrorText(std::error_code(static_cast<int>(GetLastError()),
-                                                 std::system_category())));
+    Refuse(path, SystemErrorText(
+                     std::error_code(static_cast<int>(GetLastError()), std::system_category())));
 }
 
 bool IsSid(PSID owner, WELL_KNOWN_SID_TYPE type) {
@@ -70,8 +70,8 @@ void CheckOpened(HANDLE handle, const std::wstring& path, bool folder) {
         Refuse(path, "has more than one name");
     PSID owner = nullptr;
     PSECURITY_DESCRIPTOR descriptor = nullptr;
-    const DWORD status = GetSecurityInfo(handle, SE_FILE_OBJECT, OWNER_SECURITY_INFORMATION,
-                                         &owner, nullptr, nullptr, nullptr, &descriptor);
+    const DWORD status = GetSecurityInfo(handle, SE_FILE_OBJECT, OWNER_SECURITY_INFORMATION, &owner,
+                                         nullptr, nullptr, nullptr, &descriptor);
     const ScopedLocal owned(descriptor);
     if (status != ERROR_SUCCESS) {
         SetLastError(status);
@@ -125,10 +125,10 @@ std::wstring ProtectedFolder(const std::vector<std::wstring>& parts) {
 
 platform::ScopedHandle OpenProtectedFile(const std::wstring& path, unsigned long access,
                                          unsigned long disposition) {
-    platform::ScopedHandle file(CreateFileW(
-        path.c_str(), access | READ_CONTROL | FILE_READ_ATTRIBUTES,
-        FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr, disposition,
-        FILE_ATTRIBUTE_NORMAL | FILE_FLAG_OPEN_REPARSE_POINT, nullptr));
+    platform::ScopedHandle file(
+        CreateFileW(path.c_str(), access | READ_CONTROL | FILE_READ_ATTRIBUTES,
+                    FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr, disposition,
+                    FILE_ATTRIBUTE_NORMAL | FILE_FLAG_OPEN_REPARSE_POINT, nullptr));
     if (!file)
         RefuseWithLastError(path);
     CheckOpened(file.Get(), path, false);

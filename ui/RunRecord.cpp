@@ -107,8 +107,8 @@ std::string LocalTimeWithOffset() {
 void WriteRunRecord(const RunRecord& record) {
     ScopedKey key;
     Check(RegCreateKeyExW(HKEY_LOCAL_MACHINE, kRecordKey, 0, nullptr, REG_OPTION_NON_VOLATILE,
-                          KEY_SET_VALUE | KEY_QUERY_VALUE | KEY_WOW64_64KEY, nullptr,
-                          key.Receive(), nullptr),
+                          KEY_SET_VALUE | KEY_QUERY_VALUE | KEY_WOW64_64KEY, nullptr, key.Receive(),
+                          nullptr),
           "RegCreateKeyEx");
     const std::optional<bool> decided =
         exit_code::UpToDateAfter(record.exitCode, record.drivesNotSearched.empty());

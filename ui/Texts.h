@@ -97,10 +97,11 @@ inline constexpr std::string_view kLogUnexpectedError = "unexpected error: ";  /
 inline constexpr std::string_view kLogExitCode = "exit code ";
 inline constexpr std::string_view kLogRecordFailed = "could not write the record: ";  // <why>
 // The /LOG file could not be opened or written; the run goes on without it.
-inline constexpr std::string_view kLogTargetUnavailable = "log target unavailable: ";  // <file>: <why>
+inline constexpr std::string_view kLogTargetUnavailable =
+    "log target unavailable: ";  // <file>: <why>
 // The PC's own log could not be used; only /LOG's file has this line.
 inline constexpr std::string_view kLogLocalUnavailable = "local log unavailable: ";  // <why>
-inline constexpr std::string_view kLogBadCommandLine = "bad command line: ";  // <what>
+inline constexpr std::string_view kLogBadCommandLine = "bad command line: ";         // <what>
 inline constexpr std::string_view kLogNoVisibleDesktop = "no visible desktop: running unattended";
 // "drive <X:> could not be searched: <why>"
 inline constexpr std::string_view kLogDrive = "drive ";

@@ -148,8 +148,7 @@ int RunInWindow(HINSTANCE instance, platform::FileSystem& files, ui::LogFile& lo
 }
 
 // Everything after the command line and the log file have been accepted.
-int Run(HINSTANCE instance, const ui::Options& options, const ui::RunPlan& plan,
-        ui::LogFile& log) {
+int Run(HINSTANCE instance, const ui::Options& options, const ui::RunPlan& plan, ui::LogFile& log) {
     const bool quiet = plan.mode == ui::RunMode::VerySilent;
     try {
         // Held until the worker has stopped, which is after the window has
