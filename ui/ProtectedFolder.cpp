@@ -4,7 +4,6 @@
 
 #include <aclapi.h>
 #include <sddl.h>
-#include <shlobj.h>
 
 #include <stdexcept>
 #include <system_error>
@@ -86,13 +85,20 @@ void CheckOpened(HANDLE handle, const std::wstring& path, bool folder) {
 }  // namespace
 
 std::wstring ProgramDataFolder() {
-    wchar_t* found = nullptr;
-    if (FAILED(SHGetKnownFolderPath(FOLDERID_ProgramData, 0, nullptr, &found))) {
-        CoTaskMemFree(found);
-        throw std::runtime_error("%ProgramData% is not known");
+    // The system sets it for every process. Not the shell's known-folder
+    // call: it may leave a hidden window on this thread, which in a run
+    // without a window nobody serves, and a log-off would wait for it.
+    std::wstring folder(MAX_PATH, L'\0');
+    DWORD length = GetEnvironmentVariableW(L"ProgramData", folder.data(),
+                                           static_cast<DWORD>(folder.size()));
+    if (length >= folder.size()) {
+        folder.resize(length);
+        length = GetEnvironmentVariableW(L"ProgramData", folder.data(),
+                                         static_cast<DWORD>(folder.size()));
     }
-    std::wstring folder(found);
-    CoTaskMemFree(found);
+    if (length == 0 || length >= folder.size())
+        throw std::runtime_error("%ProgramData% is not known");
+    folder.resize(length);
     return folder + L"\\Kelmina\\Soramido";
 }
 

@@ -110,9 +110,13 @@ void RunLog::DriveNotSearched(const std::string& drive, const std::string& descr
 }
 
 void RunLog::FolderNotSearched(const std::string& folder, const std::string& description) {
-    // A drive's root has had its own line.
-    const bool root = folder.size() == 2 && folder[1] == ':';
-    if (file_ && !root) {
+    // A drive's root that had its own line.
+    bool announced = false;
+    if (folder.size() == 2 && folder[1] == ':') {
+        std::lock_guard lock(countMutex_);
+        announced = (' ' + drivesNotSearched_ + ' ').find(' ' + folder + ' ') != std::string::npos;
+    }
+    if (file_ && !announced) {
         std::lock_guard lock(mutex_);
         ReleaseIfPackageWritten();
         file_->WriteLine(std::string(text::kLogNotSearched) + folder + ": " + description);
