@@ -168,7 +168,8 @@ void RunLog::Record(engine::RunOutcome outcome) {
         return;
     std::string why;
     try {
-        RunRecord record{code, {}, {}, {}, {}};
+        RunRecord record;
+        record.exitCode = code;
         {
             std::lock_guard lock(countMutex_);
             record.count = count_;

@@ -133,31 +133,39 @@ TEST(CommandLineTest, NobodyInFrontOfTheScreenMeansNoBoxAndNoWindow) {
     }
 }
 
+engine::InstallationCount Count(std::size_t found, std::size_t updated, std::size_t left) {
+    engine::InstallationCount count;
+    count.found = found;
+    count.updated = updated;
+    count.leftAsTheyWere = left;
+    return count;
+}
+
 TEST(CommandLineTest, TheRecordAndTheExitCodeTellWhatThePcNeeds) {
     using engine::RunOutcome;
     using ui::exit_code::VersionChange;
     struct Row {
-        RunOutcome outcome;
         engine::InstallationCount count;
-        bool everyDriveSearched;
         int code;
+        RunOutcome outcome;
+        bool everyDriveSearched;
         VersionChange version;
         std::optional<bool> upToDate;
     };
     const Row rows[] = {
-        {RunOutcome::Updated, {2, 2, 0}, true, 0, VersionChange::Write, true},
-        {RunOutcome::Updated, {2, 2, 0}, false, 0, VersionChange::Write, false},
-        {RunOutcome::NothingFound, {}, true, 1, VersionChange::Keep, true},
-        {RunOutcome::NothingFound, {}, false, 1, VersionChange::Keep, false},
-        {RunOutcome::SomeLeft, {2, 1, 1}, true, 2, VersionChange::Remove, false},
-        {RunOutcome::LeftMidway, {2, 1, 0}, true, 8, VersionChange::Remove, false},
-        {RunOutcome::PackageDamaged, {}, true, 3, VersionChange::Keep, std::nullopt},
-        {RunOutcome::SomeBehind, {1, 0, 0}, true, 9, VersionChange::Keep, std::nullopt},
+        {Count(2, 2, 0), 0, RunOutcome::Updated, true, VersionChange::Write, true},
+        {Count(2, 2, 0), 0, RunOutcome::Updated, false, VersionChange::Write, false},
+        {Count(0, 0, 0), 1, RunOutcome::NothingFound, true, VersionChange::Keep, true},
+        {Count(0, 0, 0), 1, RunOutcome::NothingFound, false, VersionChange::Keep, false},
+        {Count(2, 1, 1), 2, RunOutcome::SomeLeft, true, VersionChange::Remove, false},
+        {Count(2, 1, 0), 8, RunOutcome::LeftMidway, true, VersionChange::Remove, false},
+        {Count(0, 0, 0), 3, RunOutcome::PackageDamaged, true, VersionChange::Keep, std::nullopt},
+        {Count(1, 0, 0), 9, RunOutcome::SomeBehind, true, VersionChange::Keep, std::nullopt},
         // Stopped or failed: an installation in the middle decides.
-        {RunOutcome::Stopped, {1, 1, 0}, true, 4, VersionChange::Keep, std::nullopt},
-        {RunOutcome::Stopped, {2, 1, 0}, true, 8, VersionChange::Remove, false},
-        {RunOutcome::Failed, {1, 0, 1}, true, 7, VersionChange::Keep, std::nullopt},
-        {RunOutcome::Failed, {1, 0, 0}, true, 8, VersionChange::Remove, false},
+        {Count(1, 1, 0), 4, RunOutcome::Stopped, true, VersionChange::Keep, std::nullopt},
+        {Count(2, 1, 0), 8, RunOutcome::Stopped, true, VersionChange::Remove, false},
+        {Count(1, 0, 1), 7, RunOutcome::Failed, true, VersionChange::Keep, std::nullopt},
+        {Count(1, 0, 0), 8, RunOutcome::Failed, true, VersionChange::Remove, false},
     };
     for (const Row& row : rows) {
         SCOPED_TRACE(static_cast<int>(row.outcome));
