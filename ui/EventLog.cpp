@@ -36,21 +36,23 @@ std::string_view CarriedMessageFile() {
     return {static_cast<const char*>(bytes), SizeofResource(nullptr, found)};
 }
 
-// Writes the carried file unless the one in place holds the same bytes;
-// one that Event Viewer has open stays as it is.
+// Writes the carried file unless the one in place holds the same bytes,
+// which Event Viewer may have open: then it is only read.
 void PutMessageFile(const std::wstring& path) {
     const std::string_view carried = CarriedMessageFile();
-    platform::ScopedHandle file =
-        OpenProtectedFile(path, GENERIC_READ | GENERIC_WRITE, OPEN_ALWAYS);
-    std::vector<char> present(carried.size() + 1);
-    DWORD read = 0;
-    if (ReadFile(file.Get(), present.data(), static_cast<DWORD>(present.size()), &read, nullptr) &&
-        std::string_view(present.data(), read) == carried) {
-        return;
+    {
+        const platform::ScopedHandle present = OpenProtectedFile(path, GENERIC_READ, OPEN_ALWAYS);
+        std::vector<char> bytes(carried.size() + 1);
+        DWORD read = 0;
+        if (ReadFile(present.Get(), bytes.data(), static_cast<DWORD>(bytes.size()), &read,
+                     nullptr) &&
+            std::string_view(bytes.data(), read) == carried) {
+            return;
+        }
     }
+    const platform::ScopedHandle file = OpenProtectedFile(path, GENERIC_WRITE, OPEN_ALWAYS);
     DWORD written = 0;
-    if (SetFilePointer(file.Get(), 0, nullptr, FILE_BEGIN) == INVALID_SET_FILE_POINTER ||
-        !SetEndOfFile(file.Get()) ||
+    if (!SetEndOfFile(file.Get()) ||
         !WriteFile(file.Get(), carried.data(), static_cast<DWORD>(carried.size()), &written,
                    nullptr) ||
         written != carried.size()) {
