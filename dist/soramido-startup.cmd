@@ -4,18 +4,26 @@ rem
 rem   soramido-startup.cmd <folder for the logs>
 rem
 rem Kept beside Update.exe and its Data folder (a share the computers can
-rem read). At each start-up it does nothing once this PC's record says 1.55B;
-rem otherwise it runs the update without a window, appends the run to
-rem <folder>\<computer name>.log, and returns Update.exe's exit code.
-rem The record is read in the 64-bit view, where Update.exe writes it.
+rem read). At each start-up it does nothing once this PC's record says
+rem UpToDate = 1; otherwise it runs the update without a window, appends the
+rem run to <folder>\<computer name>.log (and always to the PC's own log,
+rem %ProgramData%\Kelmina\Soramido\Logs\Update.log), and returns Update.exe's
+rem exit code. The record is read in the 64-bit view, where Update.exe
+rem writes it. Update.exe is called directly, not through "start": a batch
+rem file waits for it all the same, and a missing or blocked Update.exe
+rem then gives an error code here instead of a box on a desktop nobody sees.
 setlocal
 set "LOGFOLDER=%~1"
 if "%LOGFOLDER%"=="" (
   echo usage: %~nx0 ^<folder for the logs^>
   exit /b 6
 )
-for /f "tokens=1,2,*" %%a in ('reg query "HKLM\SOFTWARE\Kelmina\Soramido\Update" /v Version /reg:64 2^>nul') do (
-  if /i "%%a"=="Version" if "%%c"=="1.55B" exit /b 0
+if not exist "%~dp0Update.exe" (
+  echo %~nx0: Update.exe is not beside this script ^(%~dp0^)
+  exit /b 6
 )
-start "" /wait "%~dp0Update.exe" /VERYSILENT "/LOG=%LOGFOLDER%\%COMPUTERNAME%.log"
+for /f "tokens=1,2,*" %%a in ('reg query "HKLM\SOFTWARE\Kelmina\Soramido\Update" /v UpToDate /reg:64 2^>nul') do (
+  if /i "%%a"=="UpToDate" if "%%c"=="0x1" exit /b 0
+)
+"%~dp0Update.exe" /VERYSILENT "/LOG=%LOGFOLDER%\%COMPUTERNAME%.log"
 exit /b %ERRORLEVEL%

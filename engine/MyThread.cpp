@@ -285,8 +285,13 @@ class TMyThread::InstallationSearch : public FolderWalk::Visitor {
     bool KeepListing() override { return !worker_.Stopping(); }
 
     void NotListed(const std::string& path) override {
-        if (worker_.journal_)
-            worker_.journal_->FolderNotSearched(path, worker_.files_.WhyNotListed(path));
+        if (worker_.journal_) {
+            const std::string why = worker_.files_.WhyNotListed(path);
+            // The walk begins at a drive's root as "X:".
+            if (path.size() == 2 && path[1] == ':')
+                worker_.journal_->DriveNotSearched(path, why);
+            worker_.journal_->FolderNotSearched(path, why);
+        }
     }
 
     bool MarkerFound(const std::string& folder,

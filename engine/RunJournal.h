@@ -43,6 +43,10 @@ class RunJournal {
                                     const std::string& sha256) = 0;
     // A folder the search could not list, with the system's words for why.
     virtual void FolderNotSearched(const std::string& folder, const std::string& description) = 0;
+    // A fixed drive ("E:") whose root could not be listed at all (a locked
+    // encrypted drive), before the same folder's FolderNotSearched.
+    virtual void DriveNotSearched(const std::string& /*drive*/,
+                                  const std::string& /*description*/) {}
     // True as an installation begins to be changed, false once it is all old
     // or all new again.
     virtual void ChangingInstallation(bool changing) = 0;

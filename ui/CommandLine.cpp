@@ -35,13 +35,30 @@ Options ParseCommandLine(const std::vector<std::string>& arguments) {
         const bool hasValue = equals != std::string::npos;
         const std::string value = hasValue ? argument.substr(equals + 1) : std::string();
         if (name == "LOG") {
-            if (value.empty()) {
+            // "/LOG" alone asks for the local log only; "/LOG=" with nothing
+            // after it is a script whose variable came out empty.
+            if (hasValue && value.empty()) {
                 complain(text::kLogNeedsFile, argument);
-            } else if (options.logFile) {
+            } else if (options.logGiven) {
                 complain(text::kLogGivenTwice, argument);
             } else {
-                options.logFile = value;
+                options.logGiven = true;
+                if (hasValue)
+                    options.logFile = value;
             }
+            continue;
+        }
+        // Switches that administrators and packaging tools add by habit to
+        // any program whose switches look like an installer's. This program
+        // never restarts the PC and has no wizard to skip.
+        const bool suppress = name == "SUPPRESSMSGBOXES";
+        const bool noCancel = name == "NOCANCEL";
+        const bool accepted = name == "NORESTART" || name == "SP-";
+        if (suppress || noCancel || accepted) {
+            if (hasValue)
+                complain(text::kTakesNoValue, argument);
+            options.suppressMessageBoxes = options.suppressMessageBoxes || suppress;
+            options.noCancel = options.noCancel || noCancel;
             continue;
         }
         const bool silent = name == "SILENT";
@@ -64,6 +81,21 @@ Options ParseCommandLine(const std::vector<std::string>& arguments) {
         options.list = options.list || list;
     }
     return options;
+}
+
+RunPlan PlanRun(const Options& options, const Desktop& desktop) {
+    RunPlan plan;
+    plan.mode = options.mode;
+    const bool nobodySees = desktop.sessionZero || !desktop.visibleStation;
+    plan.showsBoxes =
+        !nobodySees && !options.suppressMessageBoxes && options.mode != RunMode::VerySilent;
+    // A /SILENT window would be seen by nobody as well, and an error box of
+    // its could wait for ever.
+    if (nobodySees && options.mode != RunMode::VerySilent) {
+        plan.mode = RunMode::VerySilent;
+        plan.unattendedForNobody = true;
+    }
+    return plan;
 }
 
 std::string_view SwitchesAsGiven(std::string_view commandLine) {

@@ -2,6 +2,8 @@
 // %ERRORLEVEL%. The README and the /? box list them; keep the three in step.
 #pragma once
 
+#include <optional>
+
 #include "engine/RunJournal.h"
 
 namespace ui::exit_code {
@@ -37,6 +39,36 @@ constexpr int Of(engine::RunOutcome outcome) {
             break;
     }
     return kUnexpected;
+}
+
+// An installation left in the middle is what the PC needs to hear about
+// most, another run, whatever else stopped this one.
+constexpr int Of(engine::RunOutcome outcome, const engine::InstallationCount& count) {
+    const bool midway = count.found > count.updated + count.leftAsTheyWere;
+    if (midway && (outcome == engine::RunOutcome::Stopped || outcome == engine::RunOutcome::Failed))
+        return kLeftMidway;
+    return Of(outcome);
+}
+
+// What the record's Version and UpToDate become after a run that ended
+// with `code`; nullopt keeps what is there. Version "1.55B" says that the
+// last run that looked found every installation at 1.55B; UpToDate that the
+// last run that finished its search left none behind, which a PC without
+// the product is too, unless a drive could not be searched at all.
+enum class VersionChange : unsigned char { Write, Remove, Keep };
+
+constexpr VersionChange VersionAfter(int code) {
+    if (code == kUpdated)
+        return VersionChange::Write;
+    return code == kSomeLeft || code == kLeftMidway ? VersionChange::Remove : VersionChange::Keep;
+}
+
+constexpr std::optional<bool> UpToDateAfter(int code, bool everyDriveSearched) {
+    if (code == kSomeLeft || code == kLeftMidway)
+        return false;
+    if (code == kUpdated || code == kNothingFound)
+        return everyDriveSearched;
+    return std::nullopt;
 }
 
 }  // namespace ui::exit_code

@@ -1,11 +1,15 @@
 #include "ui/LogFile.h"
 
 #include <cstdio>
+#include <stdexcept>
 #include <string>
+#include <system_error>
 
 #include "engine/Texts.h"
 #include "platform/win32/Utf16.h"
+#include "ui/ErrorBox.h"
 #include "ui/ExitCode.h"
+#include "ui/ProtectedFolder.h"
 #include "ui/Texts.h"
 #include "ui/Win32Error.h"
 
@@ -40,25 +44,123 @@ std::string FullPathOf(const std::string& path) {
     }
 }
 
-void WriteAll(HANDLE file, std::string_view bytes) {
+// Zero when every byte was written, else the system's error.
+DWORD WriteAll(HANDLE file, std::string_view bytes) {
     DWORD written = 0;
-    WriteFile(file, bytes.data(), static_cast<DWORD>(bytes.size()), &written, nullptr);
+    if (!WriteFile(file, bytes.data(), static_cast<DWORD>(bytes.size()), &written, nullptr))
+        return GetLastError();
+    return written == bytes.size() ? 0 : ERROR_DISK_FULL;
+}
+
+std::string LastErrorText() {
+    return SystemErrorText(
+        std::error_code(static_cast<int>(GetLastError()), std::system_category()));
+}
+
+// Append access alone makes every write land at the end of the file, as
+// one piece, even while another Update.exe appends to the same file: the
+// second one, which only says that it found the first, shares the log.
+platform::ScopedHandle OpenForAppending(const std::wstring& path) {
+    return platform::ScopedHandle(CreateFileW(path.c_str(), FILE_APPEND_DATA,
+                                              FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr,
+                                              OPEN_ALWAYS, FILE_ATTRIBUTE_NORMAL, nullptr));
+}
+
+// Makes the folders above `file` that are missing; a failure shows when the
+// file is opened.
+void MakeFoldersAbove(const std::wstring& file) {
+    const std::size_t slash = file.find_last_of(L"\\/");
+    if (slash == std::wstring::npos || slash == 0)
+        return;
+    const std::wstring folder = file.substr(0, slash);
+    if (folder.ends_with(L':') || GetFileAttributesW(folder.c_str()) != INVALID_FILE_ATTRIBUTES)
+        return;
+    MakeFoldersAbove(folder);
+    CreateDirectoryW(folder.c_str(), nullptr);
+}
+
+LARGE_INTEGER SizeOf(HANDLE file) {
+    LARGE_INTEGER size{};
+    if (!GetFileSizeEx(file, &size))
+        size.QuadPart = 0;
+    return size;
 }
 
 }  // namespace
 
-LogFile::LogFile(const std::string& path) : fullPath_(FullPathOf(path)) {
-    // Append access alone makes every write land at the end of the file, as
-    // one piece, even while another Update.exe appends to the same file: the
-    // second one, which only says that it found the first, shares the log.
-    file_.Reset(CreateFileW(platform::Utf8ToUtf16(path).c_str(), FILE_APPEND_DATA,
-                            FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr, OPEN_ALWAYS,
-                            FILE_ATTRIBUTE_NORMAL, nullptr));
-    if (!file_)
+LogFile::LogFile(const std::string& path) {
+    platform::ScopedHandle file = OpenForAppending(platform::Utf8ToUtf16(path));
+    if (!file)
         ThrowLastError("CreateFile (log)");
-    LARGE_INTEGER size{};
-    if (GetFileSizeEx(file_.Get(), &size) && size.QuadPart == 0)
-        WriteAll(file_.Get(), kByteOrderMark);
+    Add(std::move(file), FullPathOf(path), true);
+}
+
+void LogFile::Add(platform::ScopedHandle file, std::string path, bool target) {
+    if (SizeOf(file.Get()).QuadPart == 0)
+        WriteAll(file.Get(), kByteOrderMark);
+    std::lock_guard lock(mutex_);
+    sinks_.push_back({std::move(file), std::move(path), target});
+}
+
+std::string LogFile::OpenLocal() noexcept {
+    try {
+        const std::wstring folder = ProtectedFolder({L"Kelmina", L"Soramido", L"Logs"});
+        const std::wstring path = folder + L"\\Update.log";
+        platform::ScopedHandle file = OpenProtectedFile(path, FILE_APPEND_DATA, OPEN_ALWAYS);
+        if (static_cast<unsigned long long>(SizeOf(file.Get()).QuadPart) >= kLocalLogLimit) {
+            file.Reset();
+            // Renaming moves whatever the name is, never a file a link leads to.
+            if (!MoveFileExW(path.c_str(), (folder + L"\\Update.1.log").c_str(),
+                             MOVEFILE_REPLACE_EXISTING)) {
+                return platform::Utf16ToUtf8(path) + ": " + LastErrorText();
+            }
+            file = OpenProtectedFile(path, FILE_APPEND_DATA, OPEN_ALWAYS);
+        }
+        Add(std::move(file), platform::Utf16ToUtf8(path), false);
+        return {};
+    } catch (const std::exception& refused) {
+        return refused.what();
+    } catch (...) {
+        return "?";
+    }
+}
+
+void LogFile::OpenTarget(const std::string& path) noexcept {
+    try {
+        const std::string full = FullPathOf(path);
+        const std::wstring wide = platform::Utf8ToUtf16(full);
+        MakeFoldersAbove(wide);
+        platform::ScopedHandle file = OpenForAppending(wide);
+        // Said in the log by whoever opened it, once the run's first lines
+        // are written.
+        if (!file) {
+            const std::string why = LastErrorText();
+            std::lock_guard lock(mutex_);
+            targetError_ = path + ": " + why;
+            return;
+        }
+        Add(std::move(file), full, true);
+    } catch (...) {
+        std::lock_guard lock(mutex_);
+        targetError_ = path + ": ?";
+    }
+}
+
+void LogFile::TargetUnavailable(const std::string& path, const std::string& why) {
+    try {
+        targetError_ = path + ": " + why;
+        Append(std::string(text::kLogTargetUnavailable) + *targetError_);
+    } catch (...) {
+    }
+}
+
+std::string LogFile::FullPath() const {
+    std::lock_guard lock(mutex_);
+    for (const Sink& sink : sinks_) {
+        if (sink.target)
+            return sink.path;
+    }
+    return sinks_.empty() ? std::string() : sinks_.front().path;
 }
 
 void LogFile::WriteLine(std::string_view line) noexcept {
@@ -108,7 +210,18 @@ void LogFile::Append(std::string_view line) noexcept {
         // form that is not UTF-8; the file must stay readable as UTF-8.
         std::string record = TimeStamp();
         record.append(platform::WellFormedUtf8(line)).append("\r\n");
-        WriteAll(file_.Get(), record);
+        for (std::size_t i = 0; i < sinks_.size(); ++i) {
+            const DWORD error = WriteAll(sinks_[i].file.Get(), record);
+            // The share went away or the disk filled up: the run goes on,
+            // and the local log says what became of the other file.
+            if (error != 0 && sinks_[i].target) {
+                const std::string path = sinks_[i].path;
+                sinks_.erase(sinks_.begin() + static_cast<std::ptrdiff_t>(i));
+                TargetUnavailable(path, SystemErrorText(std::error_code(static_cast<int>(error),
+                                                                        std::system_category())));
+                return;
+            }
+        }
     } catch (...) {
         // Out of memory for one line: that line is lost, the run goes on.
     }

@@ -1,26 +1,46 @@
-// The log file an administrator asks for with /LOG: UTF-8 with a byte order
-// mark from its creation, CRLF line ends, every line after the local time
+// The run's log: the PC's own, %ProgramData%\Kelmina\Soramido\Logs\Update.log,
+// which every run appends to so that a PC always keeps a trace, and the file
+// an administrator asks for with /LOG. Both UTF-8 with a byte order mark from
+// their creation, CRLF line ends, every line after the local time
 // (YYYY-MM-DD hh:mm:ss.mmm). Each run is appended to what is there, and each
 // line is written as it happens, so a run that is killed keeps its lines.
 #pragma once
 
 #include <mutex>
+#include <optional>
 #include <string>
 #include <string_view>
+#include <vector>
 
+#include "engine/RunJournal.h"
 #include "platform/win32/ScopedWin.h"
 
 namespace ui {
 
+// The local log is moved to Update.1.log once it holds this much.
+inline constexpr unsigned long long kLocalLogLimit = 1024ULL * 1024;
+
 class LogFile {
   public:
+    // Writes nowhere until a file is opened.
+    LogFile() = default;
     // Opens `path` for appending, creating it when it does not exist. Throws
     // std::system_error when it cannot be opened so.
     explicit LogFile(const std::string& path);
 
-    // The file's path as the system completes it (drive, current folder),
-    // which the run's record names.
-    const std::string& FullPath() const { return fullPath_; }
+    // Opens the PC's own log, moving a full one aside first. Empty when it
+    // is open, otherwise why not: the run goes on without it.
+    std::string OpenLocal() noexcept;
+    // Opens /LOG's file, making the folders above it. A file that cannot be
+    // opened, now or at a later line (a share gone, a full disk), does not
+    // stop the run: TargetError() keeps why, which a failed line writes
+    // into the local log at once and a failed opening leaves to the caller.
+    void OpenTarget(const std::string& path) noexcept;
+    const std::optional<std::string>& TargetError() const { return targetError_; }
+
+    // The path of the file the run's record names: /LOG's file as the system
+    // completes it (drive, current folder), or else the local log's.
+    std::string FullPath() const;
 
     // Appends one line. Safe from any thread; a line the disk refuses is
     // lost and the run goes on, since the update matters more than its log.
@@ -36,13 +56,36 @@ class LogFile {
     // or a log-off that may end the program at any moment, has the last word.
     // Exit code 7 comes after its reason, whichever way the program got there.
     void WriteExitCode(int code) noexcept;
+    bool Ended() const {
+        std::lock_guard lock(mutex_);
+        return ended_;
+    }
+
+    // The last run's counts, for the event log's entry.
+    void NoteCounts(const engine::InstallationCount& count) noexcept {
+        std::lock_guard lock(mutex_);
+        counts_ = count;
+    }
+    engine::InstallationCount Counts() const {
+        std::lock_guard lock(mutex_);
+        return counts_;
+    }
 
   private:
+    struct Sink {
+        platform::ScopedHandle file;
+        std::string path;
+        bool target = false;
+    };
     void Append(std::string_view line) noexcept;
+    void Add(platform::ScopedHandle file, std::string path, bool target);
+    // Under the lock.
+    void TargetUnavailable(const std::string& path, const std::string& why);
 
-    std::mutex mutex_;
-    std::string fullPath_;
-    platform::ScopedHandle file_;
+    mutable std::mutex mutex_;
+    std::vector<Sink> sinks_;
+    std::optional<std::string> targetError_;
+    engine::InstallationCount counts_;
     bool ended_ = false;
     bool unexpectedErrorWritten_ = false;
     std::string noted_;

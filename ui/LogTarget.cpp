@@ -86,4 +86,18 @@ bool IsProgramOrPackageFile(const std::string& path) {
     return IdentityAt(folder) == dataFolder;
 }
 
+bool IsInInstallation(const std::string& path) {
+    const std::wstring log = FullPath(platform::Utf8ToUtf16(path));
+    const std::size_t slash = log.find_last_of(L"\\/");
+    if (slash == std::wstring::npos)
+        return false;
+    const std::wstring folder = log.substr(0, slash);
+    // The file system ignores the letters' case, as the search does.
+    const DWORD program = GetFileAttributesW(platform::JoinPath(folder, L"SKM300.EXE").c_str());
+    const DWORD marker =
+        GetFileAttributesW(platform::JoinPath(folder, L"Audio\\Term\\GROUP3").c_str());
+    return program != INVALID_FILE_ATTRIBUTES && (program & FILE_ATTRIBUTE_DIRECTORY) == 0 &&
+           marker != INVALID_FILE_ATTRIBUTES && (marker & FILE_ATTRIBUTE_DIRECTORY) != 0;
+}
+
 }  // namespace ui

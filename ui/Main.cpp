@@ -8,6 +8,7 @@
 #include "ui/ControlIds.h"
 #include "ui/ControlText.h"
 #include "ui/ErrorBox.h"
+#include "ui/EventLog.h"
 #include "ui/ExitCode.h"
 #include "ui/FormLayout.h"
 #include "ui/StatusContrast.h"
@@ -102,7 +103,7 @@ void TForm1::StartRunThenClose() {
     // No worker could be made, and the error box has said so: nothing will
     // end to close the window later.
     if (!worker) {
-        lastVerdict_ = engine::RunOutcome::Failed;
+        lastExitCode_ = exit_code::kUnexpected;
         Close();
     }
 }
@@ -113,7 +114,7 @@ void TForm1::ListOnly() {
 }
 
 int TForm1::ExitCode() const {
-    return exit_code::Of(lastVerdict_.load());
+    return lastExitCode_.load();
 }
 
 void TForm1::FormCreate() {
@@ -160,7 +161,9 @@ void TForm1::Button1Click() {
             throw;
         }
         worker = std::move(started);  // the previous worker, ended, is released here
-    } else if (worker) {
+        if (noCancel_)
+            SetRunButtonEnabled(false);
+    } else if (worker && !noCancel_) {
         worker->RequestStop();
         AwaitWorkerEnd();
         SetText(layout_.Button1, engine::text::kRunCaption);
@@ -169,6 +172,9 @@ void TForm1::Button1Click() {
 }
 
 void TForm1::Button2Click() {
+    // /NOCANCEL: closing would stop the run.
+    if (noCancel_ && runUnderWay_)
+        return;
     Close();
 }
 
@@ -248,6 +254,9 @@ void TForm1::SetRunButtonCaption(const std::string& caption) {
     // A worker gives the run button back only as its run ends, a little
     // before its last report operations: a press from here on starts a run.
     runUnderWay_ = false;
+    // Disabled for the run by /NOCANCEL; a completed run disables it again.
+    if (noCancel_)
+        EnableWindow(layout_.Button1, TRUE);
 }
 
 void TForm1::SetRunButtonEnabled(bool enabled) {
@@ -273,8 +282,9 @@ void TForm1::SearchProgress(std::uint64_t searched, std::optional<std::uint64_t>
 }
 
 void TForm1::RunEnded(engine::RunOutcome outcome) {
-    if (outcome != engine::RunOutcome::Stopped)
-        lastVerdict_ = outcome;
+    // The counts of this run are in the run log by now.
+    if (const int code = runLog_.ExitCode(outcome); code != exit_code::kStopped)
+        lastExitCode_ = code;
     PostMessageW(hwnd_, kRunEnded, static_cast<WPARAM>(outcome),
                  static_cast<LPARAM>(runsStarted_.load()));
 }
@@ -299,7 +309,7 @@ void TForm1::ShowProgressOnButton() {
 void TForm1::EndSession() {
     FormDestroy();
     if (log_)
-        log_->WriteExitCode(ExitCode());
+        FinishRun(*log_, ExitCode());
 }
 
 void TForm1::KeepFocusOffDisabledRunButton() {
@@ -412,7 +422,7 @@ LRESULT TForm1::HandleMessage(UINT message, WPARAM wParam, LPARAM lParam) {
             return 0;
         }
         case WM_CLOSE:
-            Close();
+            Button2Click();
             return 0;
         case WM_DESTROY:
             FormDestroy();

@@ -21,6 +21,7 @@
 #include "platform/FileSystem.h"
 #include "platform/UiCallQueue.h"
 #include "ui/BaseWindow.h"
+#include "ui/ExitCode.h"
 #include "ui/FormLayout.h"
 #include "ui/LogFile.h"
 #include "ui/RunLog.h"
@@ -57,6 +58,9 @@ class TForm1 : public BaseWindow<TForm1>, public engine::Report, public engine::
     // /LIST: every run of this window tells the installations' states and
     // changes nothing, and none writes the record. Before the first run.
     void ListOnly();
+    // /NOCANCEL: while a run is under way, 「中　止」 is disabled and closing
+    // does nothing; a log-off still stops the run. Before the first run.
+    void NoCancel() { noCancel_ = true; }
     // The program's exit code as the window leaves it: that of the last run
     // that reached a verdict, or "stopped" when none did.
     int ExitCode() const;
@@ -127,10 +131,11 @@ class TForm1 : public BaseWindow<TForm1>, public engine::Report, public engine::
     RunLog runLog_;
     ShutdownBlock shutdownBlock_;
     bool closesAfterRun_ = false;
+    bool noCancel_ = false;
     engine::TMyThread::Task task_ = engine::TMyThread::Task::Update;
-    // Set by the worker's thread as a run ends; Stopped until a run has
-    // reached a verdict.
-    std::atomic<engine::RunOutcome> lastVerdict_{engine::RunOutcome::Stopped};
+    // Set by the worker's thread as a run ends; "stopped" until a run has
+    // reached a verdict or left an installation in the middle.
+    std::atomic<int> lastExitCode_{exit_code::kStopped};
     // From the start of a run until its worker gives the run button back (or
     // a stop has waited for it): what a press of Button1 stops.
     bool runUnderWay_ = false;

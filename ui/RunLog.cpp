@@ -39,7 +39,11 @@ void RunLog::SetStatusText(const std::string& text) {
 }
 
 void RunLog::ClearLog() {
-    count_ = {};
+    {
+        std::lock_guard lock(countMutex_);
+        count_ = {};
+        drivesNotSearched_.clear();
+    }
     // A run begins: what it shows first waits for the package's lines.
     if (file_) {
         std::lock_guard lock(mutex_);
@@ -89,8 +93,30 @@ void RunLog::PackageFileChecked(const std::string& name, std::uint64_t size,
     journal_.PackageFileChecked(name, size, sha256);
 }
 
-void RunLog::FolderNotSearched(const std::string& folder, const std::string& description) {
+void RunLog::DriveNotSearched(const std::string& drive, const std::string& description) {
+    {
+        std::lock_guard lock(countMutex_);
+        if (!drivesNotSearched_.empty())
+            drivesNotSearched_ += ' ';
+        drivesNotSearched_ += drive;
+    }
     if (file_) {
+        std::lock_guard lock(mutex_);
+        ReleaseIfPackageWritten();
+        file_->WriteLine(std::string(text::kLogDrive) + drive +
+                         std::string(text::kLogDriveNotSearched) + description);
+    }
+    journal_.DriveNotSearched(drive, description);
+}
+
+void RunLog::FolderNotSearched(const std::string& folder, const std::string& description) {
+    // A drive's root that had its own line.
+    bool announced = false;
+    if (folder.size() == 2 && folder[1] == ':') {
+        std::lock_guard lock(countMutex_);
+        announced = (' ' + drivesNotSearched_ + ' ').find(' ' + folder + ' ') != std::string::npos;
+    }
+    if (file_ && !announced) {
         std::lock_guard lock(mutex_);
         ReleaseIfPackageWritten();
         file_->WriteLine(std::string(text::kLogNotSearched) + folder + ": " + description);
@@ -103,7 +129,12 @@ void RunLog::ChangingInstallation(bool changing) {
 }
 
 void RunLog::InstallationsCounted(const engine::InstallationCount& count) {
-    count_ = count;
+    {
+        std::lock_guard lock(countMutex_);
+        count_ = count;
+    }
+    if (file_)
+        file_->NoteCounts(count);
     journal_.InstallationsCounted(count);
 }
 
@@ -126,13 +157,31 @@ void RunLog::RunEnded(engine::RunOutcome outcome) {
     journal_.RunEnded(outcome);
 }
 
+int RunLog::ExitCode(engine::RunOutcome outcome) const {
+    std::lock_guard lock(countMutex_);
+    return exit_code::Of(outcome, count_);
+}
+
 void RunLog::Record(engine::RunOutcome outcome) {
-    if (outcome == engine::RunOutcome::Stopped || outcome == engine::RunOutcome::Failed)
+    const int code = ExitCode(outcome);
+    if (code == exit_code::kStopped || code == exit_code::kUnexpected)
         return;
     std::string why;
     try {
-        WriteRunRecord({exit_code::Of(outcome), count_,
-                        file_ ? std::optional(file_->FullPath()) : std::nullopt});
+        RunRecord record;
+        record.exitCode = code;
+        {
+            std::lock_guard lock(countMutex_);
+            record.count = count_;
+            record.drivesNotSearched = drivesNotSearched_;
+        }
+        if (file_) {
+            const std::string path = file_->FullPath();
+            if (!path.empty())
+                record.logFile = path;
+            record.logError = file_->TargetError();
+        }
+        WriteRunRecord(record);
         return;
     } catch (const std::system_error& failure) {
         why = SystemErrorText(failure.code());

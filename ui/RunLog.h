@@ -40,10 +40,14 @@ class RunLog final : public engine::Report, public engine::RunJournal {
     void PackageFileChecked(const std::string& name, std::uint64_t size,
                             const std::string& sha256) override;
     void FolderNotSearched(const std::string& folder, const std::string& description) override;
+    void DriveNotSearched(const std::string& drive, const std::string& description) override;
     void ChangingInstallation(bool changing) override;
     void InstallationsCounted(const engine::InstallationCount& count) override;
     void SearchProgress(std::uint64_t searched, std::optional<std::uint64_t> onDrives) override;
     void RunEnded(engine::RunOutcome outcome) override;
+
+    // The exit code of the last run that ended with `outcome`.
+    int ExitCode(engine::RunOutcome outcome) const;
 
   private:
     // Under the lock: writes the lines held back, once the package's lines
@@ -70,7 +74,9 @@ class RunLog final : public engine::Report, public engine::RunJournal {
     // "unexpected error:" line when the run ends so.
     std::string failure_;
     bool keepsRecord_ = true;
+    mutable std::mutex countMutex_;
     engine::InstallationCount count_;
+    std::string drivesNotSearched_;  // "E: F:"
 };
 
 }  // namespace ui

@@ -52,6 +52,31 @@ void SetNumber(HKEY key, const wchar_t* name, std::size_t value) {
           "RegSetValueEx");
 }
 
+void DeleteValue(HKEY key, const wchar_t* name) {
+    const LSTATUS status = RegDeleteValueW(key, name);
+    if (status != ERROR_FILE_NOT_FOUND)
+        Check(status, "RegDeleteValue");
+}
+
+void SetOrDelete(HKEY key, const wchar_t* name, const std::optional<std::string>& value) {
+    if (value)
+        SetText(key, name, platform::Utf8ToUtf16(*value));
+    else
+        DeleteValue(key, name);
+}
+
+std::optional<DWORD> Number(HKEY key, const wchar_t* name) {
+    DWORD number = 0;
+    DWORD size = sizeof number;
+    DWORD type = 0;
+    if (RegQueryValueExW(key, name, nullptr, &type, reinterpret_cast<BYTE*>(&number), &size) !=
+            ERROR_SUCCESS ||
+        type != REG_DWORD) {
+        return std::nullopt;
+    }
+    return number;
+}
+
 std::int64_t Ticks(const FILETIME& time) {
     return static_cast<std::int64_t>((static_cast<std::uint64_t>(time.dwHighDateTime) << 32) |
                                      time.dwLowDateTime);
@@ -82,22 +107,43 @@ std::string LocalTimeWithOffset() {
 void WriteRunRecord(const RunRecord& record) {
     ScopedKey key;
     Check(RegCreateKeyExW(HKEY_LOCAL_MACHINE, kRecordKey, 0, nullptr, REG_OPTION_NON_VOLATILE,
-                          KEY_SET_VALUE | KEY_WOW64_64KEY, nullptr, key.Receive(), nullptr),
+                          KEY_SET_VALUE | KEY_QUERY_VALUE | KEY_WOW64_64KEY, nullptr, key.Receive(),
+                          nullptr),
           "RegCreateKeyEx");
-    if (record.exitCode == exit_code::kUpdated)
-        SetText(key.Get(), L"Version", kVersion);
+    const std::optional<bool> decided =
+        exit_code::UpToDateAfter(record.exitCode, record.drivesNotSearched.empty());
+    const std::optional<DWORD> before = Number(key.Get(), L"UpToDate");
+    DeleteValue(key.Get(), L"UpToDate");
+    switch (exit_code::VersionAfter(record.exitCode)) {
+        case exit_code::VersionChange::Write:
+            SetText(key.Get(), L"Version", kVersion);
+            break;
+        case exit_code::VersionChange::Remove:
+            DeleteValue(key.Get(), L"Version");
+            break;
+        case exit_code::VersionChange::Keep:
+            break;
+    }
     SetNumber(key.Get(), L"LastExitCode", static_cast<std::size_t>(record.exitCode));
     SetText(key.Get(), L"LastRun", platform::Utf8ToUtf16(LocalTimeWithOffset()));
     SetNumber(key.Get(), L"Installations", record.count.found);
     SetNumber(key.Get(), L"Updated", record.count.updated);
     SetNumber(key.Get(), L"LeftAsTheyWere", record.count.leftAsTheyWere);
-    if (record.logFile) {
-        SetText(key.Get(), L"LastLog", platform::Utf8ToUtf16(*record.logFile));
-    } else {
-        const LSTATUS status = RegDeleteValueW(key.Get(), L"LastLog");
-        if (status != ERROR_FILE_NOT_FOUND)
-            Check(status, "RegDeleteValue");
+    // Installations that are new but still hold a backup, a commit record or
+    // a journal that could not be deleted: a later run tidies them up.
+    SetNumber(key.Get(), L"LeftOver", record.count.leftOver);
+    SetOrDelete(key.Get(), L"LastLog", record.logFile);
+    SetOrDelete(key.Get(), L"LogError", record.logError);
+    // A run that did not search keeps what the last search found.
+    if (decided) {
+        SetOrDelete(key.Get(), L"DrivesNotSearched",
+                    record.drivesNotSearched.empty() ? std::nullopt
+                                                     : std::optional(record.drivesNotSearched));
     }
+    if (decided)
+        SetNumber(key.Get(), L"UpToDate", *decided ? 1 : 0);
+    else if (before)
+        SetNumber(key.Get(), L"UpToDate", *before);
 }
 
 }  // namespace ui

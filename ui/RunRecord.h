@@ -15,12 +15,15 @@ namespace ui {
 struct RunRecord {
     int exitCode = 0;
     engine::InstallationCount count;
-    std::optional<std::string> logFile;  // the /LOG file's full path
+    std::optional<std::string> logFile;   // the log's full path
+    std::optional<std::string> logError;  // why /LOG's file could not be written
+    std::string drivesNotSearched;        // "E: F:", fixed drives whose root could not be listed
 };
 
-// Writes `record`. Version becomes "1.55B" only for exit code 0 and is
-// otherwise left as it is, so that a later failure never hides an earlier
-// success; LastLog goes when the run had no log file, so that it never names
+// Writes `record`. Version and UpToDate change as exit_code::VersionAfter
+// and UpToDateAfter say; UpToDate goes first and comes back last, so that it
+// never stands beside another run's LastExitCode. LastLog, LogError and
+// DrivesNotSearched go when the run had none, so that they never name
 // another run's. Throws std::system_error when the key cannot be written
 // (without the rights of an administrator, for one).
 void WriteRunRecord(const RunRecord& record);

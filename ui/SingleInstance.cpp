@@ -15,14 +15,15 @@ namespace ui {
 
 namespace {
 
-// Shared by the namespace's boundary and alias. The version is part of it:
-// it is this update's installations that must not be changed twice at once.
-constexpr wchar_t kName[] = L"SoramidoUpdate-1.55B";
-constexpr wchar_t kMutexInNamespace[] = L"SoramidoUpdate-1.55B\\Running";
+// Shared by the namespace's boundary and alias. No version in it: a later
+// release must wait for this one, whose journal it would otherwise take for
+// the leftovers of a run cut short.
+constexpr wchar_t kName[] = L"SoramidoUpdate";
+constexpr wchar_t kMutexInNamespace[] = L"SoramidoUpdate\\Running";
 // "Global\" makes the name one for the whole PC rather than one per session,
 // so that a second user's updater waits its turn too. Private namespaces are
 // one for the whole PC already.
-constexpr wchar_t kGlobalMutexName[] = L"Global\\SoramidoUpdate-1.55B";
+constexpr wchar_t kGlobalMutexName[] = L"Global\\SoramidoUpdate";
 // Administrators and the system only; nobody else opens the namespace or
 // the mutex.
 constexpr wchar_t kAdministratorsOnly[] = L"D:P(A;;GA;;;BA)(A;;GA;;;SY)";

@@ -11,6 +11,7 @@
 #include "platform/UiCallQueue.h"
 #include "platform/win32/ScopedWin.h"
 #include "ui/BaseWindow.h"
+#include "ui/EventLog.h"
 #include "ui/ExitCode.h"
 #include "ui/RunLog.h"
 #include "ui/ShutdownBlock.h"
@@ -195,10 +196,10 @@ int RunWithoutWindow(HINSTANCE instance, platform::FileSystem& files, LogFile* l
         engine::TMyThread worker(files, calls, runLog, &runLog, {}, task);
         const Watching watching(session, worker);
         worker.WaitForEnd();
-        code = exit_code::Of(worker.Outcome());
+        code = runLog.ExitCode(worker.Outcome());
     }
     if (log)
-        log->WriteExitCode(code);
+        FinishRun(*log, code);
     session.RunOver();
     return code;
 }

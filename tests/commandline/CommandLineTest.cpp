@@ -7,6 +7,7 @@
 #include <vector>
 
 #include "ui/CommandLine.h"
+#include "ui/ExitCode.h"
 
 namespace {
 
@@ -43,7 +44,18 @@ const Case kCases[] = {
     {{"/LIST=all"}, RunMode::Window, false, true, {}, "/LIST=all"},
     // Every malformed argument is named; the mode is still read from the
     // others, so that /VERYSILENT keeps the box away.
-    {{"/LOG"}, RunMode::Window, false, false, {}, "/LOG"},
+    // /LOG alone: the local log only.
+    {{"/LOG", "/VERYSILENT"}, RunMode::VerySilent, false, false, {}, ""},
+    {{"/LOG", "/LOG=a.log"}, RunMode::Window, false, false, {}, "/LOG=a.log"},
+    // The switches installers take by habit are accepted.
+    {{"/VERYSILENT", "/SUPPRESSMSGBOXES", "/NORESTART", "/SP-"},
+     RunMode::VerySilent,
+     false,
+     false,
+     {},
+     ""},
+    {{"-norestart=1"}, RunMode::Window, false, false, {}, "-norestart=1"},
+    {{"/SP"}, RunMode::Window, false, false, {}, "/SP"},
     {{"/VERYSILENT", "/LOG="}, RunMode::VerySilent, false, false, {}, "/LOG="},
     {{"/LOG=a.log", "/LOG=b.log"}, RunMode::Window, false, false, "a.log", "/LOG=b.log"},
     {{"/SILENT=yes"}, RunMode::Silent, false, false, {}, "/SILENT=yes"},
@@ -77,6 +89,90 @@ TEST(CommandLineTest, EachArgumentListGivesItsOptionsOrNamesTheArgumentAtFault) 
             // Later arguments are not blamed for the first one's fault.
             EXPECT_EQ(options.problem.find("/b"), std::string::npos);
         }
+    }
+}
+
+TEST(CommandLineTest, NobodyInFrontOfTheScreenMeansNoBoxAndNoWindow) {
+    struct Plan {
+        std::vector<std::string> arguments;
+        bool sessionZero;
+        bool visibleStation;
+        RunMode mode;
+        bool boxes;
+        bool forNobody;
+        bool noCancel;
+    };
+    const Plan plans[] = {
+        {{}, false, true, RunMode::Window, true, false, false},
+        {{"/SILENT", "/NOCANCEL"}, false, true, RunMode::Silent, true, false, true},
+        {{"/SUPPRESSMSGBOXES"}, false, true, RunMode::Window, false, false, false},
+        {{"/VERYSILENT"}, false, true, RunMode::VerySilent, false, false, false},
+        // A service, or a task of a user not logged on.
+        {{}, true, true, RunMode::VerySilent, false, true, false},
+        {{}, false, false, RunMode::VerySilent, false, true, false},
+        {{"/SILENT"}, true, false, RunMode::VerySilent, false, true, false},
+        {{"/LIST"}, true, true, RunMode::VerySilent, false, true, false},
+        // Already unattended: nothing to say about it.
+        {{"/VERYSILENT"}, true, false, RunMode::VerySilent, false, false, false},
+        // A refused command line still shows its box only where it may.
+        {{"/NOSUCH"}, false, true, RunMode::Window, true, false, false},
+        {{"/NOSUCH"}, true, true, RunMode::VerySilent, false, true, false},
+    };
+    for (const Plan& c : plans) {
+        std::string line;
+        for (const std::string& argument : c.arguments)
+            line += "[" + argument + "]";
+        SCOPED_TRACE(line + (c.sessionZero ? " session 0" : "") +
+                     (c.visibleStation ? "" : " invisible"));
+        const ui::Options options = ui::ParseCommandLine(c.arguments);
+        const ui::RunPlan plan = ui::PlanRun(options, {c.sessionZero, c.visibleStation});
+        EXPECT_EQ(plan.mode, c.mode);
+        EXPECT_EQ(plan.showsBoxes, c.boxes);
+        EXPECT_EQ(plan.unattendedForNobody, c.forNobody);
+        EXPECT_EQ(options.noCancel, c.noCancel);
+    }
+}
+
+engine::InstallationCount Count(std::size_t found, std::size_t updated, std::size_t left) {
+    engine::InstallationCount count;
+    count.found = found;
+    count.updated = updated;
+    count.leftAsTheyWere = left;
+    return count;
+}
+
+TEST(CommandLineTest, TheRecordAndTheExitCodeTellWhatThePcNeeds) {
+    using engine::RunOutcome;
+    using ui::exit_code::VersionChange;
+    struct Row {
+        engine::InstallationCount count;
+        int code;
+        RunOutcome outcome;
+        bool everyDriveSearched;
+        VersionChange version;
+        std::optional<bool> upToDate;
+    };
+    const Row rows[] = {
+        {Count(2, 2, 0), 0, RunOutcome::Updated, true, VersionChange::Write, true},
+        {Count(2, 2, 0), 0, RunOutcome::Updated, false, VersionChange::Write, false},
+        {Count(0, 0, 0), 1, RunOutcome::NothingFound, true, VersionChange::Keep, true},
+        {Count(0, 0, 0), 1, RunOutcome::NothingFound, false, VersionChange::Keep, false},
+        {Count(2, 1, 1), 2, RunOutcome::SomeLeft, true, VersionChange::Remove, false},
+        {Count(2, 1, 0), 8, RunOutcome::LeftMidway, true, VersionChange::Remove, false},
+        {Count(0, 0, 0), 3, RunOutcome::PackageDamaged, true, VersionChange::Keep, std::nullopt},
+        {Count(1, 0, 0), 9, RunOutcome::SomeBehind, true, VersionChange::Keep, std::nullopt},
+        // Stopped or failed: an installation in the middle decides.
+        {Count(1, 1, 0), 4, RunOutcome::Stopped, true, VersionChange::Keep, std::nullopt},
+        {Count(2, 1, 0), 8, RunOutcome::Stopped, true, VersionChange::Remove, false},
+        {Count(1, 0, 1), 7, RunOutcome::Failed, true, VersionChange::Keep, std::nullopt},
+        {Count(1, 0, 0), 8, RunOutcome::Failed, true, VersionChange::Remove, false},
+    };
+    for (const Row& row : rows) {
+        SCOPED_TRACE(static_cast<int>(row.outcome));
+        const int code = ui::exit_code::Of(row.outcome, row.count);
+        EXPECT_EQ(code, row.code);
+        EXPECT_EQ(ui::exit_code::VersionAfter(code), row.version);
+        EXPECT_EQ(ui::exit_code::UpToDateAfter(code, row.everyDriveSearched), row.upToDate);
     }
 }
 

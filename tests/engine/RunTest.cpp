@@ -254,6 +254,9 @@ TEST_F(RunVerdict, TheJournalHearsWhatTheWindowDoesNotShow) {
         void FolderNotSearched(const std::string& folder, const std::string& why) override {
             events.push_back("not searched " + folder + ": " + why);
         }
+        void DriveNotSearched(const std::string& drive, const std::string& why) override {
+            events.push_back("drive not searched " + drive + ": " + why);
+        }
         void ChangingInstallation(bool changing) override {
             events.push_back(changing ? "changing" : "changed");
         }
@@ -261,6 +264,7 @@ TEST_F(RunVerdict, TheJournalHearsWhatTheWindowDoesNotShow) {
     } heard;
     journal = &heard;
     c.AddFolder("Locked").MakeUnlistable();
+    fs.AddDrive('E').MakeUnlistable();  // a locked encrypted drive
     Install(c, "SKM");
 
     Run();
@@ -270,7 +274,9 @@ TEST_F(RunVerdict, TheJournalHearsWhatTheWindowDoesNotShow) {
         expected.push_back("package " + name + ' ' + std::to_string(NewContents(name).size()) +
                            " 64");
     }
-    Append(expected, {"not searched C:\\Locked: access denied", "changing", "changed", "ended"});
+    Append(expected, {"not searched C:\\Locked: access denied", "changing", "changed",
+                      "drive not searched E:: access denied", "not searched E:: access denied",
+                      "ended"});
     EXPECT_EQ(heard.events, expected);
     EXPECT_EQ(outcome, engine::RunOutcome::Updated);
 

@@ -168,7 +168,8 @@ bool WaitFor(double seconds, Condition condition) {
 int Usage() {
     std::fputs(
         "usage: ui_driver wait-window|wait-verdict SECONDS | show | focus |\n"
-        "                 wait-focus SECONDS button1|button2|memo1 | press | close\n",
+        "                 wait-focus SECONDS button1|button2|memo1 | press | close |\n"
+        "                 message MODULE ID\n",
         stderr);
     return 2;
 }
@@ -189,6 +190,24 @@ int wmain(int argc, wchar_t** argv) {
                        })
                    ? 0
                    : 1;
+    }
+    // The event log's text for an event, as Event Viewer would read it
+    // from the registered message file.
+    if (command == L"message" && argc == 4) {
+        const HMODULE module = LoadLibraryExW(argv[2], nullptr, LOAD_LIBRARY_AS_DATAFILE);
+        if (module == nullptr)
+            return 1;
+        wchar_t* text = nullptr;
+        const DWORD length =
+            FormatMessageW(FORMAT_MESSAGE_FROM_HMODULE | FORMAT_MESSAGE_ALLOCATE_BUFFER |
+                               FORMAT_MESSAGE_IGNORE_INSERTS,
+                           module, static_cast<DWORD>(std::wcstoul(argv[3], nullptr, 10)), 0,
+                           reinterpret_cast<wchar_t*>(&text), 0, nullptr);
+        if (length != 0)
+            Write(platform::Utf16ToUtf8(std::wstring(text, length)));
+        LocalFree(text);
+        FreeLibrary(module);
+        return length != 0 ? 0 : 1;
     }
     const Controls controls = FindControls();
     if (controls.form == nullptr) {

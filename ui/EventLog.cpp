@@ -1,0 +1,137 @@
+#include "ui/EventLog.h"
+
+#include "platform/win32/WinApi.h"
+
+#include <stdexcept>
+#include <string_view>
+#include <system_error>
+#include <vector>
+
+#include "platform/win32/Utf16.h"
+#include "ui/LogFile.h"
+#include "ui/ProtectedFolder.h"
+#include "ui/Texts.h"
+
+namespace ui {
+
+namespace {
+
+constexpr wchar_t kSourceKey[] =
+    L"SYSTEM\\CurrentControlSet\\Services\\EventLog\\Application\\Soramido Update";
+
+[[noreturn]] void Fail(long error, const char* what) {
+    throw std::system_error(static_cast<int>(error), std::system_category(), what);
+}
+
+// The message file's bytes as Update.exe carries them.
+std::string_view CarriedMessageFile() {
+    const HRSRC found =
+        FindResourceW(nullptr, L"EVENTMESSAGES", MAKEINTRESOURCEW(10));  // RT_RCDATA
+    if (found == nullptr)
+        Fail(static_cast<long>(GetLastError()), "FindResource (event messages)");
+    const HGLOBAL loaded = LoadResource(nullptr, found);
+    const void* bytes = loaded != nullptr ? LockResource(loaded) : nullptr;
+    if (bytes == nullptr)
+        Fail(static_cast<long>(GetLastError()), "LoadResource (event messages)");
+    return {static_cast<const char*>(bytes), SizeofResource(nullptr, found)};
+}
+
+// Writes the carried file unless the one in place holds the same bytes,
+// which Event Viewer may have open: then it is only read.
+void PutMessageFile(const std::wstring& path) {
+    const std::string_view carried = CarriedMessageFile();
+    {
+        const platform::ScopedHandle present = OpenProtectedFile(path, GENERIC_READ, OPEN_ALWAYS);
+        std::vector<char> bytes(carried.size() + 1);
+        DWORD read = 0;
+        if (ReadFile(present.Get(), bytes.data(), static_cast<DWORD>(bytes.size()), &read,
+                     nullptr) &&
+            std::string_view(bytes.data(), read) == carried) {
+            return;
+        }
+    }
+    const platform::ScopedHandle file = OpenProtectedFile(path, GENERIC_WRITE, OPEN_ALWAYS);
+    DWORD written = 0;
+    if (!SetEndOfFile(file.Get()) ||
+        !WriteFile(file.Get(), carried.data(), static_cast<DWORD>(carried.size()), &written,
+                   nullptr) ||
+        written != carried.size()) {
+        Fail(static_cast<long>(GetLastError()), "WriteFile (event messages)");
+    }
+}
+
+void Register(const std::wstring& messageFile) {
+    HKEY key = nullptr;
+    LSTATUS status =
+        RegCreateKeyExW(HKEY_LOCAL_MACHINE, kSourceKey, 0, nullptr, REG_OPTION_NON_VOLATILE,
+                        KEY_SET_VALUE | KEY_WOW64_64KEY, nullptr, &key, nullptr);
+    if (status != ERROR_SUCCESS)
+        Fail(status, "RegCreateKeyEx (event source)");
+    const DWORD types = EVENTLOG_ERROR_TYPE | EVENTLOG_WARNING_TYPE | EVENTLOG_INFORMATION_TYPE;
+    status = RegSetValueExW(key, L"EventMessageFile", 0, REG_EXPAND_SZ,
+                            reinterpret_cast<const BYTE*>(messageFile.c_str()),
+                            static_cast<DWORD>((messageFile.size() + 1) * sizeof(wchar_t)));
+    if (status == ERROR_SUCCESS) {
+        status = RegSetValueExW(key, L"TypesSupported", 0, REG_DWORD,
+                                reinterpret_cast<const BYTE*>(&types), sizeof types);
+    }
+    RegCloseKey(key);
+    if (status != ERROR_SUCCESS)
+        Fail(status, "RegSetValueEx (event source)");
+}
+
+WORD EventType(int exitCode) {
+    switch (LevelOf(exitCode)) {
+        case EventLevel::Information:
+            return EVENTLOG_INFORMATION_TYPE;
+        case EventLevel::Warning:
+            return EVENTLOG_WARNING_TYPE;
+        case EventLevel::Error:
+            break;
+    }
+    return EVENTLOG_ERROR_TYPE;
+}
+
+}  // namespace
+
+std::wstring EventMessageFile() {
+    return ProtectedFolder({L"Kelmina", L"Soramido", L"EventMessages"}) +
+           L"\\SoramidoUpdateMessages.dll";
+}
+
+void WriteRunEvent(int exitCode, const engine::InstallationCount& count,
+                   const std::string& logPath) {
+    const std::wstring messageFile = EventMessageFile();
+    PutMessageFile(messageFile);
+    Register(messageFile);
+    const HANDLE source = RegisterEventSourceW(nullptr, kEventSource);
+    if (source == nullptr)
+        Fail(static_cast<long>(GetLastError()), "RegisterEventSource");
+    const std::wstring strings[] = {std::to_wstring(count.found), std::to_wstring(count.updated),
+                                    std::to_wstring(count.leftAsTheyWere),
+                                    platform::Utf8ToUtf16(logPath)};
+    const wchar_t* inserts[] = {strings[0].c_str(), strings[1].c_str(), strings[2].c_str(),
+                                strings[3].c_str()};
+    const BOOL reported =
+        ReportEventW(source, EventType(exitCode), 0, 1000 + static_cast<DWORD>(exitCode), nullptr,
+                     4, 0, inserts, nullptr);
+    const DWORD error = GetLastError();
+    DeregisterEventSource(source);
+    if (!reported)
+        Fail(static_cast<long>(error), "ReportEvent");
+}
+
+void FinishRun(LogFile& log, int exitCode) noexcept {
+    if (log.Ended())
+        return;
+    try {
+        WriteRunEvent(exitCode, log.Counts(), log.FullPath());
+    } catch (const std::exception& failure) {
+        log.WriteLine(std::string(text::kLogEventFailed) + failure.what());
+    } catch (...) {
+        log.WriteLine(std::string(text::kLogEventFailed) + "?");
+    }
+    log.WriteExitCode(exitCode);
+}
+
+}  // namespace ui
