@@ -4,10 +4,10 @@ PRESETS := native asan tsan windows-x64 windows-x86
 JOBS ?= $(shell nproc)
 
 .PHONY: test run bench dist verify-dist deps format tidy clean check-includes \
-        $(addprefix build-,$(PRESETS)) $(addprefix test-,$(PRESETS)) test-dist
+        $(addprefix build-,$(PRESETS)) $(addprefix test-,$(PRESETS)) test-dist test-fuzz
 
 test: deps check-includes
-	@for p in $(PRESETS) dist; do $(MAKE) --no-print-directory test-$$p || exit 1; done
+	@for p in $(PRESETS) dist fuzz; do $(MAKE) --no-print-directory test-$$p || exit 1; done
 
 deps:
 	@scripts/install-deps
@@ -29,6 +29,11 @@ test-native test-asan test-tsan: test-%: build-%
 	ctest --preset $* -j $(JOBS)
 test-windows-x64 test-windows-x86: test-%: build-%
 	ctest --preset $*
+
+# The file table's reader under libFuzzer (clang) for a bounded time
+# (FUZZ_SECONDS, 45 by default), over the corpus in tests/fuzz/corpus.
+test-fuzz:
+	tests/fuzz/run-fuzz
 
 # The release package build/dist/SoramidoUpdate-1.55B.zip (scripts/dist):
 #   make dist [DATA=<folder>] [SIGN_CERT=<file> SIGN_KEY=<file>
