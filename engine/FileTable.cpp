@@ -82,9 +82,13 @@ Geometry ReadBootSector(AlignedReader& reader) {
     const std::uint64_t sectorBytes = Field(boot, 0x0B, 2);
     const std::uint64_t perCluster = Field(boot, 0x0D, 1);
     Geometry geometry;
+    // Above 0x80 the byte is a negative power of two, as on volumes with
+    // clusters of 128 sectors or more.
     const std::uint64_t clusterSectors =
         perCluster <= 0x80 ? perCluster
-                           : std::uint64_t{1} << std::min<std::uint64_t>(256 - perCluster, 63);
+                           : std::uint64_t{1} << std::min<std::uint64_t>(256 - perCluster, 32);
+    if (clusterSectors > kLargestCluster)
+        throw Doubt{"the boot sector does not add up"};
     geometry.clusterBytes = sectorBytes * clusterSectors;
     const std::uint64_t totalSectors = Field(boot, 0x28, 8);
     const auto perRecord = static_cast<std::int8_t>(Field(boot, 0x40, 1));
