@@ -102,6 +102,7 @@ TEST(FileTable, FindsWhatTheWalkFindsOnRandomImages) {
         if (!image.Usable())
             GTEST_SKIP() << image.Why();
         image.FillRandomly(seed);
+        ASSERT_TRUE(image.Usable()) << image.Why();
         ASSERT_TRUE(image.Unmount());
         auto volume = platform::OpenVolumeFile(image.Image());
         ASSERT_TRUE(volume);
@@ -192,6 +193,7 @@ TEST(FileTable, ADamagedTableGivesAReasonToWalk) {
     if (!image.Usable())
         GTEST_SKIP() << image.Why();
     image.FillRandomly(7);
+    ASSERT_TRUE(image.Usable()) << image.Why();
     // A folder above an installation, and the folder below it, to make a
     // cycle of their parents.
     std::filesystem::create_directories(image.Mount() + "/outer/inner");
@@ -261,6 +263,7 @@ TEST(FileTable, AStopEndsTheReadingAndProgressCountsRecords) {
     if (!image.Usable())
         GTEST_SKIP() << image.Why();
     image.FillRandomly(11);
+    ASSERT_TRUE(image.Usable()) << image.Why();
     ASSERT_TRUE(image.Unmount());
     auto volume = platform::OpenVolumeFile(image.Image());
     ASSERT_TRUE(volume);

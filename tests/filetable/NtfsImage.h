@@ -26,12 +26,8 @@ class NtfsImage {
     bool Unmount();
     bool Remount();
 
-    // Fills the mounted volume from `seed`: folders deep and wide, Japanese
-    // names, names differing only in case, the marker in several cases,
-    // installations with and without their sound folder and xtras, hard
-    // links to the marker, junctions and symbolic links as real reparse
-    // points, files made and deleted, a file with enough names to need an
-    // attribute list.
+    // Fills the mounted volume from `seed` (fill-ntfs-tree); on failure
+    // `Usable()` turns false.
     void FillRandomly(std::uint64_t seed);
 
     // The record number of a file or folder on the mounted volume (ntfs-3g
@@ -42,9 +38,5 @@ class NtfsImage {
     std::string folder_, image_, mount_, why_;
     bool mounted_ = false;
 };
-
-// A reparse point that ntfs-3g writes to a folder: a junction (or a
-// symbolic link) to `target`, a path on drive D: such as "D:\a\b".
-bool MakeReparseFolder(const std::string& path, const std::string& target, bool symbolicLink);
 
 }  // namespace testing_ntfs
