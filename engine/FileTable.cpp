@@ -264,7 +264,6 @@ FileTableRead ReadFileTable(platform::RawVolume& volume, std::string_view marker
                     if (held < geometry.recordBytes)
                         continue;
                     take(straddling);
-                    held = 0;
                 }
                 while (bytes.size() >= geometry.recordBytes) {
                     take(bytes.first(geometry.recordBytes));

@@ -15,7 +15,7 @@ bool Run(const std::string& command) {
 
 }  // namespace
 
-NtfsImage::NtfsImage(unsigned megabytes) {
+NtfsImage::NtfsImage(unsigned megabytes, unsigned clusterBytes) {
     char pattern[] = "/tmp/ntfs-image-XXXXXX";
     if (!::mkdtemp(pattern)) {
         why_ = "no temporary folder";
@@ -30,7 +30,9 @@ NtfsImage::NtfsImage(unsigned megabytes) {
         return;
     }
     if (!Run("truncate -s " + std::to_string(megabytes) + "M " + image_) ||
-        !Run("mkntfs -F -Q -q " + image_)) {
+        !Run("mkntfs -F -Q -q " +
+             (clusterBytes ? "-c " + std::to_string(clusterBytes) + " " : std::string()) +
+             image_)) {
         why_ = "mkntfs could not make an image";
         return;
     }

@@ -11,9 +11,10 @@ namespace testing_ntfs {
 
 class NtfsImage {
   public:
-    // Makes and mounts an image of `megabytes` in a new temporary folder;
-    // `Usable()` is false, with `Why()`, where that cannot be done.
-    explicit NtfsImage(unsigned megabytes);
+    // Makes and mounts an image of `megabytes` in a new temporary folder,
+    // with clusters of `clusterBytes` (mkntfs's choice when 0); `Usable()` is
+    // false, with `Why()`, where that cannot be done.
+    explicit NtfsImage(unsigned megabytes, unsigned clusterBytes = 0);
     ~NtfsImage();
     NtfsImage(const NtfsImage&) = delete;
     NtfsImage& operator=(const NtfsImage&) = delete;
