@@ -69,7 +69,7 @@ run: deps
 # is skipped when that build cannot be made.
 bench: deps
 	cmake --preset native >/dev/null
-	cmake --build --preset native -j $(JOBS) --target soramido_bench
+	cmake --build --preset native -j $(JOBS) --target soramido_bench file_table_rate
 	@cmake --preset windows-x64 >/dev/null && \
 	  cmake --build --preset windows-x64 -j $(JOBS) \
 	    --target soramido_run_once soramido_bare_lister Update >/dev/null || \
@@ -79,6 +79,10 @@ bench: deps
 	  --windows build/windows-x64/bench/soramido_run_once.exe \
 	  --lister build/windows-x64/bench/soramido_bare_lister.exe \
 	  --update build/windows-x64/ui/Update.exe --scripts scripts
+	@if [ "$$(id -u)" = 0 ] && [ -f build/windows-x64/ui/Update.exe ]; then \
+	  bench/ntfs-figures build/bench-ntfs build/native/bench/file_table_rate \
+	    build/windows-x64/ui/Update.exe | tee -a build/bench/figures.txt; \
+	else echo "bench: the file table's figures need root and the Windows build; skipped"; fi
 
 format:
 	clang-format -i $$(git ls-files '*.h' '*.cpp')
