@@ -43,7 +43,7 @@ int main(int argc, char** argv) {
     rusage usage{};
     ::getrusage(RUSAGE_SELF, &usage);
     std::printf("records %llu seconds %.3f records_per_second %.0f index_bytes %zu peak_kib %ld\n",
-                static_cast<unsigned long long>(records), best, records / best, indexBytes,
-                usage.ru_maxrss);
+                static_cast<unsigned long long>(records), best, static_cast<double>(records) / best,
+                indexBytes, usage.ru_maxrss);
     return 0;
 }

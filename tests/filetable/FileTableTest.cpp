@@ -213,8 +213,10 @@ TEST(FileTable, ADamagedTableGivesAReasonToWalk) {
     // pieces.
     engine::ntfs::NonResidentValue table;
     {
-        std::vector<std::byte> first(pristine.begin() + layout.table,
-                                     pristine.begin() + layout.table + layout.record);
+        const std::span<const std::byte> whole(pristine);
+        std::vector<std::byte> first(
+            whole.begin() + static_cast<std::ptrdiff_t>(layout.table),
+            whole.begin() + static_cast<std::ptrdiff_t>(layout.table + layout.record));
         ASSERT_TRUE(engine::ntfs::ApplyFixups(first));
         ASSERT_TRUE(engine::ntfs::FindNonResident(first, engine::ntfs::kData,
                                                   pristine.size() / layout.cluster, table));
@@ -261,7 +263,7 @@ TEST(FileTable, ADamagedTableGivesAReasonToWalk) {
         {"a record cut short", [&](auto& b) { PutLittle(b, recordAt(inner) + 0x18, 4, 0x40); },
          "does not add up"},
         {"a zeroed table",
-         [&](auto& b) { std::fill_n(b.begin() + layout.table, 16 * layout.record, std::byte{0}); },
+         [&](auto& b) { std::memset(b.data() + layout.table, 0, 16 * layout.record); },
          "not in use"},
     };
     {
