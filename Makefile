@@ -4,10 +4,10 @@ PRESETS := native asan tsan windows-x64 windows-x86
 JOBS ?= $(shell nproc)
 
 .PHONY: test run bench dist verify-dist deps format tidy clean check-includes check-table \
-        $(addprefix build-,$(PRESETS)) $(addprefix test-,$(PRESETS)) test-dist
+        $(addprefix build-,$(PRESETS)) $(addprefix test-,$(PRESETS)) test-dist test-fuzz
 
 test: deps check-includes check-table
-	@for p in $(PRESETS) dist; do $(MAKE) --no-print-directory test-$$p || exit 1; done
+	@for p in $(PRESETS) dist fuzz; do $(MAKE) --no-print-directory test-$$p || exit 1; done
 
 deps:
 	@scripts/install-deps
@@ -35,6 +35,11 @@ test-native test-asan test-tsan: test-%: build-%
 	ctest --preset $* -j $(JOBS)
 test-windows-x64 test-windows-x86: test-%: build-%
 	ctest --preset $*
+
+# The file table's reader under libFuzzer (clang) for a bounded time
+# (FUZZ_SECONDS, 45 by default), over the corpus in tests/fuzz/corpus.
+test-fuzz:
+	tests/fuzz/run-fuzz
 
 # The release package build/dist/SoramidoUpdate-1.55B.zip (scripts/dist):
 #   make dist [DATA=<folder>] [SIGN_CERT=<file> SIGN_KEY=<file>
@@ -70,7 +75,7 @@ run: deps
 # is skipped when that build cannot be made.
 bench: deps
 	cmake --preset native >/dev/null
-	cmake --build --preset native -j $(JOBS) --target soramido_bench
+	cmake --build --preset native -j $(JOBS) --target soramido_bench file_table_rate
 	@cmake --preset windows-x64 >/dev/null && \
 	  cmake --build --preset windows-x64 -j $(JOBS) \
 	    --target soramido_run_once soramido_bare_lister Update >/dev/null || \
@@ -80,6 +85,10 @@ bench: deps
 	  --windows build/windows-x64/bench/soramido_run_once.exe \
 	  --lister build/windows-x64/bench/soramido_bare_lister.exe \
 	  --update build/windows-x64/ui/Update.exe --scripts scripts
+	@if [ "$$(id -u)" = 0 ] && [ -f build/windows-x64/ui/Update.exe ]; then \
+	  bench/ntfs-figures build/bench-ntfs build/native/bench/file_table_rate \
+	    build/windows-x64/ui/Update.exe | tee -a build/bench/figures.txt; \
+	else echo "bench: the file table's figures need root and the Windows build; skipped"; fi
 
 format:
 	clang-format -i $$(git ls-files '*.h' '*.cpp')

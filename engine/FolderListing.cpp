@@ -33,8 +33,16 @@ FolderListing FolderListing::Read(platform::FileSystem& files, const std::string
     return listing;
 }
 
+void FolderListing::Narrow(const InstallationPlaces* places, InstallationPlaces::Scope scope) {
+    if (places == nullptr || scope == InstallationPlaces::kEverything)
+        return;
+    scopes.reserve(Subfolders());
+    for (std::size_t i = 0; i < Subfolders(); ++i)
+        scopes.push_back(places->Child(scope, Name(i), isLink[i]));
+}
+
 std::size_t FolderListing::Bytes() const {
-    return sizeof(FolderListing) + names.capacity() +
+    return sizeof(FolderListing) + names.capacity() + scopes.capacity() * sizeof(scopes[0]) +
            (nameEnds.capacity() + markers.capacity()) * sizeof(std::size_t) + isLink.capacity() / 8;
 }
 

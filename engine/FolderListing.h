@@ -15,6 +15,7 @@
 #include <string_view>
 #include <vector>
 
+#include "engine/InstallationPlaces.h"
 #include "platform/FileSystem.h"
 
 namespace engine {
@@ -36,6 +37,9 @@ struct FolderListing {
     std::vector<bool> isLink;              // whether each subfolder is a folder link
     std::vector<std::size_t> markers;      // for each marker file: subfolders listed before it
     std::optional<platform::FolderId> id;  // read with the listing when it holds a marker
+    // Where a drive's file table was read: each subfolder's scope, what the
+    // search is to do there. Empty when everything below is searched.
+    std::vector<InstallationPlaces::Scope> scopes;
 
     // Lists `path`, comparing the upper-cased names of files with
     // `markerName` (in capitals). `keepListing` is asked before each entry is
@@ -48,6 +52,14 @@ struct FolderListing {
     std::string_view Name(std::size_t i) const {
         const std::size_t start = i == 0 ? 0 : nameEnds[i - 1];
         return std::string_view(names).substr(start, nameEnds[i] - start);
+    }
+    // Gives each subfolder its scope within a folder searched in `scope`.
+    void Narrow(const InstallationPlaces* places, InstallationPlaces::Scope scope);
+    InstallationPlaces::Scope ScopeOf(std::size_t i) const {
+        return scopes.empty() ? InstallationPlaces::kEverything : scopes[i];
+    }
+    bool Skipped(std::size_t i) const {
+        return !scopes.empty() && scopes[i] == InstallationPlaces::kNowhere;
     }
     // Whether the walk has anything to do in the folder.
     bool HasAnythingToVisit() const {

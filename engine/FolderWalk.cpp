@@ -19,17 +19,20 @@ struct FolderWalk::Level {
     std::optional<platform::FolderId> id;
 };
 
-void FolderWalk::Run(const std::string& root) {
+void FolderWalk::Run(const std::string& root, const InstallationPlaces* places) {
+    places_ = places;
     std::vector<Level> stack;
     std::string path = root;
     Place place;
-    if (!Enter(path, place, stack, nullptr))
+    const InstallationPlaces::Scope rootScope =
+        places ? InstallationPlaces::kRoot : InstallationPlaces::kEverything;
+    if (!Enter(path, place, rootScope, stack, nullptr))
         return;
     // The threads start once there is something to read.
     std::optional<ListingReadAhead> listedAhead;
     if (readAhead_.threads > 0 && !stack.empty()) {
         listedAhead.emplace(files_, markerName_, readAhead_.threads, readAhead_.stop,
-                            readAhead_.limits);
+                            readAhead_.limits, places_);
         listedAhead->ReadSubfoldersOf(place, path, stack.back().listing);
     }
     ListingReadAhead* const ahead = listedAhead ? &*listedAhead : nullptr;
@@ -49,19 +52,21 @@ void FolderWalk::Run(const std::string& root) {
             continue;
         }
         const std::size_t i = level.nextFolder++;
+        if (listing.Skipped(i))
+            continue;
         path += '\\';
         path += listing.Name(i);
         if (listing.isLink[i] && LeadsToAncestor(path, stack))
             continue;
         place.resize(level.depth);
         place.push_back(static_cast<std::uint32_t>(i));
-        if (!Enter(path, place, stack, ahead))
+        if (!Enter(path, place, listing.ScopeOf(i), stack, ahead))
             return;  // may grow the stack: `level` is stale from here
     }
 }
 
-bool FolderWalk::Enter(const std::string& path, const Place& place, std::vector<Level>& stack,
-                       ListingReadAhead* listedAhead) {
+bool FolderWalk::Enter(const std::string& path, const Place& place, InstallationPlaces::Scope scope,
+                       std::vector<Level>& stack, ListingReadAhead* listedAhead) {
     if (!visitor_.EnterFolder(path))
         return false;
     std::shared_ptr<const FolderListing> listing;
@@ -79,8 +84,10 @@ bool FolderWalk::Enter(const std::string& path, const Place& place, std::vector<
         // nothing.
         if (listedAhead && listedAhead->Cancelled() && !visitor_.KeepListing())
             return false;
-        auto own = std::make_shared<const FolderListing>(FolderListing::Read(
-            files_, path, markerName_, [this] { return visitor_.KeepListing(); }));
+        FolderListing read = FolderListing::Read(files_, path, markerName_,
+                                                 [this] { return visitor_.KeepListing(); });
+        read.Narrow(places_, scope);
+        auto own = std::make_shared<const FolderListing>(std::move(read));
         if (own->outcome == FolderListing::Outcome::GivenUp)
             return false;
         if (listedAhead)

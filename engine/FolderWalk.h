@@ -67,8 +67,9 @@ class FolderWalk {
     FolderWalk(platform::FileSystem& files, std::string_view markerName, Visitor& visitor)
         : FolderWalk(files, markerName, visitor, ReadAhead{}) {}
 
-    // Walks `root` and everything below it.
-    void Run(const std::string& root);
+    // Walks `root` and everything below it; where `places` is given (the
+    // drive's file table was read), only the subfolders it does not rule out.
+    void Run(const std::string& root, const InstallationPlaces* places = nullptr);
 
   private:
     struct Level;
@@ -76,14 +77,15 @@ class FolderWalk {
     // Enters the folder `path`, at `place` in the walk, and, when it has
     // anything to visit, pushes its level; false when the visitor ends the
     // walk. `listedAhead` is null when nothing is read ahead.
-    bool Enter(const std::string& path, const Place& place, std::vector<Level>& stack,
-               ListingReadAhead* listedAhead);
+    bool Enter(const std::string& path, const Place& place, InstallationPlaces::Scope scope,
+               std::vector<Level>& stack, ListingReadAhead* listedAhead);
     bool LeadsToAncestor(const std::string& path, std::vector<Level>& stack);
 
     platform::FileSystem& files_;
     std::string_view markerName_;
     Visitor& visitor_;
     ReadAhead readAhead_;
+    const InstallationPlaces* places_ = nullptr;
 };
 
 }  // namespace engine

@@ -20,10 +20,10 @@ std::size_t EntryBytes(const ListingReadAhead::Place& place, const std::string& 
 // more than it saves; below this depth the walk lists folders itself.
 constexpr std::size_t kDeepest = 256;
 
-// The first subfolder from `i` on that is not a folder link, or the count of
-// subfolders when there is none.
+// The first subfolder from `i` on that is not a folder link and that the
+// file table does not rule out, or the count of subfolders when there is none.
 std::size_t NextToRead(const FolderListing& listing, std::size_t i) {
-    while (i < listing.Subfolders() && listing.isLink[i])
+    while (i < listing.Subfolders() && (listing.isLink[i] || listing.Skipped(i)))
         ++i;
     return i;
 }
@@ -38,8 +38,9 @@ std::string Join(const std::string& folder, std::string_view name) {
 }  // namespace
 
 ListingReadAhead::ListingReadAhead(platform::FileSystem& files, std::string_view markerName,
-                                   unsigned threads, std::stop_token stop, Limits limits)
-    : files_(files), markerName_(markerName), limits_(limits) {
+                                   unsigned threads, std::stop_token stop, Limits limits,
+                                   const InstallationPlaces* places)
+    : files_(files), markerName_(markerName), limits_(limits), places_(places) {
     try {
         threads_.reserve(threads);
         for (unsigned i = 0; i < threads; ++i) {
@@ -108,8 +109,9 @@ void ListingReadAhead::Serve() {
         lock.unlock();
         std::shared_ptr<const FolderListing> listing;
         try {
-            listing = std::make_shared<const FolderListing>(
-                FolderListing::Read(files_, job.path, markerName_, keepListing));
+            FolderListing read = FolderListing::Read(files_, job.path, markerName_, keepListing);
+            read.Narrow(places_, job.scope);
+            listing = std::make_shared<const FolderListing>(std::move(read));
         } catch (...) {
             // The walk lists the folder itself and meets the failure on its
             // own thread, as it would without the read-ahead.
@@ -123,7 +125,8 @@ void ListingReadAhead::Serve() {
 ListingReadAhead::Job ListingReadAhead::NextJob() {
     const auto first = toRead_.begin();
     const Subfolders& subfolders = first->second;
-    Job job{first->first, Join(subfolders.path, subfolders.listing->Name(subfolders.next))};
+    Job job{first->first, Join(subfolders.path, subfolders.listing->Name(subfolders.next)),
+            subfolders.listing->ScopeOf(subfolders.next)};
     Reading& reading = reading_[job.place];
     // Nothing below throws.
     reading.bytes = EntryBytes(job.place, job.path);

@@ -58,8 +58,10 @@ class ListingReadAhead {
     // Starts `threads` threads (fewer when the system refuses some; with none
     // nothing is read ahead). A stop of `stop` gives up what they read, as
     // does the end of the read-ahead.
+    // Where `places` is given, subfolders it rules out are not read.
     ListingReadAhead(platform::FileSystem& files, std::string_view markerName, unsigned threads,
-                     std::stop_token stop, Limits limits);
+                     std::stop_token stop, Limits limits,
+                     const InstallationPlaces* places = nullptr);
     ~ListingReadAhead();  // gives up the listings under way and waits for the threads
     ListingReadAhead(const ListingReadAhead&) = delete;
     ListingReadAhead& operator=(const ListingReadAhead&) = delete;
@@ -97,6 +99,7 @@ class ListingReadAhead {
     struct Job {
         Place place;
         std::string path;
+        InstallationPlaces::Scope scope = InstallationPlaces::kEverything;
     };
 
     void Serve();
@@ -113,6 +116,7 @@ class ListingReadAhead {
     platform::FileSystem& files_;
     std::string_view markerName_;
     const Limits limits_;
+    const InstallationPlaces* places_;
 
     std::mutex mutex_;
     std::condition_variable workAvailable_;  // threads wait here for a folder to read

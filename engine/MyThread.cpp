@@ -1,10 +1,14 @@
 #include "engine/MyThread.h"
 
+#include <chrono>
+#include <cstdio>
+#include <cstdlib>
 #include <exception>
 #include <string_view>
 #include <utility>
 
 #include "engine/CountedListings.h"
+#include "engine/FileTable.h"
 #include "engine/FolderWalk.h"
 #include "engine/ReadAheadSize.h"
 #include "engine/Texts.h"
@@ -257,8 +261,52 @@ void TMyThread::ScanFixedDrives() {
         }
         *entriesOnDrives_ += *entries;
     }
+    // For the tests and for a volume that the reader would misjudge: every
+    // folder is then listed, as before the file table was read.
+    const char* const search = std::getenv("SORAMIDO_SEARCH");
+    walkOnly_ = search != nullptr && std::string_view(search) == "walk";
     for (const char letter : fixed)
         SearchFolder(std::string{letter, ':'});
+}
+
+std::optional<InstallationPlaces> TMyThread::ReadDriveTable(const std::string& root) {
+    if (root.size() != 2 || root[1] != ':')
+        return std::nullopt;
+    const auto tell = [&](const std::string& how) {
+        if (journal_)
+            journal_->DriveSearched(root[0], how);
+    };
+    if (walkOnly_) {
+        tell("walk: SORAMIDO_SEARCH=walk");
+        return std::nullopt;
+    }
+    const auto started = std::chrono::steady_clock::now();
+    platform::Result<std::unique_ptr<platform::RawVolume>> volume = files_.OpenRawVolume(root[0]);
+    if (!volume) {
+        tell("walk: " + volume.Error().description);
+        return std::nullopt;
+    }
+    // The reading takes a while on a large drive: it shows as the drive's
+    // root, where the walk would start.
+    currentFolder = root;
+    ShowCurrentFolder();
+    FileTableRead read = ReadFileTable(**volume, kMarkerFile, [this](std::uint64_t records) {
+        if (journal_)
+            journal_->SearchProgress(entriesSearched_ + records, entriesOnDrives_);
+        return !Stopping();
+    });
+    if (Stopping())
+        return std::nullopt;  // the walk ends at once; there is nothing to tell
+    if (!read.places) {
+        tell("walk: " + read.why);
+        return std::nullopt;
+    }
+    const std::chrono::duration<double> took = std::chrono::steady_clock::now() - started;
+    char seconds[32];
+    std::snprintf(seconds, sizeof seconds, "%.2f", took.count());
+    tell("file table, " + std::to_string(read.records) + " records, " + seconds + " s");
+    entriesSearched_ += read.records;
+    return std::move(read.places);
 }
 
 // What the search does at each step of the walk: it shows every folder it
@@ -267,8 +315,10 @@ void TMyThread::ScanFixedDrives() {
 // refresh under way, if any, has already completed.
 class TMyThread::InstallationSearch : public FolderWalk::Visitor {
   public:
-    InstallationSearch(TMyThread& worker, const CountedListings& listings)
-        : worker_(worker), listings_(listings) {}
+    // Where the drive's file table was read, the progress counts its
+    // records, all of them read before the walk.
+    InstallationSearch(TMyThread& worker, const CountedListings& listings, bool tableRead)
+        : worker_(worker), listings_(listings), tableRead_(tableRead) {}
 
     bool EnterFolder(const std::string& path) override {
         if (worker_.Stopping())
@@ -276,8 +326,9 @@ class TMyThread::InstallationSearch : public FolderWalk::Visitor {
         worker_.currentFolder = path;
         worker_.ShowCurrentFolder();
         if (worker_.journal_) {
-            worker_.journal_->SearchProgress(worker_.entriesSearched_ + listings_.Entries(),
-                                             worker_.entriesOnDrives_);
+            worker_.journal_->SearchProgress(
+                worker_.entriesSearched_ + (tableRead_ ? 0 : listings_.Entries()),
+                worker_.entriesOnDrives_);
         }
         return true;
     }
@@ -323,17 +374,21 @@ class TMyThread::InstallationSearch : public FolderWalk::Visitor {
     TMyThread& worker_;
     const CountedListings&
         listings_;  // this drive's; worker_.entriesSearched_ has the drives before
+    bool tableRead_;
 };
 
 void TMyThread::SearchFolder(const std::string& path) {
+    const std::optional<InstallationPlaces> places = ReadDriveTable(path);
     CountedListings listings(files_);
-    InstallationSearch search(*this, listings);
+    InstallationSearch search(*this, listings, places.has_value());
     const unsigned readAhead = readAheadThreads_
                                    ? *readAheadThreads_
                                    : ReadAheadThreads(path.empty() ? platform::DiskKind::Unknown
                                                                    : files_.KindOfDisk(path[0]));
-    FolderWalk(listings, kMarkerFile, search, {readAhead, stop_, {}}).Run(path);
-    entriesSearched_ += listings.Entries();
+    FolderWalk(listings, kMarkerFile, search, {readAhead, stop_, {}})
+        .Run(path, places ? &*places : nullptr);
+    if (!places)
+        entriesSearched_ += listings.Entries();
 }
 
 void TMyThread::ShowCurrentFolder() {

@@ -13,6 +13,7 @@
 #include <string>
 #include <string_view>
 
+#include "engine/InstallationPlaces.h"
 #include "engine/InstallationUpdate.h"
 #include "engine/Report.h"
 #include "engine/RunJournal.h"
@@ -91,6 +92,11 @@ class TMyThread {
   private:
     class InstallationSearch;
 
+    // The index of where an installation can be on the drive whose root is
+    // `root`, from its file table; nullopt where the drive is to be walked
+    // whole. Tells the journal which, and why.
+    std::optional<InstallationPlaces> ReadDriveTable(const std::string& root);
+
     // The worker's own view of the stop request.
     bool Stopping() const { return stop_.stop_requested(); }
 
@@ -136,6 +142,7 @@ class TMyThread {
     // How far the search has got, for the journal.
     std::uint64_t entriesSearched_ = 0;
     std::optional<std::uint64_t> entriesOnDrives_;
+    bool walkOnly_ = false;                         // the drives' file tables are not to be read
     std::optional<platform::WorkerThread> thread_;  // last: started once all else exists
 };
 

@@ -57,6 +57,11 @@ class RunJournal {
     // one of them keeps count.
     virtual void SearchProgress(std::uint64_t /*searched*/,
                                 std::optional<std::uint64_t> /*onDrives*/) {}
+    // How the search went through the drive `drive` ('A'..'Z'), once it is
+    // known: "file table, <records> records, <seconds> s" when its file
+    // table was read and only the folders it leaves open were listed, or
+    // "walk: <why>" when every folder was.
+    virtual void DriveSearched(char /*drive*/, const std::string& /*how*/) {}
     // The run's outcome, as its last act.
     virtual void RunEnded(RunOutcome outcome) = 0;
 };

@@ -18,6 +18,7 @@
 
 #include "platform/FolderHandle.h"
 #include "platform/MachineKey.h"
+#include "platform/RawVolume.h"
 
 namespace platform {
 
@@ -72,6 +73,14 @@ class FileSystem {
     // About how many entries (files and folders) the drive `letter` holds,
     // where its file system keeps count; nullopt where it does not.
     virtual std::optional<std::uint64_t> EntriesOnDrive(char /*letter*/) { return std::nullopt; }
+
+    // The volume behind the drive `letter`, opened for reading its bytes
+    // (RawVolume.h); a failure says why it cannot be, in the system's words
+    // where it has them. Where a system has no volume to give, as the tests'
+    // file system, the search walks the drive's folders instead.
+    virtual Result<std::unique_ptr<RawVolume>> OpenRawVolume(char /*letter*/) {
+        return FileError{FileError::Kind::Other, "no volume to read"};
+    }
 
     // The system's words for why `folder` cannot be listed, asked only after
     // a listing failed: it is listed again to the end, so a failure half way

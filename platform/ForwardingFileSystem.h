@@ -25,6 +25,9 @@ class ForwardingFileSystem : public FileSystem {
     std::optional<std::uint64_t> EntriesOnDrive(char letter) override {
         return files_.EntriesOnDrive(letter);
     }
+    platform::Result<std::unique_ptr<platform::RawVolume>> OpenRawVolume(char letter) override {
+        return files_.OpenRawVolume(letter);
+    }
     std::string WhyNotListed(const std::string& folder) override {
         return files_.WhyNotListed(folder);
     }

@@ -124,6 +124,15 @@ void RunLog::FolderNotSearched(const std::string& folder, const std::string& des
     journal_.FolderNotSearched(folder, description);
 }
 
+void RunLog::DriveSearched(char drive, const std::string& how) {
+    if (file_) {
+        std::lock_guard lock(mutex_);
+        ReleaseIfPackageWritten();
+        file_->WriteLine(std::string(text::kLogDriveSearched) + drive + ": " + how);
+    }
+    journal_.DriveSearched(drive, how);
+}
+
 void RunLog::ChangingInstallation(bool changing) {
     journal_.ChangingInstallation(changing);
 }

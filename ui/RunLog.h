@@ -43,6 +43,7 @@ class RunLog final : public engine::Report, public engine::RunJournal {
     void DriveNotSearched(const std::string& drive, const std::string& description) override;
     void ChangingInstallation(bool changing) override;
     void InstallationsCounted(const engine::InstallationCount& count) override;
+    void DriveSearched(char drive, const std::string& how) override;
     void SearchProgress(std::uint64_t searched, std::optional<std::uint64_t> onDrives) override;
     void RunEnded(engine::RunOutcome outcome) override;
 

@@ -92,6 +92,7 @@ inline constexpr std::string_view kLogUser = "user ";          // <DOMAIN\name>
 inline constexpr std::string_view kLogWindows = "windows ";    // <major.minor.build> <32/64-bit>
 inline constexpr std::string_view kLogPackage = "package ";    // <name> <size> <sha256>
 inline constexpr std::string_view kLogNotSearched = "could not search ";  // <folder>: <why>
+inline constexpr std::string_view kLogDriveSearched = "search ";          // <drive>: <how>
 inline constexpr std::string_view kLogAlreadyRunning = "another update is running";
 inline constexpr std::string_view kLogUnexpectedError = "unexpected error: ";  // then what failed
 inline constexpr std::string_view kLogExitCode = "exit code ";

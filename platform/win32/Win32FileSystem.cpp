@@ -14,6 +14,7 @@
 #include "platform/win32/VolumeFacts.h"
 #include "platform/win32/Win32FileError.h"
 #include "platform/win32/Win32FolderHandle.h"
+#include "platform/win32/Win32RawVolume.h"
 #include "platform/win32/Win32SourceFile.h"
 #include "platform/win32/Wow64View.h"
 
@@ -62,6 +63,10 @@ DiskKind Win32FileSystem::KindOfDisk(char letter) {
 
 std::optional<std::uint64_t> Win32FileSystem::EntriesOnDrive(char letter) {
     return EntriesOnVolume(letter);
+}
+
+Result<std::unique_ptr<RawVolume>> Win32FileSystem::OpenRawVolume(char letter) {
+    return OpenNtfsVolume(letter);
 }
 
 std::string Win32FileSystem::WhyNotListed(const std::string& folder) {

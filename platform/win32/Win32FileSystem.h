@@ -19,6 +19,8 @@ class Win32FileSystem final : public FileSystem {
     DiskKind KindOfDisk(char letter) override;
     // NTFS only: the file records in use (FSCTL_GET_NTFS_VOLUME_DATA).
     std::optional<std::uint64_t> EntriesOnDrive(char letter) override;
+    // NTFS only, "\\.\D:" read unbuffered (Win32RawVolume.h).
+    Result<std::unique_ptr<RawVolume>> OpenRawVolume(char letter) override;
     std::string WhyNotListed(const std::string& folder) override;
     bool IsFolder(const std::string& path) override;
     std::optional<FolderId> GetFolderId(const std::string& path) override;
