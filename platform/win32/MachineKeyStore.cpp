@@ -138,9 +138,10 @@ Result<MachineKey> MachineKeyFromRegistry(KeyUse use) {
     SECURITY_ATTRIBUTES attributes{sizeof attributes, descriptor.Get(), FALSE};
     raw = nullptr;
     DWORD disposition = 0;
-    status = RegCreateKeyExW(program.Get(), kSecretKey, 0, nullptr, REG_OPTION_NON_VOLATILE,
-                             KEY_QUERY_VALUE | KEY_SET_VALUE | READ_CONTROL | WRITE_DAC | view,
-                             &attributes, &raw, &disposition);
+    status = RegCreateKeyExW(
+        program.Get(), kSecretKey, 0, nullptr, REG_OPTION_NON_VOLATILE,
+        KEY_QUERY_VALUE | KEY_SET_VALUE | READ_CONTROL | WRITE_DAC | WRITE_OWNER | view,
+        &attributes, &raw, &disposition);
     if (status != ERROR_SUCCESS)
         return FileErrorOf(DWORD(status));
     const ScopedRegKey secret(raw);
@@ -151,15 +152,25 @@ Result<MachineKey> MachineKeyFromRegistry(KeyUse use) {
         if (status != ERROR_SUCCESS)
             return FileErrorOf(DWORD(status));
     }
-    // One someone else made before us could be readable by them: its value
-    // is no secret, and one they wrote no key of ours.
-    if (!OnlyAdministrators(secret.Get()))
-        return Refused("the registry key holding the journal key may be read by others");
+    // One that others could read is no secret any more, and one they wrote is
+    // no key of ours: its list is put right and a new key made in its place,
+    // so that journals signed with the old one are refused, never followed.
+    // (Wine keeps no key's list when its server starts again.)
+    bool fresh = false;
+    if (!OnlyAdministrators(secret.Get())) {
+        if (RegSetKeySecurity(secret.Get(), OWNER_SECURITY_INFORMATION | DACL_SECURITY_INFORMATION,
+                              descriptor.Get()) != ERROR_SUCCESS)
+            RegSetKeySecurity(secret.Get(), DACL_SECURITY_INFORMATION, descriptor.Get());
+        if (!OnlyAdministrators(secret.Get()))
+            return Refused("the registry key holding the journal key may be read by others");
+        fresh = true;
+    }
 
     MachineKey key{};
     DWORD type = 0;
     DWORD size = DWORD(key.size());
-    status = RegQueryValueExW(secret.Get(), kValue, nullptr, &type, key.data(), &size);
+    status = fresh ? ERROR_FILE_NOT_FOUND
+                   : RegQueryValueExW(secret.Get(), kValue, nullptr, &type, key.data(), &size);
     if (status == ERROR_SUCCESS && type == REG_BINARY && size == key.size())
         return key;
     if (status != ERROR_FILE_NOT_FOUND)
