@@ -42,7 +42,7 @@ WalkFigures BareWalk(platform::FileSystem& files, const std::string& root,
         std::size_t folders = 0;
         std::size_t markers = 0;
         bool EnterFolder(const std::string&) override { return ++folders, true; }
-        bool MarkerFound(const std::string&, const std::optional<platform::FolderId>&) override {
+        bool MarkerFound(const std::string&, const std::optional<platform::FileId>&) override {
             return ++markers, true;
         }
     } counter;

@@ -67,8 +67,8 @@ bool GeneratedFileSystem::IsFolder(const std::string& path) {
     return path.rfind("C:", 0) == 0 && path.find("\\Audio") == std::string::npos;
 }
 
-std::optional<platform::FolderId> GeneratedFileSystem::GetFolderId(const std::string& path) {
-    return platform::FolderId{3, std::hash<std::string>{}(path)};
+std::optional<platform::FileId> GeneratedFileSystem::GetFolderId(const std::string& path) {
+    return platform::FileId{3, std::hash<std::string>{}(path)};
 }
 
 namespace {
@@ -83,7 +83,7 @@ class NamedSource : public platform::SourceFile {
         return count;
     }
     platform::FileTime LastWriteTime() override { return {}; }
-    std::optional<platform::FolderId> Id() override { return std::nullopt; }
+    std::optional<platform::FileId> Id() override { return std::nullopt; }
 
   private:
     std::string contents_;
@@ -99,7 +99,7 @@ class PackageFolder : public platform::FolderHandle {
   public:
     explicit PackageFolder(GeneratedFileSystem& files) : files_(files) {}
     bool List(const EntrySink& onEntry) override { return files_.ListFolder("P:\\Data", onEntry); }
-    std::optional<platform::FolderId> Id() override { return files_.GetFolderId("P:\\Data"); }
+    std::optional<platform::FileId> Id() override { return files_.GetFolderId("P:\\Data"); }
     platform::Result<std::unique_ptr<platform::FolderHandle>> OpenFolder(
         std::string_view) override {
         return NotGenerated();
@@ -122,7 +122,7 @@ class PackageFolder : public platform::FolderHandle {
 
 }  // namespace
 
-platform::Result<std::unique_ptr<platform::FolderHandle>> GeneratedFileSystem::OpenInstallation(
+platform::Result<std::unique_ptr<platform::FolderHandle>> GeneratedFileSystem::OpenFolderNoLink(
     const std::string& path) {
     if (path != "P:\\Data")
         return platform::FileError{platform::FileError::Kind::NotFound, "no installation here"};

@@ -23,19 +23,19 @@ class GeneratedFileSystem : public platform::FileSystem {
     bool ListFolder(const std::string& folder, const EntrySink& onEntry) override;
     std::string WhyNotListed(const std::string&) override { return "not generated"; }
     bool IsFolder(const std::string& path) override;
-    std::optional<platform::FolderId> GetFolderId(const std::string& path) override;
+    std::optional<platform::FileId> GetFolderId(const std::string& path) override;
     // Nothing on C: is an installation, so nothing is ever opened for change;
     // only the package folder is opened, to be read.
-    platform::Result<std::unique_ptr<platform::FolderHandle>> OpenInstallation(
+    platform::Result<std::unique_ptr<platform::FolderHandle>> OpenFolderNoLink(
         const std::string& path) override;
     platform::Result<std::unique_ptr<platform::FolderHandle>> OpenFolderFollowingLinks(
         const std::string& path) override {
-        return OpenInstallation(path);
+        return OpenFolderNoLink(path);
     }
     // Each package file holds its own name.
     platform::Result<std::unique_ptr<platform::SourceFile>> OpenSourceFile(
         const std::string& path) override;
-    bool ProgramRunsFrom(const platform::FolderId&) override { return false; }
+    bool ProgramRunsFrom(const platform::FileId&) override { return false; }
     std::optional<std::string> ApplicationUsing(const std::string&) override {
         return std::nullopt;
     }

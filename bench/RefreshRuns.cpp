@@ -75,7 +75,7 @@ class RefreshSignal : public platform::ForwardingFileSystem {
   public:
     RefreshSignal(platform::FileSystem& files, platform::UiCallQueue& ui)
         : ForwardingFileSystem(files), ui_(ui) {}
-    platform::Result<std::unique_ptr<platform::FolderHandle>> OpenInstallation(
+    platform::Result<std::unique_ptr<platform::FolderHandle>> OpenFolderNoLink(
         const std::string& path) override {
         // The package's Data folder is opened this way too, before any
         // refresh.
@@ -83,7 +83,7 @@ class RefreshSignal : public platform::ForwardingFileSystem {
             begun_ = true;
             ui_.Notify();
         }
-        return files_.OpenInstallation(path);
+        return files_.OpenFolderNoLink(path);
     }
     bool Begun() const { return begun_; }
 
@@ -107,11 +107,10 @@ RefreshFigures MeasureRefreshes(const fs::path& folder, int rounds) {
     }
     for (int round = 0; round < rounds; ++round) {
         const auto start = Clock::now();
-        const engine::InstallationUpdate::Outcome outcome =
+        const engine::UpdateOutcome outcome =
             engine::InstallationUpdate(files, *checked.package, "C:\\Inst", {}).Run();
         figures.seconds.push_back(Seconds(Clock::now() - start));
-        figures.allReplaced =
-            figures.allReplaced && outcome.state == engine::InstallationUpdate::State::Updated;
+        figures.allReplaced = figures.allReplaced && outcome.state == engine::UpdateEnd::Updated;
     }
     for (int round = 0; round < rounds; ++round) {
         platform::UiCallQueue ui;

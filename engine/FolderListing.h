@@ -31,12 +31,12 @@ struct FolderListing {
     };
 
     Outcome outcome = Outcome::Listed;
-    bool anyEntry = false;                 // the listing gave at least one entry
-    std::string names;                     // the subfolders' names, one after another
-    std::vector<std::size_t> nameEnds;     // where each name ends in `names`
-    std::vector<bool> isLink;              // whether each subfolder is a folder link
-    std::vector<std::size_t> markers;      // for each marker file: subfolders listed before it
-    std::optional<platform::FolderId> id;  // read with the listing when it holds a marker
+    bool anyEntry = false;               // the listing gave at least one entry
+    std::string names;                   // the subfolders' names, one after another
+    std::vector<std::size_t> nameEnds;   // where each name ends in `names`
+    std::vector<bool> isLink;            // whether each subfolder is a folder link
+    std::vector<std::size_t> markers;    // for each marker file: subfolders listed before it
+    std::optional<platform::FileId> id;  // read with the listing when it holds a marker
     // Where a drive's file table was read: each subfolder's scope, what the
     // search is to do there. Empty when everything below is searched.
     std::vector<InstallationPlaces::Scope> scopes;

@@ -16,7 +16,7 @@ struct FolderWalk::Level {
     std::size_t nextFolder = 0;
     std::size_t nextMarker = 0;
     bool idRead = false;  // the folder's identity, read when a link first needs it
-    std::optional<platform::FolderId> id;
+    std::optional<platform::FileId> id;
 };
 
 void FolderWalk::Run(const std::string& root, const InstallationPlaces* places) {
@@ -112,7 +112,7 @@ bool FolderWalk::Enter(const std::string& path, const Place& place, Installation
 // Every folder on the stack is an ancestor of `path`: a level stays there
 // exactly as long as the walk is below it.
 bool FolderWalk::LeadsToAncestor(const std::string& path, std::vector<Level>& stack) {
-    const std::optional<platform::FolderId> target = files_.GetFolderId(path);
+    const std::optional<platform::FileId> target = files_.GetFolderId(path);
     if (!target)
         return false;  // unreadable: listing it will tell
     for (Level& ancestor : stack) {

@@ -37,7 +37,7 @@ class FolderWalk {
         // `folder`; `id` is that folder's identity, read as it was listed
         // (nullopt when it could not be read). False ends the walk.
         virtual bool MarkerFound(const std::string& folder,
-                                 const std::optional<platform::FolderId>& id) = 0;
+                                 const std::optional<platform::FileId>& id) = 0;
         // Asked before each entry of a listing is taken in; false gives up
         // the listing and ends the walk, so that a folder of millions of
         // entries cannot hold up the end of a walk.

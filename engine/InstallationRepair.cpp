@@ -7,8 +7,8 @@ namespace engine {
 using platform::Failure;
 using platform::FileError;
 
-TargetOnDisk Look(platform::FolderHandle& folder, const JournalTarget& target,
-                  const Patience& patience) {
+TargetOnDisk ReadTargetOnDisk(platform::FolderHandle& folder, const JournalTarget& target,
+                              const Patience& patience) {
     TargetOnDisk seen;
     auto read = [&](const std::string& name, std::optional<Bytes>& into) {
         auto bytes = BytesAt(folder, name, patience);
@@ -46,7 +46,7 @@ std::optional<InstallationRepair::Done> InstallationRepair::Run(Failed& failure)
             failure = {i, {FileError::Kind::NotFound, {}}, true};
             return std::nullopt;
         }
-        seen.push_back(Look(*folders_[i], targets[i], patience_));
+        seen.push_back(ReadTargetOnDisk(*folders_[i], targets[i], patience_));
         forward = forward && seen.back().IsNew(targets[i]);
     }
     for (std::size_t i = 0; i < targets.size(); ++i) {

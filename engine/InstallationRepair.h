@@ -35,8 +35,8 @@ struct TargetOnDisk {
 
 // Reads each name of `target`, each read tried again for a while where a
 // file is held for a moment.
-TargetOnDisk Look(platform::FolderHandle& folder, const JournalTarget& target,
-                  const Patience& patience);
+TargetOnDisk ReadTargetOnDisk(platform::FolderHandle& folder, const JournalTarget& target,
+                              const Patience& patience);
 
 class InstallationRepair {
   public:

@@ -93,7 +93,7 @@ struct InstallationUpdate::Target {
 
 InstallationUpdate::InstallationUpdate(platform::FileSystem& files, const UpdatePackage& package,
                                        std::string installation, Patience patience,
-                                       std::optional<platform::FolderId> listed)
+                                       std::optional<platform::FileId> listed)
     : files_(files),
       package_(package),
       installation_(std::move(installation)),
@@ -135,8 +135,8 @@ std::string InstallationUpdate::Describe(const std::string& path, const FileErro
 
 // ---- the run -----------------------------------------------------------------
 
-InstallationUpdate::Outcome InstallationUpdate::Run() {
-    Outcome outcome;
+UpdateOutcome InstallationUpdate::Run() {
+    UpdateOutcome outcome;
     try {
         RunSteps(outcome);
     } catch (...) {
@@ -151,7 +151,7 @@ InstallationUpdate::Outcome InstallationUpdate::Run() {
     return outcome;
 }
 
-void InstallationUpdate::RunSteps(Outcome& outcome) {
+void InstallationUpdate::RunSteps(UpdateOutcome& outcome) {
     Refusal refusal = Open();
     if (!refusal)
         refusal = Survey();
@@ -177,7 +177,7 @@ void InstallationUpdate::RunSteps(Outcome& outcome) {
     // Already at the package's bytes: nothing to change, so nothing (a
     // held file, the product running) can stand in the way.
     if (!refusal && AllNew()) {
-        outcome.state = State::Updated;
+        outcome.state = UpdateEnd::Updated;
         return;
     }
     if (!refusal)
@@ -204,13 +204,13 @@ void InstallationUpdate::RunSteps(Outcome& outcome) {
         return;
     }
     outcome.leftOver = Finish();
-    outcome.state = State::Updated;
+    outcome.state = UpdateEnd::Updated;
 }
 
 InstallationUpdate::Refusal InstallationUpdate::Open() {
     if (root_)
         return std::nullopt;
-    auto opened = files_.OpenInstallation(installation_);
+    auto opened = files_.OpenFolderNoLink(installation_);
     // A link that led the search to an installation leads the update there
     // too, but only to the very folder the search saw.
     if (!opened && opened.Error().kind == FileError::Kind::Link && listed_)
@@ -227,7 +227,7 @@ InstallationUpdate::Refusal InstallationUpdate::Open() {
 
 InstallationUpdate::Refusal InstallationUpdate::Reopen() {
     // Whatever the path leads to now, it must be the folder repaired.
-    if (const std::optional<platform::FolderId> id = root_->Id())
+    if (const std::optional<platform::FileId> id = root_->Id())
         listed_ = id;
     targets_.clear();
     folders_.clear();
@@ -241,7 +241,7 @@ platform::Result<platform::MachineKey> InstallationUpdate::Key() {
     return *key_;
 }
 
-void InstallationUpdate::TidyDrafts(Outcome& outcome) {
+void InstallationUpdate::TidyDrafts(UpdateOutcome& outcome) {
     for (const std::string& draft : drafts_) {
         // Only a draft this program can be shown to have begun, or one it
         // created and was killed before writing, is deleted.
@@ -384,7 +384,7 @@ std::optional<Journal> InstallationUpdate::ReadFoundJournal() {
     return std::get<Journal>(*read);
 }
 
-InstallationUpdate::Refusal InstallationUpdate::RepairFound(Outcome& outcome) {
+InstallationUpdate::Refusal InstallationUpdate::RepairFound(UpdateOutcome& outcome) {
     const std::string journalPath = Joined(installation_ + '\\', kJournalName);
     if (auto key = Key(); !key)
         return Reason(journalPath,
@@ -450,7 +450,7 @@ InstallationUpdate::Refusal InstallationUpdate::RepairFound(Outcome& outcome) {
 }
 
 std::optional<std::string> InstallationUpdate::Repair(std::string& failure) {
-    Outcome outcome;
+    UpdateOutcome outcome;
     Refusal refusal = Open();
     if (!refusal)
         refusal = Survey();
@@ -473,7 +473,7 @@ InstallationUpdate::Refusal InstallationUpdate::CheckProductNotRunning() {
     auto product = root_->OpenFile(productFile_);
     if (!product)
         return std::nullopt;  // no such program file can be running
-    const std::optional<platform::FolderId> id = (*product)->Id();
+    const std::optional<platform::FileId> id = (*product)->Id();
     if (id && files_.ProgramRunsFrom(*id))
         return std::string(text::kProductRunning);
     return std::nullopt;
@@ -718,9 +718,9 @@ std::vector<std::string> InstallationUpdate::Finish() {
 
 // ---- what stands there after all ---------------------------------------------------
 
-void InstallationUpdate::Conclude(Outcome& outcome, std::string reason) {
+void InstallationUpdate::Conclude(UpdateOutcome& outcome, std::string reason) {
     outcome.reason = std::move(reason);
-    outcome.state = State::LeftAsItWas;
+    outcome.state = UpdateEnd::LeftAsItWas;
     // Nothing of this run's and nothing an earlier run of this program left
     // half done: the files are as they were found.
     const bool unknownJournal = journalFound_ && !journalJudged_ && !unrepaired_;
@@ -778,11 +778,11 @@ void InstallationUpdate::Conclude(Outcome& outcome, std::string reason) {
     // reason given; a change of this run is only done once it is gone.
     const bool journalStays = unrepaired_ || unknownJournal;
     if (allNew && nothingLeft && !journalStays)
-        outcome.state = State::Updated;
+        outcome.state = UpdateEnd::Updated;
     else if (allOld && nothingLeft)
-        outcome.state = State::LeftAsItWas;
+        outcome.state = UpdateEnd::LeftAsItWas;
     else
-        outcome.state = State::Midway;
+        outcome.state = UpdateEnd::Midway;
 }
 
 }  // namespace engine

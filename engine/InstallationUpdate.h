@@ -40,6 +40,7 @@
 
 #include "engine/ReplacementTable.h"
 #include "engine/Retry.h"
+#include "engine/RunOutcome.h"
 #include "engine/UpdateJournal.h"
 #include "engine/UpdatePackage.h"
 #include "engine/UpdateTransaction.h"
@@ -49,44 +50,35 @@ namespace engine {
 
 class FolderNames;
 
+// How the update of one installation ended, and what the log tells of it.
+struct UpdateOutcome {
+    // The line of a repair of an earlier, interrupted update; logged first.
+    std::optional<std::string> repaired;
+    UpdateEnd state = UpdateEnd::LeftAsItWas;
+    bool hasXtras = false;  // whether the plug-in was (or would have been) placed
+    // Midway: which rows of kReplacements hold their new bytes.
+    std::array<bool, kReplacements.size()> rowIsNew{};
+    std::string reason;  // why the installation was not updated
+    // Updated: what of the update's own could not be deleted at the end,
+    // as paths; a later run tidies it up.
+    std::vector<std::string> leftOver;
+};
+
 class InstallationUpdate {
   public:
-    // How long a destination that another program holds open is waited for,
-    // and how long a rename or deletion that fails is tried again.
-    using Patience = engine::Patience;
-
-    enum class State {
-        Updated,      // every file holds the package's bytes
-        LeftAsItWas,  // every file holds its old bytes, and nothing of the update is left
-        Midway,       // anything else: the journal stays for the next run
-    };
-
-    struct Outcome {
-        // The line of a repair of an earlier, interrupted update; logged first.
-        std::optional<std::string> repaired;
-        State state = State::LeftAsItWas;
-        bool hasXtras = false;  // whether the plug-in was (or would have been) placed
-        // Midway: which rows of kReplacements hold their new bytes.
-        std::array<bool, kReplacements.size()> rowIsNew{};
-        std::string reason;  // why the installation was not updated
-        // Updated: what of the update's own could not be deleted at the end,
-        // as paths; a later run tidies it up.
-        std::vector<std::string> leftOver;
-    };
-
     // `listed`, when known, is the identity of the folder the search listed:
     // the folder opened must be that one. Only with it is an installation
     // folder that is itself a link opened through the link.
     InstallationUpdate(platform::FileSystem& files, const UpdatePackage& package,
                        std::string installation, Patience patience,
-                       std::optional<platform::FolderId> listed = std::nullopt);
+                       std::optional<platform::FileId> listed = std::nullopt);
     ~InstallationUpdate();
     InstallationUpdate(const InstallationUpdate&) = delete;
     InstallationUpdate& operator=(const InstallationUpdate&) = delete;
 
     // Repairs what an interrupted update left, then updates the installation.
     // Should anything throw, what this update changed is undone first.
-    Outcome Run();
+    UpdateOutcome Run();
 
     // Only the repair: the installation ends all old or all new, without
     // leftovers. Returns the repair's line, if there was anything to repair;
@@ -97,7 +89,7 @@ class InstallationUpdate {
     struct Target;
     using Refusal = std::optional<std::string>;  // why the installation is not updated
 
-    void RunSteps(Outcome& outcome);
+    void RunSteps(UpdateOutcome& outcome);
     Refusal Open();
     // Opens the installation folder again, the same folder: after a repair
     // has renamed files in it, a listing through the handle opened before
@@ -105,13 +97,13 @@ class InstallationUpdate {
     Refusal Reopen();
     Refusal Survey();
     // Deletes the journal drafts a run killed before naming its journal left.
-    void TidyDrafts(Outcome& outcome);
+    void TidyDrafts(UpdateOutcome& outcome);
     // This PC's key, read or made at the first call.
     platform::Result<platform::MachineKey> Key();
     // Opens the folders on the way to the destination of `row`, below the
     // root, whose names are `rootNames`.
     Refusal ReachFolderOf(Target& target, const FolderNames& rootNames);
-    Refusal RepairFound(Outcome& outcome);
+    Refusal RepairFound(UpdateOutcome& outcome);
     platform::Result<ReadJournal> ReadJournalFile();
     // The journal an earlier run left, when it is one.
     std::optional<Journal> ReadFoundJournal();
@@ -125,7 +117,7 @@ class InstallationUpdate {
     Refusal Commit();
     std::vector<std::string> Finish();
     // After a refresh that did not go through: what stands there now.
-    void Conclude(Outcome& outcome, std::string reason);
+    void Conclude(UpdateOutcome& outcome, std::string reason);
 
     // Wording of failures.
     std::string FilePath(std::size_t row) const;
@@ -137,7 +129,7 @@ class InstallationUpdate {
     const UpdatePackage& package_;
     std::string installation_;
     Patience patience_;
-    std::optional<platform::FolderId> listed_;
+    std::optional<platform::FileId> listed_;
     std::unique_ptr<platform::FolderHandle> root_;
     std::vector<std::unique_ptr<platform::FolderHandle>> folders_;  // on the way to destinations
     std::vector<Target> targets_;

@@ -46,8 +46,8 @@ void TMyThread::PerformInventory() {
         outcome = RunOutcome::Failed;
     }
     outcome_ = outcome;
-    if (journal_)
-        journal_->RunEnded(outcome);
+    if (events_)
+        events_->RunEnded(outcome);
 }
 
 void TMyThread::ListInstallation(const std::string& installation) {

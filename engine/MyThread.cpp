@@ -10,6 +10,7 @@
 #include "engine/CountedListings.h"
 #include "engine/FileTable.h"
 #include "engine/FolderWalk.h"
+#include "engine/InstallationUpdate.h"
 #include "engine/ReadAheadSize.h"
 #include "engine/Texts.h"
 #include "platform/AsciiCase.h"
@@ -57,11 +58,11 @@ bool IsUtf8(std::string_view text) {
 // ---- the worker and its thread ---------------------------------------------
 
 TMyThread::TMyThread(platform::FileSystem& files, platform::UiCallQueue& ui, Report& report,
-                     RunJournal* journal, std::optional<unsigned> readAheadThreads, Task task)
+                     RunEvents* events, std::optional<unsigned> readAheadThreads, Task task)
     : files_(files),
       ui_(ui),
       report_(report),
-      journal_(journal),
+      events_(events),
       readAheadThreads_(readAheadThreads),
       task_(task) {
     thread_.emplace(ui_, [this](std::stop_token stop) {
@@ -74,11 +75,11 @@ TMyThread::TMyThread(platform::FileSystem& files, platform::UiCallQueue& ui, Rep
 }
 
 TMyThread::TMyThread(NotStarted notStarted, platform::FileSystem& files, platform::UiCallQueue& ui,
-                     Report& report, RunJournal* journal)
+                     Report& report, RunEvents* events)
     : files_(files),
       ui_(ui),
       report_(report),
-      journal_(journal),
+      events_(events),
       stop_(std::move(notStarted.stop)),
       readAheadThreads_(notStarted.readAheadThreads) {}
 
@@ -151,7 +152,7 @@ void TMyThread::PerformUpdate() {
         ClearLog();
         AppendLogLine(text::kOpening);
         const auto view = files_.SeeFoldersAsTheyAre();
-        outcome = SearchAndRefresh();
+        outcome = SearchAndUpdate();
     } catch (const std::exception& failure) {
         const std::string_view description = failure.what();
         ReportUnexpectedError(
@@ -160,15 +161,15 @@ void TMyThread::PerformUpdate() {
         ReportUnexpectedError(std::string(text::kUnknownFailure));
     }
     outcome_ = outcome;
-    if (journal_) {
-        journal_->InstallationsCounted(
+    if (events_) {
+        events_->InstallationsCounted(
             {installationsUpdated_ + installationsLeft_ + installationsMidway_,
              installationsUpdated_, installationsLeft_, installationsLeftOver_});
-        journal_->RunEnded(outcome);
+        events_->RunEnded(outcome);
     }
 }
 
-RunOutcome TMyThread::SearchAndRefresh() {
+RunOutcome TMyThread::SearchAndUpdate() {
     // Nothing is touched unless every file of the package is there and
     // sound, so a damaged package cannot reach any installation.
     if (!CheckUpdatePackage()) {
@@ -226,10 +227,10 @@ void TMyThread::ReportUnexpectedError(const std::string& description) noexcept {
 
 bool TMyThread::CheckUpdatePackage() {
     PackageCheck checked = UpdatePackage::Check(files_, files_.OwnExecutableFolder());
-    if (journal_) {
+    if (events_) {
         for (const PackageFile& file : checked.read) {
-            journal_->PackageFileChecked(file.path.substr(file.path.rfind('\\') + 1), file.size,
-                                         platform::ToHex(file.digest));
+            events_->PackageFileChecked(file.path.substr(file.path.rfind('\\') + 1), file.size,
+                                        platform::ToHex(file.digest));
         }
     }
     for (const std::string& problem : checked.problems)
@@ -273,8 +274,8 @@ std::optional<InstallationPlaces> TMyThread::ReadDriveTable(const std::string& r
     if (root.size() != 2 || root[1] != ':')
         return std::nullopt;
     const auto tell = [&](const std::string& how) {
-        if (journal_)
-            journal_->DriveSearched(root[0], how);
+        if (events_)
+            events_->DriveSearched(root[0], how);
     };
     if (walkOnly_) {
         tell("walk: SORAMIDO_SEARCH=walk");
@@ -291,8 +292,8 @@ std::optional<InstallationPlaces> TMyThread::ReadDriveTable(const std::string& r
     currentFolder = root;
     ShowCurrentFolder();
     FileTableRead read = ReadFileTable(**volume, kMarkerFile, [this](std::uint64_t records) {
-        if (journal_)
-            journal_->SearchProgress(entriesSearched_ + records, entriesOnDrives_);
+        if (events_)
+            events_->SearchProgress(entriesSearched_ + records, entriesOnDrives_);
         return !Stopping();
     });
     if (Stopping())
@@ -325,8 +326,8 @@ class TMyThread::InstallationSearch : public FolderWalk::Visitor {
             return false;
         worker_.currentFolder = path;
         worker_.ShowCurrentFolder();
-        if (worker_.journal_) {
-            worker_.journal_->SearchProgress(
+        if (worker_.events_) {
+            worker_.events_->SearchProgress(
                 worker_.entriesSearched_ + (tableRead_ ? 0 : listings_.Entries()),
                 worker_.entriesOnDrives_);
         }
@@ -336,17 +337,17 @@ class TMyThread::InstallationSearch : public FolderWalk::Visitor {
     bool KeepListing() override { return !worker_.Stopping(); }
 
     void NotListed(const std::string& path) override {
-        if (worker_.journal_) {
+        if (worker_.events_) {
             const std::string why = worker_.files_.WhyNotListed(path);
             // The walk begins at a drive's root as "X:".
             if (path.size() == 2 && path[1] == ':')
-                worker_.journal_->DriveNotSearched(path, why);
-            worker_.journal_->FolderNotSearched(path, why);
+                worker_.events_->DriveNotSearched(path, why);
+            worker_.events_->FolderNotSearched(path, why);
         }
     }
 
     bool MarkerFound(const std::string& folder,
-                     const std::optional<platform::FolderId>& id) override {
+                     const std::optional<platform::FileId>& id) override {
         if (worker_.Stopping())
             return false;
         if (worker_.task_ == Task::List) {
@@ -355,14 +356,14 @@ class TMyThread::InstallationSearch : public FolderWalk::Visitor {
             return true;
         }
         if (worker_.files_.IsFolder(Concat(folder, kMarkerFolder))) {
-            switch (worker_.RefreshInstallation(folder, id)) {
-                case InstallationUpdate::State::Updated:
+            switch (worker_.UpdateInstallation(folder, id)) {
+                case UpdateEnd::Updated:
                     ++worker_.installationsUpdated_;
                     break;
-                case InstallationUpdate::State::LeftAsItWas:
+                case UpdateEnd::LeftAsItWas:
                     ++worker_.installationsLeft_;
                     break;
-                case InstallationUpdate::State::Midway:
+                case UpdateEnd::Midway:
                     ++worker_.installationsMidway_;
                     break;
             }
@@ -400,69 +401,68 @@ void TMyThread::ShowCurrentFolder() {
     ui_.Post([&report = report_, folder = currentFolder] { report.SetStatusText(folder); });
 }
 
-// ---- the refresh -----------------------------------------------------------
+// ---- the update of one installation ---------------------------------------
 
-InstallationUpdate::State TMyThread::RefreshInstallation(
-    const std::string& installation, const std::optional<platform::FolderId>& listed) {
+UpdateEnd TMyThread::UpdateInstallation(const std::string& installation,
+                                        const std::optional<platform::FileId>& listed) {
     // A worker driven step by step may not have checked the package yet.
     if (!package_) {
         PackageCheck checked = UpdatePackage::Check(files_, files_.OwnExecutableFolder());
         package_ = std::move(checked.package);
         if (!package_) {
-            InstallationUpdate::Outcome refused;
+            UpdateOutcome refused;
             refused.hasXtras = true;
             refused.reason = checked.problems.front();
-            LogRefresh(installation, refused);
+            LogUpdate(installation, refused);
             return refused.state;
         }
     }
     InstallationUpdate update(files_, *package_, installation, patience_, listed);
-    InstallationUpdate::Outcome outcome;
+    UpdateOutcome outcome;
     {
         // Held while the installation may be half changed; let go however
         // the update ends, a thrown failure included, once it is all new or
         // all old again, or has been given up on.
         struct ChangeHeld {
-            RunJournal* journal;
-            explicit ChangeHeld(RunJournal* held) : journal(held) {
-                if (journal)
-                    journal->ChangingInstallation(true);
+            RunEvents* events;
+            explicit ChangeHeld(RunEvents* held) : events(held) {
+                if (events)
+                    events->ChangingInstallation(true);
             }
             ~ChangeHeld() {
-                if (journal)
-                    journal->ChangingInstallation(false);
+                if (events)
+                    events->ChangingInstallation(false);
             }
             ChangeHeld(const ChangeHeld&) = delete;
             ChangeHeld& operator=(const ChangeHeld&) = delete;
-        } held(journal_);
+        } held(events_);
         outcome = update.Run();
     }
     // The lines come once the installation is all new or all old again.
     if (outcome.repaired)
         AppendLogLine(*outcome.repaired);
-    LogRefresh(installation, outcome);
+    LogUpdate(installation, outcome);
     if (!outcome.leftOver.empty())
         ++installationsLeftOver_;
     return outcome.state;
 }
 
-void TMyThread::LogRefresh(const std::string& installation,
-                           const InstallationUpdate::Outcome& outcome) {
-    using State = InstallationUpdate::State;
+void TMyThread::LogUpdate(const std::string& installation, const UpdateOutcome& outcome) {
     for (std::size_t row = 0; row < kReplacements.size(); ++row) {
         if (kReplacements[row].onlyWithXtras && !outcome.hasXtras)
             continue;
-        const bool isNew = outcome.state == State::Updated ||
-                           (outcome.state == State::Midway && outcome.rowIsNew[row]);
+        const bool isNew = outcome.state == UpdateEnd::Updated ||
+                           (outcome.state == UpdateEnd::Midway && outcome.rowIsNew[row]);
         AppendLogLine(Concat(installation, kReplacements[row].logName,
                              isNew ? text::kReplaced : text::kNotReplaced));
     }
     for (const std::string& left : outcome.leftOver)
         AppendLogLine(Concat(left, text::kNotDeleted));
-    if (outcome.state != State::Updated) {
-        AppendLogLine(Concat(
-            installation, outcome.state == State::Midway ? text::kLeftMidway : text::kLeftAsItWas,
-            outcome.reason));
+    if (outcome.state != UpdateEnd::Updated) {
+        AppendLogLine(
+            Concat(installation,
+                   outcome.state == UpdateEnd::Midway ? text::kLeftMidway : text::kLeftAsItWas,
+                   outcome.reason));
     }
 }
 

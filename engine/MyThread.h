@@ -14,15 +14,17 @@
 #include <string_view>
 
 #include "engine/InstallationPlaces.h"
-#include "engine/InstallationUpdate.h"
 #include "engine/Report.h"
-#include "engine/RunJournal.h"
+#include "engine/Retry.h"
+#include "engine/RunEvents.h"
 #include "engine/UpdatePackage.h"
 #include "platform/FileSystem.h"
 #include "platform/UiCallQueue.h"
 #include "platform/WorkerThread.h"
 
 namespace engine {
+
+struct UpdateOutcome;
 
 class TMyThread {
   public:
@@ -35,12 +37,12 @@ class TMyThread {
     // the thread gets going). Throws
     // std::system_error when the thread cannot be created. The three services
     // must outlive the worker.
-    // `journal`, when given, hears what the window does not show; it must
+    // `events`, when given, hears what the window does not show; it must
     // outlive the worker too. `readAheadThreads` list folders ahead of the
     // search (ListingReadAhead.h); by default as many as suit each drive's
     // disk and this machine (ReadAheadSize.h), none over memory.
     TMyThread(platform::FileSystem& files, platform::UiCallQueue& ui, Report& report,
-              RunJournal* journal = nullptr, std::optional<unsigned> readAheadThreads = {},
+              RunEvents* events = nullptr, std::optional<unsigned> readAheadThreads = {},
               Task task = Task::Update);
     ~TMyThread();  // requests a stop and waits for the end
     TMyThread(const TMyThread&) = delete;
@@ -68,13 +70,12 @@ class TMyThread {
     // all new, all old, or left in the middle for the next run to repair.
     // `listed` is the identity the folder had when the search listed it: a
     // folder swapped in since is not the installation that was found.
-    InstallationUpdate::State RefreshInstallation(
-        const std::string& installation,
-        const std::optional<platform::FolderId>& listed = std::nullopt);
+    UpdateEnd UpdateInstallation(const std::string& installation,
+                                 const std::optional<platform::FileId>& listed = std::nullopt);
 
     // How long a refresh waits for files that other programs hold; set
     // before the run or between steps.
-    void SetPatience(InstallationUpdate::Patience patience) { patience_ = patience; }
+    void SetPatience(Patience patience) { patience_ = patience; }
 
     // The folder most recently entered by the search.
     const std::string& CurrentFolder() const { return currentFolder; }
@@ -87,14 +88,14 @@ class TMyThread {
         std::optional<unsigned> readAheadThreads;
     };
     TMyThread(NotStarted notStarted, platform::FileSystem& files, platform::UiCallQueue& ui,
-              Report& report, RunJournal* journal = nullptr);
+              Report& report, RunEvents* events = nullptr);
 
   private:
     class InstallationSearch;
 
     // The index of where an installation can be on the drive whose root is
     // `root`, from its file table; nullopt where the drive is to be walked
-    // whole. Tells the journal which, and why.
+    // whole. Tells the run's events which, and why.
     std::optional<InstallationPlaces> ReadDriveTable(const std::string& root);
 
     // The worker's own view of the stop request.
@@ -104,13 +105,13 @@ class TMyThread {
     // one in the log; false when any is.
     bool CheckUpdatePackage();
     // The run's steps after the window is prepared, to the verdict.
-    RunOutcome SearchAndRefresh();
+    RunOutcome SearchAndUpdate();
     void ReportUnexpectedError(const std::string& description) noexcept;
     // Logs "<installation> <state>" (Inventory.cpp).
     void ListInstallation(const std::string& installation);
     // One line for each file of the installation, and why it was not
     // updated, if it was not.
-    void LogRefresh(const std::string& installation, const InstallationUpdate::Outcome& outcome);
+    void LogUpdate(const std::string& installation, const UpdateOutcome& outcome);
 
     // The report operations, each carried out on the UI thread while the
     // worker waits.
@@ -124,12 +125,12 @@ class TMyThread {
     platform::FileSystem& files_;
     platform::UiCallQueue& ui_;
     Report& report_;
-    RunJournal* journal_;
+    RunEvents* events_;
     std::stop_token stop_;
     std::optional<unsigned> readAheadThreads_;
     std::atomic<RunOutcome> outcome_ = RunOutcome::Stopped;
     std::string currentFolder;
-    InstallationUpdate::Patience patience_;
+    Patience patience_;
     // The package as checked at the start of the run; every copy must match it.
     std::optional<UpdatePackage> package_;
     std::size_t installationsUpdated_ = 0;
@@ -139,7 +140,7 @@ class TMyThread {
     Task task_ = Task::Update;
     std::size_t installationsListed_ = 0;  // by an inventory
     std::size_t installationsCurrent_ = 0;
-    // How far the search has got, for the journal.
+    // How far the search has got, for the run's events.
     std::uint64_t entriesSearched_ = 0;
     std::optional<std::uint64_t> entriesOnDrives_;
     bool walkOnly_ = false;                         // the drives' file tables are not to be read

@@ -69,7 +69,7 @@ PackageCheck UpdatePackage::Check(platform::FileSystem& files, const std::string
     // the package's file system may tell letter case apart, Windows' does not.
     const std::string folder = programFolder + std::string(kPackageFolder);
     PackageCheck checked;
-    auto opened = files.OpenInstallation(folder);
+    auto opened = files.OpenFolderNoLink(folder);
     if (!opened && opened.Error().kind == platform::FileError::Kind::Link) {
         checked.problems.push_back(std::string(text::kPackageFileDamaged) + folder);
         return checked;

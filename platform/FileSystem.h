@@ -92,12 +92,12 @@ class FileSystem {
 
     // The identity of the folder `path` leads to, following links; nullopt
     // when it cannot be read.
-    virtual std::optional<FolderId> GetFolderId(const std::string& path) = 0;
+    virtual std::optional<FileId> GetFolderId(const std::string& path) = 0;
 
     // Opens the folder `path` for changing it through handles (FolderHandle.h).
     // The folder itself must not be a link or other reparse point (Kind::Link);
     // the folders above it may be.
-    virtual Result<std::unique_ptr<FolderHandle>> OpenInstallation(const std::string& path) = 0;
+    virtual Result<std::unique_ptr<FolderHandle>> OpenFolderNoLink(const std::string& path) = 0;
 
     // Opens the folder that `path` leads to, following links all the way,
     // the last component included. For an installation that the search
@@ -112,7 +112,7 @@ class FileSystem {
     // Whether a running process was started from the program file whose
     // identity is `program` (SourceFile::Id), whatever path, drive letter
     // or link it was started through.
-    virtual bool ProgramRunsFrom(const FolderId& program) = 0;
+    virtual bool ProgramRunsFrom(const FileId& program) = 0;
 
     // The name of an application that holds the file `path` open, where the
     // system can tell (the Restart Manager on Windows); nullopt otherwise.

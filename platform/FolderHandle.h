@@ -37,11 +37,11 @@ struct FolderEntry {
 // some file systems (FAT among them) may give a deleted folder's id to a new
 // one. The walk compares ids read moments apart, the installation's against
 // the handle that then stays open.
-struct FolderId {
+struct FileId {
     std::uint64_t volume = 0;
     std::uint64_t file = 0;
     std::uint64_t fileHigh = 0;
-    friend bool operator==(const FolderId&, const FolderId&) = default;
+    friend bool operator==(const FileId&, const FileId&) = default;
 };
 
 // Why one operation failed. `kind` is what the engine tells apart; the
@@ -95,9 +95,9 @@ class SourceFile {
     // Reads up to buffer.size() bytes; 0 at the end of the file.
     virtual Result<std::size_t> Read(std::span<std::byte> buffer) = 0;
     virtual FileTime LastWriteTime() = 0;
-    // The file's identity (volume and file id, as FolderId gives a
+    // The file's identity (volume and file id, as FileId gives a
     // folder's), read from the open handle; nullopt where it cannot be read.
-    virtual std::optional<FolderId> Id() = 0;
+    virtual std::optional<FileId> Id() = 0;
 };
 
 // A new file being written beside its destination (a staged copy).
@@ -125,7 +125,7 @@ class FolderHandle {
 
     // The folder's identity, read from the handle, so it stays the identity
     // of this folder for as long as the handle is open.
-    virtual std::optional<FolderId> Id() = 0;
+    virtual std::optional<FileId> Id() = 0;
 
     // Opens the subfolder `name` relative to this folder. A link, junction or
     // other reparse point there is refused with Kind::Link.

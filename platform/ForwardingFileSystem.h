@@ -32,12 +32,12 @@ class ForwardingFileSystem : public FileSystem {
         return files_.WhyNotListed(folder);
     }
     bool IsFolder(const std::string& path) override { return files_.IsFolder(path); }
-    std::optional<platform::FolderId> GetFolderId(const std::string& path) override {
+    std::optional<platform::FileId> GetFolderId(const std::string& path) override {
         return files_.GetFolderId(path);
     }
-    platform::Result<std::unique_ptr<platform::FolderHandle>> OpenInstallation(
+    platform::Result<std::unique_ptr<platform::FolderHandle>> OpenFolderNoLink(
         const std::string& path) override {
-        return files_.OpenInstallation(path);
+        return files_.OpenFolderNoLink(path);
     }
     platform::Result<std::unique_ptr<platform::SourceFile>> OpenSourceFile(
         const std::string& path) override {
@@ -47,7 +47,7 @@ class ForwardingFileSystem : public FileSystem {
         const std::string& path) override {
         return files_.OpenFolderFollowingLinks(path);
     }
-    bool ProgramRunsFrom(const platform::FolderId& program) override {
+    bool ProgramRunsFrom(const platform::FileId& program) override {
         return files_.ProgramRunsFrom(program);
     }
     platform::Result<platform::MachineKey> JournalKey(platform::KeyUse use) override {

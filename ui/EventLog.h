@@ -9,7 +9,7 @@
 
 #include <string>
 
-#include "engine/RunJournal.h"
+#include "engine/RunEvents.h"
 
 namespace ui {
 

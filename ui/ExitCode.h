@@ -4,7 +4,7 @@
 
 #include <optional>
 
-#include "engine/RunJournal.h"
+#include "engine/RunEvents.h"
 
 namespace ui::exit_code {
 

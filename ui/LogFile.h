@@ -12,7 +12,7 @@
 #include <string_view>
 #include <vector>
 
-#include "engine/RunJournal.h"
+#include "engine/RunEvents.h"
 #include "platform/win32/ScopedWin.h"
 
 namespace ui {

@@ -20,7 +20,7 @@ namespace {
 // nullopt when there is nothing there or it cannot be opened. Reading
 // attributes needs no access to the content, and a folder opens only with
 // backup semantics.
-std::optional<platform::FolderId> IdentityAt(const std::wstring& path) {
+std::optional<platform::FileId> IdentityAt(const std::wstring& path) {
     const platform::ScopedHandle opened(CreateFileW(
         path.c_str(), FILE_READ_ATTRIBUTES, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE,
         nullptr, OPEN_EXISTING, FILE_FLAG_BACKUP_SEMANTICS, nullptr));
@@ -40,8 +40,8 @@ std::wstring FullPath(const std::wstring& path) {
 }
 
 // The identities of the files in `folder`, links followed.
-std::vector<platform::FolderId> IdentitiesIn(const std::wstring& folder) {
-    std::vector<platform::FolderId> identities;
+std::vector<platform::FileId> IdentitiesIn(const std::wstring& folder) {
+    std::vector<platform::FileId> identities;
     WIN32_FIND_DATAW data;
     const platform::ScopedFindHandle listing(
         FindFirstFileExW(platform::JoinPath(folder, L"*").c_str(), FindExInfoBasic, &data,
@@ -63,15 +63,15 @@ bool IsProgramOrPackageFile(const std::string& path) {
     const std::wstring program = platform::ModuleFileName(nullptr);
     const std::wstring data =
         platform::JoinPath(program.substr(0, program.rfind(L'\\') + 1), L"Data");
-    const std::optional<platform::FolderId> dataFolder = IdentityAt(data);
+    const std::optional<platform::FileId> dataFolder = IdentityAt(data);
 
     // Resolved as the log file will be opened, and its folder from that.
     const std::wstring log = FullPath(platform::Utf8ToUtf16(path));
-    if (const std::optional<platform::FolderId> file = IdentityAt(log)) {
+    if (const std::optional<platform::FileId> file = IdentityAt(log)) {
         if (file == IdentityAt(program))
             return true;
         // A hard link elsewhere to a package file is that file too.
-        for (const platform::FolderId& packageFile : IdentitiesIn(data)) {
+        for (const platform::FileId& packageFile : IdentitiesIn(data)) {
             if (file == packageFile)
                 return true;
         }

@@ -17,7 +17,7 @@
 
 #include "engine/MyThread.h"
 #include "engine/Report.h"
-#include "engine/RunJournal.h"
+#include "engine/RunEvents.h"
 #include "platform/FileSystem.h"
 #include "platform/UiCallQueue.h"
 #include "ui/BaseWindow.h"
@@ -31,7 +31,7 @@
 
 namespace ui {
 
-class TForm1 : public BaseWindow<TForm1>, public engine::Report, public engine::RunJournal {
+class TForm1 : public BaseWindow<TForm1>, public engine::Report, public engine::RunEvents {
   public:
     // `files` must outlive the form, and so must `log`, the file every run
     // is written to (/LOG), when given.
@@ -79,7 +79,7 @@ class TForm1 : public BaseWindow<TForm1>, public engine::Report, public engine::
     void SetRunButtonEnabled(bool enabled) override;
     void SetStatusColour(engine::Verdict verdict) override;
 
-    // engine::RunJournal, called on the worker's thread.
+    // engine::RunEvents, called on the worker's thread.
     void PackageFileChecked(const std::string&, std::uint64_t, const std::string&) override {}
     void FolderNotSearched(const std::string&, const std::string&) override {}
     void ChangingInstallation(bool changing) override;

@@ -10,7 +10,7 @@
 
 namespace ui {
 
-RunLog::RunLog(LogFile* file, engine::Report& report, engine::RunJournal& journal)
+RunLog::RunLog(LogFile* file, engine::Report& report, engine::RunEvents& journal)
     : file_(file), report_(report), journal_(journal) {}
 
 void RunLog::ReleaseHeldLines() {

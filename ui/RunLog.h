@@ -12,16 +12,16 @@
 #include <vector>
 
 #include "engine/Report.h"
-#include "engine/RunJournal.h"
+#include "engine/RunEvents.h"
 #include "ui/LogFile.h"
 
 namespace ui {
 
-class RunLog final : public engine::Report, public engine::RunJournal {
+class RunLog final : public engine::Report, public engine::RunEvents {
   public:
     // Without a file it only passes everything on. All three must outlive
     // the runs.
-    RunLog(LogFile* file, engine::Report& report, engine::RunJournal& journal);
+    RunLog(LogFile* file, engine::Report& report, engine::RunEvents& journal);
 
     // From now on no run writes the record in the registry (RunRecord.h),
     // as an inventory must not; every run that reaches a verdict does
@@ -36,7 +36,7 @@ class RunLog final : public engine::Report, public engine::RunJournal {
     void SetRunButtonEnabled(bool enabled) override;
     void SetStatusColour(engine::Verdict verdict) override;
 
-    // engine::RunJournal, on the worker's thread.
+    // engine::RunEvents, on the worker's thread.
     void PackageFileChecked(const std::string& name, std::uint64_t size,
                             const std::string& sha256) override;
     void FolderNotSearched(const std::string& folder, const std::string& description) override;
@@ -65,7 +65,7 @@ class RunLog final : public engine::Report, public engine::RunJournal {
     std::mutex mutex_;
     LogFile* file_;
     engine::Report& report_;
-    engine::RunJournal& journal_;
+    engine::RunEvents& journal_;
     // The worker shows its opening line before it checks the package; the
     // package's lines go first in the file all the same.
     std::vector<std::string> held_;

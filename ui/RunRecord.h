@@ -8,7 +8,7 @@
 #include <optional>
 #include <string>
 
-#include "engine/RunJournal.h"
+#include "engine/RunEvents.h"
 
 namespace ui {
 

@@ -8,7 +8,7 @@
 #include <cstdint>
 #include <optional>
 
-#include "engine/RunJournal.h"
+#include "engine/RunEvents.h"
 
 namespace ui {
 

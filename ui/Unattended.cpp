@@ -43,7 +43,7 @@ class HeadlessReport final : public engine::Report {
 // that only a thread waiting for messages receives; the main thread, which
 // serves the worker's calls, never does. A message-only window would not be
 // told at all.
-class SessionWindow : public BaseWindow<SessionWindow>, public engine::RunJournal {
+class SessionWindow : public BaseWindow<SessionWindow>, public engine::RunEvents {
   public:
     explicit SessionWindow(HINSTANCE instance);
     ~SessionWindow() override;  // closes the window and waits for its thread
@@ -53,7 +53,7 @@ class SessionWindow : public BaseWindow<SessionWindow>, public engine::RunJourna
     // The run is over and its log written: a session that is ending may end.
     void RunOver() { SetEvent(runOver_.Get()); }
 
-    // engine::RunJournal, on the worker's thread.
+    // engine::RunEvents, on the worker's thread.
     void PackageFileChecked(const std::string&, std::uint64_t, const std::string&) override {}
     void FolderNotSearched(const std::string&, const std::string&) override {}
     void ChangingInstallation(bool changing) override {

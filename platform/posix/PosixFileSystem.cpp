@@ -197,15 +197,15 @@ bool PosixFileSystem::IsFolder(const std::string& path) {
     return host && ::stat(host->c_str(), &st) == 0 && S_ISDIR(st.st_mode);
 }
 
-std::optional<FolderId> PosixFileSystem::GetFolderId(const std::string& path) {
+std::optional<FileId> PosixFileSystem::GetFolderId(const std::string& path) {
     const std::optional<std::string> host = ExistingHostPath(path);
     struct stat st {};
     if (!host || ::stat(host->c_str(), &st) != 0)
         return std::nullopt;
-    return FolderId{std::uint64_t(st.st_dev), std::uint64_t(st.st_ino)};
+    return FileId{std::uint64_t(st.st_dev), std::uint64_t(st.st_ino)};
 }
 
-Result<std::unique_ptr<FolderHandle>> PosixFileSystem::OpenInstallation(const std::string& path) {
+Result<std::unique_ptr<FolderHandle>> PosixFileSystem::OpenFolderNoLink(const std::string& path) {
     const std::optional<DrivePath> parsed = ParseDrivePath(path);
     if (!parsed)
         return FileErrorOf(EINVAL);
@@ -252,7 +252,7 @@ Result<std::unique_ptr<FolderHandle>> PosixFileSystem::OpenFolderFollowingLinks(
     return std::unique_ptr<FolderHandle>(std::make_unique<PosixFolderHandle>(std::move(folder)));
 }
 
-bool PosixFileSystem::ProgramRunsFrom(const FolderId& program) {
+bool PosixFileSystem::ProgramRunsFrom(const FileId& program) {
     return AnyProcessRunsFrom(program);
 }
 

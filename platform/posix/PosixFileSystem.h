@@ -33,12 +33,12 @@ class PosixFileSystem final : public FileSystem {
     bool ListFolder(const std::string& folder, const EntrySink& onEntry) override;
     std::string WhyNotListed(const std::string& folder) override;
     bool IsFolder(const std::string& path) override;
-    std::optional<FolderId> GetFolderId(const std::string& path) override;
-    Result<std::unique_ptr<FolderHandle>> OpenInstallation(const std::string& path) override;
+    std::optional<FileId> GetFolderId(const std::string& path) override;
+    Result<std::unique_ptr<FolderHandle>> OpenFolderNoLink(const std::string& path) override;
     Result<std::unique_ptr<SourceFile>> OpenSourceFile(const std::string& path) override;
     Result<std::unique_ptr<FolderHandle>> OpenFolderFollowingLinks(
         const std::string& path) override;
-    bool ProgramRunsFrom(const FolderId& program) override;
+    bool ProgramRunsFrom(const FileId& program) override;
     // Nothing on Linux tells which application holds a file: nullopt.
     std::optional<std::string> ApplicationUsing(const std::string& path) override;
     std::optional<std::string> BuiltInPackageList() override;

@@ -73,11 +73,11 @@ bool PosixFolderHandle::List(const EntrySink& onEntry) {
     });
 }
 
-std::optional<FolderId> PosixFolderHandle::Id() {
+std::optional<FileId> PosixFolderHandle::Id() {
     struct stat st {};
     if (::fstat(folder_->Get(), &st) != 0)
         return std::nullopt;
-    return FolderId{std::uint64_t(st.st_dev), std::uint64_t(st.st_ino)};
+    return FileId{std::uint64_t(st.st_dev), std::uint64_t(st.st_ino)};
 }
 
 Result<std::unique_ptr<FolderHandle>> PosixFolderHandle::OpenFolder(std::string_view name) {

@@ -18,7 +18,7 @@ class PosixFolderHandle final : public FolderHandle {
     explicit PosixFolderHandle(ScopedFd folder);
 
     bool List(const EntrySink& onEntry) override;
-    std::optional<FolderId> Id() override;
+    std::optional<FileId> Id() override;
     Result<std::unique_ptr<FolderHandle>> OpenFolder(std::string_view name) override;
     Result<std::unique_ptr<SourceFile>> OpenFile(std::string_view name) override;
     Result<Entry> Inspect(std::string_view name) override;

@@ -33,12 +33,12 @@ class PosixSourceFile final : public SourceFile {
     // read from it, not to a file put in its place since.
     FileTime LastWriteTime() override { return lastWrite_; }
 
-    std::optional<FolderId> Id() override { return id_; }
+    std::optional<FileId> Id() override { return id_; }
 
   private:
     ScopedFd file_;
     FileTime lastWrite_;
-    FolderId id_;
+    FileId id_;
 };
 
 Result<std::unique_ptr<SourceFile>> KeepIfRegular(ScopedFd file) {

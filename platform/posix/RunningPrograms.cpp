@@ -12,7 +12,7 @@
 
 namespace platform {
 
-bool AnyProcessRunsFrom(const FolderId& program) {
+bool AnyProcessRunsFrom(const FileId& program) {
     const ScopedFd proc(::open("/proc", O_RDONLY | O_DIRECTORY | O_CLOEXEC));
     if (!proc)
         return false;

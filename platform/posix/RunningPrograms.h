@@ -9,6 +9,6 @@ namespace platform {
 // inode are `program`: its /proc/<pid>/exe is that file. Processes this one
 // may not look into (those of other users, unless it is root) are passed
 // over.
-bool AnyProcessRunsFrom(const FolderId& program);
+bool AnyProcessRunsFrom(const FileId& program);
 
 }  // namespace platform

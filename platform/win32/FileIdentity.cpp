@@ -4,10 +4,10 @@
 
 namespace platform {
 
-std::optional<FolderId> IdentityOf(HANDLE handle) {
+std::optional<FileId> IdentityOf(HANDLE handle) {
     FILE_ID_INFO idInfo;
     if (GetFileInformationByHandleEx(handle, FileIdInfo, &idInfo, sizeof idInfo)) {
-        FolderId id{idInfo.VolumeSerialNumber, 0, 0};
+        FileId id{idInfo.VolumeSerialNumber, 0, 0};
         static_assert(sizeof idInfo.FileId.Identifier == 2 * sizeof id.file);
         std::memcpy(&id.file, idInfo.FileId.Identifier, sizeof id.file);
         std::memcpy(&id.fileHigh, idInfo.FileId.Identifier + sizeof id.file, sizeof id.fileHigh);
@@ -17,8 +17,8 @@ std::optional<FolderId> IdentityOf(HANDLE handle) {
     BY_HANDLE_FILE_INFORMATION info;
     if (!GetFileInformationByHandle(handle, &info))
         return std::nullopt;
-    return FolderId{info.dwVolumeSerialNumber,
-                    (std::uint64_t{info.nFileIndexHigh} << 32) | info.nFileIndexLow, 0};
+    return FileId{info.dwVolumeSerialNumber,
+                  (std::uint64_t{info.nFileIndexHigh} << 32) | info.nFileIndexLow, 0};
 }
 
 }  // namespace platform

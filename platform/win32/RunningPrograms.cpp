@@ -77,7 +77,7 @@ class RestartManagerSession {
 
 }  // namespace
 
-bool AnyProcessRunsFrom(const FolderId& program) {
+bool AnyProcessRunsFrom(const FileId& program) {
     const ScopedHandle snapshot(CreateToolhelp32Snapshot(TH32CS_SNAPPROCESS, 0));
     if (!snapshot)
         return false;

@@ -14,7 +14,7 @@ namespace platform {
 // to the same folder, a link or a short name lead to the same file.
 // Processes that the updater may not ask (those of other users, without
 // elevation) are left out.
-bool AnyProcessRunsFrom(const FolderId& program);
+bool AnyProcessRunsFrom(const FileId& program);
 
 // The name that the Restart Manager gives an application holding the file
 // `path` open, in UTF-8; nullopt when none does or it cannot tell.

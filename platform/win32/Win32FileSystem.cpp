@@ -93,7 +93,7 @@ bool Win32FileSystem::IsFolder(const std::string& path) {
     return attributes != INVALID_FILE_ATTRIBUTES && (attributes & FILE_ATTRIBUTE_DIRECTORY);
 }
 
-std::optional<FolderId> Win32FileSystem::GetFolderId(const std::string& path) {
+std::optional<FileId> Win32FileSystem::GetFolderId(const std::string& path) {
     // Opened without FILE_FLAG_OPEN_REPARSE_POINT, so through links; a folder
     // opens only with backup semantics. Reading attributes needs no access
     // to the content.
@@ -106,8 +106,8 @@ std::optional<FolderId> Win32FileSystem::GetFolderId(const std::string& path) {
     return IdentityOf(folder.Get());
 }
 
-Result<std::unique_ptr<FolderHandle>> Win32FileSystem::OpenInstallation(const std::string& path) {
-    return OpenInstallationFolder(path);
+Result<std::unique_ptr<FolderHandle>> Win32FileSystem::OpenFolderNoLink(const std::string& path) {
+    return OpenFolderNoLinkAt(path);
 }
 
 Result<std::unique_ptr<SourceFile>> Win32FileSystem::OpenSourceFile(const std::string& path) {
@@ -124,7 +124,7 @@ Result<std::unique_ptr<FolderHandle>> Win32FileSystem::OpenFolderFollowingLinks(
     return OpenFolderThroughLinks(path);
 }
 
-bool Win32FileSystem::ProgramRunsFrom(const FolderId& program) {
+bool Win32FileSystem::ProgramRunsFrom(const FileId& program) {
     return AnyProcessRunsFrom(program);
 }
 

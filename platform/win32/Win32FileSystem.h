@@ -23,12 +23,12 @@ class Win32FileSystem final : public FileSystem {
     Result<std::unique_ptr<RawVolume>> OpenRawVolume(char letter) override;
     std::string WhyNotListed(const std::string& folder) override;
     bool IsFolder(const std::string& path) override;
-    std::optional<FolderId> GetFolderId(const std::string& path) override;
-    Result<std::unique_ptr<FolderHandle>> OpenInstallation(const std::string& path) override;
+    std::optional<FileId> GetFolderId(const std::string& path) override;
+    Result<std::unique_ptr<FolderHandle>> OpenFolderNoLink(const std::string& path) override;
     Result<std::unique_ptr<SourceFile>> OpenSourceFile(const std::string& path) override;
     Result<std::unique_ptr<FolderHandle>> OpenFolderFollowingLinks(
         const std::string& path) override;
-    bool ProgramRunsFrom(const FolderId& program) override;
+    bool ProgramRunsFrom(const FileId& program) override;
     std::optional<std::string> ApplicationUsing(const std::string& path) override;
     // The RCDATA resource PACKAGELIST of the program's own executable; a
     // UTF-8 byte order mark before the text is left out.

@@ -27,7 +27,7 @@ class Win32FolderHandle final : public FolderHandle {
         : folder_(std::move(folder)) {}
 
     bool List(const EntrySink& onEntry) override;
-    std::optional<FolderId> Id() override;
+    std::optional<FileId> Id() override;
     Result<std::unique_ptr<FolderHandle>> OpenFolder(std::string_view name) override;
     Result<std::unique_ptr<SourceFile>> OpenFile(std::string_view name) override;
     Result<Entry> Inspect(std::string_view name) override;
@@ -90,7 +90,7 @@ bool Win32FolderHandle::List(const EntrySink& onEntry) {
     }
 }
 
-std::optional<FolderId> Win32FolderHandle::Id() {
+std::optional<FileId> Win32FolderHandle::Id() {
     return IdentityOf(folder_->handle.Get());
 }
 
@@ -218,7 +218,7 @@ std::optional<std::pair<std::string, std::string>> ParentAndName(std::string pat
 
 }  // namespace
 
-Result<std::unique_ptr<FolderHandle>> OpenInstallationFolder(const std::string& path) {
+Result<std::unique_ptr<FolderHandle>> OpenFolderNoLinkAt(const std::string& path) {
     const auto parentAndName = ParentAndName(path);
     if (!parentAndName) {
         // A root is no link: open it as it is.

@@ -14,7 +14,7 @@ namespace platform {
 // Opens the folder at `path` (UTF-8, Windows form) as an installation. The
 // folders above it are opened through links, the folder itself only as
 // itself: its parent is opened first, and the folder relative to it.
-Result<std::unique_ptr<FolderHandle>> OpenInstallationFolder(const std::string& path);
+Result<std::unique_ptr<FolderHandle>> OpenFolderNoLinkAt(const std::string& path);
 
 // Opens the folder that `path` leads to, following every link, the last
 // component's too; held as an installation folder is.

@@ -12,7 +12,7 @@ namespace {
 
 class Win32SourceFile final : public SourceFile {
   public:
-    Win32SourceFile(ScopedHandle file, FileTime lastWrite, std::optional<FolderId> id)
+    Win32SourceFile(ScopedHandle file, FileTime lastWrite, std::optional<FileId> id)
         : file_(std::move(file)), lastWrite_(lastWrite), id_(id) {}
 
     Result<std::size_t> Read(std::span<std::byte> buffer) override {
@@ -23,12 +23,12 @@ class Win32SourceFile final : public SourceFile {
         return std::size_t{got};
     }
     FileTime LastWriteTime() override { return lastWrite_; }
-    std::optional<FolderId> Id() override { return id_; }
+    std::optional<FileId> Id() override { return id_; }
 
   private:
     ScopedHandle file_;
     FileTime lastWrite_;
-    std::optional<FolderId> id_;
+    std::optional<FileId> id_;
 };
 
 }  // namespace
@@ -42,7 +42,7 @@ Result<std::unique_ptr<SourceFile>> ReadFrom(ScopedHandle file) {
     const FileTime lastWrite{
         std::int64_t((std::uint64_t{info.ftLastWriteTime.dwHighDateTime} << 32) |
                      info.ftLastWriteTime.dwLowDateTime)};
-    const std::optional<FolderId> id = IdentityOf(file.Get());
+    const std::optional<FileId> id = IdentityOf(file.Get());
     return std::unique_ptr<SourceFile>(
         std::make_unique<Win32SourceFile>(std::move(file), lastWrite, id));
 }

@@ -230,7 +230,7 @@ class EngineTest : public ::testing::Test {
     ListingLog files{fs};  // what the worker sees
     platform::UiCallQueue ui;
     RecordingReport report;
-    engine::RunJournal* journal = nullptr;                    // given to the worker of Run
+    engine::RunEvents* journal = nullptr;                     // given to the worker of Run
     engine::RunOutcome outcome = engine::RunOutcome::Failed;  // of the last Run
     Folder c = fs.AddDrive('C');
 };

@@ -117,7 +117,7 @@ class FatedFolder final : public platform::FolderHandle {
     }
 
     bool List(const EntrySink& onEntry) override { return fate_.Counted(folder_->List(onEntry)); }
-    std::optional<platform::FolderId> Id() override { return folder_->Id(); }
+    std::optional<platform::FileId> Id() override { return folder_->Id(); }
     Result<std::unique_ptr<platform::FolderHandle>> OpenFolder(std::string_view name) override {
         return Wrap(folder_->OpenFolder(name), fate_);
     }
@@ -151,9 +151,9 @@ class FatedFiles final : public platform::ForwardingFileSystem {
   public:
     FatedFiles(platform::FileSystem& files, Fate& fate, std::string package)
         : ForwardingFileSystem(files), fate_(fate), package_(std::move(package)) {}
-    Result<std::unique_ptr<platform::FolderHandle>> OpenInstallation(
+    Result<std::unique_ptr<platform::FolderHandle>> OpenFolderNoLink(
         const std::string& path) override {
-        return FatedFolder::Wrap(ForwardingFileSystem::OpenInstallation(path), fate_);
+        return FatedFolder::Wrap(ForwardingFileSystem::OpenFolderNoLink(path), fate_);
     }
     Result<std::unique_ptr<platform::FolderHandle>> OpenFolderFollowingLinks(
         const std::string& path) override {
@@ -185,12 +185,11 @@ int RefreshAsAChild(const std::string& root, std::size_t dieAfter) {
     if (!check.package)
         return kNotAllNew;
     engine::InstallationUpdate update(files, *check.package, installation, {});
-    const engine::InstallationUpdate::Outcome outcome = update.Run();
+    const engine::UpdateOutcome outcome = update.Run();
     if (!fate.Reached())
         return kNotAsked;
-    return outcome.state == engine::InstallationUpdate::State::Updated && outcome.leftOver.empty()
-               ? kAllNew
-               : kNotAllNew;
+    return outcome.state == engine::UpdateEnd::Updated && outcome.leftOver.empty() ? kAllNew
+                                                                                   : kNotAllNew;
 }
 
 #ifdef _WIN32

@@ -51,8 +51,8 @@ TEST(MemoryFileSystem, ChangesThroughHandlesLikeTheRealServices) {
     inst.AddLink("Linked", fs.MakeFolders("C:\\Outside"));
     fs.MakeFolders("C:\\Via").AddLink("Inst", inst);
 
-    EXPECT_EQ(fs.OpenInstallation("C:\\Via\\Inst").Error().kind, Kind::Link);
-    auto folder = fs.OpenInstallation("C:\\inst");
+    EXPECT_EQ(fs.OpenFolderNoLink("C:\\Via\\Inst").Error().kind, Kind::Link);
+    auto folder = fs.OpenFolderNoLink("C:\\inst");
     ASSERT_TRUE(folder);
     EXPECT_EQ((*folder)->OpenFolder("Linked").Error().kind, Kind::Link);
     EXPECT_EQ((*folder)->OpenFolder("Missing").Error().kind, Kind::NotFound);

@@ -81,7 +81,7 @@ class RecordingVisitor : public engine::FolderWalk::Visitor {
         return Hear("enter " + path);
     }
     bool MarkerFound(const std::string& folder,
-                     const std::optional<platform::FolderId>& id) override {
+                     const std::optional<platform::FileId>& id) override {
         return Hear("marker " + folder + " " + (id ? std::to_string(id->file) : "-"));
     }
     void NotListed(const std::string& path) override { Hear("not listed " + path); }

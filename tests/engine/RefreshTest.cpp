@@ -18,7 +18,7 @@ namespace engine_test {
 namespace {
 
 using platform::FileError;
-using State = engine::InstallationUpdate::State;
+using State = engine::UpdateEnd;
 
 constexpr const char* kLeftAsItWas = " は元のままです：";
 
@@ -27,7 +27,7 @@ class Refresh : public EngineTest {
     bool RefreshOf(const std::string& installation) {
         bool replaced = false;
         RunSteps([&](StepWorker& worker) {
-            replaced = worker.RefreshInstallation(installation) == State::Updated;
+            replaced = worker.UpdateInstallation(installation) == State::Updated;
         });
         return replaced;
     }
@@ -252,13 +252,12 @@ TEST_F(Refresh, AFolderSwappedInAfterTheListingIsNotTouched) {
 // run puts it right and updates it. A destination that was missing is
 // created or stays missing with the rest.
 TEST_F(Refresh, AFailureAtAnyStepLeavesItAllOldOrAllNewOrSaysItIsMidway) {
-    const engine::InstallationUpdate::Patience brief{std::chrono::milliseconds(1),
-                                                     std::chrono::milliseconds(1)};
+    const engine::Patience brief{std::chrono::milliseconds(1), std::chrono::milliseconds(1)};
     RunSteps([&](StepWorker& worker) {
         worker.SetPatience(brief);
-        ASSERT_EQ(worker.RefreshInstallation(Plant("Warm").path), State::Updated);  // package read
+        ASSERT_EQ(worker.UpdateInstallation(Plant("Warm").path), State::Updated);  // package read
         const std::size_t before = fs.OperationCount();
-        ASSERT_EQ(worker.RefreshInstallation(Plant("Plain", "VIREL.DXR").path), State::Updated);
+        ASSERT_EQ(worker.UpdateInstallation(Plant("Plain", "VIREL.DXR").path), State::Updated);
         const std::size_t operations = fs.OperationCount() - before;
         std::size_t midway = 0;
         // And an exception thrown by the N-th: what had changed is undone
@@ -268,7 +267,7 @@ TEST_F(Refresh, AFailureAtAnyStepLeavesItAllOldOrAllNewOrSaysItIsMidway) {
             const Installation skm = Plant(std::string("T").append(std::to_string(n)), "VIREL.DXR");
             const Contents old = ContentsOf(skm);
             fs.ThrowAtOperation(n);
-            EXPECT_THROW(worker.RefreshInstallation(skm.path), std::runtime_error);
+            EXPECT_THROW(worker.UpdateInstallation(skm.path), std::runtime_error);
             const Contents now = ContentsOf(skm);
             if (now != old) {  // thrown after the commit: every file is new
                 for (const auto& [path, bytes] : Updated(skm, old))
@@ -299,7 +298,7 @@ TEST_F(Refresh, AFailureAtAnyStepLeavesItAllOldOrAllNewOrSaysItIsMidway) {
                 else
                     fs.FailOperation(n, {FileError::Kind::Other, "injected"});
 
-                const State state = worker.RefreshInstallation(skm.path);
+                const State state = worker.UpdateInstallation(skm.path);
                 fs.Revive();
                 const bool reached = fs.OperationCount() - start >= n;
 
@@ -360,14 +359,14 @@ TEST_F(Refresh, AFailureAtAnyStepLeavesItAllOldOrAllNewOrSaysItIsMidway) {
                         }
                     }
                     report.Forget();
-                    EXPECT_EQ(worker.RefreshInstallation(skm.path), State::Updated);
+                    EXPECT_EQ(worker.UpdateInstallation(skm.path), State::Updated);
                     ASSERT_FALSE(report.log.empty());
                     EXPECT_TRUE(
                         report.log.front().starts_with(skm.path + " の中断されていた更新を"))
                         << report.log.front();
                 }
                 if (fromThenOn) {
-                    EXPECT_EQ(worker.RefreshInstallation(skm.path), State::Updated);
+                    EXPECT_EQ(worker.UpdateInstallation(skm.path), State::Updated);
                     EXPECT_EQ(ContentsOf(skm), Updated(skm, old));
                 }
                 if (!reached)
@@ -385,14 +384,13 @@ TEST_F(Refresh, AFailureAtAnyStepLeavesItAllOldOrAllNewOrSaysItIsMidway) {
 TEST_F(Refresh, AfterACrashAtAnyStepTheNextRunRepairsIt) {
     // After a crash nothing succeeds until the revival: the update's retries
     // are cut short.
-    const engine::InstallationUpdate::Patience brief{std::chrono::milliseconds(1),
-                                                     std::chrono::milliseconds(1)};
+    const engine::Patience brief{std::chrono::milliseconds(1), std::chrono::milliseconds(1)};
     RunSteps([&](StepWorker& worker) {
         worker.SetPatience(brief);
         const std::optional<engine::UpdatePackage> package =
             engine::UpdatePackage::Check(fs, kPackage).package;
         ASSERT_TRUE(package);
-        ASSERT_EQ(worker.RefreshInstallation(Plant("Warm").path), State::Updated);
+        ASSERT_EQ(worker.UpdateInstallation(Plant("Warm").path), State::Updated);
         std::size_t n = 1;
         for (;; ++n) {
             SCOPED_TRACE("crash after operation " + std::to_string(n));
@@ -408,7 +406,7 @@ TEST_F(Refresh, AfterACrashAtAnyStepTheNextRunRepairsIt) {
             for (const Installation& installation : {alone, again}) {
                 const std::size_t start = fs.OperationCount();
                 fs.CrashAfter(n);
-                worker.RefreshInstallation(installation.path);
+                worker.UpdateInstallation(installation.path);
                 fs.Revive();
                 reached = fs.OperationCount() - start > n;
             }
@@ -428,7 +426,7 @@ TEST_F(Refresh, AfterACrashAtAnyStepTheNextRunRepairsIt) {
             }
 
             report.Forget();
-            EXPECT_EQ(worker.RefreshInstallation(again.path), State::Updated);
+            EXPECT_EQ(worker.UpdateInstallation(again.path), State::Updated);
             Lines log;
             if (line)
                 log.push_back(again.path + line->substr(alone.path.size()));
@@ -599,7 +597,7 @@ TEST_F(Refresh, FilesThatWereThereBeforeAreTakenForWhatTheyAre) {
         report.Forget();
 
         State state = State::Updated;
-        RunSteps([&](StepWorker& worker) { state = worker.RefreshInstallation(planted.path); });
+        RunSteps([&](StepWorker& worker) { state = worker.UpdateInstallation(planted.path); });
 
         EXPECT_EQ(state, test.state);
         Lines lines;
@@ -639,7 +637,7 @@ TEST_F(Refresh, FilesThatWereThereBeforeAreTakenForWhatTheyAre) {
     const Contents before = ContentsOf(running);
     report.Forget();
     RunSteps([&](StepWorker& worker) {
-        EXPECT_EQ(worker.RefreshInstallation(running.path), State::Midway);
+        EXPECT_EQ(worker.UpdateInstallation(running.path), State::Midway);
     });
     fs.SetRunningProgram("");
     Lines lines = running.RefreshLines(std::string());
@@ -668,7 +666,7 @@ TEST_F(Refresh, FilesThatWereThereBeforeAreTakenForWhatTheyAre) {
     fs.FileAt(finished.path + "\\ZUM.DXR").Hold();
     report.Forget();
     RunSteps([&](StepWorker& worker) {
-        EXPECT_EQ(worker.RefreshInstallation(finished.path), State::Updated);
+        EXPECT_EQ(worker.UpdateInstallation(finished.path), State::Updated);
     });
     lines = {finished.path + " の中断されていた更新を仕上げました"};
     Append(lines, finished.RefreshLines());

@@ -214,7 +214,7 @@ TEST_F(RunVerdict, OnlyThePackagesTrueBytesAreInstalled) {
 // The taskbar's share of the search counts every entry listed, most of them
 // by the threads reading ahead rather than by the walk.
 TEST_F(RunVerdict, SearchProgressCountsTheEntriesListedAhead) {
-    struct Journal : engine::RunJournal {
+    struct Journal : engine::RunEvents {
         std::uint64_t lastSearched = 0;
         bool counted = false;
         void PackageFileChecked(const std::string&, std::uint64_t, const std::string&) override {}
@@ -244,7 +244,7 @@ TEST_F(RunVerdict, SearchProgressCountsTheEntriesListedAhead) {
 // package as read, the folders that could not be searched, when an
 // installation is being changed, and how each kind of run ended.
 TEST_F(RunVerdict, TheJournalHearsWhatTheWindowDoesNotShow) {
-    struct Journal : engine::RunJournal {
+    struct Journal : engine::RunEvents {
         Lines events;
         void PackageFileChecked(const std::string& name, std::uint64_t size,
                                 const std::string& sha256) override {
@@ -274,9 +274,9 @@ TEST_F(RunVerdict, TheJournalHearsWhatTheWindowDoesNotShow) {
         expected.push_back("package " + name + ' ' + std::to_string(NewContents(name).size()) +
                            " 64");
     }
-    Append(expected, {"not searched C:\\Locked: access denied", "changing", "changed",
-                      "drive not searched E:: access denied", "not searched E:: access denied",
-                      "ended"});
+    Append(expected,
+           {"not searched C:\\Locked: access denied", "changing", "changed",
+            "drive not searched E:: access denied", "not searched E:: access denied", "ended"});
     EXPECT_EQ(heard.events, expected);
     EXPECT_EQ(outcome, engine::RunOutcome::Updated);
 

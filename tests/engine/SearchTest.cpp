@@ -142,7 +142,7 @@ TEST_F(Search, PassesOverAFolderThatCannotBeListed) {
 // A listing that breaks off half way is reported, and what it gave before
 // the break is searched all the same.
 TEST_F(Search, AListingThatFailsHalfWayIsReportedAndWhatItGaveIsSearched) {
-    struct : engine::RunJournal {
+    struct : engine::RunEvents {
         Lines notSearched;
         void PackageFileChecked(const std::string&, std::uint64_t, const std::string&) override {}
         void FolderNotSearched(const std::string& folder, const std::string& why) override {

@@ -152,8 +152,8 @@ TEST_F(SwapRace, FoldersSwappedForLinksMidwaySendNoWriteOutsideTheInstallation) 
             // scheduler, so the link is first met for certain: in place
             // all along, it must be refused.
             ASSERT_TRUE(Exchanged(tree.Path(target.place), link));
-            const bool doneThroughLink = worker.RefreshInstallation("T:\\Inst") ==
-                                         engine::InstallationUpdate::State::Updated;
+            const bool doneThroughLink =
+                worker.UpdateInstallation("T:\\Inst") == engine::UpdateEnd::Updated;
             ASSERT_TRUE(Exchanged(tree.Path(target.place), link));
             EXPECT_FALSE(doneThroughLink) << target.place;
             ASSERT_EQ(Take(tree.Path("Drive/Inst")), old) << target.place;
@@ -165,8 +165,7 @@ TEST_F(SwapRace, FoldersSwappedForLinksMidwaySendNoWriteOutsideTheInstallation) 
                 bool done = false;
                 {
                     Swapper swapper(tree.Path(target.place), link);
-                    done = worker.RefreshInstallation("T:\\Inst") ==
-                           engine::InstallationUpdate::State::Updated;
+                    done = worker.UpdateInstallation("T:\\Inst") == engine::UpdateEnd::Updated;
                 }
                 const Snapshot now = Take(tree.Path("Drive/Inst"));
                 ASSERT_EQ(now, done ? updated : old) << target.place << ", round " << round;

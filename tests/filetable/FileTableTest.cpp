@@ -64,7 +64,7 @@ class Recorder final : public engine::FolderWalk::Visitor {
         walked_.entered.push_back(path);
         return true;
     }
-    bool MarkerFound(const std::string& folder, const std::optional<platform::FolderId>&) override {
+    bool MarkerFound(const std::string& folder, const std::optional<platform::FileId>&) override {
         walked_.markers.push_back(folder);
         return true;
     }

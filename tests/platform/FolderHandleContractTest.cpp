@@ -53,7 +53,7 @@ class FolderHandleContract : public ::testing::Test {
 
     // The installation folder at `relative`, which must open.
     std::unique_ptr<FolderHandle> Open(std::string_view relative) {
-        auto opened = fs.OpenInstallation(P(relative));
+        auto opened = fs.OpenFolderNoLink(P(relative));
         if (!opened) {
             ADD_FAILURE() << relative << ": " << testing::PrintToString(opened.Error());
             return nullptr;
@@ -123,12 +123,12 @@ TEST_F(FolderHandleContract, AnInstallationOpensThroughLinksAboveItButNeverAsALi
     ASSERT_TRUE(otherCase);
     EXPECT_EQ(otherCase->Id(), inst->Id());
 
-    EXPECT_EQ(KindOf(fs.OpenInstallation(P("InstLink"))), Kind::Link);
-    const auto missing = fs.OpenInstallation(P("Missing"));
+    EXPECT_EQ(KindOf(fs.OpenFolderNoLink(P("InstLink"))), Kind::Link);
+    const auto missing = fs.OpenFolderNoLink(P("Missing"));
     ASSERT_EQ(KindOf(missing), Kind::NotFound);
     EXPECT_NE(missing.Error().description, "");
-    EXPECT_EQ(KindOf(fs.OpenInstallation(P("Missing/Deeper"))), Kind::NotFound);
-    EXPECT_FALSE(fs.OpenInstallation(P("file.txt")));
+    EXPECT_EQ(KindOf(fs.OpenFolderNoLink(P("Missing/Deeper"))), Kind::NotFound);
+    EXPECT_FALSE(fs.OpenFolderNoLink(P("file.txt")));
 }
 
 TEST_F(FolderHandleContract, OpenFolderGoesDownOneNameAndRefusesLinks) {

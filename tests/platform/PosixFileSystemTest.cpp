@@ -38,17 +38,17 @@ std::optional<Names> ListedNames(platform::FileSystem& fs, const std::string& fo
     return names;
 }
 
-std::optional<platform::FolderId> HostFolderId(const std::string& path) {
+std::optional<platform::FileId> HostFolderId(const std::string& path) {
     struct stat st {};
     if (::stat(path.c_str(), &st) != 0)
         return std::nullopt;
-    return platform::FolderId{st.st_dev, st.st_ino};
+    return platform::FileId{st.st_dev, st.st_ino};
 }
 
 // Stages the file `name` in the folder `relative` of `fs`'s drive T:.
 void Stage(platform::FileSystem& fs, const std::string& folder, const std::string& name,
            std::string_view content, platform::FileTime lastWrite, std::string_view predecessor) {
-    auto inst = fs.OpenInstallation(folder);
+    auto inst = fs.OpenFolderNoLink(folder);
     ASSERT_TRUE(inst);
     auto staged = (*inst)->CreateFile(name);
     ASSERT_TRUE(staged);
@@ -93,10 +93,10 @@ TEST(PosixDrives, ADrivePathLeadsIntoItsFolderAndNeverOut) {
         EXPECT_FALSE(fs.IsFolder(path)) << path;
         EXPECT_EQ(ListedNames(fs, path), std::nullopt) << path;
     }
-    EXPECT_FALSE(fs.OpenInstallation("T:\\Sub\\..\\..\\Outside"));
-    EXPECT_FALSE(fs.OpenInstallation("T:\\.."));
+    EXPECT_FALSE(fs.OpenFolderNoLink("T:\\Sub\\..\\..\\Outside"));
+    EXPECT_FALSE(fs.OpenFolderNoLink("T:\\.."));
     EXPECT_FALSE(fs.OpenSourceFile("T:\\..\\Outside\\secret.txt"));
-    auto drive = fs.OpenInstallation("T:");
+    auto drive = fs.OpenFolderNoLink("T:");
     ASSERT_TRUE(drive);
     EXPECT_EQ((*drive)->Id(), HostFolderId(tree.Path("Drive")));
     EXPECT_FALSE((*drive)->OpenFolder(".."));
@@ -122,8 +122,8 @@ TEST(PosixDrives, NamesInAnotherLetterCaseAreFoundWhenNoExactOneExists) {
 TEST(PosixDrives, AnExactNameIsPreferredToOnesInAnotherCase) {
     TempTree tree("Inst/xtras/\nInst/Xtras/\nInst/XTRAS/\n");
     PosixFileSystem fs({{'T', tree.Path()}}, {});
-    const auto opened = [&](const std::string& path) -> std::optional<platform::FolderId> {
-        auto folder = fs.OpenInstallation(path);
+    const auto opened = [&](const std::string& path) -> std::optional<platform::FileId> {
+        auto folder = fs.OpenFolderNoLink(path);
         return folder ? (*folder)->Id() : std::nullopt;
     };
 
@@ -140,7 +140,7 @@ TEST(PosixDrives, TheDefaultMapHasTheRootAsCAndOnlyFixedDrives) {
     EXPECT_TRUE(mask & (1u << 2));
     struct stat root {};
     ASSERT_EQ(::stat("/", &root), 0);
-    EXPECT_EQ(fs.GetFolderId("C:"), (platform::FolderId{root.st_dev, root.st_ino}));
+    EXPECT_EQ(fs.GetFolderId("C:"), (platform::FileId{root.st_dev, root.st_ino}));
     for (char letter = 'A'; letter <= 'Z'; ++letter) {
         const bool inUse = mask & (1u << (letter - 'A'));
         EXPECT_EQ(fs.GetDriveType(letter), inUse ? DriveType::Fixed : DriveType::NoRootDir)
@@ -182,7 +182,7 @@ TEST(PosixMountPoints, TheSystemsPseudoFileSystemsAreNotUnderC) {
     EXPECT_EQ(std::count(names->begin(), names->end(), "."), 1);
 
     // The drive's root held as an installation lists the same, without the dots.
-    auto drive = fs.OpenInstallation("C:");
+    auto drive = fs.OpenFolderNoLink("C:");
     ASSERT_TRUE(drive);
     Names held;
     ASSERT_TRUE((*drive)->List([&](const platform::FolderEntry& entry) {
@@ -279,9 +279,9 @@ TEST(PosixPrograms, AProgramRunsFromTheFileItWasStartedFromNotFromACopy) {
     PosixFileSystem fs({{'T', tree.Path()}}, {});
     auto idOf = [&](const std::string& path) {
         auto file = fs.OpenSourceFile(path);
-        return file ? (*file)->Id().value_or(platform::FolderId{}) : platform::FolderId{};
+        return file ? (*file)->Id().value_or(platform::FileId{}) : platform::FileId{};
     };
-    const platform::FolderId product = idOf("T:\\inst\\skm300.exe");
+    const platform::FileId product = idOf("T:\\inst\\skm300.exe");
     EXPECT_FALSE(fs.ProgramRunsFrom(product));
 
     // posix_spawn returns once the child runs the new program.

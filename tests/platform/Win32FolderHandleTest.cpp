@@ -89,7 +89,7 @@ TEST_F(Win32FolderHandle, FinishCarriesThePredecessorsAttributesTimesAndPermissi
             DWORD{ERROR_SUCCESS});
     }
 
-    auto inst = fs.OpenInstallation(tree.Path("Inst"));
+    auto inst = fs.OpenFolderNoLink(tree.Path("Inst"));
     ASSERT_TRUE(inst);
     for (const char* name : {"HIDDEN", "LOCKED"}) {
         auto staged = (*inst)->CreateFile(std::string(name) + ".new");
@@ -117,7 +117,7 @@ TEST_F(Win32FolderHandle, FinishCarriesThePredecessorsAttributesTimesAndPermissi
 
 TEST_F(Win32FolderHandle, AFileHeldWithoutSharingDeletionIsInUse) {
     tree.Add("Inst/QBANK.CXT = old");
-    auto inst = fs.OpenInstallation(tree.Path("Inst"));
+    auto inst = fs.OpenFolderNoLink(tree.Path("Inst"));
     ASSERT_TRUE(inst);
     {
         const ScopedHandle holder =

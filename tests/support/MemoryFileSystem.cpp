@@ -363,11 +363,11 @@ void MemoryFileSystem::ForgetLastPath() {
     lastNodes_.clear();
 }
 
-platform::FolderId MemoryFileSystem::IdOf(NodeId folder) const {
+platform::FileId MemoryFileSystem::IdOf(NodeId folder) const {
     NodeId root = folder;
     while (nodes_[root].parent != kNone)
         root = nodes_[root].parent;
-    return platform::FolderId{static_cast<std::uint64_t>(nodes_[root].name[0]), folder};
+    return platform::FileId{static_cast<std::uint64_t>(nodes_[root].name[0]), folder};
 }
 
 // ---- resolving -------------------------------------------------------------
@@ -522,7 +522,7 @@ bool MemoryFileSystem::IsFolder(const std::string& path) {
     return node != kNone && nodes_[node].kind == Kind::Folder;
 }
 
-std::optional<platform::FolderId> MemoryFileSystem::GetFolderId(const std::string& path) {
+std::optional<platform::FileId> MemoryFileSystem::GetFolderId(const std::string& path) {
     std::lock_guard lock(mutex_);
     const NodeId node = Resolve(path, true);
     if (node == kNone || nodes_[node].kind != Kind::Folder)
@@ -563,7 +563,7 @@ class MemoryFileSystem::Source : public platform::SourceFile {
         return {fs_.nodes_[node_].lastWrite};
     }
 
-    std::optional<platform::FolderId> Id() override {
+    std::optional<platform::FileId> Id() override {
         std::lock_guard lock(fs_.mutex_);
         return fs_.IdOf(node_);
     }
@@ -626,7 +626,7 @@ class MemoryFileSystem::Folder : public platform::FolderHandle {
         return true;
     }
 
-    std::optional<platform::FolderId> Id() override {
+    std::optional<platform::FileId> Id() override {
         std::lock_guard lock(fs_.mutex_);
         return fs_.IdOf(node_);
     }
@@ -744,7 +744,7 @@ class MemoryFileSystem::Folder : public platform::FolderHandle {
     NodeId node_;
 };
 
-platform::Result<std::unique_ptr<platform::FolderHandle>> MemoryFileSystem::OpenInstallation(
+platform::Result<std::unique_ptr<platform::FolderHandle>> MemoryFileSystem::OpenFolderNoLink(
     const std::string& path) {
     std::lock_guard lock(mutex_);
     installationsOpened_.push_back(path);
@@ -788,7 +788,7 @@ MemoryFileSystem::OpenFolderFollowingLinks(const std::string& path) {
     return std::unique_ptr<platform::FolderHandle>(std::make_unique<Folder>(*this, node));
 }
 
-bool MemoryFileSystem::ProgramRunsFrom(const platform::FolderId& program) {
+bool MemoryFileSystem::ProgramRunsFrom(const platform::FileId& program) {
     std::lock_guard lock(mutex_);
     if (runningProgram_.empty())
         return false;

@@ -129,7 +129,7 @@ class MemoryFileSystem : public platform::FileSystem {
     void CrashAfter(std::size_t n);
     void Revive();
     std::size_t OperationCount() const;
-    // The paths given to OpenInstallation and OpenFolderFollowingLinks, in
+    // The paths given to OpenFolderNoLink and OpenFolderFollowingLinks, in
     // order, but for the package's own Data folder.
     std::vector<std::string> InstallationsOpened() const;
     std::uint32_t AttributesOf(const std::string& path);
@@ -146,14 +146,14 @@ class MemoryFileSystem : public platform::FileSystem {
     bool ListFolder(const std::string& folder, const EntrySink& onEntry) override;
     std::string WhyNotListed(const std::string& folder) override;
     bool IsFolder(const std::string& path) override;
-    std::optional<platform::FolderId> GetFolderId(const std::string& path) override;
-    platform::Result<std::unique_ptr<platform::FolderHandle>> OpenInstallation(
+    std::optional<platform::FileId> GetFolderId(const std::string& path) override;
+    platform::Result<std::unique_ptr<platform::FolderHandle>> OpenFolderNoLink(
         const std::string& path) override;
     platform::Result<std::unique_ptr<platform::SourceFile>> OpenSourceFile(
         const std::string& path) override;
     platform::Result<std::unique_ptr<platform::FolderHandle>> OpenFolderFollowingLinks(
         const std::string& path) override;
-    bool ProgramRunsFrom(const platform::FolderId& program) override;
+    bool ProgramRunsFrom(const platform::FileId& program) override;
     std::optional<std::string> ApplicationUsing(const std::string& path) override;
     platform::Result<platform::MachineKey> JournalKey(platform::KeyUse use) override;
     std::optional<std::string> BuiltInPackageList() override;
@@ -196,7 +196,7 @@ class MemoryFileSystem : public platform::FileSystem {
     // `followLast`, at its end; kNone when there is none.
     NodeId Resolve(const std::string& path, bool followLast);
     std::string PathOf(NodeId node) const;
-    platform::FolderId IdOf(NodeId folder) const;
+    platform::FileId IdOf(NodeId folder) const;
     void ForgetLastPath();
 
     mutable std::recursive_mutex mutex_;

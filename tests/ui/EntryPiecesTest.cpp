@@ -18,7 +18,7 @@
 
 namespace {
 
-struct NoJournal final : engine::RunJournal {
+struct NoJournal final : engine::RunEvents {
     void PackageFileChecked(const std::string&, std::uint64_t, const std::string&) override {}
     void FolderNotSearched(const std::string&, const std::string&) override {}
     void ChangingInstallation(bool) override {}

@@ -10,19 +10,9 @@
 #include <optional>
 #include <string>
 
-namespace engine {
+#include "engine/RunOutcome.h"
 
-// How a run ended; each has its own exit code in an unattended run.
-enum class RunOutcome : std::uint8_t {
-    Updated,         // every installation found was updated
-    NothingFound,    // no installation was found
-    SomeLeft,        // at least one installation was left as it was
-    LeftMidway,      // an installation was left in the middle of its update; run again
-    PackageDamaged,  // the package is missing files or is damaged; nothing was changed
-    SomeBehind,      // an inventory found an installation not wholly at the package's bytes
-    Stopped,         // stopped before a verdict
-    Failed,          // an unexpected error
-};
+namespace engine {
 
 // The installations a run found and what became of them, for a record that
 // deployment tools read.
@@ -35,9 +25,9 @@ struct InstallationCount {
     std::size_t leftOver = 0;
 };
 
-class RunJournal {
+class RunEvents {
   public:
-    virtual ~RunJournal() = default;
+    virtual ~RunEvents() = default;
     // Each package file as the check read it, before any installation is touched.
     virtual void PackageFileChecked(const std::string& name, std::uint64_t size,
                                     const std::string& sha256) = 0;
