@@ -2,25 +2,90 @@
 
 #include <array>
 #include <cstddef>
+#include <functional>
 #include <span>
 
 namespace engine {
+namespace {
 
-platform::Result<Bytes> ReadBytes(platform::SourceFile& file) {
+using platform::Failure;
+
+// Reads `file` to its end, handing each piece to `onPiece`, which may stop
+// the reading with a failure of its own; `readFailed` tells whose failure
+// it was.
+platform::Result<Bytes> ReadPieces(
+    platform::SourceFile& file, const std::function<Failure(std::span<const std::byte>)>& onPiece,
+    bool& readFailed) {
     platform::Sha256 hash;
     Bytes bytes;
     std::array<std::byte, 1 << 16> buffer;
     for (;;) {
         auto got = file.Read(buffer);
-        if (!got)
+        if (!got) {
+            readFailed = true;
             return got.Error();
+        }
         if (*got == 0)
             break;
-        hash.Update(std::span(buffer).first(*got));
+        const auto piece = std::span<const std::byte>(buffer).first(*got);
+        hash.Update(piece);
         bytes.size += *got;
+        if (Failure failure = onPiece(piece)) {
+            readFailed = false;
+            return *failure;
+        }
     }
     bytes.digest = hash.Finish();
     return bytes;
+}
+
+}  // namespace
+
+platform::Result<Bytes> ReadBytes(platform::SourceFile& file) {
+    bool readFailed = false;
+    return ReadPieces(
+        file, [](std::span<const std::byte>) { return Failure(); }, readFailed);
+}
+
+platform::Result<Bytes> CopyBytes(platform::SourceFile& from, platform::StagedFile& to,
+                                  bool& readFailed) {
+    return ReadPieces(
+        from, [&](std::span<const std::byte> piece) { return to.Write(piece); }, readFailed);
+}
+
+platform::Result<std::optional<std::string>> ReadSmallFile(platform::SourceFile& file,
+                                                           std::size_t limit) {
+    std::string text;
+    bool readFailed = false;
+    // Reading stops once the file is known to be too large; the failure
+    // that stops it is only a signal.
+    auto read = ReadPieces(
+        file,
+        [&](std::span<const std::byte> piece) -> Failure {
+            text.append(reinterpret_cast<const char*>(piece.data()), piece.size());
+            if (text.size() > limit)
+                return platform::FileError{platform::FileError::Kind::Changed, {}};
+            return std::nullopt;
+        },
+        readFailed);
+    if (!read && readFailed)
+        return read.Error();
+    if (!read)
+        return std::optional<std::string>();
+    return std::optional<std::string>(std::move(text));
+}
+
+Failure WriteNewFile(platform::FolderHandle& folder, std::string_view name, std::string_view bytes,
+                     bool& created) {
+    auto file = folder.CreateFile(name);
+    if (!file)
+        return file.Error();
+    created = true;
+    if (!bytes.empty()) {
+        if (Failure failure = (*file)->Write(std::as_bytes(std::span(bytes.data(), bytes.size()))))
+            return failure;
+    }
+    return (*file)->Finish({}, {});
 }
 
 platform::Result<std::optional<Bytes>> BytesAt(platform::FolderHandle& folder,
@@ -42,9 +107,9 @@ platform::Result<std::optional<Bytes>> BytesAt(platform::FolderHandle& folder,
     platform::Result<std::optional<Bytes>> read = std::optional<Bytes>();
     (void)TryForAWhile(
         patience,
-        [&]() -> platform::Failure {
+        [&]() -> Failure {
             read = BytesAt(folder, name);
-            return read ? platform::Failure() : read.Error();
+            return read ? Failure() : read.Error();
         },
         RetryOn::InUseOnly);
     return read;

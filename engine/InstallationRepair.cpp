@@ -7,6 +7,43 @@ namespace engine {
 using platform::Failure;
 using platform::FileError;
 
+platform::Result<ReadJournal> ReadJournalFrom(platform::SourceFile& file,
+                                              const platform::MachineKey& key) {
+    auto text = ReadSmallFile(file, kLargestJournal);
+    if (!text)
+        return text.Error();
+    return *text ? ParseJournal(**text, key) : ReadJournal(NotAJournal{});
+}
+
+platform::Result<ReadJournal> ReadJournalIn(platform::FolderHandle& root,
+                                            const platform::MachineKey& key,
+                                            const Patience& patience) {
+    platform::Result<ReadJournal> read = ReadJournal(NotAJournal{});
+    const Failure failure = TryForAWhile(
+        patience,
+        [&]() -> Failure {
+            auto file = root.OpenFile(kJournalName);
+            if (!file)
+                return file.Error();
+            read = ReadJournalFrom(**file, key);
+            return read ? Failure() : read.Error();
+        },
+        RetryOn::InUseOnly);
+    if (failure)
+        return *failure;
+    return read;
+}
+
+std::vector<platform::FolderHandle*> FoldersOfTargets(
+    const Journal& journal,
+    const std::function<platform::FolderHandle*(std::size_t row)>& folderOf) {
+    std::vector<platform::FolderHandle*> folders;
+    folders.reserve(journal.targets.size());
+    for (const JournalTarget& entry : journal.targets)
+        folders.push_back(folderOf(entry.row));
+    return folders;
+}
+
 TargetOnDisk ReadTargetOnDisk(platform::FolderHandle& folder, const JournalTarget& target,
                               const Patience& patience) {
     TargetOnDisk seen;

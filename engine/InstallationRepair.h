@@ -5,6 +5,8 @@
 // checked against it.
 #pragma once
 
+#include <cstddef>
+#include <functional>
 #include <optional>
 #include <string>
 #include <vector>
@@ -14,6 +16,25 @@
 #include "platform/FolderHandle.h"
 
 namespace engine {
+
+// A journal is a few lines; a file of its name that is much larger is not one.
+inline constexpr std::size_t kLargestJournal = 64 << 10;
+
+// What `file` holds, read as a journal vouched for by `key`: NotAJournal
+// where it is too large to be one.
+platform::Result<ReadJournal> ReadJournalFrom(platform::SourceFile& file,
+                                              const platform::MachineKey& key);
+// The journal in the installation folder `root`, read again for a while
+// where a scanner that has just seen it holds it.
+platform::Result<ReadJournal> ReadJournalIn(platform::FolderHandle& root,
+                                            const platform::MachineKey& key,
+                                            const Patience& patience);
+
+// For each target of `journal`, the folder it stands in, as `folderOf` finds
+// the folder of a row of the table; null where there is none.
+std::vector<platform::FolderHandle*> FoldersOfTargets(
+    const Journal& journal,
+    const std::function<platform::FolderHandle*(std::size_t row)>& folderOf);
 
 // What stands under each name of one journal target.
 struct TargetOnDisk {

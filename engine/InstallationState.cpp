@@ -1,9 +1,10 @@
 #include "engine/InstallationState.h"
 
-#include <array>
 #include <variant>
 
+#include "engine/DestinationPath.h"
 #include "engine/FolderNames.h"
+#include "engine/InstallationRepair.h"
 #include "engine/ReplacementTable.h"
 #include "engine/UpdateJournal.h"
 
@@ -35,17 +36,10 @@ bool IsOurJournal(platform::FileSystem& files, const std::string& path) {
     auto file = files.OpenSourceFile(path);
     if (!file)
         return false;
-    std::string text;
-    std::array<std::byte, 4096> buffer;
-    for (;;) {
-        auto got = (*file)->Read(buffer);
-        if (!got || text.size() > (64u << 10))
-            return false;
-        if (*got == 0)
-            break;
-        text.append(reinterpret_cast<const char*>(buffer.data()), *got);
-    }
-    const ReadJournal read = ParseJournal(text, *key);
+    auto journal = ReadJournalFrom(**file, *key);
+    if (!journal)
+        return false;
+    const ReadJournal& read = *journal;
     return std::holds_alternative<Journal>(read) || std::holds_alternative<JournalCutShort>(read);
 }
 
@@ -79,18 +73,17 @@ InstallationState InspectInstallation(platform::FileSystem& files, const UpdateP
         if (replacement.onlyWithXtras && !hasXtras)
             continue;
         ++rows;
-        PackageFile installed;
-        installed.path = installation;
         const FolderNames* inside = &names;
         FolderNames listed;
-        for (const std::string_view folder : replacement.folders) {
-            if (folder.empty())
+        std::string folder = installation;
+        for (const std::string_view component : replacement.folders) {
+            if (component.empty())
                 continue;
-            if (inside->Ambiguous(folder))
+            if (inside->Ambiguous(component))
                 return InstallationState::Blocked;
-            installed.path.append("\\").append(folder);
+            folder.append("\\").append(component);
             listed = FolderNames();
-            files.ListFolder(installed.path, [&](const platform::FolderEntry& entry) {
+            files.ListFolder(folder, [&](const platform::FolderEntry& entry) {
                 listed.Add(entry);
                 return true;
             });
@@ -98,7 +91,8 @@ InstallationState InspectInstallation(platform::FileSystem& files, const UpdateP
         }
         if (inside->Ambiguous(replacement.file))
             return InstallationState::Blocked;
-        installed.path.append("\\").append(replacement.file);
+        PackageFile installed;
+        installed.path = DestinationPath(installation, row);
         const PackageFile& wanted = package.File(row);
         if (MeasureFile(files, installed) && installed.size == wanted.size &&
             installed.digest == wanted.digest) {

@@ -1,26 +1,76 @@
 #include "engine/InstallationUpdate.h"
 
-#include <array>
+#include <algorithm>
 #include <cstddef>
-#include <span>
+#include <functional>
+#include <memory>
 #include <utility>
 
+#include "engine/DestinationPath.h"
 #include "engine/FileBytes.h"
-#include "engine/FolderNames.h"
 #include "engine/InstallationRepair.h"
+#include "engine/InstallationUpdateParts.h"
 #include "engine/Texts.h"
 
 namespace engine {
-namespace {
 
 using platform::Failure;
 using platform::FileError;
+using wording::Describe;
+using wording::Joined;
+using wording::Reason;
 
-// The product's executable, whose presence makes a folder an installation.
-constexpr std::string_view kProductFile = "SKM300.EXE";
-// A journal is a few lines; a file of its name that is much larger is not one.
-constexpr std::size_t kLargestJournal = 64 << 10;
+namespace {
+
 constexpr std::size_t kNoTarget = ~std::size_t{0};
+
+// A rename that reports a failure may still have happened: the system can
+// fail to make it durable after making it. What stands there tells.
+bool Moved(platform::FolderHandle& folder, std::string_view from, std::string_view to) {
+    auto source = folder.Inspect(from);
+    auto destination = folder.Inspect(to);
+    return source && destination && source->kind == platform::EntryKind::Missing &&
+           destination->kind == platform::EntryKind::File;
+}
+
+// A step that creates files in `folder`, undone by deleting the `made`
+// ones, any of which may not have come to be. `create` tells once the first
+// one has.
+UpdateTransaction::Step Creating(std::size_t target, platform::FolderHandle& folder,
+                                 std::vector<std::string> made,
+                                 std::function<Failure(bool& created)> create) {
+    auto created = std::make_shared<bool>(false);
+    return {
+        .target = target,
+        .run = [create = std::move(create), created] { return create(*created); },
+        .happened = [created] { return *created; },
+        .undo = [&folder, made = std::move(made)]() -> Failure {
+            for (const std::string& name : made) {
+                Failure failure = folder.Delete(name);
+                if (failure && failure->kind != FileError::Kind::NotFound)
+                    return failure;
+            }
+            return std::nullopt;
+        },
+        .undoDeletes = true,
+    };
+}
+
+// A rename of `folder`'s, undone by the rename back.
+UpdateTransaction::Step Renaming(std::size_t target, platform::FolderHandle& folder,
+                                 const std::string& from, const std::string& to) {
+    return {
+        .target = target,
+        .run = [&folder, from, to] { return folder.Rename(from, to); },
+        .happened = [&folder, from, to] { return Moved(folder, from, to); },
+        .undo = [&folder, from, to] { return folder.Rename(to, from); },
+        .undoDeletes = false,
+    };
+}
+
+}  // namespace
+
+namespace wording {
 
 std::string Joined(std::string_view a, std::string_view b) {
     std::string joined;
@@ -33,63 +83,18 @@ std::string Reason(std::string_view path, std::string_view why) {
     return Joined(Joined(path, text::kPathAndError), why);
 }
 
-// A rename that reports a failure may still have happened: the system can
-// fail to make it durable after making it. What stands there tells.
-bool Moved(platform::FolderHandle& folder, std::string_view from, std::string_view to) {
-    auto source = folder.Inspect(from);
-    auto destination = folder.Inspect(to);
-    return source && destination && source->kind == platform::EntryKind::Missing &&
-           destination->kind == platform::EntryKind::File;
-}
-
-// Creates `name` in `folder` with `bytes`, flushed; `created` tells whether
-// the file came to be, even if what followed failed.
-Failure WriteNewFile(platform::FolderHandle& folder, std::string_view name, std::string_view bytes,
-                     bool& created) {
-    auto file = folder.CreateFile(name);
-    if (!file)
-        return file.Error();
-    created = true;
-    if (!bytes.empty()) {
-        if (Failure failure = (*file)->Write(std::as_bytes(std::span(bytes.data(), bytes.size()))))
-            return failure;
-    }
-    return (*file)->Finish({}, {});
-}
-
-// Reads the whole of a small file, at most `limit` bytes; nullopt when it is larger.
-platform::Result<std::optional<std::string>> ReadSmallFile(platform::SourceFile& file,
-                                                           std::size_t limit) {
-    std::string text;
-    std::array<std::byte, 4096> buffer;
-    for (;;) {
-        auto got = file.Read(buffer);
-        if (!got)
-            return got.Error();
-        if (*got == 0)
-            return std::optional<std::string>(std::move(text));
-        text.append(reinterpret_cast<const char*>(buffer.data()), *got);
-        if (text.size() > limit)
-            return std::optional<std::string>();
+std::string Describe(std::string_view path, const FileError& error) {
+    switch (error.kind) {
+        case FileError::Kind::Link:
+            return Joined(path, text::kIsALink);
+        case FileError::Kind::InUse:
+            return Joined(path, text::kUsedByAnother);
+        default:
+            return Reason(path, error.description);
     }
 }
 
-}  // namespace
-
-// One destination of the installation.
-struct InstallationUpdate::Target {
-    std::size_t row = 0;
-    platform::FolderHandle* folder = nullptr;  // null when a folder on the way is not there
-    Refusal unreachable;                       // why `folder` is null
-    std::string name;                          // as on disk, or as the table writes it
-    bool exists = false;
-    std::optional<Bytes> bytes;           // what it holds, as measured; nothing where it is missing
-    bool isNew = false;                   // it holds the package's bytes: it is left alone
-    std::optional<FileError> unmeasured;  // why its bytes could not be read
-    std::optional<std::size_t> entry;     // its target in this run's journal, once planned
-
-    const Replacement& Row() const { return kReplacements[row]; }
-};
+}  // namespace wording
 
 InstallationUpdate::InstallationUpdate(platform::FileSystem& files, const UpdatePackage& package,
                                        std::string installation, Patience patience,
@@ -105,32 +110,20 @@ InstallationUpdate::~InstallationUpdate() = default;
 
 // ---- wording ---------------------------------------------------------------
 
-// The destination as the program names it, whatever the letter case on disk:
-// "C:\SKM\AUDIO\PHRASE\GROUP6\q417.mp3".
 std::string InstallationUpdate::FilePath(std::size_t row) const {
-    std::string path = installation_;
-    for (std::string_view folder : kReplacements[row].folders) {
-        if (!folder.empty())
-            path.append("\\").append(folder);
-    }
-    return path.append("\\").append(kReplacements[row].file);
+    return DestinationPath(installation_, row);
 }
 
 std::string InstallationUpdate::PathBeside(std::size_t row, std::string_view name) const {
-    std::string path = FilePath(row);
-    path.resize(path.rfind('\\') + 1);
-    return path.append(name);
+    return FolderOfRow(installation_, row).append("\\").append(name);
 }
 
-std::string InstallationUpdate::Describe(const std::string& path, const FileError& error) const {
-    switch (error.kind) {
-        case FileError::Kind::Link:
-            return Joined(path, text::kIsALink);
-        case FileError::Kind::InUse:
-            return Joined(path, text::kUsedByAnother);
-        default:
-            return Reason(path, error.description);
+platform::FolderHandle* InstallationUpdate::FolderOf(std::size_t row) const {
+    for (const Target& target : targets_) {
+        if (target.row == row)
+            return target.folder;
     }
+    return nullptr;
 }
 
 // ---- the run -----------------------------------------------------------------
@@ -207,174 +200,13 @@ void InstallationUpdate::RunSteps(UpdateOutcome& outcome) {
     outcome.state = UpdateEnd::Updated;
 }
 
-InstallationUpdate::Refusal InstallationUpdate::Open() {
-    if (root_)
-        return std::nullopt;
-    auto opened = files_.OpenFolderNoLink(installation_);
-    // A link that led the search to an installation leads the update there
-    // too, but only to the very folder the search saw.
-    if (!opened && opened.Error().kind == FileError::Kind::Link && listed_)
-        opened = files_.OpenFolderFollowingLinks(installation_);
-    if (!opened)
-        return Describe(installation_, opened.Error());
-    // The folder now at the path must be the one the search listed; from
-    // here on the handle keeps it so, whatever becomes of the path.
-    if (listed_ && (*opened)->Id() != listed_)
-        return Reason(installation_, text::kFolderReplaced);
-    root_ = std::move(*opened);
-    return std::nullopt;
-}
-
-InstallationUpdate::Refusal InstallationUpdate::Reopen() {
-    // Whatever the path leads to now, it must be the folder repaired.
-    if (const std::optional<platform::FileId> id = root_->Id())
-        listed_ = id;
-    targets_.clear();
-    folders_.clear();
-    root_.reset();
-    return Open();
-}
-
-platform::Result<platform::MachineKey> InstallationUpdate::Key() {
-    if (!key_)
-        key_ = files_.JournalKey(platform::KeyUse::ReadOrMake);
-    return *key_;
-}
-
-void InstallationUpdate::TidyDrafts(UpdateOutcome& outcome) {
-    for (const std::string& draft : drafts_) {
-        // Only a draft this program can be shown to have begun, or one it
-        // created and was killed before writing, is deleted.
-        auto file = root_->OpenFile(draft);
-        if (!file)
-            continue;
-        auto text = ReadSmallFile(**file, kLargestJournal);
-        file->reset();
-        auto key = Key();
-        if (!text || !*text || !key)
-            continue;
-        const ReadJournal read = ParseJournal(**text, *key);
-        if ((*text)->empty() || std::holds_alternative<Journal>(read) ||
-            std::holds_alternative<JournalCutShort>(read)) {
-            // Its run was cut short before its journal took its name, so
-            // before anything else was changed.
-            if (!TryForAWhile(patience_, [&] { return root_->Delete(draft); }))
-                outcome.repaired = Joined(installation_, text::kInterruptedUndone);
-        }
-    }
-    drafts_.clear();
-}
-
-InstallationUpdate::Refusal InstallationUpdate::Survey() {
-    targets_.clear();
-    folders_.clear();
-    drafts_.clear();
-    FolderNames rootNames;
-    if (!root_->List([&](const platform::FolderEntry& entry) {
-            rootNames.Add(entry);
-            if (!entry.isFolder && !entry.isLink && IsJournalDraftName(entry.name))
-                drafts_.emplace_back(entry.name);
-            return true;
-        })) {
-        return Reason(installation_, text::kCannotList);
-    }
-    const FolderNames::Entry* marker = rootNames.Find(kProductFile);
-    productFile_ = marker ? marker->name : std::string(kProductFile);
-
-    // Known before anything may refuse the installation, so that its lines
-    // are all there whatever the refusal.
-    const FolderNames::Entry* xtras = rootNames.Find(kXtrasFolderName);
-    hasXtras_ = xtras && xtras->isFolder;
-
-    const std::string journalPath = Joined(installation_ + '\\', kJournalName);
-    if (rootNames.Ambiguous(kJournalName))
-        return Reason(journalPath, text::kNamesDifferOnlyInCase);
-    const FolderNames::Entry* journal = rootNames.Find(kJournalName);
-    if (journal && (journal->isFolder || journal->isLink))
-        return Reason(journalPath, text::kNotOurJournal);
-    journalFound_ = journal != nullptr;
-    if (rootNames.Ambiguous(kXtrasFolderName))
-        return Reason(installation_ + "\\xtras", text::kNamesDifferOnlyInCase);
-
-    for (std::size_t row = 0; row < kReplacements.size(); ++row) {
-        if (kReplacements[row].onlyWithXtras && !hasXtras_)
-            continue;
-        Target& target = targets_.emplace_back();
-        target.row = row;
-        if (Refusal refusal = ReachFolderOf(target, rootNames))
-            return refusal;
-    }
-    for (const Target& target : targets_) {
-        if (target.unreachable)
-            return target.unreachable;
-    }
-    return std::nullopt;
-}
-
-InstallationUpdate::Refusal InstallationUpdate::ReachFolderOf(Target& target,
-                                                              const FolderNames& rootNames) {
-    // Each folder on the way is opened relative to the one before and listed
-    // through its handle; a link there is refused.
-    platform::FolderHandle* folder = root_.get();
-    const FolderNames* names = &rootNames;
-    FolderNames listed;  // of the folder reached last, below the root
-    std::string path = installation_;
-    for (std::string_view component : target.Row().folders) {
-        if (component.empty())
-            continue;
-        path.append("\\").append(component);
-        if (names->Ambiguous(component))
-            return Reason(path, text::kNamesDifferOnlyInCase);
-        const FolderNames::Entry* entry = names->Find(component);
-        auto opened = folder->OpenFolder(entry ? entry->name : std::string(component));
-        if (!opened) {
-            target.unreachable = Describe(entry ? path : FilePath(target.row), opened.Error());
-            return std::nullopt;
-        }
-        folder = folders_.emplace_back(std::move(*opened)).get();
-        listed = FolderNames();
-        names = &listed;
-        if (!folder->List([&](const platform::FolderEntry& inside) {
-                listed.Add(inside);
-                return true;
-            })) {
-            target.unreachable = Reason(path, text::kCannotList);
-            return std::nullopt;
-        }
-    }
-    if (names->Ambiguous(target.Row().file))
-        return Reason(FilePath(target.row), text::kNamesDifferOnlyInCase);
-    target.folder = folder;
-    const FolderNames::Entry* destination = names->Find(target.Row().file);
-    target.exists = destination != nullptr;
-    target.name = destination ? destination->name : std::string(target.Row().file);
-    return std::nullopt;
-}
-
 // ---- the repair of an earlier update -----------------------------------------
 
 platform::Result<ReadJournal> InstallationUpdate::ReadJournalFile() {
     auto key = Key();
     if (!key)
         return key.Error();
-    platform::Result<ReadJournal> read = ReadJournal(NotAJournal{});
-    // A scanner that has just seen the journal holds it for a moment.
-    const Failure failure = TryForAWhile(
-        patience_,
-        [&]() -> Failure {
-            auto file = root_->OpenFile(kJournalName);
-            if (!file)
-                return file.Error();
-            auto text = ReadSmallFile(**file, kLargestJournal);
-            if (!text)
-                return text.Error();
-            read = *text ? ParseJournal(**text, *key) : ReadJournal(NotAJournal{});
-            return std::nullopt;
-        },
-        RetryOn::InUseOnly);
-    if (failure)
-        return *failure;
-    return read;
+    return ReadJournalIn(*root_, *key, patience_);
 }
 
 std::optional<Journal> InstallationUpdate::ReadFoundJournal() {
@@ -417,18 +249,12 @@ InstallationUpdate::Refusal InstallationUpdate::RepairFound(UpdateOutcome& outco
         return Survey();
     }
     const Journal& journal = std::get<Journal>(read);
-    std::vector<platform::FolderHandle*> folders;
-    for (const JournalTarget& entry : journal.targets) {
-        platform::FolderHandle* folder = nullptr;
-        for (const Target& target : targets_) {
-            if (target.row == entry.row)
-                folder = target.folder;
-        }
-        folders.push_back(folder);
-    }
     InstallationRepair::Failed failed;
     const auto done =
-        InstallationRepair(*root_, journal, std::move(folders), patience_).Run(failed);
+        InstallationRepair(
+            *root_, journal,
+            FoldersOfTargets(journal, [this](std::size_t row) { return FolderOf(row); }), patience_)
+            .Run(failed);
     if (!done) {
         unrepaired_ = journal;
         const std::string path = failed.target && *failed.target < journal.targets.size()
@@ -579,26 +405,16 @@ InstallationUpdate::Refusal InstallationUpdate::WriteJournal() {
     // Written whole and flushed under the run's own name first: a file of
     // the journal's name is never one this program left empty or half
     // written, so an empty one is the user's.
-    auto created = std::make_shared<bool>(false);
-    const Failure failure = transaction_.Do({
-        kNoTarget,
-        [this, &text, &draft, created]() -> Failure {
-            if (Failure failure = WriteNewFile(*root_, draft, text, *created))
+    bool created = false;
+    const Failure failure = transaction_.Do(
+        Creating(kNoTarget, *root_, {std::string(kJournalName), draft}, [&](bool& made) -> Failure {
+            Failure failure = WriteNewFile(*root_, draft, text, made);
+            created = made;
+            if (failure)
                 return failure;
             return root_->Rename(draft, kJournalName);
-        },
-        [created] { return *created; },
-        [this, draft]() -> Failure {
-            for (const std::string& name : {std::string(kJournalName), draft}) {
-                Failure failure = root_->Delete(name);
-                if (failure && failure->kind != FileError::Kind::NotFound)
-                    return failure;
-            }
-            return std::nullopt;
-        },
-        true,
-    });
-    touched_ = *created;
+        }));
+    touched_ = created;
     if (failure)
         return Describe(journalPath, *failure);
     return std::nullopt;
@@ -609,8 +425,7 @@ InstallationUpdate::Refusal InstallationUpdate::Stage(Target& target) {
     const JournalTarget& entry = journal_.targets[index];
     const PackageFile& source = package_.File(target.row);
     Refusal why;
-    auto created = std::make_shared<bool>(false);
-    auto copy = [&]() -> Failure {
+    auto copy = [&](bool& created) -> Failure {
         auto input = package_.Open(target.row);
         if (!input) {
             why = Describe(source.path, input.Error());
@@ -619,42 +434,26 @@ InstallationUpdate::Refusal InstallationUpdate::Stage(Target& target) {
         auto output = target.folder->CreateFile(entry.staged);
         if (!output)
             return output.Error();
-        *created = true;
-        platform::Sha256 hash;
-        std::uint64_t size = 0;
-        std::array<std::byte, 1 << 16> buffer;
-        for (;;) {
-            auto got = (*input)->Read(buffer);
-            if (!got) {
-                why = Describe(source.path, got.Error());
-                return got.Error();
-            }
-            if (*got == 0)
-                break;
-            const auto bytes = std::span(buffer).first(*got);
-            hash.Update(bytes);
-            size += *got;
-            if (Failure failure = (*output)->Write(bytes))
-                return failure;
+        created = true;
+        bool readFailed = false;
+        auto copied = CopyBytes(**input, **output, readFailed);
+        if (!copied) {
+            if (readFailed)
+                why = Describe(source.path, copied.Error());
+            return copied.Error();
         }
         // What was written is what the package check read, or the file
         // changed since: a package being replaced under a running update is
         // not installed.
-        if (size != source.size || hash.Finish() != source.digest) {
+        if (*copied != Bytes{source.size, source.digest}) {
             why = Joined(source.path, text::kPackageChanged);
             return FileError{FileError::Kind::Changed, {}};
         }
         return (*output)->Finish((*input)->LastWriteTime(),
                                  target.exists ? target.name : std::string_view{});
     };
-    platform::FolderHandle& folder = *target.folder;
-    const Failure failure = transaction_.Do({
-        index,
-        copy,
-        [created] { return *created; },
-        [&folder, name = entry.staged] { return folder.Delete(name); },
-        true,
-    });
+    const Failure failure =
+        transaction_.Do(Creating(index, *target.folder, {entry.staged}, std::move(copy)));
     if (failure)
         return why ? std::move(why) : Describe(FilePath(target.row), *failure);
     return std::nullopt;
@@ -667,29 +466,20 @@ InstallationUpdate::Refusal InstallationUpdate::Commit() {
         const std::size_t i = *target.entry;
         const JournalTarget& entry = journal_.targets[i];
         platform::FolderHandle& folder = *target.folder;
-        auto rename = [&folder, i](const std::string& from,
-                                   const std::string& to) -> UpdateTransaction::Step {
-            return {i, [&folder, from, to] { return folder.Rename(from, to); },
-                    [&folder, from, to] { return Moved(folder, from, to); },
-                    [&folder, from, to] { return folder.Rename(to, from); }, false};
-        };
         if (target.exists) {
-            if (Failure failure = transaction_.Do(rename(entry.destination, entry.backup)))
+            if (Failure failure =
+                    transaction_.Do(Renaming(i, folder, entry.destination, entry.backup)))
                 return Describe(FilePath(target.row), *failure);
         }
-        if (Failure failure = transaction_.Do(rename(entry.staged, entry.destination)))
+        if (Failure failure = transaction_.Do(Renaming(i, folder, entry.staged, entry.destination)))
             return Describe(FilePath(target.row), *failure);
     }
     // Every destination holds its new bytes; the record says so.
     const std::string record = journal_.CommitRecord();
-    auto created = std::make_shared<bool>(false);
-    const Failure failure = transaction_.Do({
-        kNoTarget,
-        [this, record, created] { return WriteNewFile(*root_, record, {}, *created); },
-        [created] { return *created; },
-        [this, record] { return root_->Delete(record); },
-        true,
-    });
+    const Failure failure =
+        transaction_.Do(Creating(kNoTarget, *root_, {record}, [this, record](bool& created) {
+            return WriteNewFile(*root_, record, {}, created);
+        }));
     if (failure)
         return Describe(Joined(installation_ + '\\', record), *failure);
     transaction_.Commit();
@@ -714,75 +504,6 @@ std::vector<std::string> InstallationUpdate::Finish() {
             left.push_back(Joined(installation_ + '\\', name));
     }
     return left;
-}
-
-// ---- what stands there after all ---------------------------------------------------
-
-void InstallationUpdate::Conclude(UpdateOutcome& outcome, std::string reason) {
-    outcome.reason = std::move(reason);
-    outcome.state = UpdateEnd::LeftAsItWas;
-    // Nothing of this run's and nothing an earlier run of this program left
-    // half done: the files are as they were found.
-    const bool unknownJournal = journalFound_ && !journalJudged_ && !unrepaired_;
-    if (!touched_ && !unrepaired_ && !outcome.repaired && !unknownJournal)
-        return;
-    // Else what stands there is read, each file measured against the
-    // package: all old with nothing of the update's own left, all new with
-    // nothing left, or in the middle.
-    bool allOld = !targets_.empty();
-    bool allNew = !targets_.empty();
-    for (const Target& target : targets_) {
-        if (!target.folder) {
-            allOld = allNew = false;
-            continue;
-        }
-        auto bytes = BytesAt(*target.folder, target.name, patience_);
-        const PackageFile& source = package_.File(target.row);
-        const bool isNew = bytes && *bytes && **bytes == Bytes{source.size, source.digest};
-        outcome.rowIsNew[target.row] = isNew;
-        allNew = allNew && isNew;
-        allOld = allOld && bytes && !isNew;
-    }
-    auto gone = [&](platform::FolderHandle& folder, const std::string& name) {
-        platform::Result<platform::FolderHandle::Entry> entry = platform::FolderHandle::Entry{};
-        (void)TryForAWhile(
-            patience_,
-            [&]() -> Failure {
-                entry = folder.Inspect(name);
-                return entry ? Failure() : entry.Error();
-            },
-            RetryOn::InUseOnly);
-        return entry && entry->kind == platform::EntryKind::Missing;
-    };
-    bool nothingLeft = true;
-    for (const Journal* journal :
-         {touched_ ? &journal_ : nullptr, unrepaired_ ? &*unrepaired_ : nullptr}) {
-        if (!journal)
-            continue;
-        for (const JournalTarget& entry : journal->targets) {
-            platform::FolderHandle* folder = nullptr;
-            for (const Target& target : targets_) {
-                if (target.row == entry.row)
-                    folder = target.folder;
-            }
-            nothingLeft =
-                nothingLeft && folder && gone(*folder, entry.staged) && gone(*folder, entry.backup);
-        }
-        nothingLeft = nothingLeft && gone(*root_, journal->CommitRecord());
-    }
-    if (touched_) {
-        nothingLeft = nothingLeft && gone(*root_, JournalDraftName(journal_.run)) &&
-                      gone(*root_, std::string(kJournalName));
-    }
-    // An earlier run's journal that was not followed stays, and is the
-    // reason given; a change of this run is only done once it is gone.
-    const bool journalStays = unrepaired_ || unknownJournal;
-    if (allNew && nothingLeft && !journalStays)
-        outcome.state = UpdateEnd::Updated;
-    else if (allOld && nothingLeft)
-        outcome.state = UpdateEnd::LeftAsItWas;
-    else
-        outcome.state = UpdateEnd::Midway;
 }
 
 }  // namespace engine

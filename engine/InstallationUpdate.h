@@ -25,7 +25,7 @@
 //               commit record is written.
 //   8. Finish:  the backups, the commit record and last the journal go.
 // A failure before the commit record is written undoes steps 5 to 7 in
-// reverse (UpdateTransaction.h). Then, as after every refresh that did not
+// reverse (UpdateTransaction.h). Then, as after every update that did not
 // go through, the installation is looked at again through its handles, and
 // the outcome says what stands there: all old, or left in the middle, with
 // the journal kept for the next run.
@@ -116,14 +116,17 @@ class InstallationUpdate {
     Refusal Stage(Target& target);
     Refusal Commit();
     std::vector<std::string> Finish();
-    // After a refresh that did not go through: what stands there now.
+    // After an update that did not go through: what stands there now
+    // (UpdateConclusion.cpp).
     void Conclude(UpdateOutcome& outcome, std::string reason);
 
     // Wording of failures.
     std::string FilePath(std::size_t row) const;
     // The path of `name` in the folder of the destination of `row`.
     std::string PathBeside(std::size_t row, std::string_view name) const;
-    std::string Describe(const std::string& path, const platform::FileError& error) const;
+    // The folder of the destination of `row`, as opened by the survey; null
+    // where it could not be.
+    platform::FolderHandle* FolderOf(std::size_t row) const;
 
     platform::FileSystem& files_;
     const UpdatePackage& package_;
