@@ -275,22 +275,6 @@ InstallationUpdate::Refusal InstallationUpdate::RepairFound(UpdateOutcome& outco
     return Survey();
 }
 
-std::optional<std::string> InstallationUpdate::Repair(std::string& failure) {
-    UpdateOutcome outcome;
-    Refusal refusal = Open();
-    if (!refusal)
-        refusal = Survey();
-    if (!refusal)
-        TidyDrafts(outcome);
-    if (!refusal && journalFound_)
-        refusal = RepairFound(outcome);
-    if (refusal) {
-        failure = std::move(*refusal);
-        return std::nullopt;
-    }
-    return outcome.repaired;
-}
-
 // ---- the checks ------------------------------------------------------------------
 
 InstallationUpdate::Refusal InstallationUpdate::CheckProductNotRunning() {

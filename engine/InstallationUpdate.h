@@ -80,11 +80,6 @@ class InstallationUpdate {
     // Should anything throw, what this update changed is undone first.
     UpdateOutcome Run();
 
-    // Only the repair: the installation ends all old or all new, without
-    // leftovers. Returns the repair's line, if there was anything to repair;
-    // `failure` tells why a repair could not be completed.
-    std::optional<std::string> Repair(std::string& failure);
-
   private:
     struct Target;
     using Refusal = std::optional<std::string>;  // why the installation is not updated

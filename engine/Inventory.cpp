@@ -10,44 +10,32 @@
 namespace engine {
 
 void TMyThread::PerformInventory() {
+    PerformRun({}, &TMyThread::SearchAndList);
+}
+
+RunOutcome TMyThread::SearchAndList() {
     RunOutcome outcome = RunOutcome::Failed;
-    try {
-        currentFolder.clear();
-        package_.reset();
-        installationsListed_ = 0;
-        installationsCurrent_ = 0;
+    // The package's bytes are what "1.55B" is measured against.
+    if (!CheckUpdatePackage()) {
+        AppendLogLine(text::kPackageIncomplete);
+        outcome = RunOutcome::PackageDamaged;
+    } else {
+        ScanFixedDrives();
         SetStatusText({});
-        ClearLog();
-        const auto view = files_.SeeFoldersAsTheyAre();
-        // The package's bytes are what "1.55B" is measured against.
-        if (!CheckUpdatePackage()) {
-            AppendLogLine(text::kPackageIncomplete);
-            outcome = RunOutcome::PackageDamaged;
+        if (Stopping()) {
+            AppendLogLine(text::kStopped);
+            outcome = RunOutcome::Stopped;
+        } else if (installationsListed_ == 0) {
+            AppendLogLine(text::kNotInstalled);
+            outcome = RunOutcome::NothingFound;
         } else {
-            ScanFixedDrives();
-            SetStatusText({});
-            if (Stopping()) {
-                AppendLogLine(text::kStopped);
-                outcome = RunOutcome::Stopped;
-            } else if (installationsListed_ == 0) {
-                AppendLogLine(text::kNotInstalled);
-                outcome = RunOutcome::NothingFound;
-            } else {
-                outcome = installationsCurrent_ == installationsListed_ ? RunOutcome::Updated
-                                                                        : RunOutcome::SomeBehind;
-            }
+            outcome = installationsCurrent_ == installationsListed_ ? RunOutcome::Updated
+                                                                    : RunOutcome::SomeBehind;
         }
-        SetRunButtonCaption(text::kRunCaption);
-        SetRunButtonEnabled(true);
-    } catch (...) {
-        // The search and the reading report their own failures; what comes
-        // here is a failure to reach the window, which has no words to show.
-        ReportUnexpectedError(std::string(text::kUnknownFailure));
-        outcome = RunOutcome::Failed;
     }
-    outcome_ = outcome;
-    if (events_)
-        events_->RunEnded(outcome);
+    SetRunButtonCaption(text::kRunCaption);
+    SetRunButtonEnabled(true);
+    return outcome;
 }
 
 void TMyThread::ListInstallation(const std::string& installation) {

@@ -140,6 +140,10 @@ void TMyThread::SetStatusColour(Verdict verdict) {
 // ---- the run ---------------------------------------------------------------
 
 void TMyThread::PerformUpdate() {
+    PerformRun(text::kOpening, &TMyThread::SearchAndUpdate);
+}
+
+void TMyThread::PerformRun(std::string_view opening, RunOutcome (TMyThread::*body)()) {
     RunOutcome outcome = RunOutcome::Failed;
     try {
         currentFolder.clear();
@@ -148,11 +152,14 @@ void TMyThread::PerformUpdate() {
         installationsLeft_ = 0;
         installationsMidway_ = 0;
         installationsLeftOver_ = 0;
+        installationsListed_ = 0;
+        installationsCurrent_ = 0;
         SetStatusText({});
         ClearLog();
-        AppendLogLine(text::kOpening);
+        if (!opening.empty())
+            AppendLogLine(opening);
         const auto view = files_.SeeFoldersAsTheyAre();
-        outcome = SearchAndUpdate();
+        outcome = (this->*body)();
     } catch (const std::exception& failure) {
         const std::string_view description = failure.what();
         ReportUnexpectedError(
@@ -162,9 +169,12 @@ void TMyThread::PerformUpdate() {
     }
     outcome_ = outcome;
     if (events_) {
-        events_->InstallationsCounted(
-            {installationsUpdated_ + installationsLeft_ + installationsMidway_,
-             installationsUpdated_, installationsLeft_, installationsLeftOver_});
+        // Only an update changes installations, so only it counts them.
+        if (body == &TMyThread::SearchAndUpdate) {
+            events_->InstallationsCounted(
+                {installationsUpdated_ + installationsLeft_ + installationsMidway_,
+                 installationsUpdated_, installationsLeft_, installationsLeftOver_});
+        }
         events_->RunEnded(outcome);
     }
 }

@@ -104,8 +104,14 @@ class TMyThread {
     // Reads every file of the package once, naming each missing or damaged
     // one in the log; false when any is.
     bool CheckUpdatePackage();
+    // What every run does around its steps: the state of an earlier run
+    // forgotten, the window cleared, `opening` logged (if any), the folders
+    // seen as they are, and no failure let out of the thread; `body` runs
+    // the steps to the verdict.
+    void PerformRun(std::string_view opening, RunOutcome (TMyThread::*body)());
     // The run's steps after the window is prepared, to the verdict.
     RunOutcome SearchAndUpdate();
+    RunOutcome SearchAndList();  // Inventory.cpp
     void ReportUnexpectedError(const std::string& description) noexcept;
     // Logs "<installation> <state>" (Inventory.cpp).
     void ListInstallation(const std::string& installation);

@@ -25,21 +25,23 @@ struct InstallationCount {
     std::size_t leftOver = 0;
 };
 
+// Each event is heard by whoever cares for it; the others pass unheard.
 class RunEvents {
   public:
     virtual ~RunEvents() = default;
     // Each package file as the check read it, before any installation is touched.
-    virtual void PackageFileChecked(const std::string& name, std::uint64_t size,
-                                    const std::string& sha256) = 0;
+    virtual void PackageFileChecked(const std::string& /*name*/, std::uint64_t /*size*/,
+                                    const std::string& /*sha256*/) {}
     // A folder the search could not list, with the system's words for why.
-    virtual void FolderNotSearched(const std::string& folder, const std::string& description) = 0;
+    virtual void FolderNotSearched(const std::string& /*folder*/,
+                                   const std::string& /*description*/) {}
     // A fixed drive ("E:") whose root could not be listed at all (a locked
     // encrypted drive), before the same folder's FolderNotSearched.
     virtual void DriveNotSearched(const std::string& /*drive*/,
                                   const std::string& /*description*/) {}
     // True as an installation begins to be changed, false once it is all old
     // or all new again.
-    virtual void ChangingInstallation(bool changing) = 0;
+    virtual void ChangingInstallation(bool /*changing*/) {}
     // What the run did with the installations it found, just before its end.
     virtual void InstallationsCounted(const InstallationCount&) {}
     // How far the search has got, as it enters each folder: the entries
@@ -53,7 +55,7 @@ class RunEvents {
     // "walk: <why>" when every folder was.
     virtual void DriveSearched(char /*drive*/, const std::string& /*how*/) {}
     // The run's outcome, as its last act.
-    virtual void RunEnded(RunOutcome outcome) = 0;
+    virtual void RunEnded(RunOutcome /*outcome*/) {}
 };
 
 }  // namespace engine

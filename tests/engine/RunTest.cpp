@@ -217,15 +217,11 @@ TEST_F(RunVerdict, SearchProgressCountsTheEntriesListedAhead) {
     struct Journal : engine::RunEvents {
         std::uint64_t lastSearched = 0;
         bool counted = false;
-        void PackageFileChecked(const std::string&, std::uint64_t, const std::string&) override {}
-        void FolderNotSearched(const std::string&, const std::string&) override {}
-        void ChangingInstallation(bool) override {}
         void SearchProgress(std::uint64_t searched,
                             std::optional<std::uint64_t> onDrives) override {
             lastSearched = searched;
             counted = counted || onDrives.has_value();
         }
-        void RunEnded(engine::RunOutcome) override {}
     } heard;
     for (const char* folder : {"C:\\A\\", "C:\\B\\", "C:\\Z\\"}) {
         for (int i = 0; i < 40; ++i)

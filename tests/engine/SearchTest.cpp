@@ -144,12 +144,9 @@ TEST_F(Search, PassesOverAFolderThatCannotBeListed) {
 TEST_F(Search, AListingThatFailsHalfWayIsReportedAndWhatItGaveIsSearched) {
     struct : engine::RunEvents {
         Lines notSearched;
-        void PackageFileChecked(const std::string&, std::uint64_t, const std::string&) override {}
         void FolderNotSearched(const std::string& folder, const std::string& why) override {
             notSearched.push_back(folder + ": " + why);
         }
-        void ChangingInstallation(bool) override {}
-        void RunEnded(engine::RunOutcome) override {}
     } heard;
     journal = &heard;
     const Folder broken = c.AddFolder("Broken");
