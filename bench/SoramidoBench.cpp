@@ -21,7 +21,7 @@
 #include "bench/FiguresTable.h"
 #include "bench/GeneratedFileSystem.h"
 #include "bench/HostDescription.h"
-#include "bench/RefreshRuns.h"
+#include "bench/UpdateRuns.h"
 #include "bench/SplitMix64.h"
 #include "bench/Statistics.h"
 #include "bench/TreeSandbox.h"
@@ -47,7 +47,7 @@ constexpr std::size_t kStoppedRuns = 50;
 constexpr std::size_t kColdStoppedRuns = 10;
 constexpr int kWineRounds = 3;
 constexpr int kColdWineRounds = 2;
-constexpr int kRefreshRounds = 10;
+constexpr int kUpdateRounds = 10;
 constexpr std::uint64_t kStopMomentSeed = 0x5709'0000'0000'0001ULL;
 constexpr double kTargetWarmRatio = 0.8;  // of find
 constexpr double kTargetColdRatio = 0.6;  // of find
@@ -248,7 +248,7 @@ void ReportSpeed(FiguresTable& table, const SpeedFigures& speed, const Yardstick
     const double walk = Median(speed.walk);
     table.Section(Printf(
         "Complete run against find and fd, warm cache (%d alternating rounds, medians)", kRounds));
-    table.Row("engine: complete run (worker, search, refresh, verdict)", Seconds(run));
+    table.Row("engine: complete run (worker, search, update, verdict)", Seconds(run));
     table.Row("find <tree> -xdev -type d > /dev/null", Seconds(find));
     table.Row("ratio engine / find", Printf("%.2f", run / find),
               Printf("<= %.1f", kTargetWarmRatio), run / find <= kTargetWarmRatio);
@@ -413,28 +413,28 @@ void ReportStops(FiguresTable& table, const StopLatencies& stops, const std::str
         table.Note(Printf("%d stopped runs did not log the stop", stops.notStopped));
 }
 
-void ReportRefreshes(FiguresTable& table, const bench::RefreshFigures& refresh) {
+void ReportUpdates(FiguresTable& table, const bench::UpdateFigures& update) {
     table.Section(Printf("One installation's update, stage to finish, on this disk (%d rounds)",
-                         kRefreshRounds));
-    table.Row("package size", MiB(static_cast<long>(refresh.packageBytes / 1024)));
-    if (refresh.seconds.empty()) {
+                         kUpdateRounds));
+    table.Row("package size", MiB(static_cast<long>(update.packageBytes / 1024)));
+    if (update.seconds.empty()) {
         table.Note("the package could not be read: nothing measured");
         return;
     }
-    table.Row("refresh: check, stage, verify, commit, finish, with flushes (median)",
-              Milliseconds(bench::Median(refresh.seconds)));
-    table.Row("refresh (worst)", Milliseconds(bench::Worst(refresh.seconds)));
-    table.Row("stop requested as a refresh begins: until the run ends (median)",
-              Milliseconds(bench::Median(refresh.stopSeconds)));
-    // The refresh under way is finished before the run stops; beyond it a
+    table.Row("update: check, stage, verify, commit, finish, with flushes (median)",
+              Milliseconds(bench::Median(update.seconds)));
+    table.Row("update (worst)", Milliseconds(bench::Worst(update.seconds)));
+    table.Row("stop requested as an update begins: until the run ends (median)",
+              Milliseconds(bench::Median(update.stopSeconds)));
+    // The update under way is finished before the run stops; beyond it a
     // stop is due as promptly as during the search.
-    const double bound = bench::Worst(refresh.seconds) + kTargetStopSeconds;
-    table.Row("stop requested as a refresh begins (worst)",
-              Milliseconds(bench::Worst(refresh.stopSeconds)),
-              "< worst refresh + " + Milliseconds(kTargetStopSeconds),
-              bench::Worst(refresh.stopSeconds) < bound);
-    if (!refresh.allReplaced)
-        table.Note("some refreshes left the installation as it was");
+    const double bound = bench::Worst(update.seconds) + kTargetStopSeconds;
+    table.Row("stop requested as an update begins (worst)",
+              Milliseconds(bench::Worst(update.stopSeconds)),
+              "< worst update + " + Milliseconds(kTargetStopSeconds),
+              bench::Worst(update.stopSeconds) < bound);
+    if (!update.allReplaced)
+        table.Note("some updates left the installation as it was");
 }
 
 void ReportWine(FiguresTable& table, const bench::WineFigures& wine,
@@ -533,9 +533,9 @@ int main(int argc, char** argv) {
         progress.Step("stopped runs, cold");
         coldStops = MeasureStops(sandbox, bench::Median(cold.run), kColdStoppedRuns, true);
     }
-    progress.Step("refreshes of one installation");
-    const bench::RefreshFigures refresh =
-        bench::MeasureRefreshes(options.out.parent_path() / "refresh-sandbox", kRefreshRounds);
+    progress.Step("updates of one installation");
+    const bench::UpdateFigures update =
+        bench::MeasureUpdates(options.out.parent_path() / "update-sandbox", kUpdateRounds);
     progress.Step("the Windows build under Wine, warm");
     const bench::WineSetup wineSetup{
         fs::absolute(options.windowsProgram), fs::absolute(options.scripts),
@@ -580,7 +580,7 @@ int main(int argc, char** argv) {
     ReportStops(table, stops, "warm");
     if (cold.skipped.empty())
         ReportStops(table, coldStops, "cold");
-    ReportRefreshes(table, refresh);
+    ReportUpdates(table, update);
     ReportMemory(table, memory);
     ReportWine(table, wine, coldWine, lister, bench::Median(speed.find),
                cold.skipped.empty() ? bench::Median(cold.find) : 0.0);

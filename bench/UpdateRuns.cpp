@@ -1,4 +1,4 @@
-#include "bench/RefreshRuns.h"
+#include "bench/UpdateRuns.h"
 
 #include <atomic>
 #include <chrono>
@@ -43,6 +43,19 @@ void WriteFile(const fs::path& path, std::size_t size, char fill) {
     std::ofstream(path, std::ios::binary) << std::string(size, fill);
 }
 
+// Puts the old bytes back in every destination of the installation: a file
+// already new is left alone by an update, so a round after the first would
+// otherwise measure only the reading and the comparison.
+void WriteOldInstallation(const fs::path& installation) {
+    for (const engine::Replacement& row : engine::kReplacements) {
+        // The files in the installation folder itself; the others below.
+        if (row.folders[0].empty())
+            WriteFile(installation / std::string(row.file), 2 << 20, 'o');
+    }
+    WriteFile(installation / "Audio" / "Phrase" / "Group6" / "q417.mp3", 150 << 10, 'o');
+    WriteFile(installation / "xtras" / "PlugKit2.X32", 500 << 10, 'o');
+}
+
 // D: holds Data, C: the installation C:\Inst.
 std::uint64_t MakeSandbox(const fs::path& root) {
     fs::remove_all(root);
@@ -57,12 +70,8 @@ std::uint64_t MakeSandbox(const fs::path& root) {
         const std::size_t size = PackageSize(row.source);
         WriteFile(root / "D" / "Data" / std::string(row.source), size, 'n');
         bytes += size;
-        // The files in the installation folder itself; the others below.
-        if (row.folders[0].empty())
-            WriteFile(installation / std::string(row.file), 2 << 20, 'o');
     }
-    WriteFile(installation / "Audio" / "Phrase" / "Group6" / "q417.mp3", 150 << 10, 'o');
-    WriteFile(installation / "xtras" / "PlugKit2.X32", 500 << 10, 'o');
+    WriteOldInstallation(installation);
     return bytes;
 }
 
@@ -70,15 +79,15 @@ double Seconds(Clock::duration duration) {
     return std::chrono::duration<double>(duration).count();
 }
 
-// Tells the waiting UI thread the moment a refresh opens its installation.
-class RefreshSignal : public platform::ForwardingFileSystem {
+// Tells the waiting UI thread the moment an update opens its installation.
+class UpdateSignal : public platform::ForwardingFileSystem {
   public:
-    RefreshSignal(platform::FileSystem& files, platform::UiCallQueue& ui)
+    UpdateSignal(platform::FileSystem& files, platform::UiCallQueue& ui)
         : ForwardingFileSystem(files), ui_(ui) {}
     platform::Result<std::unique_ptr<platform::FolderHandle>> OpenFolderNoLink(
         const std::string& path) override {
         // The package's Data folder is opened this way too, before any
-        // refresh.
+        // update.
         if (!path.ends_with("\\Data")) {
             begun_ = true;
             ui_.Notify();
@@ -94,8 +103,8 @@ class RefreshSignal : public platform::ForwardingFileSystem {
 
 }  // namespace
 
-RefreshFigures MeasureRefreshes(const fs::path& folder, int rounds) {
-    RefreshFigures figures;
+UpdateFigures MeasureUpdates(const fs::path& folder, int rounds) {
+    UpdateFigures figures;
     figures.packageBytes = MakeSandbox(folder);
     platform::PosixFileSystem system(
         {{'C', fs::absolute(folder / "C").string()}, {'D', fs::absolute(folder / "D").string()}});
@@ -105,7 +114,9 @@ RefreshFigures MeasureRefreshes(const fs::path& folder, int rounds) {
         figures.allReplaced = false;
         return figures;
     }
+    const fs::path installation = folder / "C" / "Inst";
     for (int round = 0; round < rounds; ++round) {
+        WriteOldInstallation(installation);
         const auto start = Clock::now();
         const engine::UpdateOutcome outcome =
             engine::InstallationUpdate(files, *checked.package, "C:\\Inst", {}).Run();
@@ -113,9 +124,10 @@ RefreshFigures MeasureRefreshes(const fs::path& folder, int rounds) {
         figures.allReplaced = figures.allReplaced && outcome.state == engine::UpdateEnd::Updated;
     }
     for (int round = 0; round < rounds; ++round) {
+        WriteOldInstallation(installation);
         platform::UiCallQueue ui;
         StandInWindow window;
-        RefreshSignal signal(files, ui);
+        UpdateSignal signal(files, ui);
         engine::TMyThread worker(signal, ui, window);
         ui.RunUntil([&] { return signal.Begun() || worker.Ended(); });
         const auto request = Clock::now();
