@@ -7,7 +7,7 @@
 // a spinning disk's queue sorts them by place. So threads list the folders
 // the walk will enter next while it works through the ones it has, and the
 // walk takes each listing when it gets there; what it enters, shows and
-// refreshes, and in which order, stays exactly what it was.
+// updates, and in which order, stays exactly what it was.
 //
 // A folder's place in the walk is the chain of subfolder indices that leads
 // to it from the walk's root; compared lexicographically, places are in the

@@ -321,9 +321,9 @@ std::optional<InstallationPlaces> TMyThread::ReadDriveTable(const std::string& r
 }
 
 // What the search does at each step of the walk: it shows every folder it
-// enters and refreshes every installation it recognises, until a stop is
-// requested. After a stop no folder is entered and no refresh begins; the
-// refresh under way, if any, has already completed.
+// enters and updates every installation it recognises, until a stop is
+// requested. After a stop no folder is entered and no update begins; the
+// update under way, if any, has already completed.
 class TMyThread::InstallationSearch : public FolderWalk::Visitor {
   public:
     // Where the drive's file table was read, the progress counts its

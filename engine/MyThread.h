@@ -1,5 +1,5 @@
 // The worker: one run of the update on a thread of its own. It searches every
-// fixed drive for installations of the product, refreshes each one it finds
+// fixed drive for installations of the product, updates each one it finds
 // and gives its verdict, telling the window what to show only through the
 // Report operations, each carried out on the UI thread while it waits; only
 // the status line's display of the folder being searched goes without waiting.
@@ -73,7 +73,7 @@ class TMyThread {
     UpdateEnd UpdateInstallation(const std::string& installation,
                                  const std::optional<platform::FileId>& listed = std::nullopt);
 
-    // How long a refresh waits for files that other programs hold; set
+    // How long an update waits for files that other programs hold; set
     // before the run or between steps.
     void SetPatience(Patience patience) { patience_ = patience; }
 

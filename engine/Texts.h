@@ -38,7 +38,7 @@ inline constexpr std::string_view kUnexpectedError = "アップデート中に�
 // Follows kUnexpectedError when the failure carries no description of its own.
 inline constexpr std::string_view kUnknownFailure = "不明なエラー";
 
-// A refresh line is the installation's path, a file's name and one of these.
+// An update line is the installation's path, a file's name and one of these.
 // An installation is changed as a whole: either every line of it says it was
 // replaced, or every line says it was not and one line tells why.
 inline constexpr std::string_view kReplaced = "を更新しました";

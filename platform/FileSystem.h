@@ -129,7 +129,7 @@ class FileSystem {
     // file: "<name> <size> <sha256 in hex>"; nullopt when it carries none.
     virtual std::optional<std::string> BuiltInPackageList() = 0;
 
-    // Held by the worker's thread while it searches and refreshes, so that
+    // Held by the worker's thread while it searches and updates, so that
     // it sees every folder as it is on disk: 64-bit Windows shows a 32-bit
     // program another folder in place of System32 unless the thread asks
     // otherwise. Nothing to hold where the system shows every program the same.
