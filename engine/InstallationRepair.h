@@ -50,8 +50,6 @@ struct TargetOnDisk {
     bool IsOld(const JournalTarget& target) const {
         return target.existed ? destination && *destination == target.before : !destination;
     }
-    // Whether any of the update's own names still stands.
-    bool HasLeftovers() const { return staged || backup; }
 };
 
 // Reads each name of `target`, each read tried again for a while where a
