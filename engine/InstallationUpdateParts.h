@@ -1,7 +1,8 @@
 // What the files of InstallationUpdate share (InstallationUpdate.cpp: the
 // steps in their order; InstallationSurvey.cpp: opening and listing the
-// installation; UpdateConclusion.cpp: what stands there after a failure).
-// Only they include it.
+// installation; RepairFound.cpp: the journal an earlier run left, read and
+// followed; UpdateConclusion.cpp: what stands there after a failure). Only
+// they include it.
 #pragma once
 
 #include <cstddef>
