@@ -25,7 +25,7 @@ platform::MachineKey Key(std::uint8_t seed) {
     return key;
 }
 
-engine::JournalTarget Target(std::size_t row, std::string destination, bool existed = true) {
+engine::JournalTarget Target(std::size_t row, const std::string& destination, bool existed = true) {
     engine::JournalTarget target{row,
                                  destination,
                                  engine::StagedName(destination, kRun),

@@ -38,126 +38,55 @@ constexpr Planned kPlan[] = {{"copy0", 0, true}, {"copy1", 1, true}, {"old0", 0,
 TEST(Undo, EachFaultUndoesWhatItMustAndSaysSo) {
     struct Case {
         const char* name;
-        const char* applyFails;  // the step whose apply goes wrong, if any
-        Fault apply;
-        bool tookEffect;  // whether that step took effect all the same
-        std::map<std::string, Fault> undoFaults;
-        const char* undone;  // by the first RollBack, in order
-        bool allUndone;
+        // "apply <step>" or "undo <step>": what goes wrong, and how.
+        std::map<std::string, Fault> faults;
+        const char* undone;       // by the first RollBack, in order
         const char* undoneLater;  // by a second one, with nothing going wrong
+        bool tookEffect;          // whether the step whose apply went wrong did all the same
+        bool allUndone;
     };
+    // clang-format off
     const Case cases[] = {
-        {"nothing wrong",
-         "",
-         Fault::None,
-         false,
-         {},
-         "new1 old1 new0 old0 record copy1 copy0",
-         true,
-         ""},
-        {"a stuck target keeps its earlier steps and every deletion",
-         "",
-         Fault::None,
-         false,
-         {{"new1", Fault::Fail}},
-         "new0 old0",
-         false,
-         "new1 old1 record copy1 copy0"},
-        {"the first step of a target stuck",
-         "",
-         Fault::None,
-         false,
-         {{"old0", Fault::Fail}},
-         "new1 old1 new0",
-         false,
-         "old0 record copy1 copy0"},
-        {"an undo that throws counts as stuck",
-         "",
-         Fault::None,
-         false,
-         {{"new1", Fault::Throw}},
-         "new0 old0",
-         false,
-         "new1 old1 record copy1 copy0"},
-        {"both targets stuck",
-         "",
-         Fault::None,
-         false,
-         {{"old1", Fault::Fail}, {"new0", Fault::Throw}},
-         "new1",
-         false,
-         "old1 new0 old0 record copy1 copy0"},
-        {"a deletion refused stops the later ones",
-         "",
-         Fault::None,
-         false,
-         {{"copy1", Fault::Fail}},
-         "new1 old1 new0 old0 record",
-         false,
-         "copy1 copy0"},
-        {"a deletion that throws",
-         "",
-         Fault::None,
-         false,
-         {{"record", Fault::Throw}},
-         "new1 old1 new0 old0",
-         false,
-         "record copy1 copy0"},
-        {"an apply refused that took effect",
-         "new0",
-         Fault::Fail,
-         true,
-         {},
-         "new0 old0 copy1 copy0",
-         true,
-         ""},
-        {"an apply refused that did not",
-         "new0",
-         Fault::Fail,
-         false,
-         {},
-         "old0 copy1 copy0",
-         true,
-         ""},
-        {"an apply thrown after it took effect",
-         "old1",
-         Fault::Throw,
-         true,
-         {},
-         "old1 new0 old0 copy1 copy0",
-         true,
-         ""},
-        {"an apply thrown before",
-         "old1",
-         Fault::Throw,
-         false,
-         {},
-         "new0 old0 copy1 copy0",
-         true,
-         ""},
-        {"an apply thrown, then an undo",
-         "old1",
-         Fault::Throw,
-         true,
-         {{"new0", Fault::Throw}},
-         "old1",
-         false,
-         "new0 old0 copy1 copy0"},
+        {"nothing wrong", {},
+         "new1 old1 new0 old0 record copy1 copy0", "", false, true},
+        {"a stuck target keeps its earlier steps and every deletion", {{"undo new1", Fault::Fail}},
+         "new0 old0", "new1 old1 record copy1 copy0", false, false},
+        {"the first step of a target stuck", {{"undo old0", Fault::Fail}},
+         "new1 old1 new0", "old0 record copy1 copy0", false, false},
+        {"an undo that throws counts as stuck", {{"undo new1", Fault::Throw}},
+         "new0 old0", "new1 old1 record copy1 copy0", false, false},
+        {"both targets stuck", {{"undo old1", Fault::Fail}, {"undo new0", Fault::Throw}},
+         "new1", "old1 new0 old0 record copy1 copy0", false, false},
+        {"a deletion refused stops the later ones", {{"undo copy1", Fault::Fail}},
+         "new1 old1 new0 old0 record", "copy1 copy0", false, false},
+        {"a deletion that throws", {{"undo record", Fault::Throw}},
+         "new1 old1 new0 old0", "record copy1 copy0", false, false},
+        {"an apply refused that took effect", {{"apply new0", Fault::Fail}},
+         "new0 old0 copy1 copy0", "", true, true},
+        {"an apply refused that did not", {{"apply new0", Fault::Fail}},
+         "old0 copy1 copy0", "", false, true},
+        {"an apply thrown after it took effect", {{"apply old1", Fault::Throw}},
+         "old1 new0 old0 copy1 copy0", "", true, true},
+        {"an apply thrown before", {{"apply old1", Fault::Throw}},
+         "new0 old0 copy1 copy0", "", false, true},
+        {"an apply thrown, then an undo", {{"apply old1", Fault::Throw}, {"undo new0", Fault::Throw}},
+         "old1", "new0 old0 copy1 copy0", true, false},
     };
+    // clang-format on
     for (const Case& c : cases) {
         SCOPED_TRACE(c.name);
         std::string undone;
-        std::map<std::string, Fault> undoFaults = c.undoFaults;
+        std::map<std::string, Fault> faults = c.faults;
         engine::UpdateTransaction transaction(
             {std::chrono::milliseconds{0}, std::chrono::milliseconds{0}});
         for (const Planned& planned : kPlan) {
             const std::string name = planned.name;
-            const Fault apply = name == c.applyFails ? c.apply : Fault::None;
+            const Fault apply = faults["apply " + name];
             engine::UpdateTransaction::Step step{
                 planned.target, [apply] { return Act(apply); },
                 [tookEffect = c.tookEffect] { return tookEffect; },
-                [name, &undone, &undoFaults]() -> platform::Failure {
-                    if (platform::Failure failure = Act(undoFaults[name]))
+                [name, &undone, &faults]() -> platform::Failure {
+                    if (platform::Failure failure = Act(faults["undo " + name]))
                         return failure;
                     undone += (undone.empty() ? "" : " ") + name;
                     return std::nullopt;
@@ -179,7 +108,7 @@ TEST(Undo, EachFaultUndoesWhatItMustAndSaysSo) {
         EXPECT_EQ(transaction.Changed(), !c.allUndone);
 
         undone.clear();
-        undoFaults.clear();
+        faults.clear();
         EXPECT_TRUE(transaction.RollBack());
         EXPECT_EQ(undone, c.undoneLater);
         EXPECT_FALSE(transaction.Changed());
