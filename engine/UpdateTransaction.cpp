@@ -32,8 +32,17 @@ bool UpdateTransaction::RollBack() {
         for (auto step = done_.rbegin(); step != done_.rend(); ++step) {
             if (step->undoDeletes != deletions)
                 continue;
+            // An undo that throws is one that failed: the steps after it are
+            // still undone, and the list stays whole for a later try.
+            auto undo = [&step]() -> platform::Failure {
+                try {
+                    return step->undo();
+                } catch (...) {
+                    return platform::FileError{platform::FileError::Kind::Other, {}};
+                }
+            };
             const bool undone = !deletions || kept.empty();
-            if (undone && !stuck(step->target) && !TryForAWhile(patience_, step->undo))
+            if (undone && !stuck(step->target) && !TryForAWhile(patience_, undo))
                 continue;
             stuckTargets.push_back(step->target);
             kept.push_back(std::move(*step));

@@ -42,6 +42,9 @@ class UpdateTransaction {
     // Forgets the kept steps: the update is committed and stays.
     void Commit() { done_.clear(); }
 
+    // Whether any step has taken effect and is not undone.
+    bool Changed() const { return !done_.empty(); }
+
   private:
     Patience patience_;
     std::vector<Step> done_;
