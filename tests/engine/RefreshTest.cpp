@@ -413,12 +413,15 @@ TEST_F(Refresh, AfterACrashAtAnyStepTheNextRunRepairsIt) {
 
             // The repair alone: the update that follows it finds every package
             // file changed since the check, so it changes nothing itself.
+            auto packageFile = [&](const std::string& name) {
+                return fs.FileAt(std::string(kPackage).append("Data\\").append(name));
+            };
             for (const std::string& name : kPackageFiles)
-                fs.FileAt(kPackage + "Data\\" + name).SetContents("changed");
+                packageFile(name).SetContents("changed");
             const engine::UpdateOutcome outcome =
                 engine::InstallationUpdate(fs, *package, alone.path, brief).Run();
             for (const std::string& name : kPackageFiles)
-                fs.FileAt(kPackage + "Data\\" + name).SetContents(NewContents(name));
+                packageFile(name).SetContents(NewContents(name));
             EXPECT_NE(outcome.state, engine::UpdateEnd::Midway) << outcome.reason;
             const std::optional<std::string>& line = outcome.repaired;
             const Contents repaired = ContentsOf(alone);
