@@ -13,9 +13,11 @@ deps:
 	@scripts/install-deps
 
 # <windows.h> only through platform/win32/WinApi.h, so that no file sees the
-# SDK's macros rename a method.
+# SDK's macros rename a method; and no layer includes one above its own
+# (app, ui, engine, platform).
 check-includes:
 	@scripts/check-windows-includes
+	@scripts/check-layers
 
 # The lists of the replacement files still kept by hand (the sample package
 # and installations, the README's and the note's count) agree with

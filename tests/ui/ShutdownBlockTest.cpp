@@ -19,16 +19,23 @@ TEST(ShutdownBlock, HeldOnlyWhileAnInstallationIsBeingChanged) {
     constexpr LPARAM kCritical = ENDSESSION_CRITICAL;
     const struct {
         UINT message;
+        int stops;  // the run's stop requests so far, this one's included
         WPARAM wParam;
         LPARAM lParam;
         std::optional<LRESULT> answer;
-        int stops;  // the run's stop requests so far
     } steps[] = {
-        {WM_QUERYENDSESSION, 0, kLogOff, TRUE, 1},   {ui::kChangingInstallation, TRUE, 0, 0, 1},
-        {WM_QUERYENDSESSION, 0, kLogOff, FALSE, 2},  {WM_QUERYENDSESSION, 0, 0, FALSE, 3},
-        {WM_QUERYENDSESSION, 0, kCritical, TRUE, 4}, {ui::kChangingInstallation, TRUE, 0, 0, 4},
-        {WM_PAINT, 0, 0, std::nullopt, 4},           {WM_APP, TRUE, 0, std::nullopt, 4},
-        {ui::kChangingInstallation, FALSE, 0, 0, 4}, {WM_QUERYENDSESSION, 0, kLogOff, TRUE, 5},
+        // clang-format off
+        {WM_QUERYENDSESSION,         1, 0,     kLogOff,   TRUE},
+        {ui::kChangingInstallation,  1, TRUE,  0,         0},
+        {WM_QUERYENDSESSION,         2, 0,     kLogOff,   FALSE},
+        {WM_QUERYENDSESSION,         3, 0,     0,         FALSE},
+        {WM_QUERYENDSESSION,         4, 0,     kCritical, TRUE},
+        {ui::kChangingInstallation,  4, TRUE,  0,         0},
+        {WM_PAINT,                   4, 0,     0,         std::nullopt},
+        {WM_APP,                     4, TRUE,  0,         std::nullopt},
+        {ui::kChangingInstallation,  4, FALSE, 0,         0},
+        {WM_QUERYENDSESSION,         5, 0,     kLogOff,   TRUE},
+        // clang-format on
     };
     ui::ShutdownBlock block;
     int stops = 0;
