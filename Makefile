@@ -13,9 +13,11 @@ deps:
 	@scripts/install-deps
 
 # <windows.h> only through platform/win32/WinApi.h, so that no file sees the
-# SDK's macros rename a method.
+# SDK's macros rename a method; and no layer includes one above its own
+# (app, ui, engine, platform).
 check-includes:
 	@scripts/check-windows-includes
+	@scripts/check-layers
 
 # The lists of the replacement files still kept by hand (the sample package
 # and installations, the README's and the note's count) agree with
@@ -84,10 +86,10 @@ bench: deps
 	build/native/bench/soramido_bench --tree build/bench-tree --out build/bench/figures.txt \
 	  --windows build/windows-x64/bench/soramido_run_once.exe \
 	  --lister build/windows-x64/bench/soramido_bare_lister.exe \
-	  --update build/windows-x64/ui/Update.exe --scripts scripts
-	@if [ "$$(id -u)" = 0 ] && [ -f build/windows-x64/ui/Update.exe ]; then \
+	  --update build/windows-x64/app/Update.exe --scripts scripts
+	@if [ "$$(id -u)" = 0 ] && [ -f build/windows-x64/app/Update.exe ]; then \
 	  bench/ntfs-figures build/bench-ntfs build/native/bench/file_table_rate \
-	    build/windows-x64/ui/Update.exe | tee -a build/bench/figures.txt; \
+	    build/windows-x64/app/Update.exe | tee -a build/bench/figures.txt; \
 	else echo "bench: the file table's figures need root and the Windows build; skipped"; fi
 
 format:

@@ -62,7 +62,7 @@ struct Options {
     fs::path out = "build/bench/figures.txt";
     fs::path windowsProgram = "build/windows-x64/bench/soramido_run_once.exe";
     fs::path lister = "build/windows-x64/bench/soramido_bare_lister.exe";
-    fs::path update = "build/windows-x64/ui/Update.exe";
+    fs::path update = "build/windows-x64/app/Update.exe";
     fs::path scripts = "scripts";
 };
 

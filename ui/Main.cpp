@@ -8,8 +8,6 @@
 #include "ui/ControlIds.h"
 #include "ui/ControlText.h"
 #include "ui/ErrorBox.h"
-#include "ui/EventLog.h"
-#include "ui/ExitCode.h"
 #include "ui/FormLayout.h"
 #include "ui/StatusContrast.h"
 #include "ui/Texts.h"
@@ -24,9 +22,8 @@ namespace {
 
 // Posted by the worker's thread when it has handed over a report operation.
 constexpr UINT kRunPendingCalls = WM_APP;
-// Posted by the worker's thread as an installation begins (wParam TRUE) or
-// ends (FALSE) being changed, and as a run has ended.
-constexpr UINT kChangingInstallation = WM_APP + 1;
+// Posted by the worker's thread as a run has ended. WM_APP + 1 is
+// kChangingInstallation (ShutdownBlock.h).
 constexpr UINT kRunEnded = WM_APP + 2;
 // Brings the window back for the worker's posted calls while it posts them
 // faster than they are announced.
@@ -49,11 +46,8 @@ Rgb ToRgb(COLORREF colour) {
 
 }  // namespace
 
-TForm1::TForm1(platform::FileSystem& files, LogFile* log)
-    : files_(files),
-      uiCalls_([this] { PostMessageW(hwnd_, kRunPendingCalls, 0, 0); }),
-      log_(log),
-      runLog_(log, *this, *this) {}
+TForm1::TForm1(platform::FileSystem& files)
+    : files_(files), uiCalls_([this] { PostMessageW(hwnd_, kRunPendingCalls, 0, 0); }) {}
 
 TForm1::~TForm1() {
     if (hwnd_ != nullptr)
@@ -97,24 +91,27 @@ void TForm1::Destroy() {
         DestroyWindow(hwnd_);
 }
 
-void TForm1::StartRunThenClose() {
-    closesAfterRun_ = true;
-    Button1Click();
-    // No worker could be made, and the error box has said so: nothing will
-    // end to close the window later.
-    if (!worker) {
-        lastExitCode_ = exit_code::kUnexpected;
-        Close();
+void TForm1::ReportThrough(engine::Report& report, engine::RunEvents& journal) {
+    report_ = &report;
+    journal_ = &journal;
+}
+
+bool TForm1::Begin(const RunSettings& settings) {
+    task_ = settings.task;
+    closesAfterRun_ = settings.closesAfterRun;
+    noCancel_ = settings.noCancel;
+    if (closesAfterRun_) {
+        Button1Click();
+        // No worker could be made, and the error box has said so: nothing
+        // will end to close the window later.
+        if (!worker) {
+            Close();
+            return false;
+        }
+    } else if (task_ == engine::TMyThread::Task::List) {
+        Button1Click();  // the states are what a list was started for
     }
-}
-
-void TForm1::ListOnly() {
-    task_ = engine::TMyThread::Task::List;
-    runLog_.KeepNoRecord();
-}
-
-int TForm1::ExitCode() const {
-    return lastExitCode_.load();
+    return true;
 }
 
 void TForm1::FormCreate() {
@@ -212,7 +209,7 @@ void TForm1::AwaitWorkerEnd() {
 }
 
 std::unique_ptr<engine::TMyThread> TForm1::CreateWorker() {
-    return std::make_unique<engine::TMyThread>(files_, uiCalls_, runLog_, &runLog_, std::nullopt,
+    return std::make_unique<engine::TMyThread>(files_, uiCalls_, *report_, journal_, std::nullopt,
                                                task_);
 }
 
@@ -273,7 +270,7 @@ void TForm1::SetStatusColour(engine::Verdict verdict) {
 }
 
 void TForm1::ChangingInstallation(bool changing) {
-    PostMessageW(hwnd_, kChangingInstallation, changing ? TRUE : FALSE, 0);
+    ShutdownBlock::Post(hwnd_, changing);
 }
 
 void TForm1::SearchProgress(std::uint64_t searched, std::optional<std::uint64_t> onDrives) {
@@ -282,9 +279,6 @@ void TForm1::SearchProgress(std::uint64_t searched, std::optional<std::uint64_t>
 }
 
 void TForm1::RunEnded(engine::RunOutcome outcome) {
-    // The counts of this run are in the run log by now.
-    if (const int code = runLog_.ExitCode(outcome); code != exit_code::kStopped)
-        lastExitCode_ = code;
     PostMessageW(hwnd_, kRunEnded, static_cast<WPARAM>(outcome),
                  static_cast<LPARAM>(runsStarted_.load()));
 }
@@ -308,8 +302,7 @@ void TForm1::ShowProgressOnButton() {
 
 void TForm1::EndSession() {
     FormDestroy();
-    if (log_)
-        FinishRun(*log_, ExitCode());
+    SessionEnding();
 }
 
 void TForm1::KeepFocusOffDisabledRunButton() {
@@ -336,6 +329,20 @@ LRESULT TForm1::DefaultProc(HWND window, UINT message, WPARAM wParam, LPARAM lPa
 }
 
 LRESULT TForm1::HandleMessage(UINT message, WPARAM wParam, LPARAM lParam) {
+    // WM_QUERYENDSESSION is asked first, before the session may end: the run
+    // winds down meanwhile, and the installation under way, if any, is
+    // finished.
+    if (const auto answer = shutdownBlock_.Handle(hwnd_, message, wParam, lParam, [this] {
+            if (worker)
+                worker->RequestStop();
+        })) {
+        if (message == kChangingInstallation && progress_.stage != RunProgress::Stage::Ended) {
+            progress_.stage =
+                wParam != FALSE ? RunProgress::Stage::Changing : RunProgress::Stage::Searching;
+            ShowProgressOnButton();
+        }
+        return *answer;
+    }
     switch (message) {
         case WM_COMMAND:
             // Clicks, Enter on a focused button and Esc (IDCANCEL) all come here.
@@ -383,20 +390,6 @@ LRESULT TForm1::HandleMessage(UINT message, WPARAM wParam, LPARAM lParam) {
             if (closesAfterRun_)
                 SetTimer(hwnd_, kCloseAfterRunTimer, kVerdictShownMs, nullptr);
             return 0;
-        case kChangingInstallation:
-            shutdownBlock_.Hold(hwnd_, wParam != FALSE);
-            if (progress_.stage != RunProgress::Stage::Ended) {
-                progress_.stage =
-                    wParam != FALSE ? RunProgress::Stage::Changing : RunProgress::Stage::Searching;
-                ShowProgressOnButton();
-            }
-            return 0;
-        case WM_QUERYENDSESSION:
-            // Asked first, before the session may end: the run winds down
-            // meanwhile, and the installation under way, if any, is finished.
-            if (worker)
-                worker->RequestStop();
-            return shutdownBlock_.AllowsEndOfSession(lParam);
         case WM_ENDSESSION:
             if (wParam != FALSE)
                 EndSession();

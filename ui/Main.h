@@ -21,21 +21,30 @@
 #include "platform/FileSystem.h"
 #include "platform/UiCallQueue.h"
 #include "ui/BaseWindow.h"
-#include "ui/ExitCode.h"
 #include "ui/FormLayout.h"
-#include "ui/LogFile.h"
-#include "ui/RunLog.h"
 #include "ui/ShutdownBlock.h"
 #include "ui/TaskbarButton.h"
 #include "ui/TaskbarProgress.h"
 
 namespace ui {
 
+// How the window runs, as the program was asked to; handed over whole, so
+// that a new switch that concerns the window changes this and the window.
+struct RunSettings {
+    // List: every run tells the installations' states and changes nothing.
+    engine::TMyThread::Task task = engine::TMyThread::Task::Update;
+    // A run starts at once, and the window closes a moment after it has
+    // ended, once its verdict could be seen.
+    bool closesAfterRun = false;
+    // While a run is under way, 「中　止」 is disabled and closing does
+    // nothing; a log-off still stops the run.
+    bool noCancel = false;
+};
+
 class TForm1 : public BaseWindow<TForm1>, public engine::Report, public engine::RunEvents {
   public:
-    // `files` must outlive the form, and so must `log`, the file every run
-    // is written to (/LOG), when given.
-    explicit TForm1(platform::FileSystem& files, LogFile* log = nullptr);
+    // `files` must outlive the form.
+    explicit TForm1(platform::FileSystem& files);
     ~TForm1() override;
 
     // Creates the window, hidden, with its controls laid out for the screen
@@ -52,18 +61,15 @@ class TForm1 : public BaseWindow<TForm1>, public engine::Report, public engine::
     // Destroys the window; FormDestroy stops the worker and waits for it.
     void Destroy();
 
-    // For /SILENT: starts a run as a press of 「実　行」 does, and closes the
-    // window a moment after the run has ended, once its verdict could be seen.
-    void StartRunThenClose();
-    // /LIST: every run of this window tells the installations' states and
-    // changes nothing, and none writes the record. Before the first run.
-    void ListOnly();
-    // /NOCANCEL: while a run is under way, 「中　止」 is disabled and closing
-    // does nothing; a log-off still stops the run. Before the first run.
-    void NoCancel() { noCancel_ = true; }
-    // The program's exit code as the window leaves it: that of the last run
-    // that reached a verdict, or "stopped" when none did.
-    int ExitCode() const;
+    // What the worker reports to instead of the window itself: whatever
+    // writes the runs down around the window, and passes every call on to
+    // it. Both must outlive the form. Before the first run.
+    void ReportThrough(engine::Report& report, engine::RunEvents& journal);
+    // Once shown: takes `settings` and starts a run at once when they close
+    // the window after it, as a press of 「実　行」 does, or for the states
+    // of a list. False when a run that closes the window could not start:
+    // the error box has said why, and the window has closed.
+    bool Begin(const RunSettings& settings);
 
     // The window's event handlers.
     void FormCreate();
@@ -90,6 +96,9 @@ class TForm1 : public BaseWindow<TForm1>, public engine::Report, public engine::
     // How a worker is made and how an error box is shown; tests replace them.
     virtual std::unique_ptr<engine::TMyThread> CreateWorker();
     virtual void ShowErrorBox(const std::string& message);
+    // A session that does end, once the run has stopped: the process may be
+    // ended as soon as this returns.
+    virtual void SessionEnding() {}
 
   private:
     friend class BaseWindow<TForm1>;
@@ -126,16 +135,13 @@ class TForm1 : public BaseWindow<TForm1>, public engine::Report, public engine::
     // Which run a worker's end belongs to; read on the worker's thread.
     std::atomic<unsigned> runsStarted_{0};
 
-    LogFile* log_;
-    // Every run reports through it; it writes the run into log_, if any.
-    RunLog runLog_;
+    // What every run reports through; the window itself unless told.
+    engine::Report* report_ = this;
+    engine::RunEvents* journal_ = this;
     ShutdownBlock shutdownBlock_;
     bool closesAfterRun_ = false;
     bool noCancel_ = false;
     engine::TMyThread::Task task_ = engine::TMyThread::Task::Update;
-    // Set by the worker's thread as a run ends; "stopped" until a run has
-    // reached a verdict or left an installation in the middle.
-    std::atomic<int> lastExitCode_{exit_code::kStopped};
     // From the start of a run until its worker gives the run button back (or
     // a stop has waited for it): what a press of Button1 stops.
     bool runUnderWay_ = false;

@@ -4,6 +4,24 @@
 
 namespace ui {
 
+void ShutdownBlock::Post(HWND window, bool changing) noexcept {
+    PostMessageW(window, kChangingInstallation, changing ? TRUE : FALSE, 0);
+}
+
+std::optional<LRESULT> ShutdownBlock::Handle(HWND window, UINT message, WPARAM wParam,
+                                             LPARAM lParam, const std::function<void()>& stopRun) {
+    switch (message) {
+        case kChangingInstallation:
+            Hold(window, wParam != FALSE);
+            return 0;
+        case WM_QUERYENDSESSION:
+            stopRun();
+            return AllowsEndOfSession(lParam);
+        default:
+            return std::nullopt;
+    }
+}
+
 void ShutdownBlock::Hold(HWND window, bool changing) noexcept {
     if (changing == held_)
         return;

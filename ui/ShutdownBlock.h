@@ -6,13 +6,31 @@
 
 #include "platform/win32/WinApi.h"
 
+#include <functional>
+#include <optional>
+
 namespace ui {
+
+// Posted to the window that holds the block, by the worker's thread, as an
+// installation begins (wParam TRUE) or ends (FALSE) being changed: the system
+// takes the reason only from the thread that made the window.
+inline constexpr UINT kChangingInstallation = WM_APP + 1;
 
 class ShutdownBlock {
   public:
+    // From any thread: tells `window` that an installation begins or ends
+    // being changed; its ShutdownBlock takes the message up in Handle.
+    static void Post(HWND window, bool changing) noexcept;
+
+    // On the thread of `window`, for each of its messages: holds or lets go
+    // on kChangingInstallation, and answers WM_QUERYENDSESSION once `stopRun`
+    // has asked the run to wind down (the installation under way, if any, is
+    // finished meanwhile). nullopt for every other message.
+    std::optional<LRESULT> Handle(HWND window, UINT message, WPARAM wParam, LPARAM lParam,
+                                  const std::function<void()>& stopRun);
+
     // True as an installation begins to be changed, false once it is all old
-    // or all new again. Only the thread that made `window` may call this:
-    // the system refuses the reason from any other, so the worker posts.
+    // or all new again. Only the thread that made `window` may call this.
     void Hold(HWND window, bool changing) noexcept;
 
     // The answer to WM_QUERYENDSESSION given `reasons` (its lParam): no

@@ -22,22 +22,6 @@ constexpr wchar_t kValue[] = L"Key";
 // nothing inherited from above.
 constexpr wchar_t kSecurity[] = L"O:BAG:SYD:P(A;;KA;;;BA)(A;;KA;;;SY)";
 
-struct RegKeyTraits {
-    using Type = HKEY;
-    static Type Empty() { return nullptr; }
-    static bool Holds(Type h) { return h != nullptr; }
-    static void Close(Type h) { RegCloseKey(h); }
-};
-using ScopedRegKey = ScopedWin<RegKeyTraits>;
-
-struct LocalTraits {
-    using Type = PSECURITY_DESCRIPTOR;
-    static Type Empty() { return nullptr; }
-    static bool Holds(Type h) { return h != nullptr; }
-    static void Close(Type h) { LocalFree(h); }
-};
-using ScopedLocal = ScopedWin<LocalTraits>;
-
 FileError Refused(const char* why) {
     return {FileError::Kind::Other, why};
 }

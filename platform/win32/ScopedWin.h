@@ -66,8 +66,26 @@ struct GdiObjectTraits {
     static void Close(Type h) { DeleteObject(h); }
 };
 
+// A handle of type `T` that only null leaves empty, released by `close`:
+//   ScopedWin<NullEmptyTraits<HKEY, &RegCloseKey>>
+template <typename T, auto close>
+struct NullEmptyTraits {
+    using Type = T;
+    static Type Empty() { return nullptr; }
+    static bool Holds(Type h) { return h != nullptr; }
+    static void Close(Type h) { close(h); }
+};
+
+// Open registry keys.
+using RegKeyTraits = NullEmptyTraits<HKEY, &RegCloseKey>;
+// Security descriptors and other memory the system hands over to be freed
+// with LocalFree.
+using LocalMemoryTraits = NullEmptyTraits<PSECURITY_DESCRIPTOR, &LocalFree>;
+
 using ScopedHandle = ScopedWin<KernelHandleTraits>;
 using ScopedFindHandle = ScopedWin<FindHandleTraits>;
+using ScopedRegKey = ScopedWin<RegKeyTraits>;
+using ScopedLocal = ScopedWin<LocalMemoryTraits>;
 template <typename GdiObject>
 using ScopedGdiObject = ScopedWin<GdiObjectTraits<GdiObject>>;
 

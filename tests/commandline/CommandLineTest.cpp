@@ -6,12 +6,12 @@
 #include <string>
 #include <vector>
 
-#include "ui/CommandLine.h"
-#include "ui/ExitCode.h"
+#include "app/CommandLine.h"
+#include "app/ExitCode.h"
 
 namespace {
 
-using ui::RunMode;
+using app::RunMode;
 
 struct Case {
     std::vector<std::string> arguments;
@@ -77,7 +77,7 @@ TEST(CommandLineTest, EachArgumentListGivesItsOptionsOrNamesTheArgumentAtFault) 
         for (const std::string& argument : c.arguments)
             line += "[" + argument + "]";
         SCOPED_TRACE(line);
-        const ui::Options options = ui::ParseCommandLine(c.arguments);
+        const app::Options options = app::ParseCommandLine(c.arguments);
         EXPECT_EQ(options.mode, c.mode);
         EXPECT_EQ(options.help, c.help);
         EXPECT_EQ(options.logFile, c.logFile);
@@ -124,8 +124,8 @@ TEST(CommandLineTest, NobodyInFrontOfTheScreenMeansNoBoxAndNoWindow) {
             line += "[" + argument + "]";
         SCOPED_TRACE(line + (c.sessionZero ? " session 0" : "") +
                      (c.visibleStation ? "" : " invisible"));
-        const ui::Options options = ui::ParseCommandLine(c.arguments);
-        const ui::RunPlan plan = ui::PlanRun(options, {c.sessionZero, c.visibleStation});
+        const app::Options options = app::ParseCommandLine(c.arguments);
+        const app::RunPlan plan = app::PlanRun(options, {c.sessionZero, c.visibleStation});
         EXPECT_EQ(plan.mode, c.mode);
         EXPECT_EQ(plan.showsBoxes, c.boxes);
         EXPECT_EQ(plan.unattendedForNobody, c.forNobody);
@@ -142,8 +142,8 @@ engine::InstallationCount Count(std::size_t found, std::size_t updated, std::siz
 }
 
 TEST(CommandLineTest, TheRecordAndTheExitCodeTellWhatThePcNeeds) {
+    using app::exit_code::VersionChange;
     using engine::RunOutcome;
-    using ui::exit_code::VersionChange;
     struct Row {
         engine::InstallationCount count;
         int code;
@@ -169,10 +169,10 @@ TEST(CommandLineTest, TheRecordAndTheExitCodeTellWhatThePcNeeds) {
     };
     for (const Row& row : rows) {
         SCOPED_TRACE(static_cast<int>(row.outcome));
-        const int code = ui::exit_code::Of(row.outcome, row.count);
+        const int code = app::exit_code::Of(row.outcome, row.count);
         EXPECT_EQ(code, row.code);
-        EXPECT_EQ(ui::exit_code::VersionAfter(code), row.version);
-        EXPECT_EQ(ui::exit_code::UpToDateAfter(code, row.everyDriveSearched), row.upToDate);
+        EXPECT_EQ(app::exit_code::VersionAfter(code), row.version);
+        EXPECT_EQ(app::exit_code::UpToDateAfter(code, row.everyDriveSearched), row.upToDate);
     }
 }
 
@@ -185,7 +185,7 @@ TEST(CommandLineTest, TheSwitchesAsGivenAreWhatFollowsTheProgramsName) {
         {R"("Update.exe")", ""},
     };
     for (const auto& [commandLine, switches] : cases)
-        EXPECT_EQ(ui::SwitchesAsGiven(commandLine), switches) << commandLine;
+        EXPECT_EQ(app::SwitchesAsGiven(commandLine), switches) << commandLine;
 }
 
 }  // namespace

@@ -1,6 +1,7 @@
 // Pieces of the program's entry that its end-to-end runs cannot reach at
 // will: the log file's reason for exit code 7, however the program came to
-// it, and the one-update-at-a-time mutex.
+// it, the exit code the runs of one process leave, and the one-update-at-a-
+// time mutex.
 #include <gtest/gtest.h>
 
 #include <cstdio>
@@ -8,13 +9,15 @@
 #include <iterator>
 #include <optional>
 #include <string>
+#include <vector>
 
+#include "app/LogFile.h"
+#include "app/RunLog.h"
+#include "app/RunRecord.h"
+#include "app/SingleInstance.h"
 #include "engine/Texts.h"
 #include "platform/win32/WinApi.h"
 #include "tests/engine/RecordingReport.h"
-#include "ui/LogFile.h"
-#include "ui/RunLog.h"
-#include "ui/SingleInstance.h"
 
 namespace {
 
@@ -56,10 +59,10 @@ TEST(EntryPieces, ExitCodeSevenIsAlwaysPrecededByItsReason) {
     const std::string path = std::string(temp) + "soramido-entry.log";
     for (const auto& each : cases) {
         {
-            ui::LogFile log(path);
+            app::LogFile log(path);
             engine_test::RecordingReport shown;
             NoJournal journal;
-            ui::RunLog run(&log, shown, journal);
+            app::RunLog run(&log, shown, journal);
             if (!each.runShowed.empty()) {
                 run.AppendLogLine(each.runShowed);
                 run.RunEnded(engine::RunOutcome::Failed);
@@ -73,15 +76,68 @@ TEST(EntryPieces, ExitCodeSevenIsAlwaysPrecededByItsReason) {
     }
 }
 
+// Passes each end on as its outcome's number, so that the order can be seen.
+struct EndsJournal final : engine::RunEvents {
+    void PackageFileChecked(const std::string&, std::uint64_t, const std::string&) override {}
+    void FolderNotSearched(const std::string& folder, const std::string&) override {
+        seen += folder + ' ';
+    }
+    void ChangingInstallation(bool) override {}
+    void RunEnded(engine::RunOutcome outcome) override {
+        seen += std::to_string(static_cast<int>(outcome)) + ' ';
+    }
+    std::string seen;
+};
+
+TEST(EntryPieces, ExitCodeIsTheLastVerdictAndCountsDoNotOutliveTheirRun) {
+    using O = engine::RunOutcome;
+    const engine::InstallationCount midway{1, 0, 0, 0};
+    const engine::InstallationCount none{};
+    // Each run: its counts (if it got that far) and its end.
+    struct Run {
+        std::optional<engine::InstallationCount> counted;
+        O outcome;
+    };
+    const struct {
+        std::vector<Run> runs;
+        int exitCode;
+    } cases[] = {
+        {{}, 4},
+        {{{none, O::Updated}}, 0},
+        {{{none, O::Updated}, {std::nullopt, O::Stopped}}, 0},
+        {{{midway, O::Stopped}}, 8},
+        {{{midway, O::Failed}}, 8},
+        {{{std::nullopt, O::Failed}}, 7},
+        // The first run's installation left midway is not the second's.
+        {{{midway, O::SomeLeft}, {std::nullopt, O::Stopped}}, 2},
+        {{{none, O::SomeBehind}, {std::nullopt, O::PackageDamaged}}, 3},
+    };
+    for (const auto& each : cases) {
+        EndsJournal next;
+        app::RunRecorder recorder(nullptr, next);
+        recorder.KeepNoRecord();
+        std::string expected;
+        for (const Run& run : each.runs) {
+            recorder.FolderNotSearched("X:", "why");
+            if (run.counted)
+                recorder.InstallationsCounted(*run.counted);
+            recorder.RunEnded(run.outcome);
+            expected += "X: " + std::to_string(static_cast<int>(run.outcome)) + ' ';
+        }
+        EXPECT_EQ(recorder.ExitCode(), each.exitCode) << each.runs.size() << " runs";
+        EXPECT_EQ(next.seen, expected);
+    }
+}
+
 TEST(EntryPieces, OnlyTheFirstUpdateHoldsTheMutexUntilItEnds) {
-    std::optional<ui::SingleInstance> first(std::in_place);
+    std::optional<app::SingleInstance> first(std::in_place);
     EXPECT_TRUE(first->IsFirst());
-    EXPECT_FALSE(ui::SingleInstance().IsFirst());
+    EXPECT_FALSE(app::SingleInstance().IsFirst());
     first.reset();
-    EXPECT_TRUE(ui::SingleInstance().IsFirst());
+    EXPECT_TRUE(app::SingleInstance().IsFirst());
     // Wine has no private namespaces; Windows always has them.
     std::printf("one-update mutex in a private namespace: %s\n",
-                ui::SingleInstance().IsPrivate() ? "yes" : "no");
+                app::SingleInstance().IsPrivate() ? "yes" : "no");
 }
 
 }  // namespace

@@ -11,7 +11,7 @@
 
 #include "engine/RunEvents.h"
 
-namespace ui {
+namespace app {
 
 inline constexpr wchar_t kEventSource[] = L"Soramido Update";
 
@@ -47,4 +47,4 @@ void FinishRun(LogFile& log, int exitCode) noexcept;
 // Where the message file is put, for the tests.
 std::wstring EventMessageFile();
 
-}  // namespace ui
+}  // namespace app

@@ -13,7 +13,7 @@
 
 #include "platform/win32/ScopedWin.h"
 
-namespace ui {
+namespace app {
 
 // %ProgramData%\Kelmina\Soramido, where the program keeps what outlives it.
 std::wstring ProgramDataFolder();
@@ -29,4 +29,4 @@ std::wstring ProtectedFolder(const std::vector<std::wstring>& parts);
 platform::ScopedHandle OpenProtectedFile(const std::wstring& path, unsigned long access,
                                          unsigned long disposition);
 
-}  // namespace ui
+}  // namespace app

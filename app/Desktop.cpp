@@ -1,8 +1,8 @@
-#include "ui/Desktop.h"
+#include "app/Desktop.h"
 
 #include "platform/win32/WinApi.h"
 
-namespace ui {
+namespace app {
 
 Desktop ThisProcessDesktop() noexcept {
     Desktop desktop;
@@ -18,4 +18,4 @@ Desktop ThisProcessDesktop() noexcept {
     return desktop;
 }
 
-}  // namespace ui
+}  // namespace app

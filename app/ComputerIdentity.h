@@ -5,11 +5,11 @@
 #include <string>
 #include <vector>
 
-namespace ui {
+namespace app {
 
 // "computer <NetBIOS name>", "user <DOMAIN\name>" and
 // "windows <major.minor.build> <32-bit|64-bit>", the last word being the
 // system's, not this program's. What the system will not tell is "?".
 std::vector<std::string> ComputerIdentityLines();
 
-}  // namespace ui
+}  // namespace app

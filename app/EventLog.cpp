@@ -1,4 +1,4 @@
-#include "ui/EventLog.h"
+#include "app/EventLog.h"
 
 #include "platform/win32/WinApi.h"
 
@@ -7,12 +7,13 @@
 #include <system_error>
 #include <vector>
 
+#include "app/LogFile.h"
+#include "app/ProtectedFolder.h"
+#include "app/Texts.h"
+#include "platform/win32/ScopedWin.h"
 #include "platform/win32/Utf16.h"
-#include "ui/LogFile.h"
-#include "ui/ProtectedFolder.h"
-#include "ui/Texts.h"
 
-namespace ui {
+namespace app {
 
 namespace {
 
@@ -61,12 +62,14 @@ void PutMessageFile(const std::wstring& path) {
 }
 
 void Register(const std::wstring& messageFile) {
-    HKEY key = nullptr;
+    HKEY raw = nullptr;
     LSTATUS status =
         RegCreateKeyExW(HKEY_LOCAL_MACHINE, kSourceKey, 0, nullptr, REG_OPTION_NON_VOLATILE,
-                        KEY_SET_VALUE | KEY_WOW64_64KEY, nullptr, &key, nullptr);
+                        KEY_SET_VALUE | KEY_WOW64_64KEY, nullptr, &raw, nullptr);
     if (status != ERROR_SUCCESS)
         Fail(status, "RegCreateKeyEx (event source)");
+    const platform::ScopedRegKey owned(raw);
+    const HKEY key = owned.Get();
     const DWORD types = EVENTLOG_ERROR_TYPE | EVENTLOG_WARNING_TYPE | EVENTLOG_INFORMATION_TYPE;
     status = RegSetValueExW(key, L"EventMessageFile", 0, REG_EXPAND_SZ,
                             reinterpret_cast<const BYTE*>(messageFile.c_str()),
@@ -75,7 +78,6 @@ void Register(const std::wstring& messageFile) {
         status = RegSetValueExW(key, L"TypesSupported", 0, REG_DWORD,
                                 reinterpret_cast<const BYTE*>(&types), sizeof types);
     }
-    RegCloseKey(key);
     if (status != ERROR_SUCCESS)
         Fail(status, "RegSetValueEx (event source)");
 }
@@ -134,4 +136,4 @@ void FinishRun(LogFile& log, int exitCode) noexcept {
     log.WriteExitCode(exitCode);
 }
 
-}  // namespace ui
+}  // namespace app

@@ -2,7 +2,8 @@
 // the log box exactly as shown, and the folders the search could not list,
 // in the order they happened. It stands between the worker and whatever
 // shows the run (the window, or nothing with /VERYSILENT), passes every
-// report operation and journal call on, and writes down what passes.
+// report operation and journal call on, and writes down what passes. The
+// record in the registry is RunRecorder's (RunRecord.h).
 #pragma once
 
 #include <cstdint>
@@ -11,22 +12,17 @@
 #include <string>
 #include <vector>
 
+#include "app/LogFile.h"
 #include "engine/Report.h"
 #include "engine/RunEvents.h"
-#include "ui/LogFile.h"
 
-namespace ui {
+namespace app {
 
 class RunLog final : public engine::Report, public engine::RunEvents {
   public:
     // Without a file it only passes everything on. All three must outlive
     // the runs.
     RunLog(LogFile* file, engine::Report& report, engine::RunEvents& journal);
-
-    // From now on no run writes the record in the registry (RunRecord.h),
-    // as an inventory must not; every run that reaches a verdict does
-    // otherwise. Before the first run.
-    void KeepNoRecord() { keepsRecord_ = false; }
 
     // engine::Report, on the UI thread.
     void SetStatusText(const std::string& text) override;
@@ -47,9 +43,6 @@ class RunLog final : public engine::Report, public engine::RunEvents {
     void SearchProgress(std::uint64_t searched, std::optional<std::uint64_t> onDrives) override;
     void RunEnded(engine::RunOutcome outcome) override;
 
-    // The exit code of the last run that ended with `outcome`.
-    int ExitCode(engine::RunOutcome outcome) const;
-
   private:
     // Under the lock: writes the lines held back, once the package's lines
     // are written or the run has ended without them.
@@ -58,9 +51,6 @@ class RunLog final : public engine::Report, public engine::RunEvents {
     // Takes the lock: the held lines go before any report operation that
     // follows the package's lines.
     void ReleaseBeforeOperation();
-    // Records a run that reached a verdict; a failure goes into the log file
-    // only, since the run's outcome stands whatever the registry says.
-    void Record(engine::RunOutcome outcome);
 
     std::mutex mutex_;
     LogFile* file_;
@@ -74,10 +64,9 @@ class RunLog final : public engine::Report, public engine::RunEvents {
     // What the worker's unexpected-error line named, for the file's
     // "unexpected error:" line when the run ends so.
     std::string failure_;
-    bool keepsRecord_ = true;
-    mutable std::mutex countMutex_;
-    engine::InstallationCount count_;
+    // The drives that had a line of their own, whose root then needs none.
+    std::mutex drivesMutex_;
     std::string drivesNotSearched_;  // "E: F:"
 };
 
-}  // namespace ui
+}  // namespace app

@@ -15,23 +15,26 @@
 #include <system_error>
 #include <vector>
 
+#include "app/CommandLine.h"
+#include "app/ComputerIdentity.h"
+#include "app/Desktop.h"
+#include "app/EventLog.h"
+#include "app/ExitCode.h"
+#include "app/LogFile.h"
+#include "app/LogTarget.h"
+#include "app/RunLog.h"
+#include "app/RunRecord.h"
+#include "app/SingleInstance.h"
+#include "app/Texts.h"
+#include "app/Unattended.h"
 #include "engine/Texts.h"
 #include "platform/win32/SystemModule.h"
 #include "platform/win32/Utf16.h"
 #include "platform/win32/Win32FileSystem.h"
 #include "ui/ApplicationWindow.h"
-#include "ui/CommandLine.h"
-#include "ui/ComputerIdentity.h"
-#include "ui/Desktop.h"
 #include "ui/ErrorBox.h"
-#include "ui/EventLog.h"
-#include "ui/ExitCode.h"
-#include "ui/LogFile.h"
-#include "ui/LogTarget.h"
 #include "ui/Main.h"
-#include "ui/SingleInstance.h"
 #include "ui/Texts.h"
-#include "ui/Unattended.h"
 
 namespace {
 
@@ -52,26 +55,26 @@ std::vector<std::string> ProgramArguments(const wchar_t* commandLine) {
 
 // Shows a box where somebody can see it; otherwise its text goes to the
 // log, so that a deployment never waits for a box nobody answers.
-void ShowUsage(const ui::RunPlan& plan, ui::LogFile& log, std::string_view problem) {
+void ShowUsage(const app::RunPlan& plan, app::LogFile& log, std::string_view problem) {
     if (!plan.showsBoxes) {
         if (problem.empty())
-            log.WriteLine(std::string(ui::text::kLogMessageBox) + "/?");
+            log.WriteLine(std::string(app::text::kLogMessageBox) + "/?");
         return;
     }
     if (problem.empty()) {
-        MessageBoxW(nullptr, platform::Utf8ToUtf16(ui::text::kUsage).c_str(),
+        MessageBoxW(nullptr, platform::Utf8ToUtf16(app::text::kUsage).c_str(),
                     platform::Utf8ToUtf16(ui::text::kApplicationTitle).c_str(),
                     MB_ICONINFORMATION | MB_OK);
     } else {
-        ui::ShowErrorBox(nullptr, std::string(problem) + "\n\n" + std::string(ui::text::kUsage));
+        ui::ShowErrorBox(nullptr, std::string(problem) + "\n\n" + std::string(app::text::kUsage));
     }
 }
 
-void ShowBox(const ui::RunPlan& plan, ui::LogFile& log, std::string_view message) {
+void ShowBox(const app::RunPlan& plan, app::LogFile& log, std::string_view message) {
     if (plan.showsBoxes)
         ui::ShowErrorBox(nullptr, message);
     else
-        log.WriteLine(std::string(ui::text::kLogMessageBox) + std::string(message));
+        log.WriteLine(std::string(app::text::kLogMessageBox) + std::string(message));
 }
 
 // IsDialogMessage gives Form1 the keys of a dialog: Tab, Enter on the
@@ -86,25 +89,47 @@ void RunMessageLoop(HWND dialog) {
     }
 }
 
-// Form1, which also tells the log file what its error boxes said: a /SILENT
-// run whose worker could not be started ends with exit code 7, and the box
-// is then all there is to say why.
+// Form1 with what stands around its runs: every run is written to the log
+// and the record, which stand between the worker and the window, and the log
+// is told what the error boxes said (a /SILENT run whose worker could not be
+// started ends with exit code 7, and the box is then all there is to say why).
 class LoggedForm final : public ui::TForm1 {
   public:
-    LoggedForm(platform::FileSystem& files, ui::LogFile& log, bool showsBoxes)
-        : TForm1(files, &log), log_(log), showsBoxes_(showsBoxes) {}
+    LoggedForm(platform::FileSystem& files, app::LogFile& log, const app::Options& options,
+               bool showsBoxes)
+        : TForm1(files),
+          log_(log),
+          showsBoxes_(showsBoxes),
+          recorder_(&log, *this),
+          runLog_(&log, *this, recorder_) {
+        // An inventory must not change the record.
+        if (options.list)
+            recorder_.KeepNoRecord();
+        ReportThrough(runLog_, runLog_);
+    }
+    // The worker reports to the members here: it stops before they go.
+    ~LoggedForm() override { Destroy(); }
+    LoggedForm(const LoggedForm&) = delete;
+    LoggedForm& operator=(const LoggedForm&) = delete;
+
+    // The program's exit code as the window's runs leave it.
+    int ExitCode() const { return recorder_.ExitCode(); }
 
   private:
+    void SessionEnding() override { app::FinishRun(log_, ExitCode()); }
+
     void ShowErrorBox(const std::string& message) override {
         log_.NoteFailure(message);
         if (showsBoxes_)
             TForm1::ShowErrorBox(message);
         else
-            log_.WriteLine(std::string(ui::text::kLogMessageBox) + message);
+            log_.WriteLine(std::string(app::text::kLogMessageBox) + message);
     }
 
-    ui::LogFile& log_;
+    app::LogFile& log_;
     bool showsBoxes_;
+    app::RunRecorder recorder_;
+    app::RunLog runLog_;
 };
 
 // What a failure says of itself, for the log file.
@@ -118,57 +143,57 @@ std::string Description(const std::exception_ptr& failure) {
     return std::string(engine::text::kUnknownFailure);
 }
 
-int RunInWindow(HINSTANCE instance, platform::FileSystem& files, ui::LogFile& log,
-                const ui::Options& options, const ui::RunPlan& plan) {
-    const bool closesAfterRun = plan.mode == ui::RunMode::Silent;
-    const bool list = options.list;
+// How the window runs for `options`: /NOCANCEL counts only where nobody is
+// at the window to stop the run, with /SILENT.
+ui::RunSettings WindowSettings(const app::Options& options, const app::RunPlan& plan) {
+    ui::RunSettings settings;
+    settings.task = app::TaskOf(options);
+    settings.closesAfterRun = plan.mode == app::RunMode::Silent;
+    settings.noCancel = settings.closesAfterRun && options.noCancel;
+    return settings;
+}
+
+int RunInWindow(HINSTANCE instance, platform::FileSystem& files, app::LogFile& log,
+                const app::Options& options, const app::RunPlan& plan) {
     INITCOMMONCONTROLSEX controls{sizeof controls, ICC_STANDARD_CLASSES};
     InitCommonControlsEx(&controls);
     ui::ApplicationWindow application;
     application.Create(instance, ui::text::kApplicationTitle);
-    LoggedForm form(files, log, plan.showsBoxes);
+    LoggedForm form(files, log, options, plan.showsBoxes);
     ui::Form1 = &form;
     form.Create(instance, application.Handle());
     application.SetMainWindow(form.Handle());
     application.Show();
     form.Show();
-    if (list)
-        form.ListOnly();
-    if (closesAfterRun && options.noCancel)
-        form.NoCancel();
-    if (closesAfterRun)
-        form.StartRunThenClose();
-    else if (list)
-        form.Button1Click();  // the states are what /LIST was started for
+    const bool started = form.Begin(WindowSettings(options, plan));
     RunMessageLoop(form.Handle());
     // Closing has hidden the window; destroying it waits for the worker.
     form.Destroy();
     ui::Form1 = nullptr;
-    return form.ExitCode();
+    return started ? form.ExitCode() : app::exit_code::kUnexpected;
 }
 
 // Everything after the command line and the log file have been accepted.
-int Run(HINSTANCE instance, const ui::Options& options, const ui::RunPlan& plan, ui::LogFile& log) {
-    const bool quiet = plan.mode == ui::RunMode::VerySilent;
+int Run(HINSTANCE instance, const app::Options& options, const app::RunPlan& plan,
+        app::LogFile& log) {
+    const bool quiet = plan.mode == app::RunMode::VerySilent;
     try {
         // Held until the worker has stopped, which is after the window has
         // gone: the last thing this program gives up.
-        const ui::SingleInstance single;
+        const app::SingleInstance single;
         if (!single.IsFirst()) {
-            log.WriteLine(ui::text::kLogAlreadyRunning);
+            log.WriteLine(app::text::kLogAlreadyRunning);
             if (!quiet)
-                ui::BringFirstInstanceForward();
+                app::BringFirstInstanceForward();
             // The first one may run in another session, where nothing of it
             // can be brought forward.
             if (!quiet)
-                ShowBox(plan, log, ui::text::kAlreadyRunningBox);
-            return ui::exit_code::kAlreadyRunning;
+                ShowBox(plan, log, app::text::kAlreadyRunningBox);
+            return app::exit_code::kAlreadyRunning;
         }
         platform::Win32FileSystem files;
         if (quiet) {
-            return ui::RunWithoutWindow(
-                instance, files, &log,
-                options.list ? engine::TMyThread::Task::List : engine::TMyThread::Task::Update);
+            return app::RunWithoutWindow(instance, files, &log, options);
         }
         return RunInWindow(instance, files, log, options, plan);
     } catch (...) {
@@ -176,7 +201,7 @@ int Run(HINSTANCE instance, const ui::Options& options, const ui::RunPlan& plan,
         log.WriteUnexpectedError(Description(std::current_exception()));
         if (!quiet)
             ShowBox(plan, log, ui::FailureMessage(std::current_exception()));
-        return ui::exit_code::kUnexpected;
+        return app::exit_code::kUnexpected;
     }
 }
 
@@ -184,27 +209,27 @@ int Run(HINSTANCE instance, const ui::Options& options, const ui::RunPlan& plan,
 std::string LogTargetRefused(const std::string& file) {
     // Checked before the file is opened: opening would create it, and even a
     // byte order mark in a package file would damage the package.
-    if (ui::IsProgramOrPackageFile(file) || ui::IsInInstallation(file))
-        return std::string(ui::text::kLogIsProgramOrPackage) + file;
+    if (app::IsProgramOrPackageFile(file) || app::IsInInstallation(file))
+        return std::string(app::text::kLogIsProgramOrPackage) + file;
     return {};
 }
 
 // Everything after the local log has been opened: the command line, /LOG's
 // file, and the run.
-int Start(HINSTANCE instance, ui::LogFile& log, const std::string& localProblem, bool& help) {
+int Start(HINSTANCE instance, app::LogFile& log, const std::string& localProblem, bool& help) {
     std::string commandLine;
-    ui::Options options;
+    app::Options options;
     try {
         commandLine = platform::Utf16ToUtf8(GetCommandLineW());
-        options = ui::ParseCommandLine(ProgramArguments(GetCommandLineW()));
+        options = app::ParseCommandLine(ProgramArguments(GetCommandLineW()));
     } catch (...) {
         log.WriteUnexpectedError(Description(std::current_exception()));
-        if (!ui::PlanRun({}, ui::ThisProcessDesktop()).showsBoxes)
-            return ui::exit_code::kUnexpected;
+        if (!app::PlanRun({}, app::ThisProcessDesktop()).showsBoxes)
+            return app::exit_code::kUnexpected;
         ui::ShowErrorBox(nullptr, ui::FailureMessage(std::current_exception()));
-        return ui::exit_code::kUnexpected;
+        return app::exit_code::kUnexpected;
     }
-    const ui::RunPlan plan = ui::PlanRun(options, ui::ThisProcessDesktop());
+    const app::RunPlan plan = app::PlanRun(options, app::ThisProcessDesktop());
     std::string refused = options.problem;
     if (refused.empty() && options.logFile) {
         try {
@@ -212,25 +237,25 @@ int Start(HINSTANCE instance, ui::LogFile& log, const std::string& localProblem,
         } catch (...) {
             log.WriteUnexpectedError(Description(std::current_exception()));
             ShowBox(plan, log, ui::FailureMessage(std::current_exception()));
-            return ui::exit_code::kUnexpected;
+            return app::exit_code::kUnexpected;
         }
         // Its own failure to open is written into the local log, after the
         // lines that say which run it is.
         if (refused.empty())
             log.OpenTarget(*options.logFile);
     }
-    log.WriteLine(std::string(ui::text::kLogStart) + ' ' +
-                  std::string(ui::SwitchesAsGiven(commandLine)));
-    for (const std::string& line : ui::ComputerIdentityLines())
+    log.WriteLine(std::string(app::text::kLogStart) + ' ' +
+                  std::string(app::SwitchesAsGiven(commandLine)));
+    for (const std::string& line : app::ComputerIdentityLines())
         log.WriteLine(line);
     if (!localProblem.empty())
-        log.WriteLine(std::string(ui::text::kLogLocalUnavailable) + localProblem);
+        log.WriteLine(std::string(app::text::kLogLocalUnavailable) + localProblem);
     if (const auto& why = log.TargetError())
-        log.WriteLine(std::string(ui::text::kLogTargetUnavailable) + *why);
+        log.WriteLine(std::string(app::text::kLogTargetUnavailable) + *why);
     if (!refused.empty()) {
-        log.WriteLine(std::string(ui::text::kLogBadCommandLine) + refused);
+        log.WriteLine(std::string(app::text::kLogBadCommandLine) + refused);
         ShowUsage(plan, log, refused);
-        return ui::exit_code::kBadCommandLine;
+        return app::exit_code::kBadCommandLine;
     }
     if (options.help) {
         help = true;
@@ -238,7 +263,7 @@ int Start(HINSTANCE instance, ui::LogFile& log, const std::string& localProblem,
         return 0;
     }
     if (plan.unattendedForNobody)
-        log.WriteLine(ui::text::kLogNoVisibleDesktop);
+        log.WriteLine(app::text::kLogNoVisibleDesktop);
     return Run(instance, options, plan, log);
 }
 
@@ -247,7 +272,7 @@ int Start(HINSTANCE instance, ui::LogFile& log, const std::string& localProblem,
 int WINAPI wWinMain(HINSTANCE instance, HINSTANCE, PWSTR, int) {
     platform::SearchSystemFolderOnlyForDlls();
     // Every run leaves a trace on the PC, a refused command line included.
-    ui::LogFile log;
+    app::LogFile log;
     const std::string localProblem = log.OpenLocal();
     bool help = false;
     const int code = Start(instance, log, localProblem, help);
@@ -255,6 +280,6 @@ int WINAPI wWinMain(HINSTANCE instance, HINSTANCE, PWSTR, int) {
     if (help)
         log.WriteExitCode(code);
     else
-        ui::FinishRun(log, code);
+        app::FinishRun(log, code);
     return code;
 }

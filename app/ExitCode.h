@@ -6,7 +6,7 @@
 
 #include "engine/RunEvents.h"
 
-namespace ui::exit_code {
+namespace app::exit_code {
 
 inline constexpr int kUpdated = 0;         // every installation found was updated
 inline constexpr int kNothingFound = 1;    // no installation was found
@@ -71,4 +71,4 @@ constexpr std::optional<bool> UpToDateAfter(int code, bool everyDriveSearched) {
     return std::nullopt;
 }
 
-}  // namespace ui::exit_code
+}  // namespace app::exit_code

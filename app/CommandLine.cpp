@@ -1,9 +1,9 @@
-#include "ui/CommandLine.h"
+#include "app/CommandLine.h"
 
+#include "app/Texts.h"
 #include "platform/AsciiCase.h"
-#include "ui/Texts.h"
 
-namespace ui {
+namespace app {
 
 namespace {
 
@@ -115,4 +115,4 @@ std::string_view SwitchesAsGiven(std::string_view commandLine) {
     return rest;
 }
 
-}  // namespace ui
+}  // namespace app

@@ -1,4 +1,4 @@
-#include "ui/RunRecord.h"
+#include "app/RunRecord.h"
 
 #include "platform/win32/WinApi.h"
 
@@ -6,32 +6,21 @@
 #include <cstdio>
 #include <cstdlib>
 #include <system_error>
+#include <utility>
 
+#include "app/ExitCode.h"
+#include "app/LogFile.h"
+#include "app/Texts.h"
+#include "platform/win32/ScopedWin.h"
 #include "platform/win32/Utf16.h"
-#include "ui/ExitCode.h"
+#include "ui/ErrorBox.h"
 
-namespace ui {
+namespace app {
 
 namespace {
 
 constexpr wchar_t kRecordKey[] = L"SOFTWARE\\Kelmina\\Soramido\\Update";
 constexpr wchar_t kVersion[] = L"1.55B";
-
-class ScopedKey {
-  public:
-    ScopedKey() = default;
-    ~ScopedKey() {
-        if (key_ != nullptr)
-            RegCloseKey(key_);
-    }
-    ScopedKey(const ScopedKey&) = delete;
-    ScopedKey& operator=(const ScopedKey&) = delete;
-    HKEY* Receive() { return &key_; }
-    HKEY Get() const { return key_; }
-
-  private:
-    HKEY key_ = nullptr;
-};
 
 // The registry's calls return their error instead of setting the last one.
 void Check(LSTATUS status, const char* call) {
@@ -105,11 +94,12 @@ std::string LocalTimeWithOffset() {
 }
 
 void WriteRunRecord(const RunRecord& record) {
-    ScopedKey key;
-    Check(RegCreateKeyExW(HKEY_LOCAL_MACHINE, kRecordKey, 0, nullptr, REG_OPTION_NON_VOLATILE,
-                          KEY_SET_VALUE | KEY_QUERY_VALUE | KEY_WOW64_64KEY, nullptr, key.Receive(),
-                          nullptr),
-          "RegCreateKeyEx");
+    HKEY raw = nullptr;
+    Check(
+        RegCreateKeyExW(HKEY_LOCAL_MACHINE, kRecordKey, 0, nullptr, REG_OPTION_NON_VOLATILE,
+                        KEY_SET_VALUE | KEY_QUERY_VALUE | KEY_WOW64_64KEY, nullptr, &raw, nullptr),
+        "RegCreateKeyEx");
+    const platform::ScopedRegKey key(raw);
     const std::optional<bool> decided =
         exit_code::UpToDateAfter(record.exitCode, record.drivesNotSearched.empty());
     const std::optional<DWORD> before = Number(key.Get(), L"UpToDate");
@@ -146,4 +136,69 @@ void WriteRunRecord(const RunRecord& record) {
         SetNumber(key.Get(), L"UpToDate", *before);
 }
 
-}  // namespace ui
+int RunRecorder::ExitCode() const {
+    std::lock_guard lock(mutex_);
+    return exitCode_;
+}
+
+void RunRecorder::DriveNotSearched(const std::string& drive, const std::string& description) {
+    {
+        std::lock_guard lock(mutex_);
+        if (!drivesNotSearched_.empty())
+            drivesNotSearched_ += ' ';
+        drivesNotSearched_ += drive;
+    }
+    next_.DriveNotSearched(drive, description);
+}
+
+void RunRecorder::InstallationsCounted(const engine::InstallationCount& count) {
+    {
+        std::lock_guard lock(mutex_);
+        count_ = count;
+    }
+    next_.InstallationsCounted(count);
+}
+
+void RunRecorder::RunEnded(engine::RunOutcome outcome) {
+    engine::InstallationCount count;
+    std::string drives;
+    int code = exit_code::kStopped;
+    {
+        std::lock_guard lock(mutex_);
+        count = std::exchange(count_, {});
+        drives = std::exchange(drivesNotSearched_, {});
+        code = exit_code::Of(outcome, count);
+        if (code != exit_code::kStopped)
+            exitCode_ = code;
+    }
+    if (keepsRecord_ && code != exit_code::kStopped && code != exit_code::kUnexpected)
+        Record(code, count, drives);
+    next_.RunEnded(outcome);
+}
+
+void RunRecorder::Record(int code, const engine::InstallationCount& count,
+                         const std::string& drivesNotSearched) const {
+    std::string why;
+    try {
+        RunRecord record;
+        record.exitCode = code;
+        record.count = count;
+        record.drivesNotSearched = drivesNotSearched;
+        if (file_) {
+            const std::string path = file_->FullPath();
+            if (!path.empty())
+                record.logFile = path;
+            record.logError = file_->TargetError();
+        }
+        WriteRunRecord(record);
+        return;
+    } catch (const std::system_error& failure) {
+        why = ui::SystemErrorText(failure.code());
+    } catch (...) {
+        why = "?";
+    }
+    if (file_)
+        file_->WriteLine(std::string(text::kLogRecordFailed) + why);
+}
+
+}  // namespace app

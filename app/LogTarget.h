@@ -7,7 +7,7 @@
 
 #include <string>
 
-namespace ui {
+namespace app {
 
 // `path` as given on the command line, relative to the current folder or
 // full; a file that does not exist yet is judged by the folder it would be
@@ -20,4 +20,4 @@ bool IsProgramOrPackageFile(const std::string& path);
 // update.
 bool IsInInstallation(const std::string& path);
 
-}  // namespace ui
+}  // namespace app

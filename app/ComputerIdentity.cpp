@@ -1,4 +1,4 @@
-#include "ui/ComputerIdentity.h"
+#include "app/ComputerIdentity.h"
 
 #include "platform/win32/WinApi.h"
 
@@ -6,11 +6,11 @@
 #include <string>
 #include <vector>
 
+#include "app/Texts.h"
 #include "platform/win32/ScopedWin.h"
 #include "platform/win32/Utf16.h"
-#include "ui/Texts.h"
 
-namespace ui {
+namespace app {
 
 namespace {
 
@@ -83,4 +83,4 @@ std::vector<std::string> ComputerIdentityLines() {
             std::string(text::kLogWindows) + WindowsVersion() + ' ' + std::string(SystemWidth())};
 }
 
-}  // namespace ui
+}  // namespace app

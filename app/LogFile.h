@@ -15,7 +15,7 @@
 #include "engine/RunEvents.h"
 #include "platform/win32/ScopedWin.h"
 
-namespace ui {
+namespace app {
 
 // The local log is moved to Update.1.log once it holds this much.
 inline constexpr unsigned long long kLocalLogLimit = 1024ULL * 1024;
@@ -91,4 +91,4 @@ class LogFile {
     std::string noted_;
 };
 
-}  // namespace ui
+}  // namespace app

@@ -1,12 +1,12 @@
 // Whether anybody can see what this process shows, asked of the system.
 #pragma once
 
-#include "ui/CommandLine.h"
+#include "app/CommandLine.h"
 
-namespace ui {
+namespace app {
 
 // The session and window station this process runs in. Where the system
 // cannot say, a desktop somebody sees is assumed, as the program always has.
 Desktop ThisProcessDesktop() noexcept;
 
-}  // namespace ui
+}  // namespace app

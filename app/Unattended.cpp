@@ -1,4 +1,4 @@
-#include "ui/Unattended.h"
+#include "app/Unattended.h"
 
 #include <cstdint>
 #include <exception>
@@ -7,25 +7,23 @@
 #include <string>
 #include <thread>
 
+#include "app/EventLog.h"
+#include "app/ExitCode.h"
+#include "app/RunLog.h"
+#include "app/RunRecord.h"
 #include "engine/MyThread.h"
 #include "platform/UiCallQueue.h"
 #include "platform/win32/ScopedWin.h"
 #include "ui/BaseWindow.h"
-#include "ui/EventLog.h"
-#include "ui/ExitCode.h"
-#include "ui/RunLog.h"
 #include "ui/ShutdownBlock.h"
 #include "ui/Win32Error.h"
 #include "ui/WindowClass.h"
 
-namespace ui {
+namespace app {
 
 namespace {
 
 constexpr wchar_t kSessionWindowClass[] = L"SoramidoUpdateSession";
-// Posted by the worker's thread as an installation begins (wParam TRUE) or
-// ends (FALSE) being changed.
-constexpr UINT kChangingInstallation = WM_APP;
 
 // Shows nothing: with /VERYSILENT the run's only record is the log file.
 class HeadlessReport final : public engine::Report {
@@ -43,7 +41,7 @@ class HeadlessReport final : public engine::Report {
 // that only a thread waiting for messages receives; the main thread, which
 // serves the worker's calls, never does. A message-only window would not be
 // told at all.
-class SessionWindow : public BaseWindow<SessionWindow>, public engine::RunEvents {
+class SessionWindow : public ui::BaseWindow<SessionWindow>, public engine::RunEvents {
   public:
     explicit SessionWindow(HINSTANCE instance);
     ~SessionWindow() override;  // closes the window and waits for its thread
@@ -56,13 +54,11 @@ class SessionWindow : public BaseWindow<SessionWindow>, public engine::RunEvents
     // engine::RunEvents, on the worker's thread.
     void PackageFileChecked(const std::string&, std::uint64_t, const std::string&) override {}
     void FolderNotSearched(const std::string&, const std::string&) override {}
-    void ChangingInstallation(bool changing) override {
-        PostMessageW(hwnd_, kChangingInstallation, changing ? TRUE : FALSE, 0);
-    }
+    void ChangingInstallation(bool changing) override { ui::ShutdownBlock::Post(hwnd_, changing); }
     void RunEnded(engine::RunOutcome) override {}
 
   private:
-    friend class BaseWindow<SessionWindow>;
+    friend class ui::BaseWindow<SessionWindow>;
     void Run(HINSTANCE instance, std::promise<void> created);
     void StopRun();
     LRESULT HandleMessage(UINT message, WPARAM wParam, LPARAM lParam);
@@ -76,13 +72,13 @@ class SessionWindow : public BaseWindow<SessionWindow>, public engine::RunEvents
     std::mutex mutex_;
     engine::TMyThread* worker_ = nullptr;
     bool sessionEnding_ = false;
-    ShutdownBlock shutdownBlock_;  // the window's thread only
+    ui::ShutdownBlock shutdownBlock_;  // the window's thread only
     std::thread thread_;
 };
 
 SessionWindow::SessionWindow(HINSTANCE instance) {
     if (!runOver_)
-        ThrowLastError("CreateEvent");
+        ui::ThrowLastError("CreateEvent");
     std::promise<void> created;
     std::future<void> ready = created.get_future();
     thread_ = std::thread([this, instance, created = std::move(created)]() mutable {
@@ -108,10 +104,10 @@ SessionWindow::~SessionWindow() {
 
 void SessionWindow::Run(HINSTANCE instance, std::promise<void> created) {
     try {
-        RegisterWindowClass(instance, kSessionWindowClass, WindowProc, nullptr);
+        ui::RegisterWindowClass(instance, kSessionWindowClass, WindowProc, nullptr);
         if (CreateWindowExW(0, kSessionWindowClass, L"", WS_OVERLAPPED, 0, 0, 0, 0, nullptr,
                             nullptr, instance, this) == nullptr) {
-            ThrowLastError("CreateWindowEx (session)");
+            ui::ThrowLastError("CreateWindowEx (session)");
         }
     } catch (...) {
         created.set_exception(std::current_exception());
@@ -138,13 +134,10 @@ void SessionWindow::StopRun() {
 }
 
 LRESULT SessionWindow::HandleMessage(UINT message, WPARAM wParam, LPARAM lParam) {
+    if (const auto answer =
+            shutdownBlock_.Handle(hwnd_, message, wParam, lParam, [this] { StopRun(); }))
+        return *answer;
     switch (message) {
-        case kChangingInstallation:
-            shutdownBlock_.Hold(hwnd_, wParam != FALSE);
-            return 0;
-        case WM_QUERYENDSESSION:
-            StopRun();
-            return shutdownBlock_.AllowsEndOfSession(lParam);
         case WM_ENDSESSION:
             // The process may be ended as soon as this returns: the run is
             // let finish the installation under way and the log its last line.
@@ -182,21 +175,22 @@ class Watching {
 }  // namespace
 
 int RunWithoutWindow(HINSTANCE instance, platform::FileSystem& files, LogFile* log,
-                     engine::TMyThread::Task task) {
+                     const Options& options) {
     HeadlessReport nothing;
     SessionWindow session(instance);
-    RunLog runLog(log, nothing, session);
-    if (task == engine::TMyThread::Task::List)
-        runLog.KeepNoRecord();
+    RunRecorder recorder(log, session);
+    RunLog runLog(log, nothing, recorder);
+    if (options.list)
+        recorder.KeepNoRecord();
     // No wake-up needed: the main thread does nothing but wait for the
     // worker's calls, and its wait is woken by each of them.
     platform::UiCallQueue calls;
     int code = exit_code::kUnexpected;
     {
-        engine::TMyThread worker(files, calls, runLog, &runLog, {}, task);
+        engine::TMyThread worker(files, calls, runLog, &runLog, {}, TaskOf(options));
         const Watching watching(session, worker);
         worker.WaitForEnd();
-        code = runLog.ExitCode(worker.Outcome());
+        code = recorder.ExitCode();
     }
     if (log)
         FinishRun(*log, code);
@@ -204,4 +198,4 @@ int RunWithoutWindow(HINSTANCE instance, platform::FileSystem& files, LogFile* l
     return code;
 }
 
-}  // namespace ui
+}  // namespace app

@@ -1,19 +1,19 @@
-#include "ui/LogFile.h"
+#include "app/LogFile.h"
 
 #include <cstdio>
 #include <stdexcept>
 #include <string>
 #include <system_error>
 
+#include "app/ExitCode.h"
+#include "app/ProtectedFolder.h"
+#include "app/Texts.h"
 #include "engine/Texts.h"
 #include "platform/win32/Utf16.h"
 #include "ui/ErrorBox.h"
-#include "ui/ExitCode.h"
-#include "ui/ProtectedFolder.h"
-#include "ui/Texts.h"
 #include "ui/Win32Error.h"
 
-namespace ui {
+namespace app {
 
 namespace {
 
@@ -53,7 +53,7 @@ DWORD WriteAll(HANDLE file, std::string_view bytes) {
 }
 
 std::string LastErrorText() {
-    return SystemErrorText(
+    return ui::SystemErrorText(
         std::error_code(static_cast<int>(GetLastError()), std::system_category()));
 }
 
@@ -91,7 +91,7 @@ LARGE_INTEGER SizeOf(HANDLE file) {
 LogFile::LogFile(const std::string& path) {
     platform::ScopedHandle file = OpenForAppending(platform::Utf8ToUtf16(path));
     if (!file)
-        ThrowLastError("CreateFile (log)");
+        ui::ThrowLastError("CreateFile (log)");
     Add(std::move(file), FullPathOf(path), true);
 }
 
@@ -217,8 +217,8 @@ void LogFile::Append(std::string_view line) noexcept {
             if (error != 0 && sinks_[i].target) {
                 const std::string path = sinks_[i].path;
                 sinks_.erase(sinks_.begin() + static_cast<std::ptrdiff_t>(i));
-                TargetUnavailable(path, SystemErrorText(std::error_code(static_cast<int>(error),
-                                                                        std::system_category())));
+                TargetUnavailable(path, ui::SystemErrorText(std::error_code(
+                                            static_cast<int>(error), std::system_category())));
                 return;
             }
         }
@@ -227,4 +227,4 @@ void LogFile::Append(std::string_view line) noexcept {
     }
 }
 
-}  // namespace ui
+}  // namespace app

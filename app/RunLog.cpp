@@ -1,14 +1,9 @@
-#include "ui/RunLog.h"
+#include "app/RunLog.h"
 
-#include <system_error>
-
+#include "app/Texts.h"
 #include "engine/Texts.h"
-#include "ui/ErrorBox.h"
-#include "ui/ExitCode.h"
-#include "ui/RunRecord.h"
-#include "ui/Texts.h"
 
-namespace ui {
+namespace app {
 
 RunLog::RunLog(LogFile* file, engine::Report& report, engine::RunEvents& journal)
     : file_(file), report_(report), journal_(journal) {}
@@ -40,8 +35,7 @@ void RunLog::SetStatusText(const std::string& text) {
 
 void RunLog::ClearLog() {
     {
-        std::lock_guard lock(countMutex_);
-        count_ = {};
+        std::lock_guard lock(drivesMutex_);
         drivesNotSearched_.clear();
     }
     // A run begins: what it shows first waits for the package's lines.
@@ -95,7 +89,7 @@ void RunLog::PackageFileChecked(const std::string& name, std::uint64_t size,
 
 void RunLog::DriveNotSearched(const std::string& drive, const std::string& description) {
     {
-        std::lock_guard lock(countMutex_);
+        std::lock_guard lock(drivesMutex_);
         if (!drivesNotSearched_.empty())
             drivesNotSearched_ += ' ';
         drivesNotSearched_ += drive;
@@ -113,7 +107,7 @@ void RunLog::FolderNotSearched(const std::string& folder, const std::string& des
     // A drive's root that had its own line.
     bool announced = false;
     if (folder.size() == 2 && folder[1] == ':') {
-        std::lock_guard lock(countMutex_);
+        std::lock_guard lock(drivesMutex_);
         announced = (' ' + drivesNotSearched_ + ' ').find(' ' + folder + ' ') != std::string::npos;
     }
     if (file_ && !announced) {
@@ -138,10 +132,6 @@ void RunLog::ChangingInstallation(bool changing) {
 }
 
 void RunLog::InstallationsCounted(const engine::InstallationCount& count) {
-    {
-        std::lock_guard lock(countMutex_);
-        count_ = count;
-    }
     if (file_)
         file_->NoteCounts(count);
     journal_.InstallationsCounted(count);
@@ -161,44 +151,7 @@ void RunLog::RunEnded(engine::RunOutcome outcome) {
         }
         failure_.clear();
     }
-    if (keepsRecord_)
-        Record(outcome);
     journal_.RunEnded(outcome);
 }
 
-int RunLog::ExitCode(engine::RunOutcome outcome) const {
-    std::lock_guard lock(countMutex_);
-    return exit_code::Of(outcome, count_);
-}
-
-void RunLog::Record(engine::RunOutcome outcome) {
-    const int code = ExitCode(outcome);
-    if (code == exit_code::kStopped || code == exit_code::kUnexpected)
-        return;
-    std::string why;
-    try {
-        RunRecord record;
-        record.exitCode = code;
-        {
-            std::lock_guard lock(countMutex_);
-            record.count = count_;
-            record.drivesNotSearched = drivesNotSearched_;
-        }
-        if (file_) {
-            const std::string path = file_->FullPath();
-            if (!path.empty())
-                record.logFile = path;
-            record.logError = file_->TargetError();
-        }
-        WriteRunRecord(record);
-        return;
-    } catch (const std::system_error& failure) {
-        why = SystemErrorText(failure.code());
-    } catch (...) {
-        why = "?";
-    }
-    if (file_)
-        file_->WriteLine(std::string(text::kLogRecordFailed) + why);
-}
-
-}  // namespace ui
+}  // namespace app

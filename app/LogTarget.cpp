@@ -1,4 +1,4 @@
-#include "ui/LogTarget.h"
+#include "app/LogTarget.h"
 
 #include "platform/win32/WinApi.h"
 
@@ -12,7 +12,7 @@
 #include "platform/win32/ScopedWin.h"
 #include "platform/win32/Utf16.h"
 
-namespace ui {
+namespace app {
 
 namespace {
 
@@ -100,4 +100,4 @@ bool IsInInstallation(const std::string& path) {
            marker != INVALID_FILE_ATTRIBUTES && (marker & FILE_ATTRIBUTE_DIRECTORY) != 0;
 }
 
-}  // namespace ui
+}  // namespace app

@@ -1,4 +1,4 @@
-#include "ui/SingleInstance.h"
+#include "app/SingleInstance.h"
 
 #include "platform/win32/WinApi.h"
 
@@ -6,12 +6,13 @@
 
 #include <string>
 
+#include "app/Texts.h"
 #include "platform/win32/Utf16.h"
 #include "ui/ControlIds.h"
 #include "ui/Texts.h"
 #include "ui/Win32Error.h"
 
-namespace ui {
+namespace app {
 
 namespace {
 
@@ -28,19 +29,7 @@ constexpr wchar_t kGlobalMutexName[] = L"Global\\SoramidoUpdate";
 // the mutex.
 constexpr wchar_t kAdministratorsOnly[] = L"D:P(A;;GA;;;BA)(A;;GA;;;SY)";
 
-struct BoundaryTraits {
-    using Type = HANDLE;
-    static Type Empty() { return nullptr; }
-    static bool Holds(Type h) { return h != nullptr; }
-    static void Close(Type h) { DeleteBoundaryDescriptor(h); }
-};
-
-struct LocalMemoryTraits {
-    using Type = PSECURITY_DESCRIPTOR;
-    static Type Empty() { return nullptr; }
-    static bool Holds(Type h) { return h != nullptr; }
-    static void Close(Type h) { LocalFree(h); }
-};
+using BoundaryTraits = platform::NullEmptyTraits<HANDLE, &DeleteBoundaryDescriptor>;
 
 // The boundary every updater names: the Administrators group. Empty where the
 // system has no private namespaces.
@@ -51,14 +40,14 @@ platform::ScopedWin<BoundaryTraits> AdministratorsBoundary() {
     BYTE sid[SECURITY_MAX_SID_SIZE];
     DWORD size = sizeof sid;
     if (!CreateWellKnownSid(WinBuiltinAdministratorsSid, nullptr, sid, &size))
-        ThrowLastError("CreateWellKnownSid");
+        ui::ThrowLastError("CreateWellKnownSid");
     HANDLE descriptor = boundary.Release();
     const BOOL added = AddSIDToBoundaryDescriptor(&descriptor, sid);
     const DWORD error = GetLastError();
     boundary.Reset(descriptor);  // it may have been moved to grow
     if (!added) {
         SetLastError(error);
-        ThrowLastError("AddSIDToBoundaryDescriptor");
+        ui::ThrowLastError("AddSIDToBoundaryDescriptor");
     }
     return boundary;
 }
@@ -70,15 +59,15 @@ HANDLE EnterNamespace(HANDLE boundary, SECURITY_ATTRIBUTES& onlyAdministrators) 
         if (const HANDLE made = CreatePrivateNamespaceW(&onlyAdministrators, boundary, kName))
             return made;
         if (GetLastError() != ERROR_ALREADY_EXISTS)
-            ThrowLastError("CreatePrivateNamespace");
+            ui::ThrowLastError("CreatePrivateNamespace");
         if (const HANDLE opened = OpenPrivateNamespaceW(boundary, kName))
             return opened;
         if (GetLastError() != ERROR_PATH_NOT_FOUND && GetLastError() != ERROR_NOT_FOUND &&
             GetLastError() != ERROR_FILE_NOT_FOUND) {
-            ThrowLastError("OpenPrivateNamespace");
+            ui::ThrowLastError("OpenPrivateNamespace");
         }
     }
-    ThrowLastError("OpenPrivateNamespace");
+    ui::ThrowLastError("OpenPrivateNamespace");
 }
 
 }  // namespace
@@ -87,9 +76,9 @@ SingleInstance::SingleInstance() {
     PSECURITY_DESCRIPTOR descriptor = nullptr;
     if (!ConvertStringSecurityDescriptorToSecurityDescriptorW(kAdministratorsOnly, SDDL_REVISION_1,
                                                               &descriptor, nullptr)) {
-        ThrowLastError("ConvertStringSecurityDescriptorToSecurityDescriptor");
+        ui::ThrowLastError("ConvertStringSecurityDescriptorToSecurityDescriptor");
     }
-    const platform::ScopedWin<LocalMemoryTraits> owned(descriptor);
+    const platform::ScopedLocal owned(descriptor);
     SECURITY_ATTRIBUTES onlyAdministrators{sizeof onlyAdministrators, descriptor, FALSE};
 
     const platform::ScopedWin<BoundaryTraits> boundary = AdministratorsBoundary();
@@ -107,7 +96,7 @@ SingleInstance::SingleInstance() {
     // opened by this one, but it is there all the same.
     if (namespace_ || error != ERROR_ACCESS_DENIED) {
         SetLastError(error);
-        ThrowLastError("CreateMutex");
+        ui::ThrowLastError("CreateMutex");
     }
     first_ = false;
 }
@@ -116,7 +105,7 @@ void BringFirstInstanceForward() {
     // The window class alone is no proof: "TForm1" is the first form of
     // countless programs. The caption narrows it down to an updater's.
     const HWND form =
-        FindWindowW(kFormClassName, platform::Utf8ToUtf16(text::kFormCaption).c_str());
+        FindWindowW(ui::kFormClassName, platform::Utf8ToUtf16(ui::text::kFormCaption).c_str());
     if (form == nullptr)
         return;
     // Minimising the application's window hides the windows it owns, Form1
@@ -135,4 +124,4 @@ void BringFirstInstanceForward() {
     SetForegroundWindow(GetLastActivePopup(form));
 }
 
-}  // namespace ui
+}  // namespace app

@@ -10,7 +10,7 @@
 #include <string_view>
 #include <vector>
 
-namespace ui {
+namespace app {
 
 enum class RunMode : std::uint8_t {
     Window,      // no switch: the dialog, run by the user, exactly as ever
@@ -66,4 +66,4 @@ RunPlan PlanRun(const Options& options, const Desktop& desktop);
 // when it begins with one, and otherwise at the first space or tab.
 std::string_view SwitchesAsGiven(std::string_view commandLine);
 
-}  // namespace ui
+}  // namespace app

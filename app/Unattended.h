@@ -5,16 +5,22 @@
 
 #include "platform/win32/WinApi.h"
 
+#include "app/CommandLine.h"
+#include "app/LogFile.h"
 #include "engine/MyThread.h"
 #include "platform/FileSystem.h"
-#include "ui/LogFile.h"
 
-namespace ui {
+namespace app {
+
+// What the worker does for `options`: the inventory for /LIST, else the update.
+constexpr engine::TMyThread::Task TaskOf(const Options& options) {
+    return options.list ? engine::TMyThread::Task::List : engine::TMyThread::Task::Update;
+}
 
 // Runs the update (or the inventory of /LIST) once, to its verdict, and
 // returns the exit code. With a log, the run is written to it, the exit code
 // last, before a session that is ending is let go on.
 int RunWithoutWindow(HINSTANCE instance, platform::FileSystem& files, LogFile* log,
-                     engine::TMyThread::Task task = engine::TMyThread::Task::Update);
+                     const Options& options);
 
-}  // namespace ui
+}  // namespace app

@@ -15,16 +15,14 @@
 
 #include "platform/win32/ScopedWin.h"
 
-namespace ui {
+namespace app {
 
-struct PrivateNamespaceTraits {
-    using Type = HANDLE;
-    static Type Empty() { return nullptr; }
-    static bool Holds(Type h) { return h != nullptr; }
-    // Not destroyed: another updater may have opened it, and it goes with
-    // the last handle anyway.
-    static void Close(Type h) { ClosePrivateNamespace(h, 0); }
-};
+// Not destroyed: another updater may have opened it, and it goes with the
+// last handle anyway.
+inline void LeavePrivateNamespace(HANDLE space) {
+    ClosePrivateNamespace(space, 0);
+}
+using PrivateNamespaceTraits = platform::NullEmptyTraits<HANDLE, &LeavePrivateNamespace>;
 
 class SingleInstance {
   public:
@@ -53,4 +51,4 @@ class SingleInstance {
 // it runs in another session, is still starting, or is closing.
 void BringFirstInstanceForward();
 
-}  // namespace ui
+}  // namespace app

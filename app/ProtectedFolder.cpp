@@ -1,4 +1,4 @@
-#include "ui/ProtectedFolder.h"
+#include "app/ProtectedFolder.h"
 
 #include "platform/win32/WinApi.h"
 
@@ -11,7 +11,7 @@
 #include "platform/win32/Utf16.h"
 #include "ui/ErrorBox.h"
 
-namespace ui {
+namespace app {
 
 namespace {
 
@@ -33,7 +33,7 @@ using ScopedLocal = platform::ScopedWin<LocalMemoryTraits>;
 }
 
 [[noreturn]] void RefuseWithLastError(const std::wstring& path) {
-    Refuse(path, SystemErrorText(
+    Refuse(path, ui::SystemErrorText(
                      std::error_code(static_cast<int>(GetLastError()), std::system_category())));
 }
 
@@ -89,8 +89,8 @@ std::wstring ProgramDataFolder() {
     // call: it may leave a hidden window on this thread, which in a run
     // without a window nobody serves, and a log-off would wait for it.
     std::wstring folder(MAX_PATH, L'\0');
-    DWORD length = GetEnvironmentVariableW(L"ProgramData", folder.data(),
-                                           static_cast<DWORD>(folder.size()));
+    DWORD length =
+        GetEnvironmentVariableW(L"ProgramData", folder.data(), static_cast<DWORD>(folder.size()));
     if (length >= folder.size()) {
         folder.resize(length);
         length = GetEnvironmentVariableW(L"ProgramData", folder.data(),
@@ -141,4 +141,4 @@ platform::ScopedHandle OpenProtectedFile(const std::wstring& path, unsigned long
     return file;
 }
 
-}  // namespace ui
+}  // namespace app
