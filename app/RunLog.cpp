@@ -5,8 +5,8 @@
 
 namespace app {
 
-RunLog::RunLog(LogFile* file, engine::Report& report, engine::RunEvents& journal)
-    : file_(file), report_(report), journal_(journal) {}
+RunLog::RunLog(LogFile* file, engine::Report& report, engine::RunEvents& events)
+    : file_(file), report_(report), events_(events) {}
 
 void RunLog::ReleaseHeldLines() {
     for (const std::string& line : held_)
@@ -84,7 +84,7 @@ void RunLog::PackageFileChecked(const std::string& name, std::uint64_t size,
                          sha256);
         packageWritten_ = holding_;
     }
-    journal_.PackageFileChecked(name, size, sha256);
+    events_.PackageFileChecked(name, size, sha256);
 }
 
 void RunLog::DriveNotSearched(const std::string& drive, const std::string& description) {
@@ -100,7 +100,7 @@ void RunLog::DriveNotSearched(const std::string& drive, const std::string& descr
         file_->WriteLine(std::string(text::kLogDrive) + drive +
                          std::string(text::kLogDriveNotSearched) + description);
     }
-    journal_.DriveNotSearched(drive, description);
+    events_.DriveNotSearched(drive, description);
 }
 
 void RunLog::FolderNotSearched(const std::string& folder, const std::string& description) {
@@ -115,7 +115,7 @@ void RunLog::FolderNotSearched(const std::string& folder, const std::string& des
         ReleaseIfPackageWritten();
         file_->WriteLine(std::string(text::kLogNotSearched) + folder + ": " + description);
     }
-    journal_.FolderNotSearched(folder, description);
+    events_.FolderNotSearched(folder, description);
 }
 
 void RunLog::DriveSearched(char drive, const std::string& how) {
@@ -124,21 +124,21 @@ void RunLog::DriveSearched(char drive, const std::string& how) {
         ReleaseIfPackageWritten();
         file_->WriteLine(std::string(text::kLogDriveSearched) + drive + ": " + how);
     }
-    journal_.DriveSearched(drive, how);
+    events_.DriveSearched(drive, how);
 }
 
 void RunLog::ChangingInstallation(bool changing) {
-    journal_.ChangingInstallation(changing);
+    events_.ChangingInstallation(changing);
 }
 
 void RunLog::InstallationsCounted(const engine::InstallationCount& count) {
     if (file_)
         file_->NoteCounts(count);
-    journal_.InstallationsCounted(count);
+    events_.InstallationsCounted(count);
 }
 
 void RunLog::SearchProgress(std::uint64_t searched, std::optional<std::uint64_t> onDrives) {
-    journal_.SearchProgress(searched, onDrives);
+    events_.SearchProgress(searched, onDrives);
 }
 
 void RunLog::RunEnded(engine::RunOutcome outcome) {
@@ -151,7 +151,7 @@ void RunLog::RunEnded(engine::RunOutcome outcome) {
         }
         failure_.clear();
     }
-    journal_.RunEnded(outcome);
+    events_.RunEnded(outcome);
 }
 
 }  // namespace app

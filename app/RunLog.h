@@ -2,7 +2,7 @@
 // the log box exactly as shown, and the folders the search could not list,
 // in the order they happened. It stands between the worker and whatever
 // shows the run (the window, or nothing with /VERYSILENT), passes every
-// report operation and journal call on, and writes down what passes. The
+// report operation and run event on, and writes down what passes. The
 // record in the registry is RunRecorder's (RunRecord.h).
 #pragma once
 
@@ -22,7 +22,7 @@ class RunLog final : public engine::Report, public engine::RunEvents {
   public:
     // Without a file it only passes everything on. All three must outlive
     // the runs.
-    RunLog(LogFile* file, engine::Report& report, engine::RunEvents& journal);
+    RunLog(LogFile* file, engine::Report& report, engine::RunEvents& events);
 
     // engine::Report, on the UI thread.
     void SetStatusText(const std::string& text) override;
@@ -55,7 +55,7 @@ class RunLog final : public engine::Report, public engine::RunEvents {
     std::mutex mutex_;
     LogFile* file_;
     engine::Report& report_;
-    engine::RunEvents& journal_;
+    engine::RunEvents& events_;
     // The worker shows its opening line before it checks the package; the
     // package's lines go first in the file all the same.
     std::vector<std::string> held_;

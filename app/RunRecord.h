@@ -36,7 +36,7 @@ std::string LocalTimeWithOffset();
 
 class LogFile;
 
-// Stands in a run's journal, passes every call on to `next`, and keeps what
+// Stands in the chain of a run's events, passes every call on to `next`, and keeps what
 // the run's exit code and record are made of: each run that reaches a
 // verdict is written to the registry as it ends, before `next` hears of the
 // end. A failure to write goes into the log file only, since the run's

@@ -52,10 +52,7 @@ class SessionWindow : public ui::BaseWindow<SessionWindow>, public engine::RunEv
     void RunOver() { SetEvent(runOver_.Get()); }
 
     // engine::RunEvents, on the worker's thread.
-    void PackageFileChecked(const std::string&, std::uint64_t, const std::string&) override {}
-    void FolderNotSearched(const std::string&, const std::string&) override {}
     void ChangingInstallation(bool changing) override { ui::ShutdownBlock::Post(hwnd_, changing); }
-    void RunEnded(engine::RunOutcome) override {}
 
   private:
     friend class ui::BaseWindow<SessionWindow>;

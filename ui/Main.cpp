@@ -91,9 +91,9 @@ void TForm1::Destroy() {
         DestroyWindow(hwnd_);
 }
 
-void TForm1::ReportThrough(engine::Report& report, engine::RunEvents& journal) {
+void TForm1::ReportThrough(engine::Report& report, engine::RunEvents& events) {
     report_ = &report;
-    journal_ = &journal;
+    events_ = &events;
 }
 
 bool TForm1::Begin(const RunSettings& settings) {
@@ -209,7 +209,7 @@ void TForm1::AwaitWorkerEnd() {
 }
 
 std::unique_ptr<engine::TMyThread> TForm1::CreateWorker() {
-    return std::make_unique<engine::TMyThread>(files_, uiCalls_, *report_, journal_, std::nullopt,
+    return std::make_unique<engine::TMyThread>(files_, uiCalls_, *report_, events_, std::nullopt,
                                                task_);
 }
 

@@ -64,7 +64,7 @@ class TForm1 : public BaseWindow<TForm1>, public engine::Report, public engine::
     // What the worker reports to instead of the window itself: whatever
     // writes the runs down around the window, and passes every call on to
     // it. Both must outlive the form. Before the first run.
-    void ReportThrough(engine::Report& report, engine::RunEvents& journal);
+    void ReportThrough(engine::Report& report, engine::RunEvents& events);
     // Once shown: takes `settings` and starts a run at once when they close
     // the window after it, as a press of 「実　行」 does, or for the states
     // of a list. False when a run that closes the window could not start:
@@ -86,8 +86,6 @@ class TForm1 : public BaseWindow<TForm1>, public engine::Report, public engine::
     void SetStatusColour(engine::Verdict verdict) override;
 
     // engine::RunEvents, called on the worker's thread.
-    void PackageFileChecked(const std::string&, std::uint64_t, const std::string&) override {}
-    void FolderNotSearched(const std::string&, const std::string&) override {}
     void ChangingInstallation(bool changing) override;
     void SearchProgress(std::uint64_t searched, std::optional<std::uint64_t> onDrives) override;
     void RunEnded(engine::RunOutcome outcome) override;
@@ -137,7 +135,7 @@ class TForm1 : public BaseWindow<TForm1>, public engine::Report, public engine::
 
     // What every run reports through; the window itself unless told.
     engine::Report* report_ = this;
-    engine::RunEvents* journal_ = this;
+    engine::RunEvents* events_ = this;
     ShutdownBlock shutdownBlock_;
     bool closesAfterRun_ = false;
     bool noCancel_ = false;

@@ -21,12 +21,7 @@
 
 namespace {
 
-struct NoJournal final : engine::RunEvents {
-    void PackageFileChecked(const std::string&, std::uint64_t, const std::string&) override {}
-    void FolderNotSearched(const std::string&, const std::string&) override {}
-    void ChangingInstallation(bool) override {}
-    void RunEnded(engine::RunOutcome) override {}
-};
+struct NoEvents final : engine::RunEvents {};
 
 // The file's lines after the byte order mark, without their time stamps.
 std::string LinesOf(const std::string& path) {
@@ -61,8 +56,8 @@ TEST(EntryPieces, ExitCodeSevenIsAlwaysPrecededByItsReason) {
         {
             app::LogFile log(path);
             engine_test::RecordingReport shown;
-            NoJournal journal;
-            app::RunLog run(&log, shown, journal);
+            NoEvents events;
+            app::RunLog run(&log, shown, events);
             if (!each.runShowed.empty()) {
                 run.AppendLogLine(each.runShowed);
                 run.RunEnded(engine::RunOutcome::Failed);
@@ -77,12 +72,10 @@ TEST(EntryPieces, ExitCodeSevenIsAlwaysPrecededByItsReason) {
 }
 
 // Passes each end on as its outcome's number, so that the order can be seen.
-struct EndsJournal final : engine::RunEvents {
-    void PackageFileChecked(const std::string&, std::uint64_t, const std::string&) override {}
+struct EndsHeard final : engine::RunEvents {
     void FolderNotSearched(const std::string& folder, const std::string&) override {
         seen += folder + ' ';
     }
-    void ChangingInstallation(bool) override {}
     void RunEnded(engine::RunOutcome outcome) override {
         seen += std::to_string(static_cast<int>(outcome)) + ' ';
     }
@@ -113,7 +106,7 @@ TEST(EntryPieces, ExitCodeIsTheLastVerdictAndCountsDoNotOutliveTheirRun) {
         {{{none, O::SomeBehind}, {std::nullopt, O::PackageDamaged}}, 3},
     };
     for (const auto& each : cases) {
-        EndsJournal next;
+        EndsHeard next;
         app::RunRecorder recorder(nullptr, next);
         recorder.KeepNoRecord();
         std::string expected;
