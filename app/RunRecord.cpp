@@ -11,6 +11,7 @@
 #include "app/ExitCode.h"
 #include "app/LogFile.h"
 #include "app/Texts.h"
+#include "platform/win32/ProgramKey.h"
 #include "platform/win32/ScopedWin.h"
 #include "platform/win32/Utf16.h"
 #include "ui/ErrorBox.h"
@@ -19,7 +20,6 @@ namespace app {
 
 namespace {
 
-constexpr wchar_t kRecordKey[] = L"SOFTWARE\\Kelmina\\Soramido\\Update";
 constexpr wchar_t kVersion[] = L"1.55B";
 
 // The registry's calls return their error instead of setting the last one.
@@ -95,10 +95,10 @@ std::string LocalTimeWithOffset() {
 
 void WriteRunRecord(const RunRecord& record) {
     HKEY raw = nullptr;
-    Check(
-        RegCreateKeyExW(HKEY_LOCAL_MACHINE, kRecordKey, 0, nullptr, REG_OPTION_NON_VOLATILE,
-                        KEY_SET_VALUE | KEY_QUERY_VALUE | KEY_WOW64_64KEY, nullptr, &raw, nullptr),
-        "RegCreateKeyEx");
+    Check(RegCreateKeyExW(
+              HKEY_LOCAL_MACHINE, platform::kProgramKey, 0, nullptr, REG_OPTION_NON_VOLATILE,
+              KEY_SET_VALUE | KEY_QUERY_VALUE | KEY_WOW64_64KEY, nullptr, &raw, nullptr),
+          "RegCreateKeyEx");
     const platform::ScopedRegKey key(raw);
     const std::optional<bool> decided =
         exit_code::UpToDateAfter(record.exitCode, record.drivesNotSearched.empty());

@@ -8,6 +8,7 @@
 #include <string>
 #include <vector>
 
+#include "platform/win32/ProgramKey.h"
 #include "platform/win32/ScopedWin.h"
 #include "platform/win32/SystemModule.h"
 #include "platform/win32/Win32FileError.h"
@@ -15,7 +16,6 @@
 namespace platform {
 namespace {
 
-constexpr wchar_t kProgramKey[] = L"SOFTWARE\\Kelmina\\Soramido\\Update";
 constexpr wchar_t kSecretKey[] = L"JournalKey";
 constexpr wchar_t kValue[] = L"Key";
 // Owned by Administrators; full control for Administrators and SYSTEM only,
