@@ -12,6 +12,7 @@
 #include "engine/InstallationUpdate.h"
 #include "engine/UpdatePackage.h"
 #include "platform/ForwardingFileSystem.h"
+#include "tests/support/PackageTree.h"
 #include "tests/support/TempTree.h"
 
 #ifdef _WIN32
@@ -36,7 +37,7 @@ using platform::Failure;
 using platform::FileError;
 using platform::Result;
 
-constexpr const char* kTree = R"(
+const std::string kTree = R"(
     Drive/Product/SKM300.EXE
     Drive/Product/QBANK.CXT = 1.50 QBANK.CXT
     Drive/Product/TAVEN.DXR = 1.50 TAVEN.DXR
@@ -44,15 +45,7 @@ constexpr const char* kTree = R"(
     Drive/Product/Audio/Term/GROUP3/
     Drive/Product/Audio/Phrase/Group6/q417.mp3 = 1.50 q417.mp3
     Drive/Product/xtras/PlugKit2.X32 = 1.50 plug-in
-    Updater/Data/QBank.cxt = 1.55B QBank.cxt
-    Updater/Data/Taven.dxr = 1.55B Taven.dxr
-    Updater/Data/Virel.dxr = 1.55B Virel.dxr
-    Updater/Data/Qpn.dxr = 1.55B Qpn.dxr
-    Updater/Data/Zum.dxr = 1.55B Zum.dxr
-    Updater/Data/Belto.cxt = 1.55B Belto.cxt
-    Updater/Data/q417.mp3 = 1.55B q417.mp3
-    Updater/Data/PlugKit2.x32 = 1.55B PlugKit2.x32
-)";
+)" + test_support::PackageTreeLines("Updater/Data");
 
 // The child's exit codes.
 constexpr int kAllNew = 0;

@@ -6,6 +6,7 @@
 
 #include "tests/engine/EngineTest.h"
 #include "tests/support/PackageElsewhere.h"
+#include "tests/support/PackageTree.h"
 #include "tests/support/TempTree.h"
 
 #ifdef _WIN32
@@ -17,7 +18,7 @@
 namespace engine_test {
 namespace {
 
-constexpr const char* kTree = R"(
+const std::string kTree = R"(
     Drive/Product/SKM300.EXE
     Drive/Product/QBANK.CXT = 1.50
     Drive/Product/Audio/Term/GROUP3/
@@ -26,15 +27,7 @@ constexpr const char* kTree = R"(
     Drive/Product/Audio/Up -> Drive
     Drive/Product/Self -> Drive/Product
     Drive/Other/ToProduct -> Drive/Product
-    Updater/Data/QBank.cxt = 1.55B QBank.cxt
-    Updater/Data/Taven.dxr = 1.55B Taven.dxr
-    Updater/Data/Virel.dxr = 1.55B Virel.dxr
-    Updater/Data/Qpn.dxr = 1.55B Qpn.dxr
-    Updater/Data/Zum.dxr = 1.55B Zum.dxr
-    Updater/Data/Belto.cxt = 1.55B Belto.cxt
-    Updater/Data/q417.mp3 = 1.55B q417.mp3
-    Updater/Data/PlugKit2.x32 = 1.55B PlugKit2.x32
-)";
+)" + test_support::PackageTreeLines("Updater/Data");
 
 class RealFolders : public EngineTest {};
 
