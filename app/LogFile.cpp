@@ -51,8 +51,8 @@ bool IsOnShare(const std::string& full) {
 std::string OnDrive(std::string full) {
     if (full.starts_with("\\\\?\\") || full.starts_with("\\\\.\\"))
         full.erase(0, 4);
-    const bool letter = full.size() >= 3 && ((full[0] >= 'A' && full[0] <= 'Z') ||
-                                             (full[0] >= 'a' && full[0] <= 'z'));
+    const bool letter = full.size() >= 3 &&
+                        ((full[0] >= 'A' && full[0] <= 'Z') || (full[0] >= 'a' && full[0] <= 'z'));
     return letter && full[1] == ':' && full[2] == '\\' ? full : std::string();
 }
 
@@ -118,7 +118,8 @@ std::string LogFile::OpenLocal(Corrections& corrections) noexcept {
     try {
         const OpenedFolder folder = ProtectedFolder({"Kelmina", "Soramido", "Logs"}, corrections);
         ClearForOurFile(folder, "Update.1.log", corrections);
-        platform::ScopedHandle file = OpenOurFile(folder, "Update.log", FILE_APPEND_DATA, corrections);
+        platform::ScopedHandle file =
+            OpenOurFile(folder, "Update.log", FILE_APPEND_DATA, corrections);
         if (static_cast<unsigned long long>(SizeOf(file.Get()).QuadPart) >= kLocalLogLimit) {
             file.Reset();
             RenameOurFile(folder, "Update.log", "Update.1.log");

@@ -109,22 +109,21 @@ class RecoveryPrivileges {
         Wanted wanted{};
         const wchar_t* names[] = {SE_TAKE_OWNERSHIP_NAME, SE_RESTORE_NAME, SE_BACKUP_NAME};
         for (const wchar_t* name : names) {
-            if (LookupPrivilegeValueW(nullptr, name,
-                                      &wanted.privileges[wanted.count].Luid)) {
+            if (LookupPrivilegeValueW(nullptr, name, &wanted.privileges[wanted.count].Luid)) {
                 wanted.privileges[wanted.count++].Attributes = SE_PRIVILEGE_ENABLED;
             }
         }
         DWORD size = 0;
-        restore_ = AdjustTokenPrivileges(token_.Get(), FALSE,
-                                         reinterpret_cast<TOKEN_PRIVILEGES*>(&wanted),
-                                         sizeof previous_, reinterpret_cast<TOKEN_PRIVILEGES*>(
-                                                               &previous_),
-                                         &size) != FALSE;
+        restore_ =
+            AdjustTokenPrivileges(token_.Get(), FALSE, reinterpret_cast<TOKEN_PRIVILEGES*>(&wanted),
+                                  sizeof previous_, reinterpret_cast<TOKEN_PRIVILEGES*>(&previous_),
+                                  &size) != FALSE;
     }
     ~RecoveryPrivileges() {
         if (restore_) {
-            AdjustTokenPrivileges(token_.Get(), FALSE, reinterpret_cast<TOKEN_PRIVILEGES*>(&previous_),
-                                  0, nullptr, nullptr);
+            AdjustTokenPrivileges(token_.Get(), FALSE,
+                                  reinterpret_cast<TOKEN_PRIVILEGES*>(&previous_), 0, nullptr,
+                                  nullptr);
         }
     }
     RecoveryPrivileges(const RecoveryPrivileges&) = delete;
@@ -159,9 +158,9 @@ bool IsTrustedOwner(PSID owner, PSID runningUser) {
 // file system keeps none (FAT), which has no links to plant either.
 platform::ScopedLocal SecurityOf(HANDLE handle, const std::string& path) {
     PSECURITY_DESCRIPTOR descriptor = nullptr;
-    const DWORD status =
-        GetSecurityInfo(handle, SE_FILE_OBJECT, OWNER_SECURITY_INFORMATION | DACL_SECURITY_INFORMATION,
-                        nullptr, nullptr, nullptr, nullptr, &descriptor);
+    const DWORD status = GetSecurityInfo(handle, SE_FILE_OBJECT,
+                                         OWNER_SECURITY_INFORMATION | DACL_SECURITY_INFORMATION,
+                                         nullptr, nullptr, nullptr, nullptr, &descriptor);
     platform::ScopedLocal owned(descriptor);
     if (status == ERROR_NOT_SUPPORTED || status == ERROR_INVALID_FUNCTION)
         return {};
@@ -195,10 +194,10 @@ std::string WhyNotOurFile(HANDLE handle, DWORD attributes, const std::string& pa
 // leads to; a folder with everything in it, which `budget` counts down.
 platform::Failure RemoveEntry(const HeldFolder& folder, std::string_view name, int depth,
                               std::size_t& budget) {
-    auto entry = platform::OpenEntry(
-        folder, name,
-        {DELETE | FILE_LIST_DIRECTORY | FILE_TRAVERSE | FILE_WRITE_ATTRIBUTES, kAnyShare, FILE_OPEN,
-         FILE_OPEN_FOR_BACKUP_INTENT, true});
+    auto entry =
+        platform::OpenEntry(folder, name,
+                            {DELETE | FILE_LIST_DIRECTORY | FILE_TRAVERSE | FILE_WRITE_ATTRIBUTES,
+                             kAnyShare, FILE_OPEN, FILE_OPEN_FOR_BACKUP_INTENT, true});
     if (!entry)
         return entry.Error();
     const DWORD attributes = entry->attributes;
@@ -231,7 +230,8 @@ platform::Failure RemoveEntry(const HeldFolder& folder, std::string_view name, i
     // A read-only file is renamed but not deleted.
     if (attributes & FILE_ATTRIBUTE_READONLY) {
         FILE_BASIC_INFO basic{};
-        basic.FileAttributes = (attributes & ~DWORD{FILE_ATTRIBUTE_READONLY}) | FILE_ATTRIBUTE_NORMAL;
+        basic.FileAttributes =
+            (attributes & ~DWORD{FILE_ATTRIBUTE_READONLY}) | FILE_ATTRIBUTE_NORMAL;
         SetFileInformationByHandle(entry->handle.Get(), FileBasicInfo, &basic, sizeof basic);
     }
     FILE_DISPOSITION_INFO disposition{TRUE};
@@ -276,13 +276,13 @@ void TakeBack(const HeldFolder& folder, std::string_view name, const std::string
 // Opens the folder `name` of `parent` as one of ours: made with the
 // protected list when missing, taken back when somebody else's, made anew
 // when a link or a file stands in its place.
-OpenedFolder OpenOurFolder(const OpenedFolder& parent, std::string_view name,
-                           PSID runningUser, Corrections& corrections) {
+OpenedFolder OpenOurFolder(const OpenedFolder& parent, std::string_view name, PSID runningUser,
+                           Corrections& corrections) {
     const std::string path = Join(parent.path, name);
     bool takenBack = false;
     for (int attempt = 0; attempt < 4; ++attempt) {
-        auto entry = platform::OpenEntry(parent.held, name,
-                                         {kFolderAccess, kFolderShare, FILE_OPEN, 0});
+        auto entry =
+            platform::OpenEntry(parent.held, name, {kFolderAccess, kFolderShare, FILE_OPEN, 0});
         std::string why;
         if (entry) {
             if (!(entry->attributes & FILE_ATTRIBUTE_DIRECTORY)) {
@@ -298,7 +298,8 @@ OpenedFolder OpenOurFolder(const OpenedFolder& parent, std::string_view name,
         } else if (entry.Error().kind == FileError::Kind::NotFound) {
             const platform::ScopedLocal list = ProtectedList();
             auto made = platform::CreateFolderEntry(
-                parent.held, name, {kFolderAccess, kFolderShare, FILE_CREATE, 0, false, list.Get()});
+                parent.held, name,
+                {kFolderAccess, kFolderShare, FILE_CREATE, 0, false, list.Get()});
             if (made)
                 return Hold(std::move(*made), path);
             // Made by somebody else at this moment: judged as found.
@@ -423,9 +424,8 @@ platform::ScopedHandle OpenOurFile(const OpenedFolder& folder, std::string_view 
                                    ACCESS_MASK access, Corrections& corrections) {
     ClearForOurFile(folder, name, corrections);
     const std::string path = Join(folder.path, name);
-    auto entry = platform::OpenEntry(folder.held, name,
-                                     {access | READ_CONTROL, kFileShare, FILE_OPEN,
-                                      FILE_NON_DIRECTORY_FILE});
+    auto entry = platform::OpenEntry(
+        folder.held, name, {access | READ_CONTROL, kFileShare, FILE_OPEN, FILE_NON_DIRECTORY_FILE});
     if (entry)
         return std::move(entry->handle);
     if (entry.Error().kind != FileError::Kind::NotFound)
@@ -463,10 +463,9 @@ platform::ScopedHandle OpenForAppendingWithoutLinks(const std::string& path) {
     if (names.empty())
         throw std::runtime_error("is no file");
     const std::string drive = path.substr(0, 3);
-    platform::ScopedHandle root(CreateFileW(platform::ToLongPath(drive).c_str(), kFolderAccess,
-                                            kAnyShare, nullptr, OPEN_EXISTING,
-                                            FILE_FLAG_BACKUP_SEMANTICS | FILE_FLAG_OPEN_REPARSE_POINT,
-                                            nullptr));
+    platform::ScopedHandle root(CreateFileW(
+        platform::ToLongPath(drive).c_str(), kFolderAccess, kAnyShare, nullptr, OPEN_EXISTING,
+        FILE_FLAG_BACKUP_SEMANTICS | FILE_FLAG_OPEN_REPARSE_POINT, nullptr));
     if (!root)
         throw std::runtime_error(LastErrorText());
     OpenedFolder folder = Hold(std::move(root), drive);
@@ -477,9 +476,8 @@ platform::ScopedHandle OpenForAppendingWithoutLinks(const std::string& path) {
         const std::string below = Join(folder.path, name);
         std::optional<platform::ScopedHandle> opened;
         for (int attempt = 0; attempt < 2 && !opened; ++attempt) {
-            auto entry = platform::OpenEntry(folder.held, name,
-                                             {kFolderAccess, kFolderShare, FILE_OPEN,
-                                              FILE_DIRECTORY_FILE});
+            auto entry = platform::OpenEntry(
+                folder.held, name, {kFolderAccess, kFolderShare, FILE_OPEN, FILE_DIRECTORY_FILE});
             if (entry) {
                 opened = std::move(entry->handle);
             } else if (entry.Error().kind == FileError::Kind::Link) {
@@ -498,9 +496,9 @@ platform::ScopedHandle OpenForAppendingWithoutLinks(const std::string& path) {
     }
     const RunningUser user;
     for (int attempt = 0; attempt < 2; ++attempt) {
-        auto entry = platform::OpenEntry(folder.held, file,
-                                         {FILE_APPEND_DATA | READ_CONTROL, kFileShare, FILE_OPEN,
-                                          FILE_NON_DIRECTORY_FILE});
+        auto entry = platform::OpenEntry(
+            folder.held, file,
+            {FILE_APPEND_DATA | READ_CONTROL, kFileShare, FILE_OPEN, FILE_NON_DIRECTORY_FILE});
         if (entry) {
             const std::string why =
                 WhyNotOurFile(entry->handle.Get(), entry->attributes, path, user.Sid());
@@ -513,9 +511,8 @@ platform::ScopedHandle OpenForAppendingWithoutLinks(const std::string& path) {
         if (entry.Error().kind != FileError::Kind::NotFound)
             throw std::runtime_error(entry.Error().description);
         // Made only where nothing stands, a link that leads nowhere included.
-        auto created = platform::CreateEntry(folder.held, file,
-                                             {FILE_APPEND_DATA | READ_CONTROL, kFileShare,
-                                              FILE_CREATE, 0});
+        auto created = platform::CreateEntry(
+            folder.held, file, {FILE_APPEND_DATA | READ_CONTROL, kFileShare, FILE_CREATE, 0});
         if (created)
             return std::move(*created);
         if (attempt > 0)

@@ -99,7 +99,8 @@ inline constexpr std::string_view kLogDriveNotSearched = " could not be searched
 inline constexpr std::string_view kLogMessageBox = "message box: ";  // <its text>
 // What stood in the way of the program's own files under %ProgramData%
 // and was put right.
-inline constexpr std::string_view kLogTakenBack = "taken back: ";  // <folder>: <why it was not ours>
+inline constexpr std::string_view kLogTakenBack =
+    "taken back: ";                                           // <folder>: <why it was not ours>
 inline constexpr std::string_view kLogRemoved = "removed: ";  // <path>: <what stood there>
 inline constexpr std::string_view kLogEventFailed = "could not write the event log: ";  // <why>
 

@@ -62,11 +62,11 @@ Result<OpenedEntry> OpenEntry(const HeldFolder& folder, std::string_view name,
     if (!wide)
         return InvalidNameError();
     OpenedEntry entry;
-    const NTSTATUS status = OpenRelative(folder.handle.Get(), *wide,
-                                         {request.access, request.share, request.disposition,
-                                          request.options | FILE_OPEN_REPARSE_POINT, false,
-                                          request.security},
-                                         entry.handle);
+    const NTSTATUS status =
+        OpenRelative(folder.handle.Get(), *wide,
+                     {request.access, request.share, request.disposition,
+                      request.options | FILE_OPEN_REPARSE_POINT, false, request.security},
+                     entry.handle);
     if (status == kStatusNoSuchFile)
         return LinkError();
     if (!NT_SUCCESS(status))

@@ -161,9 +161,8 @@ TEST(EntryPieces, OnlyAdministratorsSystemAndTheRunningUserMayOwnOrWriteOurFolde
     const platform::ScopedLocal ownedUser(user);
     for (const auto& each : cases) {
         PSECURITY_DESCRIPTOR descriptor = nullptr;
-        ASSERT_TRUE(ConvertStringSecurityDescriptorToSecurityDescriptorW(each.descriptor,
-                                                                         SDDL_REVISION_1,
-                                                                         &descriptor, nullptr));
+        ASSERT_TRUE(ConvertStringSecurityDescriptorToSecurityDescriptorW(
+            each.descriptor, SDDL_REVISION_1, &descriptor, nullptr));
         const platform::ScopedLocal owned(descriptor);
         EXPECT_EQ(app::WhyNotOurs(descriptor, user), each.why);
     }
