@@ -117,10 +117,19 @@ void LogFile::Add(platform::ScopedHandle file, std::string path, bool target) {
 std::string LogFile::OpenLocal(Corrections& corrections) noexcept {
     try {
         const OpenedFolder folder = ProtectedFolder({"Kelmina", "Soramido", "Logs"}, corrections);
-        ClearForOurFile(folder, "Update.1.log", corrections);
+        // What cannot be cleared from the old log's name only keeps the log
+        // from being moved aside: it grows on, and says why.
+        bool canRotate = true;
+        try {
+            ClearForOurFile(folder, "Update.1.log", corrections);
+        } catch (const std::exception& blocked) {
+            corrections.push_back(std::string(text::kLogNotPutRight) + blocked.what());
+            canRotate = false;
+        }
         platform::ScopedHandle file =
             OpenOurFile(folder, "Update.log", FILE_APPEND_DATA, corrections);
-        if (static_cast<unsigned long long>(SizeOf(file.Get()).QuadPart) >= kLocalLogLimit) {
+        if (canRotate &&
+            static_cast<unsigned long long>(SizeOf(file.Get()).QuadPart) >= kLocalLogLimit) {
             file.Reset();
             RenameOurFile(folder, "Update.log", "Update.1.log");
             file = OpenOurFile(folder, "Update.log", FILE_APPEND_DATA, corrections);

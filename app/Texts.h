@@ -102,6 +102,7 @@ inline constexpr std::string_view kLogMessageBox = "message box: ";  // <its tex
 inline constexpr std::string_view kLogTakenBack =
     "taken back: ";                                           // <folder>: <why it was not ours>
 inline constexpr std::string_view kLogRemoved = "removed: ";  // <path>: <what stood there>
+inline constexpr std::string_view kLogNotPutRight = "could not put right: ";  // <path>: <why>
 inline constexpr std::string_view kLogEventFailed = "could not write the event log: ";  // <why>
 
 }  // namespace app::text
