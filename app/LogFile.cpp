@@ -33,29 +33,6 @@ std::string FullPathOf(const std::string& path) {
     return platform::Utf16ToUtf8(platform::FullPathName(platform::Utf8ToUtf16(path)));
 }
 
-// Whether `full` lies on a share: "\\server\share\…", its long form, or a
-// drive letter the system maps to a share.
-bool IsOnShare(const std::string& full) {
-    if (full.starts_with("\\\\?\\UNC\\"))
-        return true;
-    if (full.starts_with("\\\\?\\") || full.starts_with("\\\\.\\"))
-        return false;
-    if (full.starts_with("\\\\"))
-        return true;
-    return full.size() >= 3 && full[1] == ':' &&
-           GetDriveTypeW(platform::Utf8ToUtf16(full.substr(0, 3)).c_str()) == DRIVE_REMOTE;
-}
-
-// "C:\…" for a full local path, its long form "\\?\C:\…" included; empty
-// for what is neither (a device, a volume by its GUID).
-std::string OnDrive(std::string full) {
-    if (full.starts_with("\\\\?\\") || full.starts_with("\\\\.\\"))
-        full.erase(0, 4);
-    const bool letter = full.size() >= 3 &&
-                        ((full[0] >= 'A' && full[0] <= 'Z') || (full[0] >= 'a' && full[0] <= 'z'));
-    return letter && full[1] == ':' && full[2] == '\\' ? full : std::string();
-}
-
 // Zero when every byte was written, else the system's error.
 DWORD WriteAll(HANDLE file, std::string_view bytes) {
     DWORD written = 0;
@@ -99,6 +76,24 @@ LARGE_INTEGER SizeOf(HANDLE file) {
 }
 
 }  // namespace
+
+LogPlace PlaceOf(const std::string& full, std::string& onDrive) {
+    if (full.starts_with("\\\\?\\UNC\\"))
+        return LogPlace::Share;
+    std::string local = full;
+    if (full.starts_with("\\\\?\\") || full.starts_with("\\\\.\\"))
+        local.erase(0, 4);
+    else if (full.starts_with("\\\\"))
+        return LogPlace::Share;
+    const bool letter = local.size() >= 3 && ((local[0] >= 'A' && local[0] <= 'Z') ||
+                                              (local[0] >= 'a' && local[0] <= 'z'));
+    if (!letter || local[1] != ':' || local[2] != '\\')
+        return LogPlace::Neither;
+    if (GetDriveTypeW(platform::Utf8ToUtf16(local.substr(0, 3)).c_str()) == DRIVE_REMOTE)
+        return LogPlace::Share;
+    onDrive = std::move(local);
+    return LogPlace::Drive;
+}
 
 LogFile::LogFile(const std::string& path) {
     platform::ScopedHandle file = OpenForAppending(platform::Utf8ToUtf16(path));
@@ -148,13 +143,15 @@ void LogFile::OpenTarget(const std::string& path) noexcept {
     try {
         const std::string full = FullPathOf(path);
         platform::ScopedHandle file;
-        if (IsOnShare(full)) {
+        std::string local;
+        const LogPlace place = PlaceOf(full, local);
+        if (place == LogPlace::Share) {
             const std::wstring wide = platform::Utf8ToUtf16(full);
             MakeFoldersAbove(wide);
             file = OpenForAppending(wide);
             if (!file)
                 why = LastErrorText();
-        } else if (const std::string local = OnDrive(full); !local.empty()) {
+        } else if (place == LogPlace::Drive) {
             // A standard user may make folders and links on a local drive:
             // nothing on the way may lead elsewhere.
             file = OpenForAppendingWithoutLinks(local);

@@ -21,6 +21,14 @@ namespace app {
 // The local log is moved to Update.1.log once it holds this much.
 inline constexpr unsigned long long kLocalLogLimit = 1024ULL * 1024;
 
+// Where the /LOG file whose full path is `full` lies: on a share
+// ("\\server\share\…", its long form, or a drive letter the system maps to a
+// share), opened by its path; on a drive of the PC, opened folder by folder
+// through handles from `onDrive`, its "C:\…" form (a long form "\\?\C:\…"
+// included); or neither (a device, a volume by its GUID), not opened.
+enum class LogPlace : unsigned char { Share, Drive, Neither };
+LogPlace PlaceOf(const std::string& full, std::string& onDrive);
+
 class LogFile {
   public:
     // Writes nowhere until a file is opened.

@@ -230,8 +230,9 @@ platform::Failure RemoveEntry(const HeldFolder& folder, std::string_view name, i
     // A read-only file is renamed but not deleted.
     if (attributes & FILE_ATTRIBUTE_READONLY) {
         FILE_BASIC_INFO basic{};
-        basic.FileAttributes =
-            (attributes & ~DWORD{FILE_ATTRIBUTE_READONLY}) | FILE_ATTRIBUTE_NORMAL;
+        basic.FileAttributes = attributes & ~DWORD{FILE_ATTRIBUTE_READONLY};
+        if (basic.FileAttributes == 0)
+            basic.FileAttributes = FILE_ATTRIBUTE_NORMAL;
         SetFileInformationByHandle(entry->handle.Get(), FileBasicInfo, &basic, sizeof basic);
     }
     FILE_DISPOSITION_INFO disposition{TRUE};

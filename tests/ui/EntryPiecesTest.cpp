@@ -168,4 +168,30 @@ TEST(EntryPieces, OnlyAdministratorsSystemAndTheRunningUserMayOwnOrWriteOurFolde
     }
 }
 
+// A local path in any of its forms goes through the handles that refuse a
+// link; only a share is opened by its path.
+TEST(EntryPieces, OnlyASharedLogIsOpenedByItsPath) {
+    using app::LogPlace;
+    const struct {
+        const char* full;
+        LogPlace place;
+        const char* onDrive;
+    } cases[] = {
+        {R"(C:\ProgramData\Soramido\update.log)", LogPlace::Drive,
+         R"(C:\ProgramData\Soramido\update.log)"},
+        {R"(\\?\C:\logs\run.log)", LogPlace::Drive, R"(C:\logs\run.log)"},
+        {R"(\\.\c:\logs\run.log)", LogPlace::Drive, R"(c:\logs\run.log)"},
+        {R"(\\server\logs\PC1.log)", LogPlace::Share, ""},
+        {R"(\\?\UNC\server\logs\PC1.log)", LogPlace::Share, ""},
+        {R"(\\?\Volume{0b1e}\run.log)", LogPlace::Neither, ""},
+        {R"(\\.\pipe\run)", LogPlace::Neither, ""},
+        {R"(\\?\C:run.log)", LogPlace::Neither, ""},
+    };
+    for (const auto& each : cases) {
+        std::string onDrive;
+        EXPECT_EQ(app::PlaceOf(each.full, onDrive), each.place) << each.full;
+        EXPECT_EQ(onDrive, each.onDrive) << each.full;
+    }
+}
+
 }  // namespace
