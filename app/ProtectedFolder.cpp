@@ -310,6 +310,8 @@ OpenedFolder OpenOurFolder(const OpenedFolder& parent, std::string_view name, PS
         } else if (entry.Error().kind == FileError::Kind::Link) {
             Remove(parent.held, name, path, "is a link", corrections);
             continue;
+        } else if (entry.Error().kind == FileError::Kind::InUse) {
+            Refuse(path, entry.Error().description);
         } else {
             why = "cannot be opened: " + entry.Error().description;
         }
