@@ -48,6 +48,16 @@ class BytesVolume final : public platform::RawVolume {
         return std::nullopt;
     }
 
+    platform::Failure Flush() override { return std::nullopt; }
+    platform::Result<std::optional<platform::JournalPosition>> JournalNow() override {
+        return std::optional<platform::JournalPosition>{};
+    }
+    platform::Failure ReadChanges(
+        const platform::JournalPosition&,
+        const std::function<bool(const platform::VolumeChange&)>&) override {
+        return platform::FileError{platform::FileError::Kind::Other, "no journal"};
+    }
+
   private:
     std::vector<std::byte> bytes_;
 };
