@@ -195,10 +195,13 @@ std::vector<Extent> TableExtents(AlignedReader& reader, const Geometry& geometry
                   [](const ntfs::ListedAttribute& a, const ntfs::ListedAttribute& b) {
                       return a.firstVcn < b.firstVcn;
                   });
-        for (std::size_t i = 0; i < entries.size(); ++i) {
-            const ntfs::ListedAttribute& entry = entries[i];
-            if (i > 0 && entry.firstVcn == entries[i - 1].firstVcn)
-                throw Doubt{"the file table's attribute list names a piece twice"};
+        if (std::adjacent_find(entries.begin(), entries.end(),
+                               [](const ntfs::ListedAttribute& a, const ntfs::ListedAttribute& b) {
+                                   return a.firstVcn == b.firstVcn;
+                               }) != entries.end()) {
+            throw Doubt{"the file table's attribute list names a piece twice"};
+        }
+        for (const ntfs::ListedAttribute& entry : entries) {
             if (entry.record > tableBytes / geometry.recordBytes)
                 throw Doubt{"the file table's attribute list names a record past its end"};
             std::vector<std::byte> extension =
