@@ -1,6 +1,7 @@
 // The file table read from real NTFS images that mkntfs and ntfs-3g make:
 // the walk it prunes finds what the whole walk finds, and a damaged table
 // gives no index but a reason, so that the drive is walked whole.
+#include <sys/resource.h>
 #include <sys/stat.h>
 
 #include <algorithm>
@@ -250,6 +251,12 @@ std::size_t AttributeAt(const std::vector<std::byte>& image, std::size_t record,
     return at;
 }
 
+long PeakKib() {
+    rusage usage{};
+    ::getrusage(RUSAGE_SELF, &usage);
+    return usage.ru_maxrss;
+}
+
 // The table's own extents, from its record 0.
 engine::ntfs::NonResidentValue TableOf(const std::vector<std::byte>& image) {
     const Layout layout = LayoutOf(image);
@@ -375,6 +382,14 @@ TEST(FileTable, ADamagedTableGivesAReasonToWalk) {
              rewriteRuns(b, runs(run(most, 1), run(most, -1)), 2 * std::uint64_t{most} - 1);
          },
          "more clusters than the volume has"},
+        {"billions of records on a volume that claims a petabyte",
+         [&](auto& b) {
+             PutLittle(b, 0x28, 8, std::uint64_t{1} << 41);
+             rewriteRuns(b, run(1U << 28, 1), (1U << 28) - 1);
+             PutLittle(b, AttributeAt(b, recordAt(0), 0x80) + 0x30, 8,
+                       (std::uint64_t{1} << 28) * layout.cluster);
+         },
+         "need more memory than the search may take"},
         {"a step back of INT64_MIN",
          [&](auto& b) { rewriteRuns(b, runs(run(length, start), run(1, INT64_MIN)), length); },
          "own record does not add up"},
@@ -383,6 +398,7 @@ TEST(FileTable, ADamagedTableGivesAReasonToWalk) {
         BytesVolume sound(pristine);
         ASSERT_TRUE(ReadImage(sound).places) << ReadImage(sound).why;
     }
+    const long peakBefore = PeakKib();
     for (const Case& c : cases) {
         SCOPED_TRACE(c.what);
         std::vector<std::byte> damaged = pristine;
@@ -392,6 +408,9 @@ TEST(FileTable, ADamagedTableGivesAReasonToWalk) {
         EXPECT_FALSE(read.places);
         EXPECT_NE(read.why.find(c.why), std::string::npos) << read.why;
     }
+    // Whatever a volume claims, its reading takes little memory: the copies
+    // of the image above are the most this test holds.
+    EXPECT_LT(PeakKib() - peakBefore, 64 * 1024);
 }
 
 // The folders whose records a walk by `table` leads to, against the whole
