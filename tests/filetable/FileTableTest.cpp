@@ -409,8 +409,13 @@ TEST(FileTable, ADamagedTableGivesAReasonToWalk) {
         EXPECT_NE(read.why.find(c.why), std::string::npos) << read.why;
     }
     // Whatever a volume claims, its reading takes little memory: the copies
-    // of the image above are the most this test holds.
+    // of the image above are the most this test holds. AddressSanitizer keeps
+    // what is freed for a while, and the figure with it.
+#ifndef __SANITIZE_ADDRESS__
     EXPECT_LT(PeakKib() - peakBefore, 64 * 1024);
+#else
+    (void)peakBefore;
+#endif
 }
 
 // The folders whose records a walk by `table` leads to, against the whole
