@@ -1,13 +1,17 @@
 #include "engine/FileTable.h"
 
 #include <algorithm>
+#include <condition_variable>
 #include <cstring>
 #include <exception>
-#include <future>
 #include <memory>
+#include <mutex>
 #include <new>
+#include <optional>
 #include <span>
+#include <stop_token>
 #include <system_error>
+#include <thread>
 #include <utility>
 #include <vector>
 
@@ -243,6 +247,84 @@ std::vector<Extent> TableExtents(AlignedReader& reader, const Geometry& geometry
     return extents;
 }
 
+// Reads the blocks of a plan in its order on a thread of its own, into
+// buffers of their own, up to kBuffers - 1 blocks ahead of the one being
+// parsed. One read is in flight at a time, so the volume sees the reads as
+// one sequential pass.
+class BlocksAhead {
+  public:
+    BlocksAhead(platform::RawVolume& volume, const std::vector<TableRead>& plan) : plan_(plan) {
+        readers_.reserve(kBuffers);
+        for (std::size_t i = 0; i < kBuffers; ++i)
+            readers_.emplace_back(volume);
+        thread_ = std::jthread([this](std::stop_token stop) { ReadAll(stop); });
+    }
+    ~BlocksAhead() {
+        thread_.request_stop();
+        {
+            const std::lock_guard lock(mutex_);
+            released_ = plan_.size();  // whatever it waits for
+        }
+        changed_.notify_all();
+    }
+    BlocksAhead(const BlocksAhead&) = delete;
+    BlocksAhead& operator=(const BlocksAhead&) = delete;
+
+    // The bytes of block `i`, once read; the blocks before it are done with.
+    std::span<std::byte> Take(std::size_t i) {
+        std::unique_lock lock(mutex_);
+        released_ = i;
+        changed_.notify_all();
+        changed_.wait(lock, [&] { return read_ > i || failed_; });
+        if (read_ <= i)
+            throw Doubt{*failed_};
+        return blocks_[i % kBuffers];
+    }
+
+  private:
+    static constexpr std::size_t kBuffers = 3;
+
+    void ReadAll(const std::stop_token& stop) {
+        for (std::size_t i = 0; i < plan_.size(); ++i) {
+            {
+                std::unique_lock lock(mutex_);
+                changed_.wait(lock,
+                              [&] { return i < released_ + kBuffers || stop.stop_requested(); });
+                if (stop.stop_requested())
+                    return;
+            }
+            std::span<std::byte> bytes;
+            std::optional<std::string> failed;
+            try {
+                bytes = readers_[i % kBuffers].Fetch(plan_[i].offset, plan_[i].length);
+            } catch (const Doubt& doubt) {
+                failed = doubt.why;
+            } catch (const std::bad_alloc&) {
+                failed = "not enough memory for the file table";
+            }
+            const std::lock_guard lock(mutex_);
+            if (failed) {
+                failed_ = std::move(failed);
+                changed_.notify_all();
+                return;
+            }
+            blocks_[i % kBuffers] = bytes;
+            read_ = i + 1;
+            changed_.notify_all();
+        }
+    }
+
+    const std::vector<TableRead>& plan_;
+    std::vector<AlignedReader> readers_;
+    std::span<std::byte> blocks_[kBuffers];
+    std::mutex mutex_;
+    std::condition_variable changed_;
+    std::size_t read_ = 0;      // blocks read
+    std::size_t released_ = 0;  // the block being parsed; those before it are done with
+    std::optional<std::string> failed_;
+    std::jthread thread_;  // last: it uses all of the above
+};
+
 }  // namespace
 
 std::vector<TableRead> PlanTableReads(const std::vector<Extent>& extents,
@@ -309,30 +391,13 @@ FileTableRead ReadFileTable(platform::RawVolume& volume, std::string_view marker
         result.tableBytes = result.records * geometry.recordBytes;
         result.plan = PlanTableReads(extents, geometry.clusterBytes, result.tableBytes, block);
 
-        // The next block is read while the last is parsed, each into a
-        // buffer of its own, so that the disk is never idle waiting for the
-        // parser. One read is in flight at a time; the volume sees the reads
-        // in the order of the table.
-        AlignedReader ahead(volume);
-        AlignedReader* readers[2] = {&reader, &ahead};
-        const auto fetch = [&](std::size_t i) {
-            return std::async(std::launch::async, [&, i] {
-                return readers[i % 2]->Fetch(result.plan[i].offset, result.plan[i].length);
-            });
-        };
-        std::future<std::span<std::byte>> pending;
-        if (!result.plan.empty()) {
+        // The next blocks are read while the last is parsed, so that the
+        // disk is never idle waiting for the parser.
+        BlocksAhead blocks(volume, result.plan);
+        for (std::size_t i = 0; i < result.plan.size(); ++i) {
             if (!keepReading(number))
                 throw Doubt{"stopped"};
-            pending = fetch(0);
-        }
-        for (std::size_t i = 0; i < result.plan.size(); ++i) {
-            std::span<std::byte> bytes = pending.get();
-            if (i + 1 < result.plan.size()) {
-                if (!keepReading(number))
-                    throw Doubt{"stopped"};
-                pending = fetch(i + 1);
-            }
+            std::span<std::byte> bytes = blocks.Take(i);
             if (held > 0) {
                 const std::size_t part = std::min(bytes.size(), geometry.recordBytes - held);
                 std::memcpy(straddling.data() + held, bytes.data(), part);
