@@ -3,34 +3,15 @@
 #include <algorithm>
 #include <cstring>
 
+#include "engine/NtfsLayout.h"
+
 namespace engine::ntfs {
 namespace {
-
-// Little-endian fields at offsets the caller has checked.
-std::uint64_t Field(std::span<const std::byte> bytes, std::size_t at, std::size_t width) {
-    std::uint64_t value = 0;
-    for (std::size_t i = width; i-- > 0;)
-        value = (value << 8) | std::to_integer<std::uint64_t>(bytes[at + i]);
-    return value;
-}
-std::uint16_t U16(std::span<const std::byte> bytes, std::size_t at) {
-    return static_cast<std::uint16_t>(Field(bytes, at, 2));
-}
-std::uint32_t U32(std::span<const std::byte> bytes, std::size_t at) {
-    return static_cast<std::uint32_t>(Field(bytes, at, 4));
-}
-std::uint64_t U64(std::span<const std::byte> bytes, std::size_t at) {
-    return Field(bytes, at, 8);
-}
 
 constexpr std::uint32_t kStandardInformation = 0x10;
 constexpr std::uint32_t kFileName = 0x30;
 constexpr std::uint32_t kReparsePoint = 0xC0;
-constexpr std::uint32_t kEnd = 0xFFFFFFFF;
 constexpr std::uint32_t kReparseAttribute = 0x400;  // FILE_ATTRIBUTE_REPARSE_POINT
-constexpr std::size_t kHeaderBytes = 0x30;
-constexpr std::uint16_t kInUse = 0x1;
-constexpr std::uint16_t kDirectory = 0x2;
 
 struct Attribute {
     std::uint32_t type = 0;
@@ -44,41 +25,41 @@ struct Attribute {
 // False when an attribute does not fit the record's used bytes.
 template <typename OnAttribute>
 bool ForEachAttribute(std::span<const std::byte> record, OnAttribute onAttribute) {
-    if (record.size() < kHeaderBytes)
+    if (record.size() < record::kHeaderBytes)
         return false;
-    const std::size_t used = U32(record, 0x18);
-    if (used > record.size() || used < kHeaderBytes)
+    const std::size_t used = Read(record, record::kUsedBytes);
+    if (used > record.size() || used < record::kHeaderBytes)
         return false;
     const std::span<const std::byte> inUse = record.first(used);
-    std::size_t at = U16(record, 0x14);
+    std::size_t at = Read(record, record::kFirstAttribute);
     for (;;) {
-        if (at > used || used - at < 4)
+        if (at > used || used - at < sizeof(std::uint32_t))
             return false;
-        const std::uint32_t type = U32(inUse, at);
-        if (type == kEnd)
+        const std::uint32_t type = Read(inUse, at, attribute::kType);
+        if (type == attribute::kEnd)
             return true;
-        if (used - at < 16)
+        if (used - at < attribute::kCommonBytes)
             return false;
-        const std::size_t length = U32(inUse, at + 4);
-        if (length < 16 || length % 8 != 0 || length > used - at)
+        const std::size_t length = Read(inUse, at, attribute::kLength);
+        if (length < attribute::kCommonBytes || length % 8 != 0 || length > used - at)
             return false;
-        Attribute attribute;
-        attribute.type = type;
-        attribute.bytes = inUse.subspan(at, length);
-        attribute.nonResident = std::to_integer<int>(attribute.bytes[8]) != 0;
-        attribute.named = std::to_integer<int>(attribute.bytes[9]) != 0;
-        if (!attribute.nonResident) {
-            if (length < 24)
+        Attribute found;
+        found.type = type;
+        found.bytes = inUse.subspan(at, length);
+        found.nonResident = Read(found.bytes, attribute::kNonResident) != 0;
+        found.named = Read(found.bytes, attribute::kNameLength) != 0;
+        if (!found.nonResident) {
+            if (length < attribute::kResidentBytes)
                 return false;
-            const std::size_t valueLength = U32(attribute.bytes, 16);
-            const std::size_t valueOffset = U16(attribute.bytes, 20);
+            const std::size_t valueLength = Read(found.bytes, attribute::kValueLength);
+            const std::size_t valueOffset = Read(found.bytes, attribute::kValueOffset);
             if (valueOffset > length || valueLength > length - valueOffset)
                 return false;
-            attribute.value = attribute.bytes.subspan(valueOffset, valueLength);
-        } else if (length < 0x40) {
+            found.value = found.bytes.subspan(valueOffset, valueLength);
+        } else if (length < attribute::kNonResidentBytes) {
             return false;
         }
-        if (!onAttribute(attribute))
+        if (!onAttribute(found))
             return true;
         at += length;
     }
@@ -88,7 +69,7 @@ bool IsMarker(std::span<const std::byte> name, std::string_view marker) {
     if (name.size() != marker.size() * 2)
         return false;
     for (std::size_t i = 0; i < marker.size(); ++i) {
-        std::uint16_t unit = U16(name, 2 * i);
+        auto unit = static_cast<std::uint16_t>(ReadLittle(name, 2 * i, 2));
         if (unit >= 'a' && unit <= 'z')
             unit = static_cast<std::uint16_t>(unit - 'a' + 'A');
         if (unit != static_cast<unsigned char>(marker[i]))
@@ -110,12 +91,12 @@ std::uint32_t HashUnit(std::uint32_t hash, std::uint32_t unit) {
 }  // namespace
 
 bool ApplyFixups(std::span<std::byte> record) {
-    if (record.size() < kHeaderBytes || record.size() % kFixupStride != 0)
+    if (record.size() < record::kHeaderBytes || record.size() % kFixupStride != 0)
         return false;
-    const std::size_t offset = U16(record, 4);
-    const std::size_t count = U16(record, 6);
-    if (count != record.size() / kFixupStride + 1 || offset % 2 != 0 || offset < 0x28 ||
-        offset + 2 * count > kFixupStride - 2) {
+    const std::size_t offset = Read<std::uint16_t>(record, record::kFixupOffset);
+    const std::size_t count = Read<std::uint16_t>(record, record::kFixupCount);
+    if (count != record.size() / kFixupStride + 1 || offset % 2 != 0 ||
+        offset < record::kFixupOffsetLeast || offset + 2 * count > kFixupStride - 2) {
         return false;
     }
     const std::byte* sequence = record.data() + offset;
@@ -134,44 +115,49 @@ void ParseRecord(std::span<const std::byte> record, std::string_view markerName,
     facts.base = 0;
     facts.folder = false;
     facts.reparse = false;
+    facts.sequence = 0;
     facts.names.clear();
-    if (record.size() < kHeaderBytes)
+    if (record.size() < record::kHeaderBytes)
         return void(facts.state = RecordState::Damaged);
-    if (std::memcmp(record.data(), "FILE", 4) != 0) {
+    if (std::memcmp(record.data() + record::kMagic, "FILE", 4) != 0) {
         // A record never written is zeros; anything else is no record.
         const bool blank = std::all_of(record.begin(), record.begin() + 4,
                                        [](std::byte b) { return b == std::byte{0}; });
         facts.state = blank ? RecordState::Free : RecordState::Damaged;
         return;
     }
-    const std::uint16_t flags = U16(record, 0x16);
-    if ((flags & kInUse) == 0)
+    const std::uint16_t flags = Read(record, record::kFlags);
+    if ((flags & record::kInUse) == 0)
         return;
     facts.state = RecordState::InUse;
-    facts.folder = (flags & kDirectory) != 0;
-    facts.base = U64(record, 0x20) & kRecordMask;
+    facts.folder = (flags & record::kDirectory) != 0;
+    facts.base = Read(record, record::kBase) & kRecordMask;
+    facts.sequence = Read(record, record::kSequence);
     const bool sound = ForEachAttribute(record, [&](const Attribute& attribute) {
         if (attribute.type == kReparsePoint) {
             facts.reparse = true;
         } else if (attribute.type == kStandardInformation && !attribute.nonResident) {
-            if (attribute.value.size() >= 0x24 &&
-                (U32(attribute.value, 0x20) & kReparseAttribute) != 0) {
+            if (attribute.value.size() >= standard_information::kBytes &&
+                (Read(attribute.value, standard_information::kFileAttributes) &
+                 kReparseAttribute) != 0) {
                 facts.reparse = true;
             }
         } else if (attribute.type == kFileName) {
-            if (attribute.nonResident || attribute.value.size() < 0x42)
+            if (attribute.nonResident || attribute.value.size() < file_name::kName)
                 return false;
             const std::span<const std::byte> value = attribute.value;
-            const std::size_t length = std::to_integer<std::size_t>(value[0x40]);
-            if (0x42 + 2 * length > value.size())
+            const std::size_t length = Read(value, file_name::kNameLength);
+            if (file_name::kName + 2 * length > value.size())
                 return false;
-            const std::span<const std::byte> name = value.subspan(0x42, 2 * length);
+            const std::span<const std::byte> name = value.subspan(file_name::kName, 2 * length);
             RecordName entry;
-            entry.parent = U64(value, 0) & kRecordMask;
-            entry.nameSpace = std::to_integer<std::uint8_t>(value[0x41]);
+            const std::uint64_t parent = Read(value, file_name::kParent);
+            entry.parent = parent & kRecordMask;
+            entry.parentSequence = static_cast<std::uint16_t>(parent >> kSequenceShift);
+            entry.nameSpace = Read(value, file_name::kNameSpace);
             entry.hash = NameHash(name);
             entry.isMarker = IsMarker(name, markerName);
-            entry.reparse = (U32(value, 0x38) & kReparseAttribute) != 0;
+            entry.reparse = (Read(value, file_name::kFileAttributes) & kReparseAttribute) != 0;
             facts.names.push_back(entry);
         }
         return true;
@@ -184,7 +170,7 @@ bool DecodeRuns(std::span<const std::byte> runs, std::uint64_t firstVcn, std::ui
                 std::vector<Extent>& extents) {
     std::size_t at = 0;
     std::uint64_t vcn = firstVcn;
-    std::int64_t lcn = 0;
+    std::uint64_t lcn = 0;  // never past clusterCount
     while (at < runs.size()) {
         const unsigned header = std::to_integer<unsigned>(runs[at]);
         if (header == 0)
@@ -195,17 +181,21 @@ bool DecodeRuns(std::span<const std::byte> runs, std::uint64_t firstVcn, std::ui
             runs.size() - at - 1 < lengthBytes + offsetBytes) {
             return false;
         }
-        const std::uint64_t clusters = Field(runs, at + 1, lengthBytes);
+        const std::uint64_t clusters = ReadLittle(runs, at + 1, lengthBytes);
         if (offsetBytes == 0)
             return false;  // sparse: the table has no holes
-        std::uint64_t delta = Field(runs, at + 1 + lengthBytes, offsetBytes);
+        std::uint64_t delta = ReadLittle(runs, at + 1 + lengthBytes, offsetBytes);
         if (offsetBytes < 8 && (delta >> (8 * offsetBytes - 1)) != 0)
             delta |= ~std::uint64_t{0} << (8 * offsetBytes);  // sign-extended
-        const std::int64_t step = static_cast<std::int64_t>(delta);
-        if ((step > 0 && lcn > INT64_MAX - step) || (step < 0 && lcn < -step))
+        // The step is a signed offset from the last run's cluster; its
+        // magnitude is taken without negating it, which INT64_MIN would
+        // not survive.
+        const bool back = (delta >> 63) != 0;
+        const std::uint64_t magnitude = back ? std::uint64_t{0} - delta : delta;
+        if (back ? lcn < magnitude : magnitude > clusterCount - lcn)
             return false;
-        lcn += step;
-        const auto start = static_cast<std::uint64_t>(lcn);
+        lcn = back ? lcn - magnitude : lcn + magnitude;
+        const std::uint64_t start = lcn;
         if (clusters == 0 || clusters > clusterCount || start > clusterCount - clusters ||
             vcn > UINT64_MAX - clusters) {
             return false;
@@ -227,12 +217,13 @@ bool FindNonResident(std::span<const std::byte> record, std::uint32_t type,
         if (!attribute.nonResident)
             return false;
         const std::span<const std::byte> bytes = attribute.bytes;
-        value.firstVcn = U64(bytes, 0x10);
-        value.lastVcn = U64(bytes, 0x18);
-        const std::size_t runsAt = U16(bytes, 0x20);
+        value.firstVcn = Read(bytes, attribute::kFirstVcn);
+        value.lastVcn = Read(bytes, attribute::kLastVcn);
+        const std::size_t runsAt = Read(bytes, attribute::kRunsOffset);
         if (value.firstVcn == 0)
-            value.size = U64(bytes, 0x30);
-        if (runsAt < 0x40 || runsAt >= bytes.size() || value.lastVcn < value.firstVcn) {
+            value.size = Read(bytes, attribute::kDataSize);
+        if (runsAt < attribute::kNonResidentBytes || runsAt >= bytes.size() ||
+            value.lastVcn < value.firstVcn) {
             sound = false;
             return false;
         }
@@ -261,13 +252,14 @@ std::span<const std::byte> FindResident(std::span<const std::byte> record, std::
 bool ParseAttributeList(std::span<const std::byte> value, std::vector<ListedAttribute>& entries) {
     std::size_t at = 0;
     while (at < value.size()) {
-        if (value.size() - at < 0x1A)
+        if (value.size() - at < attribute_list::kEntryBytes)
             return false;
-        const std::size_t length = U16(value, at + 4);
-        if (length < 0x1A || length > value.size() - at)
+        const std::size_t length = Read(value, at, attribute_list::kLength);
+        if (length < attribute_list::kEntryBytes || length > value.size() - at)
             return false;
-        entries.push_back(
-            {U32(value, at), U64(value, at + 8), U64(value, at + 0x10) & kRecordMask});
+        entries.push_back({Read(value, at, attribute_list::kType),
+                           Read(value, at, attribute_list::kFirstVcn),
+                           Read(value, at, attribute_list::kRecord) & kRecordMask});
         at += length;
     }
     return true;
@@ -276,7 +268,7 @@ bool ParseAttributeList(std::span<const std::byte> value, std::vector<ListedAttr
 std::uint32_t NameHash(std::span<const std::byte> utf16le) {
     std::uint32_t hash = kFnvBasis;
     for (std::size_t i = 0; i + 1 < utf16le.size(); i += 2)
-        hash = HashUnit(hash, U16(utf16le, i));
+        hash = HashUnit(hash, static_cast<std::uint32_t>(ReadLittle(utf16le, i, 2)));
     return hash;
 }
 

@@ -14,12 +14,13 @@
 #include <string_view>
 #include <vector>
 
+#include "engine/NtfsLayout.h"
+
 namespace engine::ntfs {
 
 // Fix-ups protect each 512-byte stride of a record, whatever the sector size.
 inline constexpr std::size_t kFixupStride = 512;
 inline constexpr std::uint64_t kRootFolder = 5;
-inline constexpr std::uint64_t kRecordMask = 0x0000'FFFF'FFFF'FFFF;  // of a file reference
 
 enum class RecordState : std::uint8_t { Free, InUse, Damaged };
 
@@ -30,17 +31,19 @@ enum class RecordState : std::uint8_t { Free, InUse, Damaged };
 bool ApplyFixups(std::span<std::byte> record);
 
 struct RecordName {
-    std::uint64_t parent = 0;    // the record number of the folder that holds the name
-    std::uint32_t hash = 0;      // NameHash of the name
-    std::uint8_t nameSpace = 0;  // 0 POSIX, 1 Win32, 2 DOS, 3 Win32 and DOS
-    bool isMarker = false;       // the name is the marker's, in any letter case
-    bool reparse = false;        // the name's copy of the file's attributes says reparse point
+    std::uint64_t parent = 0;          // the record number of the folder that holds the name
+    std::uint16_t parentSequence = 0;  // and that folder's sequence number
+    std::uint32_t hash = 0;            // NameHash of the name
+    std::uint8_t nameSpace = 0;        // 0 POSIX, 1 Win32, 2 DOS, 3 Win32 and DOS
+    bool isMarker = false;             // the name is the marker's, in any letter case
+    bool reparse = false;  // the name's copy of the file's attributes says reparse point
     static constexpr std::uint8_t kDos = 2;
 };
 
 struct RecordFacts {
     RecordState state = RecordState::Free;
-    std::uint64_t base = 0;  // the base record this one extends; 0 for a base record
+    std::uint64_t base = 0;      // the base record this one extends; 0 for a base record
+    std::uint16_t sequence = 0;  // the record's, which a reference to it must carry
     bool folder = false;
     bool reparse = false;
     std::vector<RecordName> names;  // every $FILE_NAME the record holds

@@ -25,7 +25,7 @@ void FolderWalk::Run(const std::string& root, const InstallationPlaces* places) 
     std::string path = root;
     Place place;
     const InstallationPlaces::Scope rootScope =
-        places ? InstallationPlaces::kRoot : InstallationPlaces::kEverything;
+        places ? places->RootScope() : InstallationPlaces::kEverything;
     if (!Enter(path, place, rootScope, stack, nullptr))
         return;
     // The threads start once there is something to read.

@@ -14,6 +14,7 @@ enum Flag : std::uint8_t {
     kLeads = 16,     // a marker or link is in it or below it
     kVisiting = 32,  // on the chain of parents being followed
     kChecked = 64,   // its parents lead to the root or out of the table's folders
+    kWhole = 128,    // changed since the table was read: searched whole
 };
 
 constexpr std::uint32_t kNoParent = 0xFFFF'FFFF;
@@ -25,25 +26,33 @@ bool IsFolderInUse(std::uint8_t flags) {
 }  // namespace
 
 InstallationPlaces::Builder::Builder(std::uint64_t records)
-    : flags_(records, 0), parents_(records, kNoParent) {}
+    : flags_(records, 0), parents_(records, kNoParent) {
+    // The names grow by half at most, so that old and new together stay
+    // within what is left.
+    const std::uint64_t fixed = records * kBytesPerRecord;
+    mostNames_ = fixed >= kMostBytes ? 0 : (kMostBytes - fixed) * 2 / 3 / sizeof(FolderName);
+}
 
-bool InstallationPlaces::Builder::Add(std::uint64_t record, const ntfs::RecordFacts& facts) {
+InstallationPlaces::Builder::Added InstallationPlaces::Builder::Add(
+    std::uint64_t record, const ntfs::RecordFacts& facts) {
     const std::uint64_t count = flags_.size();
     if (facts.state != ntfs::RecordState::InUse)
-        return true;
+        return Added::Yes;
     const std::uint64_t owner = facts.base == 0 ? record : facts.base;
     if (owner >= count)
-        return false;
+        return Added::PastTheEnd;
     if (facts.base == 0) {
         flags_[owner] |= kInUse;
         if (facts.folder)
             flags_[owner] |= kFolder;
+        if (owner == ntfs::kRootFolder)
+            rootSequence_ = facts.sequence;
     }
     if (facts.reparse)
         flags_[owner] |= kLink;
     for (const ntfs::RecordName& name : facts.names) {
         if (name.parent >= count)
-            return false;
+            return Added::PastTheEnd;
         const auto parent = static_cast<std::uint32_t>(name.parent);
         if (name.isMarker || name.reparse)
             flags_[parent] |= kWanted;
@@ -52,10 +61,18 @@ bool InstallationPlaces::Builder::Add(std::uint64_t record, const ntfs::RecordFa
         parents_[owner] = parent;
         // A listing shows the long names; a base record's file is known to
         // be no folder, while an extension's owner may not have been read yet.
-        if (name.nameSpace != ntfs::RecordName::kDos && (facts.folder || facts.base != 0))
-            names_.push_back({parent, name.hash, static_cast<std::uint32_t>(owner)});
+        if (name.nameSpace != ntfs::RecordName::kDos && (facts.folder || facts.base != 0)) {
+            if (names_.size() == names_.capacity()) {
+                if (names_.size() >= mostNames_)
+                    return Added::TooMany;
+                names_.reserve(std::min(
+                    mostNames_, std::max<std::size_t>(1024, names_.size() + names_.size() / 2)));
+            }
+            names_.push_back({parent, name.hash, static_cast<std::uint32_t>(owner),
+                              facts.base == 0 ? facts.sequence : kNoSequence});
+        }
     }
-    return true;
+    return Added::Yes;
 }
 
 std::optional<InstallationPlaces> InstallationPlaces::Builder::Finish(std::string& why) {
@@ -135,7 +152,68 @@ std::optional<InstallationPlaces> InstallationPlaces::Builder::Finish(std::strin
     places.names_ = std::move(names_);
     parents_ = {};
     places.flags_ = std::move(flags_);
+    places.rootSequence_ = rootSequence_;
     return places;
+}
+
+InstallationPlaces::Scope InstallationPlaces::RootScope() const {
+    return (flags_[ntfs::kRootFolder] & kWhole) != 0 ? kEverything : kRoot;
+}
+
+bool InstallationPlaces::FollowChanges(const std::vector<platform::FileReference>& folders,
+                                       std::string& why) {
+    // Each folder's parent and sequence number, by record.
+    struct Up {
+        std::uint32_t record, parent;
+        std::uint16_t sequence;
+    };
+    std::vector<Up> up;
+    up.reserve(names_.size());
+    for (const FolderName& name : names_)
+        up.push_back({name.record, name.parent, name.sequence});
+    std::sort(up.begin(), up.end(), [](const Up& a, const Up& b) {
+        return a.record != b.record ? a.record < b.record : a.sequence < b.sequence;
+    });
+    const auto known = [&](const platform::FileReference& folder) -> const Up* {
+        if (folder.record >= flags_.size() || !IsFolderInUse(flags_[folder.record]))
+            return nullptr;
+        const auto found = std::lower_bound(
+            up.begin(), up.end(), Up{static_cast<std::uint32_t>(folder.record), 0, folder.sequence},
+            [](const Up& a, const Up& b) {
+                return a.record != b.record ? a.record < b.record : a.sequence < b.sequence;
+            });
+        return found != up.end() && found->record == folder.record &&
+                       found->sequence == folder.sequence
+                   ? &*found
+                   : nullptr;
+    };
+    for (std::uint8_t& flags : flags_)
+        flags = static_cast<std::uint8_t>(flags & ~(kLeads | kWhole));
+    for (const platform::FileReference& folder : folders) {
+        const bool isRoot = folder.record == ntfs::kRootFolder;
+        if (isRoot ? folder.sequence != rootSequence_ : known(folder) == nullptr) {
+            why = "record " + std::to_string(folder.record) + ", sequence " +
+                  std::to_string(folder.sequence) + ", is no folder the file table knows";
+            return false;
+        }
+        flags_[folder.record] |= kWhole;
+        // The table's folders were found to lead to the root without a cycle.
+        for (auto record = static_cast<std::uint32_t>(folder.record);
+             (flags_[record] & kLeads) == 0;) {
+            flags_[record] |= kLeads;
+            if (record == ntfs::kRootFolder)
+                break;
+            const auto parent =
+                std::lower_bound(up.begin(), up.end(), Up{record, 0, 0},
+                                 [](const Up& a, const Up& b) { return a.record < b.record; });
+            if (parent == up.end() || parent->record != record) {
+                why = "record " + std::to_string(record) + " has no parent";
+                return false;
+            }
+            record = parent->parent;
+        }
+    }
+    return true;
 }
 
 InstallationPlaces::Scope InstallationPlaces::Child(Scope parent, std::string_view name,
@@ -146,14 +224,14 @@ InstallationPlaces::Scope InstallationPlaces::Child(Scope parent, std::string_vi
     if (!hash)
         return kEverything;
     const auto [first, last] =
-        std::equal_range(names_.begin(), names_.end(), FolderName{parent, *hash, 0});
+        std::equal_range(names_.begin(), names_.end(), FolderName{parent, *hash, 0, 0});
     if (first == last)
         return kEverything;  // not in the table: made after it was read
     Scope found = kNowhere;
     std::size_t leading = 0;
     for (auto candidate = first; candidate != last; ++candidate) {
         const std::uint8_t flags = flags_[candidate->record];
-        if ((flags & kLink) != 0)
+        if ((flags & (kLink | kWhole)) != 0)
             return kEverything;
         if ((flags & kLeads) != 0) {
             ++leading;

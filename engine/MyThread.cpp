@@ -1,14 +1,13 @@
 #include "engine/MyThread.h"
 
-#include <chrono>
-#include <cstdio>
 #include <cstdlib>
 #include <exception>
+#include <set>
 #include <string_view>
 #include <utility>
 
 #include "engine/CountedListings.h"
-#include "engine/FileTable.h"
+#include "engine/DriveTable.h"
 #include "engine/FolderWalk.h"
 #include "engine/InstallationUpdate.h"
 #include "engine/ReadAheadSize.h"
@@ -280,44 +279,28 @@ void TMyThread::ScanFixedDrives() {
         SearchFolder(std::string{letter, ':'});
 }
 
-std::optional<InstallationPlaces> TMyThread::ReadDriveTable(const std::string& root) {
+std::optional<DriveTable> TMyThread::ReadDriveTable(const std::string& root) {
     if (root.size() != 2 || root[1] != ':')
         return std::nullopt;
-    const auto tell = [&](const std::string& how) {
-        if (events_)
-            events_->DriveSearched(root[0], how);
-    };
-    if (walkOnly_) {
-        tell("walk: SORAMIDO_SEARCH=walk");
-        return std::nullopt;
-    }
-    const auto started = std::chrono::steady_clock::now();
-    platform::Result<std::unique_ptr<platform::RawVolume>> volume = files_.OpenRawVolume(root[0]);
-    if (!volume) {
-        tell("walk: " + volume.Error().description);
-        return std::nullopt;
-    }
-    // The reading takes a while on a large drive: it shows as the drive's
-    // root, where the walk would start.
-    currentFolder = root;
-    ShowCurrentFolder();
-    FileTableRead read = ReadFileTable(**volume, kMarkerFile, [this](std::uint64_t records) {
+    bool shown = false;
+    DriveTable table(files_, root[0], kMarkerFile, walkOnly_, [&](std::uint64_t records) {
+        // The reading takes a while on a large drive: it shows as the
+        // drive's root, where the walk would start.
+        if (!std::exchange(shown, true)) {
+            currentFolder = root;
+            ShowCurrentFolder();
+        }
         if (events_)
             events_->SearchProgress(entriesSearched_ + records, entriesOnDrives_);
         return !Stopping();
     });
     if (Stopping())
         return std::nullopt;  // the walk ends at once; there is nothing to tell
-    if (!read.places) {
-        tell("walk: " + read.why);
-        return std::nullopt;
-    }
-    const std::chrono::duration<double> took = std::chrono::steady_clock::now() - started;
-    char seconds[32];
-    std::snprintf(seconds, sizeof seconds, "%.2f", took.count());
-    tell("file table, " + std::to_string(read.records) + " records, " + seconds + " s");
-    entriesSearched_ += read.records;
-    return std::move(read.places);
+    if (events_)
+        events_->DriveSearched(root[0], table.How());
+    if (table.Places())
+        entriesSearched_ += table.Records();
+    return table;
 }
 
 // What the search does at each step of the walk: it shows every folder it
@@ -360,6 +343,10 @@ class TMyThread::InstallationSearch : public FolderWalk::Visitor {
                      const std::optional<platform::FileId>& id) override {
         if (worker_.Stopping())
             return false;
+        // A drive searched again where it changed meanwhile leads back to
+        // installations already dealt with.
+        if (!handled_.insert(folder).second)
+            return true;
         if (worker_.task_ == Task::List) {
             if (worker_.files_.IsFolder(Concat(folder, kMarkerFolder)))
                 worker_.ListInstallation(folder);
@@ -386,19 +373,36 @@ class TMyThread::InstallationSearch : public FolderWalk::Visitor {
     const CountedListings&
         listings_;  // this drive's; worker_.entriesSearched_ has the drives before
     bool tableRead_;
+    std::set<std::string> handled_;  // folders where a marker was found
 };
 
 void TMyThread::SearchFolder(const std::string& path) {
-    const std::optional<InstallationPlaces> places = ReadDriveTable(path);
+    std::optional<DriveTable> table = ReadDriveTable(path);
+    InstallationPlaces* places = table ? table->Places() : nullptr;
     CountedListings listings(files_);
-    InstallationSearch search(*this, listings, places.has_value());
+    InstallationSearch search(*this, listings, places != nullptr);
     const unsigned readAhead = readAheadThreads_
                                    ? *readAheadThreads_
                                    : ReadAheadThreads(path.empty() ? platform::DiskKind::Unknown
                                                                    : files_.KindOfDisk(path[0]));
-    FolderWalk(listings, kMarkerFile, search, {readAhead, stop_, {}})
-        .Run(path, places ? &*places : nullptr);
-    if (!places)
+    FolderWalk(listings, kMarkerFile, search, {readAhead, stop_, {}}).Run(path, places);
+    if (places && !Stopping()) {
+        // What changed while the drive was searched by its table, searched
+        // again: the table shows the drive as it was when read.
+        switch (table->SinceRead()) {
+            case DriveTable::Changes::None:
+                break;
+            case DriveTable::Changes::Whole:
+                if (events_)
+                    events_->DriveSearched(path[0], table->How());
+                places = nullptr;
+                [[fallthrough]];
+            case DriveTable::Changes::Folders:
+                FolderWalk(listings, kMarkerFile, search, {readAhead, stop_, {}}).Run(path, places);
+                break;
+        }
+    }
+    if (!table || !table->Places())
         entriesSearched_ += listings.Entries();
 }
 

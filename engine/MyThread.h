@@ -13,6 +13,7 @@
 #include <string>
 #include <string_view>
 
+#include "engine/DriveTable.h"
 #include "engine/InstallationPlaces.h"
 #include "engine/Report.h"
 #include "engine/Retry.h"
@@ -93,10 +94,10 @@ class TMyThread {
   private:
     class InstallationSearch;
 
-    // The index of where an installation can be on the drive whose root is
-    // `root`, from its file table; nullopt where the drive is to be walked
-    // whole. Tells the run's events which, and why.
-    std::optional<InstallationPlaces> ReadDriveTable(const std::string& root);
+    // The file table of the drive whose root is `root` (DriveTable.h);
+    // nullopt for a folder that is no drive's root, or when a stop came.
+    // Tells the run's events how the drive is searched.
+    std::optional<DriveTable> ReadDriveTable(const std::string& root);
 
     // The worker's own view of the stop request.
     bool Stopping() const { return stop_.stop_requested(); }

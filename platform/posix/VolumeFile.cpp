@@ -32,6 +32,21 @@ class VolumeFile final : public RawVolume {
         }
         return std::nullopt;
     }
+    // A file's bytes are as new as the page cache holds them, which every
+    // read sees; the flush stands for what Windows's does.
+    Failure Flush() override {
+        if (::fsync(fd_.Get()) != 0 && errno != EINVAL && errno != EROFS)
+            return LastFileError();
+        return std::nullopt;
+    }
+    // No file system keeps an NTFS change journal for an image's bytes.
+    Result<std::optional<JournalPosition>> JournalNow() override {
+        return std::optional<JournalPosition>{};
+    }
+    Failure ReadChanges(const JournalPosition&,
+                        const std::function<bool(const VolumeChange&)>&) override {
+        return FileError{FileError::Kind::Other, "the volume keeps no change journal"};
+    }
 
   private:
     ScopedFd fd_;

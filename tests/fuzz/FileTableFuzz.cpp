@@ -29,6 +29,16 @@ class BytesVolume final : public platform::RawVolume {
         return std::nullopt;
     }
 
+    platform::Failure Flush() override { return std::nullopt; }
+    platform::Result<std::optional<platform::JournalPosition>> JournalNow() override {
+        return std::optional<platform::JournalPosition>{};
+    }
+    platform::Failure ReadChanges(
+        const platform::JournalPosition&,
+        const std::function<bool(const platform::VolumeChange&)>&) override {
+        return platform::FileError{platform::FileError::Kind::Other, "no journal"};
+    }
+
   private:
     std::span<const std::uint8_t> bytes_;
 };
@@ -50,7 +60,7 @@ void Records(std::span<const std::uint8_t> input) {
         // Parsed as read: the fix-ups may fail and leave the bytes as they are.
         engine::ntfs::ApplyFixups(record);
         engine::ntfs::ParseRecord(record, kMarker, facts);
-        if (!builder.Add(n + 6, facts))
+        if (builder.Add(n + 6, facts) != engine::InstallationPlaces::Builder::Added::Yes)
             return;
     }
     std::string why;
