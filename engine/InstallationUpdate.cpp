@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <cstddef>
+#include <exception>
 #include <functional>
 #include <memory>
 #include <utility>
@@ -10,6 +11,7 @@
 #include "engine/FileBytes.h"
 #include "engine/InstallationUpdateParts.h"
 #include "engine/Texts.h"
+#include "engine/Utf8.h"
 
 namespace engine {
 
@@ -131,14 +133,28 @@ UpdateOutcome InstallationUpdate::Run() {
     UpdateOutcome outcome;
     try {
         RunSteps(outcome);
+        outcome.keyReplaced = keyReplaced_;
+        return outcome;
+    } catch (const std::exception& failure) {
+        outcome.unexpected = IsUtf8(failure.what()) ? failure.what() : text::kUnknownFailure;
     } catch (...) {
-        // Whatever went wrong, the installation is not left half changed
-        // because of it; the failure is the caller's to report.
-        try {
-            transaction_.RollBack();
-        } catch (...) {
-        }
-        throw;
+        outcome.unexpected = std::string(text::kUnknownFailure);
+    }
+    // Whatever went wrong stays with this installation: what this update
+    // changed is undone, and what then stands there has the last word, as
+    // after any other failure.
+    outcome.keyReplaced = keyReplaced_;
+    const std::string reason = Joined(text::kUnexpectedError, *outcome.unexpected);
+    try {
+        (void)transaction_.RollBack();
+        Conclude(outcome, reason);
+    } catch (...) {
+        // Not even a look at the files was to be had: only an installation
+        // nothing was done to is known to be as it was.
+        outcome.reason = reason;
+        outcome.rowIsNew = {};
+        const bool maybeChanged = touched_ || unrepaired_ || outcome.repaired || journalFound_;
+        outcome.state = maybeChanged ? UpdateEnd::Midway : UpdateEnd::LeftAsItWas;
     }
     return outcome;
 }
@@ -284,7 +300,9 @@ InstallationUpdate::Refusal InstallationUpdate::CheckNothingHoldsIt() {
 // ---- the change ------------------------------------------------------------------
 
 void InstallationUpdate::PlanJournal() {
-    journal_ = Journal{NewRunIdentity(), {}};
+    // Without a key, WriteJournal refuses the update before anything is named.
+    auto key = Key();
+    journal_ = Journal{key ? KeyedRunIdentity(*key) : NewRunIdentity(), {}};
     for (Target& target : targets_) {
         if (target.isNew)
             continue;
