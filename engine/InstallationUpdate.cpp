@@ -36,18 +36,43 @@ bool Moved(platform::FolderHandle& folder, std::string_view from, std::string_vi
 
 // A step that creates files in `folder`, undone by deleting the `made`
 // ones, any of which may not have come to be. `create` tells once the first
-// one has.
+// one has; where it fails or throws before it can tell, a name that was free
+// before and holds a file now came to be all the same. A name that was not
+// free before is never deleted.
 UpdateTransaction::Step Creating(std::size_t target, platform::FolderHandle& folder,
                                  std::vector<std::string> made,
                                  std::function<Failure(bool& created)> create) {
     auto created = std::make_shared<bool>(false);
+    auto wasFree = std::make_shared<std::vector<bool>>();
+    auto isFile = [&folder](const std::string& name) {
+        auto entry = folder.Inspect(name);
+        return entry && entry->kind == platform::EntryKind::File;
+    };
     return {
         .target = target,
-        .run = [create = std::move(create), created] { return create(*created); },
-        .happened = [created] { return *created; },
-        .undo = [&folder, made = std::move(made)]() -> Failure {
-            for (const std::string& name : made) {
-                Failure failure = folder.Delete(name);
+        .run =
+            [&folder, made, create = std::move(create), created, wasFree] {
+                for (const std::string& name : made) {
+                    auto entry = folder.Inspect(name);
+                    wasFree->push_back(entry && entry->kind == platform::EntryKind::Missing);
+                }
+                return create(*created);
+            },
+        .happened =
+            [made, created, wasFree, isFile] {
+                if (*created)
+                    return true;
+                for (std::size_t i = 0; i < wasFree->size(); ++i) {
+                    if ((*wasFree)[i] && isFile(made[i]))
+                        return true;
+                }
+                return false;
+            },
+        .undo = [&folder, made, wasFree]() -> Failure {
+            for (std::size_t i = 0; i < made.size(); ++i) {
+                if (i < wasFree->size() && !(*wasFree)[i])
+                    continue;
+                Failure failure = folder.Delete(made[i]);
                 if (failure && failure->kind != FileError::Kind::NotFound)
                     return failure;
             }
@@ -145,6 +170,8 @@ UpdateOutcome InstallationUpdate::Run() {
     // after any other failure.
     outcome.keyReplaced = keyReplaced_;
     const std::string reason = Joined(text::kUnexpectedError, *outcome.unexpected);
+    // A step that took effect before it threw counts as the change begun.
+    touched_ = touched_ || transaction_.Changed();
     try {
         (void)transaction_.RollBack();
         Conclude(outcome, reason);
