@@ -100,7 +100,8 @@ FormerKey ReadFormerKey() {
         return {};
     }
     const ScopedRegKey secret(raw);
-    FormerKey former{.exists = true};
+    FormerKey former;
+    former.exists = true;
     former.why = WhyNotPrivate(secret.Get());
     LONG status = ERROR_SUCCESS;
     if (!former.why)
