@@ -163,21 +163,18 @@ Result<MachineKey> MachineKeyFromRegistry(KeyUse use, std::optional<std::string>
     if (status != ERROR_SUCCESS)
         return FileErrorOf(DWORD(status));
     const ScopedRegKey secret(raw);
-    // Made just now: its list is set again in case the system did not take
-    // the one given at creation (Wine does not).
-    if (disposition == REG_CREATED_NEW_KEY) {
-        status = RegSetKeySecurity(secret.Get(), DACL_SECURITY_INFORMATION, descriptor.Get());
-        if (status != ERROR_SUCCESS)
-            return FileErrorOf(DWORD(status));
-    }
     // One that others could read is no secret any more, and one they wrote is
     // no key of ours: its list is put right and a new key made in its place,
     // so that journals signed with the old one are not followed; an update
     // sets such a journal aside and goes forward. (Wine keeps no key's list
-    // when its server starts again.)
-    std::optional<std::string> why = WhyNotPrivate(secret.Get());
+    // when its server starts again.) One made just now has its owner and list
+    // set again in case the system did not take those given at creation
+    // (Wine does not).
+    std::optional<std::string> why;
+    if (disposition != REG_CREATED_NEW_KEY)
+        why = WhyNotPrivate(secret.Get());
     const bool fresh = why.has_value();
-    if (fresh) {
+    if (fresh || disposition == REG_CREATED_NEW_KEY) {
         if (RegSetKeySecurity(secret.Get(), OWNER_SECURITY_INFORMATION | DACL_SECURITY_INFORMATION,
                               descriptor.Get()) != ERROR_SUCCESS)
             RegSetKeySecurity(secret.Get(), DACL_SECURITY_INFORMATION, descriptor.Get());
