@@ -8,7 +8,9 @@
 //               letter case is ignored leaves the installation as it is.
 //   2. Repair:  a journal left by an update that was cut short is followed
 //               first (InstallationRepair.h), the installation folder
-//               opened anew and the survey made again.
+//               opened anew and the survey made again; one that this
+//               installation's key does not vouch for is moved aside and
+//               kept, with what it names, and the update goes forward.
 //   3. Measure: each destination is read and compared with the package; one
 //               that already holds the package's bytes is left alone, and an
 //               installation whose every file does needs nothing more.
