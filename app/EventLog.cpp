@@ -37,28 +37,48 @@ std::string_view CarriedMessageFile() {
     return {static_cast<const char*>(bytes), SizeofResource(nullptr, found)};
 }
 
-// Writes the carried file unless the one in place holds the same bytes,
-// which Event Viewer may have open: then it is only read.
-void PutMessageFile(const std::wstring& path) {
-    const std::string_view carried = CarriedMessageFile();
-    {
-        const platform::ScopedHandle present = OpenProtectedFile(path, GENERIC_READ, OPEN_ALWAYS);
-        std::vector<char> bytes(carried.size() + 1);
-        DWORD read = 0;
-        if (ReadFile(present.Get(), bytes.data(), static_cast<DWORD>(bytes.size()), &read,
-                     nullptr) &&
-            std::string_view(bytes.data(), read) == carried) {
-            return;
-        }
+constexpr char kMessageFileName[] = "SoramidoUpdateMessages.dll";
+
+// Reads what `file` holds from its start, up to one byte more than `most`.
+std::string ReadStart(HANDLE file, std::size_t most) {
+    LARGE_INTEGER start{};
+    std::string bytes(most + 1, '\0');
+    DWORD read = 0;
+    if (!SetFilePointerEx(file, start, nullptr, FILE_BEGIN) ||
+        !ReadFile(file, bytes.data(), static_cast<DWORD>(bytes.size()), &read, nullptr)) {
+        Fail(static_cast<long>(GetLastError()), "ReadFile (event messages)");
     }
-    const platform::ScopedHandle file = OpenProtectedFile(path, GENERIC_WRITE, OPEN_ALWAYS);
+    bytes.resize(read);
+    return bytes;
+}
+
+// Puts the carried file in our folder unless the one there holds the same
+// bytes, which Event Viewer may have open: then it is only read. What is
+// written is read back: Event Viewer is to show our texts, and nothing else.
+// Returns the file's full path.
+std::wstring PutMessageFile(Corrections& corrections) {
+    const std::string_view carried = CarriedMessageFile();
+    const OpenedFolder folder =
+        ProtectedFolder({"Kelmina", "Soramido", "EventMessages"}, corrections);
+    const std::wstring path = platform::Utf8ToUtf16(folder.path + "\\" + kMessageFileName);
+    {
+        const platform::ScopedHandle present =
+            OpenOurFile(folder, kMessageFileName, GENERIC_READ, corrections);
+        if (ReadStart(present.Get(), carried.size()) == carried)
+            return path;
+    }
+    const platform::ScopedHandle file =
+        OpenOurFile(folder, kMessageFileName, GENERIC_READ | GENERIC_WRITE, corrections);
     DWORD written = 0;
     if (!SetEndOfFile(file.Get()) ||
         !WriteFile(file.Get(), carried.data(), static_cast<DWORD>(carried.size()), &written,
                    nullptr) ||
-        written != carried.size()) {
+        written != carried.size() || !FlushFileBuffers(file.Get())) {
         Fail(static_cast<long>(GetLastError()), "WriteFile (event messages)");
     }
+    if (ReadStart(file.Get(), carried.size()) != carried)
+        throw std::runtime_error(platform::Utf16ToUtf8(path) + ": not what was written");
+    return path;
 }
 
 void Register(const std::wstring& messageFile) {
@@ -96,15 +116,9 @@ WORD EventType(int exitCode) {
 
 }  // namespace
 
-std::wstring EventMessageFile() {
-    return ProtectedFolder({L"Kelmina", L"Soramido", L"EventMessages"}) +
-           L"\\SoramidoUpdateMessages.dll";
-}
-
-void WriteRunEvent(int exitCode, const engine::InstallationCount& count,
-                   const std::string& logPath) {
-    const std::wstring messageFile = EventMessageFile();
-    PutMessageFile(messageFile);
+void WriteRunEvent(int exitCode, const engine::InstallationCount& count, const std::string& logPath,
+                   Corrections& corrections) {
+    const std::wstring messageFile = PutMessageFile(corrections);
     Register(messageFile);
     const HANDLE source = RegisterEventSourceW(nullptr, kEventSource);
     if (source == nullptr)
@@ -126,13 +140,18 @@ void WriteRunEvent(int exitCode, const engine::InstallationCount& count,
 void FinishRun(LogFile& log, int exitCode) noexcept {
     if (log.Ended())
         return;
+    Corrections corrections;
     try {
-        WriteRunEvent(exitCode, log.Counts(), log.FullPath());
+        WriteRunEvent(exitCode, log.Counts(), log.FullPath(), corrections);
     } catch (const std::exception& failure) {
         log.WriteLine(std::string(text::kLogEventFailed) + failure.what());
     } catch (...) {
         log.WriteLine(std::string(text::kLogEventFailed) + "?");
     }
+    // After the event's failure, if any, since what was removed is written
+    // even when the event could not be.
+    for (const std::string& line : corrections)
+        log.WriteLine(line);
     log.WriteExitCode(exitCode);
 }
 

@@ -9,6 +9,7 @@
 
 #include <string>
 
+#include "app/ProtectedFolder.h"
 #include "engine/RunEvents.h"
 
 namespace app {
@@ -33,18 +34,16 @@ constexpr EventLevel LevelOf(int exitCode) {
 }
 
 // Puts the message file in place, registers the source and writes the
-// entry. Throws std::exception with the reason for the log when any of it
-// fails; the run's outcome stands all the same.
-void WriteRunEvent(int exitCode, const engine::InstallationCount& count,
-                   const std::string& logPath);
+// entry; what stood in the message file's way and was put right goes to
+// `corrections`. Throws std::exception with the reason for the log when any
+// of it fails; the run's outcome stands all the same.
+void WriteRunEvent(int exitCode, const engine::InstallationCount& count, const std::string& logPath,
+                   Corrections& corrections);
 
 class LogFile;
 
 // The run's last words, once: its event (a failure to write it goes into
 // the log) and then the log's exit code line.
 void FinishRun(LogFile& log, int exitCode) noexcept;
-
-// Where the message file is put, for the tests.
-std::wstring EventMessageFile();
 
 }  // namespace app

@@ -9,6 +9,7 @@
 #include "app/ProtectedFolder.h"
 #include "app/Texts.h"
 #include "engine/Texts.h"
+#include "platform/win32/LongPath.h"
 #include "platform/win32/Utf16.h"
 #include "ui/ErrorBox.h"
 #include "ui/Win32Error.h"
@@ -29,19 +30,7 @@ std::string TimeStamp() {
 }
 
 std::string FullPathOf(const std::string& path) {
-    const std::wstring given = platform::Utf8ToUtf16(path);
-    std::wstring full(MAX_PATH, L'\0');
-    for (;;) {
-        const DWORD length =
-            GetFullPathNameW(given.c_str(), static_cast<DWORD>(full.size()), full.data(), nullptr);
-        if (length == 0)
-            return path;
-        if (length < full.size()) {
-            full.resize(length);
-            return platform::Utf16ToUtf8(full);
-        }
-        full.resize(length);
-    }
+    return platform::Utf16ToUtf8(platform::FullPathName(platform::Utf8ToUtf16(path)));
 }
 
 // Zero when every byte was written, else the system's error.
@@ -66,14 +55,14 @@ platform::ScopedHandle OpenForAppending(const std::wstring& path) {
                                               OPEN_ALWAYS, FILE_ATTRIBUTE_NORMAL, nullptr));
 }
 
-// Makes the folders above `file` that are missing; a failure shows when the
-// file is opened.
+// Makes the folders above `file` on a share that are missing; a failure
+// shows when the file is opened.
 void MakeFoldersAbove(const std::wstring& file) {
     const std::size_t slash = file.find_last_of(L"\\/");
     if (slash == std::wstring::npos || slash == 0)
         return;
     const std::wstring folder = file.substr(0, slash);
-    if (folder.ends_with(L':') || GetFileAttributesW(folder.c_str()) != INVALID_FILE_ATTRIBUTES)
+    if (GetFileAttributesW(folder.c_str()) != INVALID_FILE_ATTRIBUTES)
         return;
     MakeFoldersAbove(folder);
     CreateDirectoryW(folder.c_str(), nullptr);
@@ -87,6 +76,24 @@ LARGE_INTEGER SizeOf(HANDLE file) {
 }
 
 }  // namespace
+
+LogPlace PlaceOf(const std::string& full, std::string& onDrive) {
+    if (full.starts_with("\\\\?\\UNC\\"))
+        return LogPlace::Share;
+    std::string local = full;
+    if (full.starts_with("\\\\?\\") || full.starts_with("\\\\.\\"))
+        local.erase(0, 4);
+    else if (full.starts_with("\\\\"))
+        return LogPlace::Share;
+    const bool letter = local.size() >= 3 && ((local[0] >= 'A' && local[0] <= 'Z') ||
+                                              (local[0] >= 'a' && local[0] <= 'z'));
+    if (!letter || local[1] != ':' || local[2] != '\\')
+        return LogPlace::Neither;
+    if (GetDriveTypeW(platform::Utf8ToUtf16(local.substr(0, 3)).c_str()) == DRIVE_REMOTE)
+        return LogPlace::Share;
+    onDrive = std::move(local);
+    return LogPlace::Drive;
+}
 
 LogFile::LogFile(const std::string& path) {
     platform::ScopedHandle file = OpenForAppending(platform::Utf8ToUtf16(path));
@@ -102,21 +109,27 @@ void LogFile::Add(platform::ScopedHandle file, std::string path, bool target) {
     sinks_.push_back({std::move(file), std::move(path), target});
 }
 
-std::string LogFile::OpenLocal() noexcept {
+std::string LogFile::OpenLocal(Corrections& corrections) noexcept {
     try {
-        const std::wstring folder = ProtectedFolder({L"Kelmina", L"Soramido", L"Logs"});
-        const std::wstring path = folder + L"\\Update.log";
-        platform::ScopedHandle file = OpenProtectedFile(path, FILE_APPEND_DATA, OPEN_ALWAYS);
-        if (static_cast<unsigned long long>(SizeOf(file.Get()).QuadPart) >= kLocalLogLimit) {
-            file.Reset();
-            // Renaming moves whatever the name is, never a file a link leads to.
-            if (!MoveFileExW(path.c_str(), (folder + L"\\Update.1.log").c_str(),
-                             MOVEFILE_REPLACE_EXISTING)) {
-                return platform::Utf16ToUtf8(path) + ": " + LastErrorText();
-            }
-            file = OpenProtectedFile(path, FILE_APPEND_DATA, OPEN_ALWAYS);
+        const OpenedFolder folder = ProtectedFolder({"Kelmina", "Soramido", "Logs"}, corrections);
+        // What cannot be cleared from the old log's name only keeps the log
+        // from being moved aside: it grows on, and says why.
+        bool canRotate = true;
+        try {
+            ClearForOurFile(folder, "Update.1.log", corrections);
+        } catch (const std::exception& blocked) {
+            corrections.push_back(std::string(text::kLogNotPutRight) + blocked.what());
+            canRotate = false;
         }
-        Add(std::move(file), platform::Utf16ToUtf8(path), false);
+        platform::ScopedHandle file =
+            OpenOurFile(folder, "Update.log", FILE_APPEND_DATA, corrections);
+        if (canRotate &&
+            static_cast<unsigned long long>(SizeOf(file.Get()).QuadPart) >= kLocalLogLimit) {
+            file.Reset();
+            RenameOurFile(folder, "Update.log", "Update.1.log");
+            file = OpenOurFile(folder, "Update.log", FILE_APPEND_DATA, corrections);
+        }
+        Add(std::move(file), folder.path + "\\Update.log", false);
         return {};
     } catch (const std::exception& refused) {
         return refused.what();
@@ -126,23 +139,40 @@ std::string LogFile::OpenLocal() noexcept {
 }
 
 void LogFile::OpenTarget(const std::string& path) noexcept {
+    std::string why;
     try {
         const std::string full = FullPathOf(path);
-        const std::wstring wide = platform::Utf8ToUtf16(full);
-        MakeFoldersAbove(wide);
-        platform::ScopedHandle file = OpenForAppending(wide);
-        // Said in the log by whoever opened it, once the run's first lines
-        // are written.
-        if (!file) {
-            const std::string why = LastErrorText();
-            std::lock_guard lock(mutex_);
-            targetError_ = path + ": " + why;
+        platform::ScopedHandle file;
+        std::string local;
+        const LogPlace place = PlaceOf(full, local);
+        if (place == LogPlace::Share) {
+            const std::wstring wide = platform::Utf8ToUtf16(full);
+            MakeFoldersAbove(wide);
+            file = OpenForAppending(wide);
+            if (!file)
+                why = LastErrorText();
+        } else if (place == LogPlace::Drive) {
+            // A standard user may make folders and links on a local drive:
+            // nothing on the way may lead elsewhere.
+            file = OpenForAppendingWithoutLinks(local);
+        } else {
+            why = "is on no drive and no share";
+        }
+        if (file) {
+            Add(std::move(file), full, true);
             return;
         }
-        Add(std::move(file), full, true);
+    } catch (const std::exception& refused) {
+        why = refused.what();
     } catch (...) {
+        why = "?";
+    }
+    // Said in the log by whoever opened it, once the run's first lines are
+    // written.
+    try {
         std::lock_guard lock(mutex_);
-        targetError_ = path + ": ?";
+        targetError_ = path + ": " + why;
+    } catch (...) {
     }
 }
 

@@ -12,6 +12,7 @@
 #include <string_view>
 #include <vector>
 
+#include "app/ProtectedFolder.h"
 #include "engine/RunEvents.h"
 #include "platform/win32/ScopedWin.h"
 
@@ -19,6 +20,14 @@ namespace app {
 
 // The local log is moved to Update.1.log once it holds this much.
 inline constexpr unsigned long long kLocalLogLimit = 1024ULL * 1024;
+
+// Where the /LOG file whose full path is `full` lies: on a share
+// ("\\server\share\…", its long form, or a drive letter the system maps to a
+// share), opened by its path; on a drive of the PC, opened folder by folder
+// through handles from `onDrive`, its "C:\…" form (a long form "\\?\C:\…"
+// included); or neither (a device, a volume by its GUID), not opened.
+enum class LogPlace : unsigned char { Share, Drive, Neither };
+LogPlace PlaceOf(const std::string& full, std::string& onDrive);
 
 class LogFile {
   public:
@@ -28,10 +37,12 @@ class LogFile {
     // std::system_error when it cannot be opened so.
     explicit LogFile(const std::string& path);
 
-    // Opens the PC's own log, moving a full one aside first. Empty when it
+    // Opens the PC's own log, moving a full one aside first, and adds to
+    // `corrections` what stood in its way and was put right. Empty when it
     // is open, otherwise why not: the run goes on without it.
-    std::string OpenLocal() noexcept;
-    // Opens /LOG's file, making the folders above it. A file that cannot be
+    std::string OpenLocal(Corrections& corrections) noexcept;
+    // Opens /LOG's file, making the folders above it: on a share by its
+    // path, on a drive through handles that refuse a link. A file that cannot be
     // opened, now or at a later line (a share gone, a full disk), does not
     // stop the run: TargetError() keeps why, which a failed line writes
     // into the local log at once and a failed opening leaves to the caller.

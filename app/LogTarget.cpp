@@ -29,16 +29,6 @@ std::optional<platform::FileId> IdentityAt(const std::wstring& path) {
     return platform::IdentityOf(opened.Get());
 }
 
-std::wstring FullPath(const std::wstring& path) {
-    const DWORD needed = GetFullPathNameW(path.c_str(), 0, nullptr, nullptr);
-    if (needed == 0)
-        return path;
-    std::wstring full(needed, L'\0');
-    const DWORD length = GetFullPathNameW(path.c_str(), needed, full.data(), nullptr);
-    full.resize(length < needed ? length : 0);
-    return full.empty() ? path : full;
-}
-
 // The identities of the files in `folder`, links followed.
 std::vector<platform::FileId> IdentitiesIn(const std::wstring& folder) {
     std::vector<platform::FileId> identities;
@@ -66,7 +56,7 @@ bool IsProgramOrPackageFile(const std::string& path) {
     const std::optional<platform::FileId> dataFolder = IdentityAt(data);
 
     // Resolved as the log file will be opened, and its folder from that.
-    const std::wstring log = FullPath(platform::Utf8ToUtf16(path));
+    const std::wstring log = platform::FullPathName(platform::Utf8ToUtf16(path));
     if (const std::optional<platform::FileId> file = IdentityAt(log)) {
         if (file == IdentityAt(program))
             return true;
@@ -87,7 +77,7 @@ bool IsProgramOrPackageFile(const std::string& path) {
 }
 
 bool IsInInstallation(const std::string& path) {
-    const std::wstring log = FullPath(platform::Utf8ToUtf16(path));
+    const std::wstring log = platform::FullPathName(platform::Utf8ToUtf16(path));
     const std::size_t slash = log.find_last_of(L"\\/");
     if (slash == std::wstring::npos)
         return false;

@@ -5,84 +5,369 @@
 #include <aclapi.h>
 #include <sddl.h>
 
+#include <optional>
 #include <stdexcept>
-#include <system_error>
 
+#include "app/Texts.h"
+#include "platform/win32/LongPath.h"
 #include "platform/win32/Utf16.h"
-#include "ui/ErrorBox.h"
+#include "platform/win32/Win32FileError.h"
 
 namespace app {
 
 namespace {
 
+using platform::FileError;
+using platform::HeldFolder;
+
 // Protected: nothing is inherited from ProgramData, whose list lets Users
-// create files and folders.
-constexpr wchar_t kAdministratorsOwn[] =
+// create files and folders. The files made inside inherit it.
+constexpr wchar_t kProtectedList[] =
     L"O:BAD:P(A;OICI;FA;;;SY)(A;OICI;FA;;;BA)(A;OICI;0x1200a9;;;BU)";
 
-struct LocalMemoryTraits {
-    using Type = void*;
-    static Type Empty() { return nullptr; }
-    static bool Holds(Type h) { return h != nullptr; }
-    static void Close(Type h) { LocalFree(h); }
+// Listing, traversing and reading the owner and list. Held without sharing
+// deletion: nobody renames the folder, or so swaps it for a link, meanwhile.
+constexpr ACCESS_MASK kFolderAccess = FILE_LIST_DIRECTORY | FILE_TRAVERSE | READ_CONTROL;
+constexpr ULONG kFolderShare = FILE_SHARE_READ | FILE_SHARE_WRITE;
+constexpr ULONG kAnyShare = FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE;
+constexpr ULONG kFileShare = FILE_SHARE_READ | FILE_SHARE_WRITE;
+
+// The rights that change a folder or file, its list or its owner.
+constexpr ACCESS_MASK kWriting = FILE_WRITE_DATA | FILE_APPEND_DATA | FILE_WRITE_EA |
+                                 FILE_DELETE_CHILD | FILE_WRITE_ATTRIBUTES | DELETE | WRITE_DAC |
+                                 WRITE_OWNER | GENERIC_WRITE | GENERIC_ALL | MAXIMUM_ALLOWED;
+
+// A user's folder planted where ours goes is removed with what it holds; a
+// user who keeps filling it cannot keep the run busy for ever.
+constexpr std::size_t kMostRemoved = 10000;
+constexpr int kDeepest = 64;
+
+[[noreturn]] void Refuse(const std::string& path, const std::string& why) {
+    throw std::runtime_error(path + ": " + why);
+}
+
+std::string LastErrorText() {
+    return platform::SystemMessage(GetLastError());
+}
+
+std::string Join(const std::string& folder, std::string_view name) {
+    std::string path = folder;
+    if (!path.ends_with('\\'))
+        path += '\\';
+    return path.append(name);
+}
+
+OpenedFolder Hold(platform::ScopedHandle handle, std::string path) {
+    OpenedFolder folder;
+    folder.held.systemName = platform::SystemNameOf(handle.Get());
+    folder.held.handle = std::move(handle);
+    folder.path = std::move(path);
+    return folder;
+}
+
+platform::ScopedLocal ProtectedList() {
+    PSECURITY_DESCRIPTOR raw = nullptr;
+    if (!ConvertStringSecurityDescriptorToSecurityDescriptorW(kProtectedList, SDDL_REVISION_1, &raw,
+                                                              nullptr)) {
+        throw std::runtime_error("ConvertStringSecurityDescriptor: " + LastErrorText());
+    }
+    return platform::ScopedLocal(raw);
+}
+
+// The account that runs the program, as its token says.
+class RunningUser {
+  public:
+    RunningUser() {
+        HANDLE raw = nullptr;
+        if (!OpenProcessToken(GetCurrentProcess(), TOKEN_QUERY, &raw))
+            return;
+        const platform::ScopedHandle token(raw);
+        DWORD size = 0;
+        if (!GetTokenInformation(token.Get(), TokenUser, buffer_, sizeof buffer_, &size))
+            return;
+        sid_ = reinterpret_cast<TOKEN_USER*>(buffer_)->User.Sid;
+    }
+    RunningUser(const RunningUser&) = delete;
+    RunningUser& operator=(const RunningUser&) = delete;
+    PSID Sid() const { return sid_; }
+
+  private:
+    alignas(TOKEN_USER) BYTE buffer_[SECURITY_MAX_SID_SIZE + sizeof(TOKEN_USER)] = {};
+    PSID sid_ = nullptr;
 };
-using ScopedLocal = platform::ScopedWin<LocalMemoryTraits>;
 
-[[noreturn]] void Refuse(const std::wstring& path, const std::string& why) {
-    throw std::runtime_error(platform::Utf16ToUtf8(path) + ": " + why);
+// Privileges an administrator holds but has not enabled, enabled for as long
+// as this lives: to take a folder back from a user who keeps us out of it,
+// and to remove what that user planted in our place.
+class RecoveryPrivileges {
+  public:
+    RecoveryPrivileges() {
+        HANDLE raw = nullptr;
+        if (!OpenProcessToken(GetCurrentProcess(), TOKEN_ADJUST_PRIVILEGES | TOKEN_QUERY, &raw))
+            return;
+        token_.Reset(raw);
+        Wanted wanted{};
+        const wchar_t* names[] = {SE_TAKE_OWNERSHIP_NAME, SE_RESTORE_NAME, SE_BACKUP_NAME};
+        for (const wchar_t* name : names) {
+            if (LookupPrivilegeValueW(nullptr, name, &wanted.privileges[wanted.count].Luid)) {
+                wanted.privileges[wanted.count++].Attributes = SE_PRIVILEGE_ENABLED;
+            }
+        }
+        DWORD size = 0;
+        restore_ =
+            AdjustTokenPrivileges(token_.Get(), FALSE, reinterpret_cast<TOKEN_PRIVILEGES*>(&wanted),
+                                  sizeof previous_, reinterpret_cast<TOKEN_PRIVILEGES*>(&previous_),
+                                  &size) != FALSE;
+    }
+    ~RecoveryPrivileges() {
+        if (restore_) {
+            AdjustTokenPrivileges(token_.Get(), FALSE,
+                                  reinterpret_cast<TOKEN_PRIVILEGES*>(&previous_), 0, nullptr,
+                                  nullptr);
+        }
+    }
+    RecoveryPrivileges(const RecoveryPrivileges&) = delete;
+    RecoveryPrivileges& operator=(const RecoveryPrivileges&) = delete;
+
+  private:
+    struct Wanted {
+        DWORD count;
+        LUID_AND_ATTRIBUTES privileges[3];
+    };
+    platform::ScopedHandle token_;
+    Wanted previous_{};
+    bool restore_ = false;
+};
+
+std::string SidText(PSID sid) {
+    wchar_t* text = nullptr;
+    if (!ConvertSidToStringSidW(sid, &text))
+        return "?";
+    const platform::ScopedLocal owned(text);
+    return platform::Utf16ToUtf8(text);
 }
 
-[[noreturn]] void RefuseWithLastError(const std::wstring& path) {
-    Refuse(path, ui::SystemErrorText(
-                     std::error_code(static_cast<int>(GetLastError()), std::system_category())));
+bool IsTrustedOwner(PSID owner, PSID runningUser) {
+    return owner != nullptr && IsValidSid(owner) &&
+           (IsWellKnownSid(owner, WinBuiltinAdministratorsSid) ||
+            IsWellKnownSid(owner, WinLocalSystemSid) ||
+            (runningUser != nullptr && EqualSid(owner, runningUser)));
 }
 
-bool IsSid(PSID owner, WELL_KNOWN_SID_TYPE type) {
-    BYTE sid[SECURITY_MAX_SID_SIZE];
-    DWORD size = sizeof sid;
-    return CreateWellKnownSid(type, nullptr, sid, &size) && EqualSid(owner, sid);
+// Owner and list of what `handle` is open as (READ_CONTROL); null where the
+// file system keeps none (FAT), which has no links to plant either.
+platform::ScopedLocal SecurityOf(HANDLE handle, const std::string& path) {
+    PSECURITY_DESCRIPTOR descriptor = nullptr;
+    const DWORD status = GetSecurityInfo(handle, SE_FILE_OBJECT,
+                                         OWNER_SECURITY_INFORMATION | DACL_SECURITY_INFORMATION,
+                                         nullptr, nullptr, nullptr, nullptr, &descriptor);
+    platform::ScopedLocal owned(descriptor);
+    if (status == ERROR_NOT_SUPPORTED || status == ERROR_INVALID_FUNCTION)
+        return {};
+    if (status != ERROR_SUCCESS)
+        Refuse(path, platform::SystemMessage(status));
+    return owned;
 }
 
-bool IsOwnUser(PSID owner) {
-    HANDLE raw = nullptr;
-    if (!OpenProcessToken(GetCurrentProcess(), TOKEN_QUERY, &raw))
-        return false;
-    const platform::ScopedHandle token(raw);
-    BYTE buffer[SECURITY_MAX_SID_SIZE + sizeof(TOKEN_USER)];
-    DWORD size = 0;
-    if (!GetTokenInformation(token.Get(), TokenUser, buffer, sizeof buffer, &size))
-        return false;
-    return EqualSid(owner, reinterpret_cast<TOKEN_USER*>(buffer)->User.Sid);
-}
-
-// Refuses what `handle`, opened without following a link, leads to unless it
-// is what a planted link or a stranger's folder is not.
-void CheckOpened(HANDLE handle, const std::wstring& path, bool folder) {
+// Why the file open as `handle`, whose attributes are `attributes`, is not
+// a file of ours; empty when it is.
+std::string WhyNotOurFile(HANDLE handle, DWORD attributes, const std::string& path,
+                          PSID runningUser) {
+    if (attributes & FILE_ATTRIBUTE_DIRECTORY)
+        return "is a folder";
     BY_HANDLE_FILE_INFORMATION information;
     if (!GetFileInformationByHandle(handle, &information))
-        RefuseWithLastError(path);
-    if (information.dwFileAttributes & FILE_ATTRIBUTE_REPARSE_POINT)
-        Refuse(path, "is a link");
-    if (((information.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) != 0) != folder)
-        Refuse(path, folder ? "is not a folder" : "is a folder");
-    if (!folder && information.nNumberOfLinks > 1)
-        Refuse(path, "has more than one name");
+        Refuse(path, LastErrorText());
+    if (information.nNumberOfLinks > 1)
+        return "has more than one name";
+    const platform::ScopedLocal descriptor = SecurityOf(handle, path);
     PSID owner = nullptr;
-    PSECURITY_DESCRIPTOR descriptor = nullptr;
-    const DWORD status = GetSecurityInfo(handle, SE_FILE_OBJECT, OWNER_SECURITY_INFORMATION, &owner,
-                                         nullptr, nullptr, nullptr, &descriptor);
-    const ScopedLocal owned(descriptor);
-    if (status != ERROR_SUCCESS) {
-        SetLastError(status);
-        RefuseWithLastError(path);
+    BOOL defaulted = FALSE;
+    if (descriptor && (!GetSecurityDescriptorOwner(descriptor.Get(), &owner, &defaulted) ||
+                       !IsTrustedOwner(owner, runningUser))) {
+        return "belongs to another user";
     }
-    if (owner == nullptr || !(IsSid(owner, WinBuiltinAdministratorsSid) ||
-                              IsSid(owner, WinLocalSystemSid) || IsOwnUser(owner))) {
-        Refuse(path, "belongs to another user");
+    return {};
+}
+
+// Deletes the entry `name` of `folder` as itself: a link, never what it
+// leads to; a folder with everything in it, which `budget` counts down.
+platform::Failure RemoveEntry(const HeldFolder& folder, std::string_view name, int depth,
+                              std::size_t& budget) {
+    auto entry =
+        platform::OpenEntry(folder, name,
+                            {DELETE | FILE_LIST_DIRECTORY | FILE_TRAVERSE | FILE_WRITE_ATTRIBUTES,
+                             kAnyShare, FILE_OPEN, FILE_OPEN_FOR_BACKUP_INTENT, true});
+    if (!entry)
+        return entry.Error();
+    const DWORD attributes = entry->attributes;
+    if ((attributes & FILE_ATTRIBUTE_DIRECTORY) && !(attributes & FILE_ATTRIBUTE_REPARSE_POINT)) {
+        if (depth >= kDeepest)
+            return FileError{FileError::Kind::Other, "too deep"};
+        HeldFolder inside{std::move(entry->handle), {}};
+        inside.systemName = platform::SystemNameOf(inside.handle.Get());
+        std::vector<std::string> names;
+        bool tooMany = false;
+        const bool listed = platform::ListFolder(inside.handle.Get(), [&](const auto& each) {
+            if (names.size() >= budget) {
+                tooMany = true;
+                return false;
+            }
+            names.emplace_back(each.name);
+            return true;
+        });
+        if (tooMany)
+            return FileError{FileError::Kind::Other, "too many entries"};
+        if (!listed)
+            return platform::LastFileError();
+        budget -= names.size();
+        for (const std::string& each : names) {
+            if (auto failure = RemoveEntry(inside, each, depth + 1, budget))
+                return failure;
+        }
+        entry->handle = std::move(inside.handle);
     }
+    // A read-only file is renamed but not deleted.
+    if (attributes & FILE_ATTRIBUTE_READONLY) {
+        FILE_BASIC_INFO basic{};
+        basic.FileAttributes = attributes & ~DWORD{FILE_ATTRIBUTE_READONLY};
+        if (basic.FileAttributes == 0)
+            basic.FileAttributes = FILE_ATTRIBUTE_NORMAL;
+        SetFileInformationByHandle(entry->handle.Get(), FileBasicInfo, &basic, sizeof basic);
+    }
+    FILE_DISPOSITION_INFO disposition{TRUE};
+    if (!SetFileInformationByHandle(entry->handle.Get(), FileDispositionInfo, &disposition,
+                                    sizeof disposition)) {
+        return platform::LastFileError();
+    }
+    return std::nullopt;
+}
+
+void Remove(const HeldFolder& folder, std::string_view name, const std::string& path,
+            const std::string& why, Corrections& corrections) {
+    const RecoveryPrivileges privileges;
+    std::size_t budget = kMostRemoved;
+    if (const auto failure = RemoveEntry(folder, name, 0, budget))
+        Refuse(path, why + "; could not be removed: " + failure->description);
+    corrections.push_back(std::string(text::kLogRemoved) + path + ": " + why);
+}
+
+// Gives the entry `name` of `folder` our owner and list, through a handle
+// that does not follow a link. Set as they stand, not through
+// SetSecurityInfo, which would carry the list down through what the folder
+// holds by path.
+void TakeBack(const HeldFolder& folder, std::string_view name, const std::string& path,
+              const std::string& why, Corrections& corrections) {
+    const RecoveryPrivileges privileges;
+    auto entry = platform::OpenEntry(folder, name,
+                                     {WRITE_OWNER | WRITE_DAC | READ_CONTROL, kAnyShare, FILE_OPEN,
+                                      FILE_OPEN_FOR_BACKUP_INTENT});
+    if (!entry)
+        Refuse(path, why + "; could not be taken back: " + entry.Error().description);
+    const platform::ScopedLocal list = ProtectedList();
+    if (!SetKernelObjectSecurity(entry->handle.Get(),
+                                 OWNER_SECURITY_INFORMATION | DACL_SECURITY_INFORMATION |
+                                     PROTECTED_DACL_SECURITY_INFORMATION,
+                                 list.Get())) {
+        Refuse(path, why + "; could not be taken back: " + LastErrorText());
+    }
+    corrections.push_back(std::string(text::kLogTakenBack) + path + ": " + why);
+}
+
+// Opens the folder `name` of `parent` as one of ours: made with the
+// protected list when missing, taken back when somebody else's, made anew
+// when a link or a file stands in its place.
+OpenedFolder OpenOurFolder(const OpenedFolder& parent, std::string_view name, PSID runningUser,
+                           Corrections& corrections) {
+    const std::string path = Join(parent.path, name);
+    bool takenBack = false;
+    for (int attempt = 0; attempt < 4; ++attempt) {
+        auto entry =
+            platform::OpenEntry(parent.held, name, {kFolderAccess, kFolderShare, FILE_OPEN, 0});
+        std::string why;
+        if (entry) {
+            if (!(entry->attributes & FILE_ATTRIBUTE_DIRECTORY)) {
+                entry->handle.Reset();
+                Remove(parent.held, name, path, "is a file", corrections);
+                continue;
+            }
+            const platform::ScopedLocal descriptor = SecurityOf(entry->handle.Get(), path);
+            why = descriptor ? WhyNotOurs(descriptor.Get(), runningUser) : std::string();
+            if (why.empty())
+                return Hold(std::move(entry->handle), path);
+            entry->handle.Reset();
+        } else if (entry.Error().kind == FileError::Kind::NotFound) {
+            const platform::ScopedLocal list = ProtectedList();
+            auto made = platform::CreateFolderEntry(
+                parent.held, name,
+                {kFolderAccess, kFolderShare, FILE_CREATE, 0, false, list.Get()});
+            if (made)
+                return Hold(std::move(*made), path);
+            // Made by somebody else at this moment: judged as found.
+            if (attempt > 0)
+                Refuse(path, made.Error().description);
+            continue;
+        } else if (entry.Error().kind == FileError::Kind::Link) {
+            Remove(parent.held, name, path, "is a link", corrections);
+            continue;
+        } else if (entry.Error().kind == FileError::Kind::InUse) {
+            Refuse(path, entry.Error().description);
+        } else {
+            why = "cannot be opened: " + entry.Error().description;
+        }
+        if (takenBack)
+            Refuse(path, why);
+        TakeBack(parent.held, name, path, why, corrections);
+        takenBack = true;
+    }
+    Refuse(path, "keeps changing");
 }
 
 }  // namespace
+
+std::string WhyNotOurs(PSECURITY_DESCRIPTOR descriptor, PSID runningUser) {
+    PSID owner = nullptr;
+    BOOL defaulted = FALSE;
+    if (!GetSecurityDescriptorOwner(descriptor, &owner, &defaulted) ||
+        !IsTrustedOwner(owner, runningUser)) {
+        return "belongs to " + (owner != nullptr ? SidText(owner) : std::string("nobody"));
+    }
+    BOOL present = FALSE;
+    PACL list = nullptr;
+    if (!GetSecurityDescriptorDacl(descriptor, &present, &list, &defaulted) || !present ||
+        list == nullptr) {
+        return "lets everybody write";  // no list at all: nothing is denied
+    }
+    for (DWORD i = 0; i < list->AceCount; ++i) {
+        void* ace = nullptr;
+        if (!GetAce(list, i, &ace))
+            return "has a list that cannot be read";
+        const auto* header = static_cast<const ACE_HEADER*>(ace);
+        if (header->AceType == ACCESS_DENIED_ACE_TYPE ||
+            header->AceType == ACCESS_DENIED_CALLBACK_ACE_TYPE ||
+            header->AceType == ACCESS_DENIED_OBJECT_ACE_TYPE) {
+            continue;
+        }
+        // Grants of kinds a file's list does not use are not trusted.
+        if (header->AceType != ACCESS_ALLOWED_ACE_TYPE &&
+            header->AceType != ACCESS_ALLOWED_CALLBACK_ACE_TYPE) {
+            return "has a list with grants of another kind";
+        }
+        const auto* allowed = static_cast<const ACCESS_ALLOWED_ACE*>(ace);
+        if ((allowed->Mask & kWriting) == 0)
+            continue;
+        // Inherit-only entries count too: what is made inside would carry them.
+        const PSID sid = const_cast<DWORD*>(&allowed->SidStart);
+        if (IsWellKnownSid(sid, WinBuiltinAdministratorsSid) ||
+            IsWellKnownSid(sid, WinLocalSystemSid) || IsWellKnownSid(sid, WinCreatorOwnerSid) ||
+            IsWellKnownSid(sid, WinCreatorOwnerRightsSid) ||
+            (runningUser != nullptr && EqualSid(sid, runningUser))) {
+            continue;
+        }
+        return "lets " + SidText(sid) + " write";
+    }
+    return {};
+}
 
 std::wstring ProgramDataFolder() {
     // The system sets it for every process. Not the shell's known-folder
@@ -102,43 +387,141 @@ std::wstring ProgramDataFolder() {
     return folder + L"\\Kelmina\\Soramido";
 }
 
-std::wstring ProtectedFolder(const std::vector<std::wstring>& parts) {
+OpenedFolder ProtectedFolder(const std::vector<std::string>& parts, Corrections& corrections) {
     std::wstring base = ProgramDataFolder();
     base.resize(base.size() - std::wstring_view(L"\\Kelmina\\Soramido").size());
-    PSECURITY_DESCRIPTOR raw = nullptr;
-    if (!ConvertStringSecurityDescriptorToSecurityDescriptorW(kAdministratorsOwn, SDDL_REVISION_1,
-                                                              &raw, nullptr)) {
-        RefuseWithLastError(base);
-    }
-    const ScopedLocal descriptor(raw);
-    SECURITY_ATTRIBUTES attributes{sizeof attributes, raw, FALSE};
-    std::wstring path = base;
-    for (const std::wstring& part : parts) {
-        path += L'\\';
-        path += part;
-        if (!CreateDirectoryW(path.c_str(), &attributes) && GetLastError() != ERROR_ALREADY_EXISTS)
-            RefuseWithLastError(path);
-        const platform::ScopedHandle opened(CreateFileW(
-            path.c_str(), READ_CONTROL | FILE_READ_ATTRIBUTES,
-            FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr, OPEN_EXISTING,
-            FILE_FLAG_BACKUP_SEMANTICS | FILE_FLAG_OPEN_REPARSE_POINT, nullptr));
-        if (!opened)
-            RefuseWithLastError(path);
-        CheckOpened(opened.Get(), path, true);
-    }
-    return path;
+    // %ProgramData% itself is the system's: only administrators change it.
+    platform::ScopedHandle root(CreateFileW(base.c_str(), kFolderAccess, kAnyShare, nullptr,
+                                            OPEN_EXISTING, FILE_FLAG_BACKUP_SEMANTICS, nullptr));
+    if (!root)
+        Refuse(platform::Utf16ToUtf8(base), LastErrorText());
+    OpenedFolder folder = Hold(std::move(root), platform::Utf16ToUtf8(base));
+    const RunningUser user;
+    for (const std::string& part : parts)
+        folder = OpenOurFolder(folder, part, user.Sid(), corrections);
+    return folder;
 }
 
-platform::ScopedHandle OpenProtectedFile(const std::wstring& path, unsigned long access,
-                                         unsigned long disposition) {
-    platform::ScopedHandle file(
-        CreateFileW(path.c_str(), access | READ_CONTROL | FILE_READ_ATTRIBUTES,
-                    FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr, disposition,
-                    FILE_ATTRIBUTE_NORMAL | FILE_FLAG_OPEN_REPARSE_POINT, nullptr));
-    if (!file)
-        RefuseWithLastError(path);
-    CheckOpened(file.Get(), path, false);
-    return file;
+void ClearForOurFile(const OpenedFolder& folder, std::string_view name, Corrections& corrections) {
+    const std::string path = Join(folder.path, name);
+    auto entry = platform::OpenEntry(folder.held, name, {READ_CONTROL, kAnyShare, FILE_OPEN, 0});
+    std::string why;
+    if (entry) {
+        const RunningUser user;
+        why = WhyNotOurFile(entry->handle.Get(), entry->attributes, path, user.Sid());
+        entry->handle.Reset();
+    } else if (entry.Error().kind == FileError::Kind::NotFound) {
+        return;
+    } else if (entry.Error().kind == FileError::Kind::Link) {
+        why = "is a link";
+    } else if (entry.Error().kind == FileError::Kind::InUse) {
+        Refuse(path, entry.Error().description);
+    } else {
+        why = "cannot be opened: " + entry.Error().description;
+    }
+    if (!why.empty())
+        Remove(folder.held, name, path, why, corrections);
+}
+
+platform::ScopedHandle OpenOurFile(const OpenedFolder& folder, std::string_view name,
+                                   ACCESS_MASK access, Corrections& corrections) {
+    ClearForOurFile(folder, name, corrections);
+    const std::string path = Join(folder.path, name);
+    auto entry = platform::OpenEntry(
+        folder.held, name, {access | READ_CONTROL, kFileShare, FILE_OPEN, FILE_NON_DIRECTORY_FILE});
+    if (entry)
+        return std::move(entry->handle);
+    if (entry.Error().kind != FileError::Kind::NotFound)
+        Refuse(path, entry.Error().description);
+    // Nobody but administrators can make a file in our folder meanwhile.
+    auto created = platform::CreateEntry(folder.held, name,
+                                         {access | READ_CONTROL, kFileShare, FILE_CREATE, 0});
+    if (!created)
+        Refuse(path, created.Error().description);
+    return std::move(*created);
+}
+
+void RenameOurFile(const OpenedFolder& folder, std::string_view from, std::string_view to) {
+    std::size_t budget = 0;
+    const auto removed = RemoveEntry(folder.held, to, 0, budget);
+    if (removed && removed->kind != FileError::Kind::NotFound)
+        Refuse(Join(folder.path, to), removed->description);
+    auto entry = platform::OpenEntry(folder.held, from,
+                                     {DELETE, kAnyShare, FILE_OPEN, FILE_NON_DIRECTORY_FILE});
+    if (!entry)
+        Refuse(Join(folder.path, from), entry.Error().description);
+    if (const auto failure = platform::RenameInFolder(entry->handle.Get(), folder.held, to))
+        Refuse(Join(folder.path, from), failure->description);
+}
+
+platform::ScopedHandle OpenForAppendingWithoutLinks(const std::string& path) {
+    // "C:\" and the names below it, each a single component.
+    std::vector<std::string> names;
+    for (std::size_t start = 3; start < path.size();) {
+        const std::size_t end = std::min(path.find('\\', start), path.size());
+        if (end > start)
+            names.push_back(path.substr(start, end - start));
+        start = end + 1;
+    }
+    if (names.empty())
+        throw std::runtime_error("is no file");
+    const std::string drive = path.substr(0, 3);
+    platform::ScopedHandle root(CreateFileW(
+        platform::ToLongPath(drive).c_str(), kFolderAccess, kAnyShare, nullptr, OPEN_EXISTING,
+        FILE_FLAG_BACKUP_SEMANTICS | FILE_FLAG_OPEN_REPARSE_POINT, nullptr));
+    if (!root)
+        throw std::runtime_error(LastErrorText());
+    OpenedFolder folder = Hold(std::move(root), drive);
+    const std::string& file = names.back();
+    names.pop_back();
+    const platform::ScopedLocal list = ProtectedList();
+    for (const std::string& name : names) {
+        const std::string below = Join(folder.path, name);
+        std::optional<platform::ScopedHandle> opened;
+        for (int attempt = 0; attempt < 2 && !opened; ++attempt) {
+            auto entry = platform::OpenEntry(
+                folder.held, name, {kFolderAccess, kFolderShare, FILE_OPEN, FILE_DIRECTORY_FILE});
+            if (entry) {
+                opened = std::move(entry->handle);
+            } else if (entry.Error().kind == FileError::Kind::Link) {
+                throw std::runtime_error(below + " is a link");
+            } else if (entry.Error().kind != FileError::Kind::NotFound) {
+                throw std::runtime_error(below + ": " + entry.Error().description);
+            } else if (auto made = platform::CreateFolderEntry(
+                           folder.held, name,
+                           {kFolderAccess, kFolderShare, FILE_CREATE, 0, false, list.Get()})) {
+                opened = std::move(*made);
+            } else if (attempt > 0) {
+                throw std::runtime_error(below + ": " + made.Error().description);
+            }
+        }
+        folder = Hold(std::move(*opened), below);
+    }
+    const RunningUser user;
+    for (int attempt = 0; attempt < 2; ++attempt) {
+        auto entry = platform::OpenEntry(
+            folder.held, file,
+            {FILE_APPEND_DATA | READ_CONTROL, kFileShare, FILE_OPEN, FILE_NON_DIRECTORY_FILE});
+        if (entry) {
+            const std::string why =
+                WhyNotOurFile(entry->handle.Get(), entry->attributes, path, user.Sid());
+            if (!why.empty())
+                throw std::runtime_error("the file " + why);
+            return std::move(entry->handle);
+        }
+        if (entry.Error().kind == FileError::Kind::Link)
+            throw std::runtime_error("the file is a link");
+        if (entry.Error().kind != FileError::Kind::NotFound)
+            throw std::runtime_error(entry.Error().description);
+        // Made only where nothing stands, a link that leads nowhere included.
+        auto created = platform::CreateEntry(
+            folder.held, file, {FILE_APPEND_DATA | READ_CONTROL, kFileShare, FILE_CREATE, 0});
+        if (created)
+            return std::move(*created);
+        if (attempt > 0)
+            throw std::runtime_error(created.Error().description);
+    }
+    throw std::runtime_error("keeps changing");
 }
 
 }  // namespace app

@@ -1,32 +1,74 @@
-// Folders under %ProgramData% that this program, run elevated or as SYSTEM,
-// writes into: the local log's and the event log's message file's. Standard
-// users may create files and folders under ProgramData, so a user could
-// plant a link there (a junction, a symbolic link, a hard link) and make this
-// program append to, rotate or replace any file of the PC. Every folder on
-// the way is made with an access list of its own (Administrators and SYSTEM
-// full, Users read), and one found there already is used only when it is no
-// link and belongs to Administrators, SYSTEM or this process's own user.
+// The files this program, run elevated or as SYSTEM, writes outside an
+// installation: the local log and the event log's message file in folders
+// of its own under %ProgramData%, and the file /LOG names. Standard users may
+// create files and folders in %ProgramData% and in a drive's root, so a user
+// could plant a link there (a junction, a symbolic link, a hard link) and
+// make this program append to, rotate or replace any file of the PC. So
+// every folder on the way is opened relative to the one above it, never
+// through a link, and held open so that nobody can rename it meanwhile; the
+// file itself is opened relative to its folder.
+//
+// Our own folders are made ours again whatever a user prepared: one that a
+// stranger owns, or whose list lets others write, is taken back (owner
+// Administrators and the protected list below); a link in its place is
+// removed, the link itself and never what it leads to. A file of ours is a
+// plain file with one name, owned by Administrators, SYSTEM or the account
+// that runs the program; anything else standing at its name is removed.
 #pragma once
 
 #include <string>
+#include <string_view>
 #include <vector>
 
+#include "platform/win32/RelativeFile.h"
 #include "platform/win32/ScopedWin.h"
 
 namespace app {
 
+// What a run found in its folders that was not ours and put right, one line
+// each for the local log.
+using Corrections = std::vector<std::string>;
+
+// A folder held open without sharing its deletion, so that nobody renames it
+// or puts a link in its place while it is held.
+struct OpenedFolder {
+    platform::HeldFolder held;
+    std::string path;  // its full path, for messages
+};
+
 // %ProgramData%\Kelmina\Soramido, where the program keeps what outlives it.
 std::wstring ProgramDataFolder();
 
-// Makes or checks each folder of `parts` under %ProgramData%, in turn, and
-// returns the last one's full path. Throws std::runtime_error, with a reason
-// for the log, when a folder cannot be made or is not to be trusted.
-std::wstring ProtectedFolder(const std::vector<std::wstring>& parts);
+// Opens each folder of `parts` under %ProgramData% in turn, making it when
+// missing and making it ours when not, and returns the last one. Throws
+// std::runtime_error, with a reason for the log, when that cannot be done.
+OpenedFolder ProtectedFolder(const std::vector<std::string>& parts, Corrections& corrections);
 
-// Opens (creating) `path`, a file in a folder ProtectedFolder returned, for
-// `access`, without following a link, and refuses a link, a file with more
-// than one name, or one owned by somebody else. Throws like ProtectedFolder.
-platform::ScopedHandle OpenProtectedFile(const std::wstring& path, unsigned long access,
-                                         unsigned long disposition);
+// Removes what stands at `name` in `folder` unless it is a file of ours or
+// nothing. Throws like ProtectedFolder.
+void ClearForOurFile(const OpenedFolder& folder, std::string_view name, Corrections& corrections);
+
+// Opens the file `name` of `folder` for `access`, creating it when missing,
+// after ClearForOurFile. Throws like ProtectedFolder.
+platform::ScopedHandle OpenOurFile(const OpenedFolder& folder, std::string_view name,
+                                   ACCESS_MASK access, Corrections& corrections);
+
+// Renames the file of ours `from` in `folder` to `to`, replacing the file
+// of ours there (ClearForOurFile has been called for both). Throws like
+// ProtectedFolder.
+void RenameOurFile(const OpenedFolder& folder, std::string_view from, std::string_view to);
+
+// Opens `path`, a full path on a drive ("C:\logs\run.log"), for appending,
+// creating it and the folders above it when missing, folders with the
+// protected list. A link anywhere on the way, a file that is a link or has
+// more than one name, or an existing file that belongs to another user is
+// refused: std::runtime_error says why.
+platform::ScopedHandle OpenForAppendingWithoutLinks(const std::string& path);
+
+// Why a file or folder whose security descriptor is `descriptor` is not
+// ours, or empty when it is: its owner is Administrators, SYSTEM or
+// `runningUser`, and its list lets nobody else write, delete, or change the
+// list or the owner.
+std::string WhyNotOurs(PSECURITY_DESCRIPTOR descriptor, PSID runningUser);
 
 }  // namespace app

@@ -97,6 +97,12 @@ inline constexpr std::string_view kLogDrive = "drive ";
 inline constexpr std::string_view kLogDriveNotSearched = " could not be searched: ";
 // A message box that /SUPPRESSMSGBOXES kept from the screen.
 inline constexpr std::string_view kLogMessageBox = "message box: ";  // <its text>
+// What stood in the way of the program's own files under %ProgramData%
+// and was put right.
+inline constexpr std::string_view kLogTakenBack =
+    "taken back: ";                                           // <folder>: <why it was not ours>
+inline constexpr std::string_view kLogRemoved = "removed: ";  // <path>: <what stood there>
+inline constexpr std::string_view kLogNotPutRight = "could not put right: ";  // <path>: <why>
 inline constexpr std::string_view kLogEventFailed = "could not write the event log: ";  // <why>
 // What an update left of an earlier run's rather than follow or delete it:
 // "journal not ours: <path>: kept as <name>", a journal this PC's key does

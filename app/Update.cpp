@@ -216,7 +216,8 @@ std::string LogTargetRefused(const std::string& file) {
 
 // Everything after the local log has been opened: the command line, /LOG's
 // file, and the run.
-int Start(HINSTANCE instance, app::LogFile& log, const std::string& localProblem, bool& help) {
+int Start(HINSTANCE instance, app::LogFile& log, const std::string& localProblem,
+          const app::Corrections& corrections, bool& help) {
     std::string commandLine;
     app::Options options;
     try {
@@ -248,6 +249,8 @@ int Start(HINSTANCE instance, app::LogFile& log, const std::string& localProblem
                   std::string(app::SwitchesAsGiven(commandLine)));
     for (const std::string& line : app::ComputerIdentityLines())
         log.WriteLine(line);
+    for (const std::string& line : corrections)
+        log.WriteLine(line);
     if (!localProblem.empty())
         log.WriteLine(std::string(app::text::kLogLocalUnavailable) + localProblem);
     if (const auto& why = log.TargetError())
@@ -273,9 +276,10 @@ int WINAPI wWinMain(HINSTANCE instance, HINSTANCE, PWSTR, int) {
     platform::SearchSystemFolderOnlyForDlls();
     // Every run leaves a trace on the PC, a refused command line included.
     app::LogFile log;
-    const std::string localProblem = log.OpenLocal();
+    app::Corrections corrections;
+    const std::string localProblem = log.OpenLocal(corrections);
     bool help = false;
-    const int code = Start(instance, log, localProblem, help);
+    const int code = Start(instance, log, localProblem, corrections, help);
     // The usage box is no run.
     if (help)
         log.WriteExitCode(code);

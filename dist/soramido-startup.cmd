@@ -5,7 +5,9 @@ rem   soramido-startup.cmd <folder for the logs>
 rem
 rem Kept beside Update.exe and its Data folder (a share the computers can
 rem read). At each start-up it does nothing once this PC's record says
-rem UpToDate = 1; otherwise it runs the update without a window, appends the
+rem UpToDate = 1 after a run that found an installation; otherwise (no run
+rem yet, a run that left work, or one that found nothing, since the product
+rem may have been installed since) it runs the update without a window, appends the
 rem run to <folder>\<computer name>.log (and always to the PC's own log,
 rem %ProgramData%\Kelmina\Soramido\Logs\Update.log), and returns Update.exe's
 rem exit code. The record is read in the 64-bit view, where Update.exe
@@ -22,8 +24,13 @@ if not exist "%~dp0Update.exe" (
   echo %~nx0: Update.exe is not beside this script ^(%~dp0^)
   exit /b 6
 )
-for /f "tokens=1,2,*" %%a in ('reg query "HKLM\SOFTWARE\Kelmina\Soramido\Update" /v UpToDate /reg:64 2^>nul') do (
-  if /i "%%a"=="UpToDate" if "%%c"=="0x1" exit /b 0
+set "UPTODATE="
+set "LASTEXIT="
+for /f "tokens=1,2,*" %%a in ('reg query "HKLM\SOFTWARE\Kelmina\Soramido\Update" /reg:64 2^>nul') do (
+  if /i "%%a"=="UpToDate" set "UPTODATE=%%c"
+  if /i "%%a"=="LastExitCode" set "LASTEXIT=%%c"
 )
+rem Exit code 1: nothing was found. The file-table search makes another look cheap.
+if "%UPTODATE%"=="0x1" if not "%LASTEXIT%"=="0x1" exit /b 0
 "%~dp0Update.exe" /VERYSILENT "/LOG=%LOGFOLDER%\%COMPUTERNAME%.log"
 exit /b %ERRORLEVEL%

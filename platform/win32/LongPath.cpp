@@ -1,6 +1,7 @@
 #include "platform/win32/LongPath.h"
 
 #include "platform/win32/Utf16.h"
+#include "platform/win32/WinApi.h"
 
 namespace platform {
 namespace {
@@ -47,6 +48,21 @@ std::wstring JoinPath(std::wstring folder, std::wstring_view name) {
         folder += L'\\';
     folder += name;
     return folder;
+}
+
+std::wstring FullPathName(const std::wstring& path) {
+    std::wstring full(MAX_PATH, L'\0');
+    for (;;) {
+        const DWORD length =
+            GetFullPathNameW(path.c_str(), static_cast<DWORD>(full.size()), full.data(), nullptr);
+        if (length == 0)
+            return path;
+        if (length < full.size()) {
+            full.resize(length);
+            return full;
+        }
+        full.resize(length);
+    }
 }
 
 }  // namespace platform

@@ -18,6 +18,11 @@ std::wstring ToLongPath(std::string_view path);
 // "\\?\C:\a" -> "C:\a", "\\?\UNC\server\share" -> "\\server\share".
 std::wstring WithoutLongPrefix(std::wstring_view path);
 
+// `path` completed as the system completes a path it is given (the current
+// drive and folder, "." and ".." folded); `path` itself when the system
+// cannot complete it.
+std::wstring FullPathName(const std::wstring& path);
+
 // `folder` + '\' + `name`, without doubling the '\' after a drive root.
 std::wstring JoinPath(std::wstring folder, std::wstring_view name);
 

@@ -21,7 +21,8 @@ NTSTATUS OpenRelative(HANDLE folder, std::wstring_view name, const OpenRequest& 
     objectName.Length = USHORT(name.size() * sizeof(wchar_t));
     objectName.MaximumLength = objectName.Length;
     OBJECT_ATTRIBUTES attributes;
-    InitializeObjectAttributes(&attributes, &objectName, OBJ_CASE_INSENSITIVE, folder, nullptr);
+    InitializeObjectAttributes(&attributes, &objectName, OBJ_CASE_INSENSITIVE, folder,
+                               request.security);
     IO_STATUS_BLOCK io{};
     HANDLE handle = nullptr;
     const NTSTATUS status =
@@ -61,10 +62,11 @@ Result<OpenedEntry> OpenEntry(const HeldFolder& folder, std::string_view name,
     if (!wide)
         return InvalidNameError();
     OpenedEntry entry;
-    const NTSTATUS status = OpenRelative(folder.handle.Get(), *wide,
-                                         {request.access, request.share, request.disposition,
-                                          request.options | FILE_OPEN_REPARSE_POINT, false},
-                                         entry.handle);
+    const NTSTATUS status =
+        OpenRelative(folder.handle.Get(), *wide,
+                     {request.access, request.share, request.disposition,
+                      request.options | FILE_OPEN_REPARSE_POINT, false, request.security},
+                     entry.handle);
     if (status == kStatusNoSuchFile)
         return LinkError();
     if (!NT_SUCCESS(status))
@@ -97,13 +99,63 @@ Result<ScopedHandle> CreateEntry(const HeldFolder& folder, std::string_view name
     if (!wide)
         return InvalidNameError();
     ScopedHandle created;
-    const NTSTATUS status = OpenRelative(folder.handle.Get(), *wide,
-                                         {request.access, request.share, FILE_CREATE,
-                                          request.options | FILE_NON_DIRECTORY_FILE, false},
-                                         created);
+    const NTSTATUS status =
+        OpenRelative(folder.handle.Get(), *wide,
+                     {request.access, request.share, FILE_CREATE,
+                      request.options | FILE_NON_DIRECTORY_FILE, false, request.security},
+                     created);
     if (!NT_SUCCESS(status))
         return FileErrorOfStatus(status);
     return created;
+}
+
+Result<ScopedHandle> CreateFolderEntry(const HeldFolder& folder, std::string_view name,
+                                       const OpenRequest& request) {
+    const std::optional<std::wstring> wide = WideName(name);
+    if (!wide)
+        return InvalidNameError();
+    ScopedHandle created;
+    const NTSTATUS status =
+        OpenRelative(folder.handle.Get(), *wide,
+                     {request.access, request.share, FILE_CREATE,
+                      request.options | FILE_DIRECTORY_FILE, false, request.security},
+                     created);
+    if (!NT_SUCCESS(status))
+        return FileErrorOfStatus(status);
+    return created;
+}
+
+bool ListFolder(HANDLE folder, const FolderHandle::EntrySink& onEntry) {
+    // Large enough for hundreds of entries a call; FILE_FULL_DIR_INFO wants
+    // 8-byte alignment, which the allocation gives.
+    std::vector<std::byte> buffer(std::size_t{64} << 10);
+    FILE_INFO_BY_HANDLE_CLASS request = FileFullDirectoryRestartInfo;
+    std::string name;
+    while (true) {
+        if (!GetFileInformationByHandleEx(folder, request, buffer.data(), DWORD(buffer.size()))) {
+            const DWORD error = GetLastError();
+            // A drive root has no "." and "..", so an empty one has no entry
+            // at all.
+            return error == ERROR_NO_MORE_FILES ||
+                   (request == FileFullDirectoryRestartInfo && error == ERROR_FILE_NOT_FOUND);
+        }
+        request = FileFullDirectoryInfo;
+        for (std::size_t offset = 0;;) {
+            const auto* info = reinterpret_cast<const FILE_FULL_DIR_INFO*>(buffer.data() + offset);
+            const std::wstring_view wide(info->FileName, info->FileNameLength / sizeof(wchar_t));
+            if (wide != L"." && wide != L"..") {
+                name = Utf16ToUtf8(wide);
+                if (!onEntry(
+                        FolderEntry{name, (info->FileAttributes & FILE_ATTRIBUTE_DIRECTORY) != 0,
+                                    (info->FileAttributes & FILE_ATTRIBUTE_REPARSE_POINT) != 0})) {
+                    return true;
+                }
+            }
+            if (info->NextEntryOffset == 0)
+                break;
+            offset += info->NextEntryOffset;
+        }
+    }
 }
 
 std::wstring SystemNameOf(HANDLE handle) {

@@ -34,6 +34,9 @@ struct OpenRequest {
     // Whether a link or other reparse point is opened as itself, to be
     // deleted, rather than refused.
     bool linkItself = false;
+    // The security descriptor a new file or folder is made with; null for
+    // the one it inherits.
+    PSECURITY_DESCRIPTOR security = nullptr;
 };
 
 // An entry of a held folder, open, and its attributes as read through the
@@ -61,6 +64,14 @@ Result<OpenedEntry> OpenEntry(const HeldFolder& folder, std::string_view name,
 // Creates the new file `name` in `folder` (FILE_CREATE).
 Result<ScopedHandle> CreateEntry(const HeldFolder& folder, std::string_view name,
                                  const OpenRequest& request);
+
+// Creates the new folder `name` in `folder` (FILE_CREATE).
+Result<ScopedHandle> CreateFolderEntry(const HeldFolder& folder, std::string_view name,
+                                       const OpenRequest& request);
+
+// Lists the folder open as `folder` through its handle, "." and ".." left
+// out; false when it cannot be listed.
+bool ListFolder(HANDLE folder, const FolderHandle::EntrySink& onEntry);
 
 // The system's name of an open file or folder, as HeldFolder::systemName.
 std::wstring SystemNameOf(HANDLE handle);

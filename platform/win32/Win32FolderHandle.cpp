@@ -57,37 +57,7 @@ Result<std::unique_ptr<FolderHandle>> OpenBelow(const HeldFolder& parent, std::s
 }
 
 bool Win32FolderHandle::List(const EntrySink& onEntry) {
-    // Large enough for hundreds of entries a call; FILE_FULL_DIR_INFO wants
-    // 8-byte alignment, which the allocation gives.
-    std::vector<std::byte> buffer(std::size_t{64} << 10);
-    FILE_INFO_BY_HANDLE_CLASS request = FileFullDirectoryRestartInfo;
-    std::string name;
-    while (true) {
-        if (!GetFileInformationByHandleEx(folder_->handle.Get(), request, buffer.data(),
-                                          DWORD(buffer.size()))) {
-            const DWORD error = GetLastError();
-            // A drive root has no "." and "..", so an empty one has no entry
-            // at all.
-            return error == ERROR_NO_MORE_FILES ||
-                   (request == FileFullDirectoryRestartInfo && error == ERROR_FILE_NOT_FOUND);
-        }
-        request = FileFullDirectoryInfo;
-        for (std::size_t offset = 0;;) {
-            const auto* info = reinterpret_cast<const FILE_FULL_DIR_INFO*>(buffer.data() + offset);
-            const std::wstring_view wide(info->FileName, info->FileNameLength / sizeof(wchar_t));
-            if (wide != L"." && wide != L"..") {
-                name = Utf16ToUtf8(wide);
-                if (!onEntry(
-                        FolderEntry{name, (info->FileAttributes & FILE_ATTRIBUTE_DIRECTORY) != 0,
-                                    (info->FileAttributes & FILE_ATTRIBUTE_REPARSE_POINT) != 0})) {
-                    return true;
-                }
-            }
-            if (info->NextEntryOffset == 0)
-                break;
-            offset += info->NextEntryOffset;
-        }
-    }
+    return ListFolder(folder_->handle.Get(), onEntry);
 }
 
 std::optional<FileId> Win32FolderHandle::Id() {

@@ -18,13 +18,6 @@ constexpr DWORD kCopiedAttributes = FILE_ATTRIBUTE_READONLY | FILE_ATTRIBUTE_HID
                                     FILE_ATTRIBUTE_SYSTEM | FILE_ATTRIBUTE_ARCHIVE |
                                     FILE_ATTRIBUTE_NOT_CONTENT_INDEXED;
 
-struct LocalMemoryTraits {
-    using Type = PSECURITY_DESCRIPTOR;
-    static Type Empty() { return nullptr; }
-    static bool Holds(Type p) { return p != nullptr; }
-    static void Close(Type p) { LocalFree(p); }
-};
-
 // Gives `to` the security descriptor of `from`. The descriptor is set as it
 // stands rather than through SetSecurityInfo, which would work the inherited
 // entries out anew from the folder: the copy is to carry exactly what its
@@ -35,7 +28,7 @@ Failure CopySecurity(HANDLE from, HANDLE to) {
         from, SE_FILE_OBJECT,
         OWNER_SECURITY_INFORMATION | GROUP_SECURITY_INFORMATION | DACL_SECURITY_INFORMATION,
         nullptr, nullptr, nullptr, nullptr, &descriptor);
-    const ScopedWin<LocalMemoryTraits> owned(descriptor);
+    const ScopedLocal owned(descriptor);
     // FAT and other file systems without security descriptors.
     if (read == ERROR_NOT_SUPPORTED || read == ERROR_INVALID_FUNCTION)
         return std::nullopt;

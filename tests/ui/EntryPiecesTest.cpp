@@ -1,7 +1,10 @@
 // Pieces of the program's entry that its end-to-end runs cannot reach at
 // will: the log file's reason for exit code 7, however the program came to
 // it, the exit code the runs of one process leave, and the one-update-at-a-
-// time mutex.
+// time mutex; and the judgement of an owner and list that decides whether a
+// folder under %ProgramData% is ours, which Wine cannot show on real files
+// (it makes every file's owner the running user and its list from the Unix
+// permissions).
 #include <gtest/gtest.h>
 
 #include <cstdio>
@@ -12,11 +15,14 @@
 #include <vector>
 
 #include "app/LogFile.h"
+#include "app/ProtectedFolder.h"
 #include "app/RunLog.h"
 #include "app/RunRecord.h"
 #include "app/SingleInstance.h"
 #include "engine/Texts.h"
 #include "platform/win32/WinApi.h"
+
+#include <sddl.h>
 #include "tests/engine/RecordingReport.h"
 
 namespace {
@@ -131,6 +137,61 @@ TEST(EntryPieces, OnlyTheFirstUpdateHoldsTheMutexUntilItEnds) {
     // Wine has no private namespaces; Windows always has them.
     std::printf("one-update mutex in a private namespace: %s\n",
                 app::SingleInstance().IsPrivate() ? "yes" : "no");
+}
+
+TEST(EntryPieces, OnlyAdministratorsSystemAndTheRunningUserMayOwnOrWriteOurFolders) {
+    const char* const runningUser = "S-1-5-21-1-2-3-1001";
+    const struct {
+        const wchar_t* descriptor;
+        std::string why;
+    } cases[] = {
+        {L"O:BAD:P(A;OICI;FA;;;SY)(A;OICI;FA;;;BA)(A;OICI;0x1200a9;;;BU)", ""},
+        {L"O:SYD:(A;;FA;;;SY)(A;;FR;;;WD)(D;;FA;;;BU)", ""},
+        {L"O:S-1-5-21-1-2-3-1001D:(A;;FA;;;S-1-5-21-1-2-3-1001)(A;OICIIO;GA;;;CO)", ""},
+        // A pupil made it first.
+        {L"O:S-1-5-21-1-2-3-1002D:P(A;;FA;;;SY)(A;;FA;;;BA)", "belongs to S-1-5-21-1-2-3-1002"},
+        // Made by an administrator, inheriting ProgramData's list.
+        {L"O:BAD:AI(A;ID;FA;;;SY)(A;ID;FA;;;BA)(A;CIID;0x100116;;;BU)", "lets S-1-5-32-545 write"},
+        {L"O:BAD:(A;OICIIO;GW;;;BU)", "lets S-1-5-32-545 write"},
+        {L"O:BAD:(A;;FA;;;BA)(A;;WD;;;AU)", "lets S-1-5-11 write"},
+        {L"O:BA", "lets everybody write"},
+    };
+    PSID user = nullptr;
+    ASSERT_TRUE(ConvertStringSidToSidA(runningUser, &user));
+    const platform::ScopedLocal ownedUser(user);
+    for (const auto& each : cases) {
+        PSECURITY_DESCRIPTOR descriptor = nullptr;
+        ASSERT_TRUE(ConvertStringSecurityDescriptorToSecurityDescriptorW(
+            each.descriptor, SDDL_REVISION_1, &descriptor, nullptr));
+        const platform::ScopedLocal owned(descriptor);
+        EXPECT_EQ(app::WhyNotOurs(descriptor, user), each.why);
+    }
+}
+
+// A local path in any of its forms goes through the handles that refuse a
+// link; only a share is opened by its path.
+TEST(EntryPieces, OnlyASharedLogIsOpenedByItsPath) {
+    using app::LogPlace;
+    const struct {
+        const char* full;
+        LogPlace place;
+        const char* onDrive;
+    } cases[] = {
+        {R"(C:\ProgramData\Soramido\update.log)", LogPlace::Drive,
+         R"(C:\ProgramData\Soramido\update.log)"},
+        {R"(\\?\C:\logs\run.log)", LogPlace::Drive, R"(C:\logs\run.log)"},
+        {R"(\\.\c:\logs\run.log)", LogPlace::Drive, R"(c:\logs\run.log)"},
+        {R"(\\server\logs\PC1.log)", LogPlace::Share, ""},
+        {R"(\\?\UNC\server\logs\PC1.log)", LogPlace::Share, ""},
+        {R"(\\?\Volume{0b1e}\run.log)", LogPlace::Neither, ""},
+        {R"(\\.\pipe\run)", LogPlace::Neither, ""},
+        {R"(\\?\C:run.log)", LogPlace::Neither, ""},
+    };
+    for (const auto& each : cases) {
+        std::string onDrive;
+        EXPECT_EQ(app::PlaceOf(each.full, onDrive), each.place) << each.full;
+        EXPECT_EQ(onDrive, each.onDrive) << each.full;
+    }
 }
 
 }  // namespace
