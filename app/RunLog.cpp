@@ -127,6 +127,35 @@ void RunLog::DriveSearched(char drive, const std::string& how) {
     events_.DriveSearched(drive, how);
 }
 
+void RunLog::WriteInOrder(const std::string& line) {
+    if (file_) {
+        std::lock_guard lock(mutex_);
+        ReleaseIfPackageWritten();
+        if (holding_)
+            held_.push_back(line);
+        else
+            file_->WriteLine(line);
+    }
+}
+
+void RunLog::FileKept(const std::string& path, const std::string& keptAs, bool journalNotOurs) {
+    WriteInOrder(journalNotOurs ? std::string(text::kLogJournalNotOurs) + path +
+                                      std::string(text::kLogKeptAs) + keptAs
+                                : std::string(text::kLogNotJournalsBytes) + path);
+    events_.FileKept(path, keptAs, journalNotOurs);
+}
+
+void RunLog::JournalKeyReplaced(const std::string& why) {
+    WriteInOrder(std::string(text::kLogJournalKeyReplaced) + why);
+    events_.JournalKeyReplaced(why);
+}
+
+void RunLog::InstallationFailed(const std::string& installation, const std::string& what) {
+    // The installation's lines, just written, name it.
+    WriteInOrder(std::string(text::kLogUnexpectedError) + what);
+    events_.InstallationFailed(installation, what);
+}
+
 void RunLog::ChangingInstallation(bool changing) {
     events_.ChangingInstallation(changing);
 }

@@ -40,6 +40,9 @@ class RunLog final : public engine::Report, public engine::RunEvents {
     void ChangingInstallation(bool changing) override;
     void InstallationsCounted(const engine::InstallationCount& count) override;
     void DriveSearched(char drive, const std::string& how) override;
+    void FileKept(const std::string& path, const std::string& keptAs, bool journalNotOurs) override;
+    void JournalKeyReplaced(const std::string& why) override;
+    void InstallationFailed(const std::string& installation, const std::string& what) override;
     void SearchProgress(std::uint64_t searched, std::optional<std::uint64_t> onDrives) override;
     void RunEnded(engine::RunOutcome outcome) override;
 
@@ -51,6 +54,9 @@ class RunLog final : public engine::Report, public engine::RunEvents {
     // Takes the lock: the held lines go before any report operation that
     // follows the package's lines.
     void ReleaseBeforeOperation();
+    // Takes the lock: writes a line of the run's own, in its place among
+    // the log box's.
+    void WriteInOrder(const std::string& line);
 
     std::mutex mutex_;
     LogFile* file_;

@@ -104,5 +104,14 @@ inline constexpr std::string_view kLogTakenBack =
 inline constexpr std::string_view kLogRemoved = "removed: ";  // <path>: <what stood there>
 inline constexpr std::string_view kLogNotPutRight = "could not put right: ";  // <path>: <why>
 inline constexpr std::string_view kLogEventFailed = "could not write the event log: ";  // <why>
+// What an update left of an earlier run's rather than follow or delete it:
+// "journal not ours: <path>: kept as <name>", a journal this PC's key does
+// not vouch for and each file it names; "kept, not the journal's bytes:
+// <path>", a staged copy of a journal of ours holding other bytes.
+inline constexpr std::string_view kLogJournalNotOurs = "journal not ours: ";  // <path>
+inline constexpr std::string_view kLogKeptAs = ": kept as ";                  // <name>
+inline constexpr std::string_view kLogNotJournalsBytes = "kept, not the journal's bytes: ";
+// The journal key could be read or written by others, and a new one was made.
+inline constexpr std::string_view kLogJournalKeyReplaced = "journal key replaced: ";  // <why>
 
 }  // namespace app::text

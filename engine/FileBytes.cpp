@@ -1,9 +1,11 @@
 #include "engine/FileBytes.h"
 
+#include <algorithm>
 #include <array>
 #include <cstddef>
 #include <functional>
 #include <span>
+#include <vector>
 
 namespace engine {
 namespace {
@@ -73,6 +75,35 @@ platform::Result<std::optional<std::string>> ReadSmallFile(platform::SourceFile&
     if (!read)
         return std::optional<std::string>();
     return std::optional<std::string>(std::move(text));
+}
+
+platform::Result<bool> IsCopyCutShort(platform::SourceFile& part, platform::SourceFile& whole) {
+    std::vector<std::byte> buffer(std::size_t{1} << 16);
+    bool readFailed = false;
+    Failure wholeFailed;
+    const Failure differs = platform::FileError{platform::FileError::Kind::Changed, {}};
+    auto read = ReadPieces(
+        part,
+        [&](std::span<const std::byte> piece) -> Failure {
+            for (std::size_t at = 0; at < piece.size();) {
+                auto got =
+                    whole.Read(std::span(buffer).first(std::min(buffer.size(), piece.size() - at)));
+                if (!got)
+                    return wholeFailed = got.Error();
+                if (*got == 0)
+                    return differs;  // longer than the whole
+                for (std::size_t i = 0; i < *got; ++i) {
+                    if (piece[at + i] != buffer[i] && piece[at + i] != std::byte{0})
+                        return differs;
+                }
+                at += *got;
+            }
+            return std::nullopt;
+        },
+        readFailed);
+    if (!read && (readFailed || wholeFailed))
+        return readFailed ? read.Error() : *wholeFailed;
+    return bool(read);
 }
 
 Failure WriteNewFile(platform::FolderHandle& folder, std::string_view name, std::string_view bytes,

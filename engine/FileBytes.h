@@ -28,6 +28,11 @@ platform::Result<Bytes> CopyBytes(platform::SourceFile& from, platform::StagedFi
 platform::Result<std::optional<std::string>> ReadSmallFile(platform::SourceFile& file,
                                                            std::size_t limit);
 
+// Whether `part` holds what a copy of `whole` cut short can hold: no more
+// bytes than `whole`, each one `whole`'s at the same place or a NUL byte
+// (what a power loss leaves of a file being written).
+platform::Result<bool> IsCopyCutShort(platform::SourceFile& part, platform::SourceFile& whole);
+
 // Creates `name` in `folder` with `bytes`, flushed; `created` tells whether
 // the file came to be, even if what followed failed.
 platform::Failure WriteNewFile(platform::FolderHandle& folder, std::string_view name,

@@ -72,6 +72,21 @@ Failure InstallationRepair::Rename(platform::FolderHandle& folder, const std::st
     return TryForAWhile(patience_, [&] { return folder.Rename(from, to); });
 }
 
+bool InstallationRepair::StagedCutShort(std::size_t i) {
+    const JournalTarget& target = journal_.targets[i];
+    if (!package_)
+        return false;
+    const PackageFile& source = package_->File(target.row);
+    if (Bytes{source.size, source.digest} != target.after)
+        return false;
+    auto part = folders_[i]->OpenFile(target.staged);
+    auto whole = package_->Open(target.row);
+    if (!part || !whole)
+        return false;
+    auto cut = IsCopyCutShort(**part, **whole);
+    return cut && *cut;
+}
+
 std::optional<InstallationRepair::Done> InstallationRepair::Run(Failed& failure) {
     const std::vector<JournalTarget>& targets = journal_.targets;
     // Everything is looked at before anything is touched: a journal that
@@ -131,7 +146,9 @@ std::optional<InstallationRepair::Done> InstallationRepair::Run(Failed& failure)
     // Every destination now holds what the repair settles on; what is left
     // of the update's own names goes.
     for (std::size_t i = 0; i < targets.size(); ++i) {
-        if (seen[i].staged) {
+        if (seen[i].staged && *seen[i].staged != targets[i].after && !StagedCutShort(i)) {
+            keptStaged_.push_back(i);
+        } else if (seen[i].staged) {
             if (Failure f = Delete(*folders_[i], targets[i].staged))
                 return fail(i, *f);
         }

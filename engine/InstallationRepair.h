@@ -2,7 +2,8 @@
 // killed, the power lost), from the journal that update left: all new where
 // every destination already holds its new bytes, else all old. Only the
 // files the journal names are touched, and only after their bytes are
-// checked against it.
+// checked against it: a staged copy is deleted only where it holds the new
+// bytes the journal records.
 #pragma once
 
 #include <cstddef>
@@ -13,6 +14,7 @@
 
 #include "engine/Retry.h"
 #include "engine/UpdateJournal.h"
+#include "engine/UpdatePackage.h"
 #include "platform/FolderHandle.h"
 
 namespace engine {
@@ -63,9 +65,15 @@ class InstallationRepair {
 
     // `folders` holds, for each target of `journal`, the folder it stands
     // in; null where that folder could not be opened.
+    // `package`, where given, tells a staged copy that a kill cut short.
     InstallationRepair(platform::FolderHandle& root, const Journal& journal,
-                       std::vector<platform::FolderHandle*> folders, Patience patience)
-        : root_(root), journal_(journal), folders_(std::move(folders)), patience_(patience) {}
+                       std::vector<platform::FolderHandle*> folders, Patience patience,
+                       const UpdatePackage* package = nullptr)
+        : root_(root),
+          journal_(journal),
+          folders_(std::move(folders)),
+          patience_(patience),
+          package_(package) {}
 
     // Repairs the installation. Nothing is touched when what stands there
     // does not match the journal: `failure` then names the journal's
@@ -78,8 +86,15 @@ class InstallationRepair {
     };
     std::optional<Done> Run(Failed& failure);
 
+    // The targets whose staged name held other bytes than the journal's new
+    // ones, whole or cut short: not the update's own, so left where they are.
+    const std::vector<std::size_t>& KeptStaged() const { return keptStaged_; }
+
   private:
     platform::Failure Delete(platform::FolderHandle& folder, const std::string& name);
+    // Whether the staged copy of target `i` is one cut short of the package
+    // file whose bytes the journal records as its new ones.
+    bool StagedCutShort(std::size_t i);
     platform::Failure Rename(platform::FolderHandle& folder, const std::string& from,
                              const std::string& to);
 
@@ -87,6 +102,8 @@ class InstallationRepair {
     const Journal& journal_;
     std::vector<platform::FolderHandle*> folders_;
     Patience patience_;
+    const UpdatePackage* package_;
+    std::vector<std::size_t> keptStaged_;
 };
 
 }  // namespace engine

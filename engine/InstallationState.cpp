@@ -28,19 +28,31 @@ std::string_view StateName(InstallationState state) {
 
 namespace {
 
-// A journal of this PC's, whole or cut short while it was written.
-bool IsOurJournal(platform::FileSystem& files, const std::string& path) {
+// What a file of the journal's name means for the installation: Interrupted
+// for a journal of this installation's, whole or cut short while it was
+// written; nothing for one in the journal's form that no key vouches for,
+// which an update sets aside; Blocked for anything else.
+std::optional<InstallationState> JournalState(platform::FileSystem& files,
+                                              const std::string& installation,
+                                              const std::string& path) {
     auto key = files.JournalKey(platform::KeyUse::ReadOnly);
-    if (!key)
-        return false;
+    const std::optional<platform::FileId> folder = files.GetFolderId(installation);
     auto file = files.OpenSourceFile(path);
     if (!file)
-        return false;
-    auto journal = ReadJournalFrom(**file, *key);
+        return InstallationState::Blocked;
+    // Without a key nothing is vouched for: any key would do to tell the forms.
+    auto journal = ReadJournalFrom(
+        **file, key && folder ? InstallationKey(*key, *folder) : platform::MachineKey{});
     if (!journal)
-        return false;
+        return InstallationState::Blocked;
     const ReadJournal& read = *journal;
-    return std::holds_alternative<Journal>(read) || std::holds_alternative<JournalCutShort>(read);
+    if (key && folder &&
+        (std::holds_alternative<Journal>(read) || std::holds_alternative<JournalCutShort>(read))) {
+        return InstallationState::Interrupted;
+    }
+    if (std::holds_alternative<NotAJournal>(read))
+        return InstallationState::Blocked;
+    return std::nullopt;
 }
 
 }  // namespace
@@ -58,10 +70,12 @@ InstallationState InspectInstallation(platform::FileSystem& files, const UpdateP
     if (names.Ambiguous(kJournalName) || names.Ambiguous(kXtrasFolderName))
         return InstallationState::Blocked;
     if (const FolderNames::Entry* journal = names.Find(kJournalName)) {
-        return !journal->isFolder && !journal->isLink &&
-                       IsOurJournal(files, installation + '\\' + journal->name)
-                   ? InstallationState::Interrupted
-                   : InstallationState::Blocked;
+        if (journal->isFolder || journal->isLink)
+            return InstallationState::Blocked;
+        if (const std::optional<InstallationState> state =
+                JournalState(files, installation, installation + '\\' + journal->name)) {
+            return *state;
+        }
     }
     const FolderNames::Entry* xtras = names.Find(kXtrasFolderName);
     const bool hasXtras = xtras && xtras->isFolder;

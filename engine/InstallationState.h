@@ -17,8 +17,8 @@ enum class InstallationState : std::uint8_t {
     Mixed,        // some do
     Interrupted,  // an update of it was cut short and awaits its repair
     Blocked,      // an update would refuse it as it stands: names differing only in
-                  // letter case, or something of the journal's name that is no
-                  // journal of this PC's
+                  // letter case, or something of the journal's name that is not in
+                  // a journal's form at all
 };
 
 // The word the log gives the state: "1.55B", "old", "mixed", "interrupted",

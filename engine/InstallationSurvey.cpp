@@ -48,15 +48,22 @@ InstallationUpdate::Refusal InstallationUpdate::Reopen() {
 }
 
 platform::Result<platform::MachineKey> InstallationUpdate::Key() {
-    if (!key_)
+    if (!key_) {
         key_ = files_.JournalKey(platform::KeyUse::ReadOrMake);
-    return *key_;
+        keyReplaced_ = files_.JournalKeyReplaced();
+    }
+    if (!*key_)
+        return key_->Error();
+    const std::optional<platform::FileId> id = root_->Id();
+    if (!id)
+        return FileError{FileError::Kind::Other, "the installation folder's identity is unknown"};
+    return InstallationKey(**key_, *id);
 }
 
 void InstallationUpdate::TidyDrafts(UpdateOutcome& outcome) {
     for (const std::string& draft : drafts_) {
-        // Only a draft this program can be shown to have begun, or one it
-        // created and was killed before writing, is deleted.
+        // Only a draft this program can be shown to have begun, whole or
+        // cut short as a journal can be, is deleted.
         auto file = root_->OpenFile(draft);
         if (!file)
             continue;
@@ -65,8 +72,11 @@ void InstallationUpdate::TidyDrafts(UpdateOutcome& outcome) {
         auto key = Key();
         if (!text || !*text || !key)
             continue;
+        // An empty one, as a run killed between creating it and writing it
+        // leaves, is ours only where its name is keyed: anyone can make one.
         const ReadJournal read = ParseJournal(**text, *key);
-        if ((*text)->empty() || std::holds_alternative<Journal>(read) ||
+        const bool emptyOfOurs = (*text)->empty() && IsKeyedRunIdentity(RunOfDraft(draft), *key);
+        if (emptyOfOurs || std::holds_alternative<Journal>(read) ||
             std::holds_alternative<JournalCutShort>(read)) {
             // Its run was cut short before its journal took its name, so
             // before anything else was changed.
@@ -105,6 +115,7 @@ InstallationUpdate::Refusal InstallationUpdate::Survey() {
     if (journal && (journal->isFolder || journal->isLink))
         return Reason(journalPath, text::kNotOurJournal);
     journalFound_ = journal != nullptr;
+    journalName_ = journal ? journal->name : std::string(kJournalName);
     if (rootNames.Ambiguous(kXtrasFolderName))
         return Reason(installation_ + "\\xtras", text::kNamesDifferOnlyInCase);
 

@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <cstddef>
+#include <exception>
 #include <functional>
 #include <memory>
 #include <utility>
@@ -10,6 +11,7 @@
 #include "engine/FileBytes.h"
 #include "engine/InstallationUpdateParts.h"
 #include "engine/Texts.h"
+#include "engine/Utf8.h"
 
 namespace engine {
 
@@ -34,18 +36,43 @@ bool Moved(platform::FolderHandle& folder, std::string_view from, std::string_vi
 
 // A step that creates files in `folder`, undone by deleting the `made`
 // ones, any of which may not have come to be. `create` tells once the first
-// one has.
+// one has; where it fails or throws before it can tell, a name that was free
+// before and holds a file now came to be all the same. A name that was not
+// free before is never deleted.
 UpdateTransaction::Step Creating(std::size_t target, platform::FolderHandle& folder,
                                  std::vector<std::string> made,
                                  std::function<Failure(bool& created)> create) {
     auto created = std::make_shared<bool>(false);
+    auto wasFree = std::make_shared<std::vector<bool>>();
+    auto isFile = [&folder](const std::string& name) {
+        auto entry = folder.Inspect(name);
+        return entry && entry->kind == platform::EntryKind::File;
+    };
     return {
         .target = target,
-        .run = [create = std::move(create), created] { return create(*created); },
-        .happened = [created] { return *created; },
-        .undo = [&folder, made = std::move(made)]() -> Failure {
-            for (const std::string& name : made) {
-                Failure failure = folder.Delete(name);
+        .run =
+            [&folder, made, create = std::move(create), created, wasFree] {
+                for (const std::string& name : made) {
+                    auto entry = folder.Inspect(name);
+                    wasFree->push_back(entry && entry->kind == platform::EntryKind::Missing);
+                }
+                return create(*created);
+            },
+        .happened =
+            [made, created, wasFree, isFile] {
+                if (*created)
+                    return true;
+                for (std::size_t i = 0; i < wasFree->size(); ++i) {
+                    if ((*wasFree)[i] && isFile(made[i]))
+                        return true;
+                }
+                return false;
+            },
+        .undo = [&folder, made, wasFree]() -> Failure {
+            for (std::size_t i = 0; i < made.size(); ++i) {
+                if (i < wasFree->size() && !(*wasFree)[i])
+                    continue;
+                Failure failure = folder.Delete(made[i]);
                 if (failure && failure->kind != FileError::Kind::NotFound)
                     return failure;
             }
@@ -131,14 +158,30 @@ UpdateOutcome InstallationUpdate::Run() {
     UpdateOutcome outcome;
     try {
         RunSteps(outcome);
+        outcome.keyReplaced = keyReplaced_;
+        return outcome;
+    } catch (const std::exception& failure) {
+        outcome.unexpected = IsUtf8(failure.what()) ? failure.what() : text::kUnknownFailure;
     } catch (...) {
-        // Whatever went wrong, the installation is not left half changed
-        // because of it; the failure is the caller's to report.
-        try {
-            transaction_.RollBack();
-        } catch (...) {
-        }
-        throw;
+        outcome.unexpected = std::string(text::kUnknownFailure);
+    }
+    // Whatever went wrong stays with this installation: what this update
+    // changed is undone, and what then stands there has the last word, as
+    // after any other failure.
+    outcome.keyReplaced = keyReplaced_;
+    const std::string reason = Joined(text::kUnexpectedError, *outcome.unexpected);
+    // A step that took effect before it threw counts as the change begun.
+    touched_ = touched_ || transaction_.Changed();
+    try {
+        (void)transaction_.RollBack();
+        Conclude(outcome, reason);
+    } catch (...) {
+        // Not even a look at the files was to be had: only an installation
+        // nothing was done to is known to be as it was.
+        outcome.reason = reason;
+        outcome.rowIsNew = {};
+        const bool maybeChanged = touched_ || unrepaired_ || outcome.repaired || journalFound_;
+        outcome.state = maybeChanged ? UpdateEnd::Midway : UpdateEnd::LeftAsItWas;
     }
     return outcome;
 }
@@ -284,7 +327,9 @@ InstallationUpdate::Refusal InstallationUpdate::CheckNothingHoldsIt() {
 // ---- the change ------------------------------------------------------------------
 
 void InstallationUpdate::PlanJournal() {
-    journal_ = Journal{NewRunIdentity(), {}};
+    // Without a key, WriteJournal refuses the update before anything is named.
+    auto key = Key();
+    journal_ = Journal{key ? KeyedRunIdentity(*key) : NewRunIdentity(), {}};
     for (Target& target : targets_) {
         if (target.isNew)
             continue;

@@ -8,7 +8,9 @@
 //               letter case is ignored leaves the installation as it is.
 //   2. Repair:  a journal left by an update that was cut short is followed
 //               first (InstallationRepair.h), the installation folder
-//               opened anew and the survey made again.
+//               opened anew and the survey made again; one that this
+//               installation's key does not vouch for is moved aside and
+//               kept, with what it names, and the update goes forward.
 //   3. Measure: each destination is read and compared with the package; one
 //               that already holds the package's bytes is left alone, and an
 //               installation whose every file does needs nothing more.
@@ -62,6 +64,18 @@ struct UpdateOutcome {
     // Updated: what of the update's own could not be deleted at the end,
     // as paths; a later run tidies it up.
     std::vector<std::string> leftOver;
+    // What an earlier run left that was neither followed nor deleted.
+    struct Kept {
+        std::string path;    // where it was found
+        std::string keptAs;  // its name now, in the same folder
+        bool journalNotOurs =
+            false;  // a journal no key of this PC's vouches for, or a file it names
+    };
+    std::vector<Kept> kept;
+    // Why this PC's journal key was replaced while this update read it.
+    std::optional<std::string> keyReplaced;
+    // The unexpected failure that cut the update short, in its own words.
+    std::optional<std::string> unexpected;
 };
 
 class InstallationUpdate {
@@ -77,7 +91,9 @@ class InstallationUpdate {
     InstallationUpdate& operator=(const InstallationUpdate&) = delete;
 
     // Repairs what an interrupted update left, then updates the installation.
-    // Should anything throw, what this update changed is undone first.
+    // Should anything throw, what this update changed is undone and the
+    // outcome says what then stands there, as after any other failure:
+    // nothing is thrown out of it.
     UpdateOutcome Run();
 
   private:
@@ -93,12 +109,16 @@ class InstallationUpdate {
     Refusal Survey();
     // Deletes the journal drafts a run killed before naming its journal left.
     void TidyDrafts(UpdateOutcome& outcome);
-    // This PC's key, read or made at the first call.
+    // The key of this installation's journals (InstallationKey), from
+    // this PC's key, read or made at the first call.
     platform::Result<platform::MachineKey> Key();
     // Opens the folders on the way to the destination of `row`, below the
     // root, whose names are `rootNames`.
     Refusal ReachFolderOf(Target& target, const FolderNames& rootNames);
     Refusal RepairFound(UpdateOutcome& outcome);
+    // Moves a journal that no key vouches for aside, and names it and the
+    // files it names as kept; the update then goes on as if none were there.
+    Refusal SetAside(const JournalForged& forged, UpdateOutcome& outcome);
     platform::Result<ReadJournal> ReadJournalFile();
     // The journal an earlier run left, when it is one.
     std::optional<Journal> ReadFoundJournal();
@@ -135,10 +155,12 @@ class InstallationUpdate {
     bool hasXtras_ = false;
     std::vector<std::string> drafts_;    // journal drafts standing in the installation folder
     bool journalFound_ = false;          // a file of the journal's name stands in the folder
+    std::string journalName_;            // and its name, as the folder lists it
     bool journalJudged_ = false;         // and it was read and found to be no journal of ours
     std::optional<Journal> unrepaired_;  // a journal of ours that was not repaired
     bool touched_ = false;               // this run's journal came to be: the change began
-    std::optional<platform::Result<platform::MachineKey>> key_;
+    std::optional<platform::Result<platform::MachineKey>> key_;  // this PC's
+    std::optional<std::string> keyReplaced_;
     Journal journal_;  // this run's
     UpdateTransaction transaction_;
 };

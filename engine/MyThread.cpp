@@ -12,6 +12,7 @@
 #include "engine/InstallationUpdate.h"
 #include "engine/ReadAheadSize.h"
 #include "engine/Texts.h"
+#include "engine/Utf8.h"
 #include "platform/AsciiCase.h"
 
 namespace engine {
@@ -28,28 +29,6 @@ std::string Concat(std::string_view a, std::string_view b, std::string_view c = 
     joined.reserve(a.size() + b.size() + c.size());
     joined.append(a).append(b).append(c);
     return joined;
-}
-
-// Whether `text` is well-formed UTF-8. The description of a system error
-// comes in the system's ANSI code page on Windows, which would show as
-// garbage; such a description is not shown.
-bool IsUtf8(std::string_view text) {
-    for (std::size_t i = 0; i < text.size();) {
-        const auto lead = static_cast<unsigned char>(text[i]);
-        const std::size_t length = lead < 0x80           ? 1
-                                   : (lead >> 5) == 0x6  ? 2
-                                   : (lead >> 4) == 0xE  ? 3
-                                   : (lead >> 3) == 0x1E ? 4
-                                                         : 0;
-        if (length == 0 || lead == 0xC0 || lead == 0xC1 || lead > 0xF4 || i + length > text.size())
-            return false;
-        for (std::size_t k = 1; k < length; ++k) {
-            if ((static_cast<unsigned char>(text[i + k]) & 0xC0) != 0x80)
-                return false;
-        }
-        i += length;
-    }
-    return true;
 }
 
 }  // namespace
@@ -453,9 +432,17 @@ UpdateEnd TMyThread::UpdateInstallation(const std::string& installation,
         outcome = update.Run();
     }
     // The lines come once the installation is all new or all old again.
+    if (events_ && outcome.keyReplaced)
+        events_->JournalKeyReplaced(*outcome.keyReplaced);
+    if (events_) {
+        for (const UpdateOutcome::Kept& kept : outcome.kept)
+            events_->FileKept(kept.path, kept.keptAs, kept.journalNotOurs);
+    }
     if (outcome.repaired)
         AppendLogLine(*outcome.repaired);
     LogUpdate(installation, outcome);
+    if (events_ && outcome.unexpected)
+        events_->InstallationFailed(installation, *outcome.unexpected);
     if (!outcome.leftOver.empty())
         ++installationsLeftOver_;
     return outcome.state;

@@ -42,6 +42,20 @@ class RunEvents {
     // True as an installation begins to be changed, false once it is all old
     // or all new again.
     virtual void ChangingInstallation(bool /*changing*/) {}
+    // A file of an earlier run's that an update left where it was, or moved
+    // aside under `keptAs` (a name in the same folder), rather than follow or
+    // delete it: a journal this PC's key does not vouch for and each file it
+    // names (`journalNotOurs`), or a staged copy of a journal of ours that
+    // does not hold the bytes the journal records.
+    virtual void FileKept(const std::string& /*path*/, const std::string& /*keptAs*/,
+                          bool /*journalNotOurs*/) {}
+    // This PC's journal key was found where others could read or write it,
+    // and a new one made in its place.
+    virtual void JournalKeyReplaced(const std::string& /*why*/) {}
+    // An unexpected failure (an exception) inside the update of one
+    // installation, which was then left as its files show; the run goes on.
+    virtual void InstallationFailed(const std::string& /*installation*/,
+                                    const std::string& /*what*/) {}
     // What the run did with the installations it found, just before its end.
     virtual void InstallationsCounted(const InstallationCount&) {}
     // How far the search has got, as it enters each folder: the entries

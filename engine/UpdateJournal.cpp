@@ -66,7 +66,7 @@ std::optional<std::size_t> VerifiedHeader(std::string_view text, const platform:
     if (!IsRunIdentity(run))
         return std::nullopt;
     const std::string header = Header(run, key);
-    if (!text.starts_with(header))
+    if (!platform::EqualInConstantTime(text.substr(0, header.size()), header))
         return std::nullopt;
     return header.size();
 }
@@ -131,7 +131,43 @@ std::optional<JournalTarget> ParseTarget(std::string_view line, std::string_view
     return target;
 }
 
+// What a journal that no key vouches for names, read line by line as far as
+// the lines are in the journal's form, of whichever form's number: nothing
+// it says is acted on, but the files it names are left and named.
+JournalForged Unverified(std::string_view text) {
+    Journal journal;
+    std::vector<bool> rowSeen(kReplacements.size(), false);
+    while (!text.empty()) {
+        const std::size_t end = text.find('\n');
+        std::string_view line = text.substr(0, end);
+        text = end == std::string_view::npos ? std::string_view{} : text.substr(end + 1);
+        if (line.starts_with(kRunPrefix) && journal.run.empty()) {
+            line.remove_prefix(kRunPrefix.size());
+            const std::string_view run = Word(line);
+            if (IsRunIdentity(run))
+                journal.run = std::string(run);
+        } else if (line.starts_with(kTargetPrefix) && !journal.run.empty()) {
+            std::optional<JournalTarget> target =
+                ParseTarget(line.substr(kTargetPrefix.size()), journal.run);
+            if (target && !rowSeen[target->row]) {
+                rowSeen[target->row] = true;
+                journal.targets.push_back(std::move(*target));
+            }
+        }
+    }
+    if (journal.run.empty())
+        return {};
+    return {std::move(journal)};
+}
+
 }  // namespace
+
+platform::MachineKey InstallationKey(const platform::MachineKey& machine,
+                                     const platform::FileId& folder) {
+    const std::string bound = "installation " + Hex64(folder.volume) + ' ' +
+                              Hex64(folder.fileHigh) + ' ' + Hex64(folder.file);
+    return platform::HmacSha256(machine, bound);
+}
 
 std::string Journal::CommitRecord() const {
     return "~upd-" + run + ".committed";
@@ -142,6 +178,24 @@ std::string NewRunIdentity() {
     const auto now = std::uint64_t(std::chrono::steady_clock::now().time_since_epoch().count());
     const std::uint64_t random = (std::uint64_t{device()} << 32) ^ device();
     return Hex64(random ^ (now * 0x9E3779B97F4A7C15ull));
+}
+
+namespace {
+
+std::string RunKeyHalf(std::string_view first, const platform::MachineKey& key) {
+    return MacOf(key, std::string("run identity ").append(first)).substr(0, 8);
+}
+
+}  // namespace
+
+std::string KeyedRunIdentity(const platform::MachineKey& key) {
+    const std::string first = NewRunIdentity().substr(0, 8);
+    return first + RunKeyHalf(first, key);
+}
+
+bool IsKeyedRunIdentity(std::string_view run, const platform::MachineKey& key) {
+    return IsRunIdentity(run) &&
+           platform::EqualInConstantTime(run.substr(8), RunKeyHalf(run.substr(0, 8), key));
 }
 
 std::string StagedName(std::string_view destination, std::string_view run) {
@@ -161,6 +215,10 @@ bool IsJournalDraftName(std::string_view name) {
         return false;
     return name.starts_with(kDraftPrefix) && name.ends_with(kDraftSuffix) &&
            IsRunIdentity(name.substr(kDraftPrefix.size(), 16));
+}
+
+std::string_view RunOfDraft(std::string_view name) {
+    return name.substr(kDraftPrefix.size(), 16);
 }
 
 std::string JournalText(const Journal& journal, const platform::MachineKey& key) {
@@ -194,7 +252,7 @@ ReadJournal ParseJournal(std::string_view text, const platform::MachineKey& key)
         const std::string_view begun = text.substr(0, nul);
         if (IsHeaderBegun(begun) || VerifiedHeader(begun, key, run))
             return JournalCutShort{};
-        return begun.starts_with(kFamily) ? ReadJournal(JournalForged{}) : NotAJournal{};
+        return begun.starts_with(kFamily) ? ReadJournal(Unverified(begun)) : NotAJournal{};
     }
     // One that looks like a journal of this program, of whatever form, but
     // is not vouched for by this PC's key, is a journal that does not match.
@@ -202,7 +260,7 @@ ReadJournal ParseJournal(std::string_view text, const platform::MachineKey& key)
         return NotAJournal{};
     const std::optional<std::size_t> headerEnd = VerifiedHeader(text, key, run);
     if (!headerEnd)
-        return JournalForged{};
+        return Unverified(text);
     // The keyed last line closes a whole journal; short of it, the journal
     // was cut short.
     const std::size_t macAt = text.rfind(std::string("\n").append(kMacPrefix));
@@ -213,8 +271,8 @@ ReadJournal ParseJournal(std::string_view text, const platform::MachineKey& key)
         text.substr(macAt + 1 + kMacPrefix.size(), text.size() - macAt - 2 - kMacPrefix.size());
     // A whole journal that no longer adds up was changed after it was
     // written, and is not followed.
-    if (mac != MacOf(key, body))
-        return JournalForged{};
+    if (!platform::EqualInConstantTime(mac, MacOf(key, body)))
+        return Unverified(text);
 
     Journal journal;
     journal.run = run;

@@ -13,6 +13,7 @@
 #include <variant>
 #include <vector>
 
+#include "platform/FolderHandle.h"
 #include "platform/MachineKey.h"
 #include "platform/Sha256.h"
 
@@ -48,6 +49,11 @@ struct Journal {
 
 // A new run's identity: 16 hex digits, not predictable from outside.
 std::string NewRunIdentity();
+// One whose second half is keyed by `key` (an installation's): a file named
+// after it is known to be this program's even before anything is written
+// into it, as a journal draft created by a run killed at once.
+std::string KeyedRunIdentity(const platform::MachineKey& key);
+bool IsKeyedRunIdentity(std::string_view run, const platform::MachineKey& key);
 // The names a run gives the new and the old bytes of `destination`.
 std::string StagedName(std::string_view destination, std::string_view run);
 std::string BackupName(std::string_view destination, std::string_view run);
@@ -57,17 +63,34 @@ std::string BackupName(std::string_view destination, std::string_view run);
 std::string JournalDraftName(std::string_view run);
 // Whether `name` is one JournalDraftName gives.
 bool IsJournalDraftName(std::string_view name);
+// The run identity in a name JournalDraftName gave.
+std::string_view RunOfDraft(std::string_view name);
+
+// The key that signs the journals of one installation: this PC's key bound
+// to the installation folder's identity (its volume and file id), so that a
+// journal copied into another folder, on this PC or another, is not taken
+// for that folder's. The identity stays the folder's across a reboot and a
+// rename on its volume.
+platform::MachineKey InstallationKey(const platform::MachineKey& machine,
+                                     const platform::FileId& folder);
 
 // The journal's text. Its second line carries a keyed digest (HMAC-SHA-256
-// under this PC's key) of the lines up to it, and its last line one of all
-// before it: only this PC's administrators can have written either, so a
-// journal cut short is told from a whole one, and both from anyone else's.
+// under the installation's key) of the lines up to it, and its last line one
+// of all before it: only this PC's administrators can have written either,
+// so a journal cut short is told from a whole one, and both from anyone
+// else's.
 std::string JournalText(const Journal& journal, const platform::MachineKey& key);
 
 // What a file named kJournalName holds.
 struct NotAJournal {};      // a file of the user's that only shares the name
 struct JournalCutShort {};  // ours, cut short while it was written: nothing was changed yet
-struct JournalForged {};    // made to look like ours, or ours changed since: not followed
+// Made to look like ours, or ours under a key since lost or replaced, or
+// another installation's: not followed. `unverified` holds what it names,
+// read as far as it is in the journal's form, so that those files can be
+// told apart from the update's own and left as they are.
+struct JournalForged {
+    std::optional<Journal> unverified;
+};
 using ReadJournal = std::variant<Journal, JournalCutShort, NotAJournal, JournalForged>;
 // Reads `text`. A journal is only taken whole and with its keyed digests
 // right, and only when every name in it is one this program would have

@@ -125,6 +125,10 @@ class FileSystem {
     virtual Result<MachineKey> JournalKey(KeyUse /*use*/) {
         return FileError{FileError::Kind::Other, "no key is kept on this system"};
     }
+    // Why the key JournalKey gave is a new one, made in place of a key that
+    // others could have read or written; told once, nullopt after that and
+    // where it is not.
+    virtual std::optional<std::string> JournalKeyReplaced() { return std::nullopt; }
     // The list of the package's files that the program carries, one line a
     // file: "<name> <size> <sha256 in hex>"; nullopt when it carries none.
     virtual std::optional<std::string> BuiltInPackageList() = 0;

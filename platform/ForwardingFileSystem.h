@@ -53,6 +53,7 @@ class ForwardingFileSystem : public FileSystem {
     platform::Result<platform::MachineKey> JournalKey(platform::KeyUse use) override {
         return files_.JournalKey(use);
     }
+    std::optional<std::string> JournalKeyReplaced() override { return files_.JournalKeyReplaced(); }
     std::optional<std::string> ApplicationUsing(const std::string& path) override {
         return files_.ApplicationUsing(path);
     }

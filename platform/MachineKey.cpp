@@ -20,4 +20,16 @@ Sha256Digest HmacSha256(const MachineKey& key, std::string_view message) {
     return second.Finish();
 }
 
+bool EqualInConstantTime(std::string_view a, std::string_view b) {
+    if (a.size() != b.size())
+        return false;
+    unsigned char differ = 0;
+    for (std::size_t i = 0; i < a.size(); ++i)
+        differ = static_cast<unsigned char>(differ | (a[i] ^ b[i]));
+    // Read through a volatile, so that the loop is not turned into one that
+    // ends at the first difference.
+    volatile unsigned char result = differ;
+    return result == 0;
+}
+
 }  // namespace platform

@@ -23,4 +23,9 @@ enum class KeyUse : bool { ReadOnly, ReadOrMake };
 // HMAC-SHA-256 of `message` under `key`.
 Sha256Digest HmacSha256(const MachineKey& key, std::string_view message);
 
+// Whether `a` and `b` are equal, in a time that depends on their lengths
+// alone: a keyed digest compared byte by byte, stopping at the first
+// difference, tells whoever can time it how much of a guess was right.
+bool EqualInConstantTime(std::string_view a, std::string_view b);
+
 }  // namespace platform

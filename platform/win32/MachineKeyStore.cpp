@@ -5,6 +5,7 @@
 #include <bcrypt.h>
 #include <sddl.h>
 
+#include <optional>
 #include <string>
 #include <vector>
 
@@ -16,7 +17,6 @@
 namespace platform {
 namespace {
 
-constexpr wchar_t kSecretKey[] = L"JournalKey";
 constexpr wchar_t kValue[] = L"Key";
 // Owned by Administrators; full control for Administrators and SYSTEM only,
 // nothing inherited from above.
@@ -33,22 +33,22 @@ bool IsAdministratorsOrSystem(PSID sid) {
            IsWellKnownSid(sid, WinLocalSystemSid);
 }
 
-// Whether only Administrators and SYSTEM can have written what `key` holds
-// and can read it.
-bool OnlyAdministrators(HKEY key) {
+// Why what `key` holds could have been written or read by someone other
+// than Administrators and SYSTEM; nullopt where it could not.
+std::optional<std::string> WhyNotPrivate(HKEY key) {
     DWORD size = 0;
     const SECURITY_INFORMATION wanted = OWNER_SECURITY_INFORMATION | DACL_SECURITY_INFORMATION;
     if (RegGetKeySecurity(key, wanted, nullptr, &size) != ERROR_INSUFFICIENT_BUFFER || size == 0)
-        return false;
+        return "its access list cannot be read";
     std::vector<BYTE> buffer(size);
     const auto descriptor = static_cast<PSECURITY_DESCRIPTOR>(buffer.data());
     if (RegGetKeySecurity(key, wanted, descriptor, &size) != ERROR_SUCCESS)
-        return false;
+        return "its access list cannot be read";
     PSID owner = nullptr;
     BOOL defaulted = FALSE;
     if (!GetSecurityDescriptorOwner(descriptor, &owner, &defaulted) ||
         !IsAdministratorsOrSystem(owner)) {
-        return false;
+        return "it is owned by an account other than Administrators and SYSTEM";
     }
     // Every entry of the list is looked at, those inherited from above
     // included, so the list need not be marked protected (Wine does not
@@ -56,23 +56,57 @@ bool OnlyAdministrators(HKEY key) {
     BOOL present = FALSE;
     PACL dacl = nullptr;
     if (!GetSecurityDescriptorDacl(descriptor, &present, &dacl, &defaulted) || !present || !dacl)
-        return false;  // no list at all lets everyone in
+        return "it has no access list, which lets everyone in";
     for (DWORD i = 0; i < dacl->AceCount; ++i) {
         void* ace = nullptr;
         if (!GetAce(dacl, i, &ace))
-            return false;
+            return "its access list cannot be read";
         const auto* header = static_cast<const ACE_HEADER*>(ace);
         // A denial takes nothing away from the secret; an entry only for
         // keys made below this one gives nothing on it.
         if (header->AceType == ACCESS_DENIED_ACE_TYPE || (header->AceFlags & INHERIT_ONLY_ACE))
             continue;
         if (header->AceType != ACCESS_ALLOWED_ACE_TYPE)
-            return false;
+            return "its access list holds an entry of a kind not known here";
         auto* allowed = static_cast<ACCESS_ALLOWED_ACE*>(ace);
         if (!IsAdministratorsOrSystem(reinterpret_cast<PSID>(&allowed->SidStart)))
-            return false;
+            return "its access list lets accounts other than Administrators and SYSTEM in";
     }
-    return true;
+    return std::nullopt;
+}
+
+// The 32 bytes of the value that holds the key; `status` says why not.
+std::optional<MachineKey> ReadKeyValue(HKEY secret, LONG& status) {
+    MachineKey key{};
+    DWORD type = 0;
+    DWORD size = DWORD(key.size());
+    status = RegQueryValueExW(secret, kValue, nullptr, &type, key.data(), &size);
+    if (status != ERROR_SUCCESS || type != REG_BINARY || size != key.size())
+        return std::nullopt;
+    return key;
+}
+
+// What stands where the key was kept before (kFormerJournalKey).
+struct FormerKey {
+    bool exists = false;
+    std::optional<MachineKey> key;   // where it is private and whole
+    std::optional<std::string> why;  // where it is not private
+};
+
+FormerKey ReadFormerKey() {
+    HKEY raw = nullptr;
+    if (RegOpenKeyExW(HKEY_LOCAL_MACHINE, kFormerJournalKey, 0,
+                      KEY_QUERY_VALUE | READ_CONTROL | KEY_WOW64_64KEY, &raw) != ERROR_SUCCESS) {
+        return {};
+    }
+    const ScopedRegKey secret(raw);
+    FormerKey former;
+    former.exists = true;
+    former.why = WhyNotPrivate(secret.Get());
+    LONG status = ERROR_SUCCESS;
+    if (!former.why)
+        former.key = ReadKeyValue(secret.Get(), status);
+    return former;
 }
 
 bool NewRandomKey(MachineKey& key) {
@@ -84,34 +118,34 @@ bool NewRandomKey(MachineKey& key) {
 
 }  // namespace
 
-Result<MachineKey> MachineKeyFromRegistry(KeyUse use) {
+Result<MachineKey> MachineKeyFromRegistry(KeyUse use, std::optional<std::string>* replaced) {
     const REGSAM view = KEY_WOW64_64KEY;
+    const std::wstring path = std::wstring(kProgramKeyParent) + L"\\" + kJournalKeyName;
     HKEY raw = nullptr;
     if (use == KeyUse::ReadOnly) {
-        const std::wstring path = std::wstring(kProgramKey) + L"\\" + kSecretKey;
         const LONG opened = RegOpenKeyExW(HKEY_LOCAL_MACHINE, path.c_str(), 0,
                                           KEY_QUERY_VALUE | READ_CONTROL | view, &raw);
+        if (opened == ERROR_FILE_NOT_FOUND) {
+            // Not moved yet: a run that changes nothing leaves it where it is.
+            if (const FormerKey former = ReadFormerKey(); former.key)
+                return *former.key;
+        }
         if (opened != ERROR_SUCCESS)
             return FileErrorOf(DWORD(opened));
         const ScopedRegKey secret(raw);
-        if (!OnlyAdministrators(secret.Get()))
+        if (WhyNotPrivate(secret.Get()))
             return Refused("the registry key holding the journal key may be read by others");
-        MachineKey key{};
-        DWORD type = 0;
-        DWORD size = DWORD(key.size());
-        if (RegQueryValueExW(secret.Get(), kValue, nullptr, &type, key.data(), &size) !=
-                ERROR_SUCCESS ||
-            type != REG_BINARY || size != key.size()) {
-            return Refused("no journal key in the registry");
-        }
-        return key;
+        LONG status = ERROR_SUCCESS;
+        if (const std::optional<MachineKey> key = ReadKeyValue(secret.Get(), status))
+            return *key;
+        return Refused("no journal key in the registry");
     }
     LONG status =
-        RegCreateKeyExW(HKEY_LOCAL_MACHINE, kProgramKey, 0, nullptr, REG_OPTION_NON_VOLATILE,
+        RegCreateKeyExW(HKEY_LOCAL_MACHINE, kProgramKeyParent, 0, nullptr, REG_OPTION_NON_VOLATILE,
                         KEY_CREATE_SUB_KEY | view, nullptr, &raw, nullptr);
     if (status != ERROR_SUCCESS)
         return FileErrorOf(DWORD(status));
-    const ScopedRegKey program(raw);
+    const ScopedRegKey parent(raw);
 
     PSECURITY_DESCRIPTOR made = nullptr;
     if (!ConvertStringSecurityDescriptorToSecurityDescriptorW(kSecurity, SDDL_REVISION_1, &made,
@@ -123,53 +157,61 @@ Result<MachineKey> MachineKeyFromRegistry(KeyUse use) {
     raw = nullptr;
     DWORD disposition = 0;
     status = RegCreateKeyExW(
-        program.Get(), kSecretKey, 0, nullptr, REG_OPTION_NON_VOLATILE,
+        parent.Get(), kJournalKeyName, 0, nullptr, REG_OPTION_NON_VOLATILE,
         KEY_QUERY_VALUE | KEY_SET_VALUE | READ_CONTROL | WRITE_DAC | WRITE_OWNER | view,
         &attributes, &raw, &disposition);
     if (status != ERROR_SUCCESS)
         return FileErrorOf(DWORD(status));
     const ScopedRegKey secret(raw);
-    // Made just now: its list is set again in case the system did not take
-    // the one given at creation (Wine does not).
-    if (disposition == REG_CREATED_NEW_KEY) {
-        status = RegSetKeySecurity(secret.Get(), DACL_SECURITY_INFORMATION, descriptor.Get());
-        if (status != ERROR_SUCCESS)
-            return FileErrorOf(DWORD(status));
-    }
     // One that others could read is no secret any more, and one they wrote is
     // no key of ours: its list is put right and a new key made in its place,
-    // so that journals signed with the old one are refused, never followed.
-    // (Wine keeps no key's list when its server starts again.)
-    bool fresh = false;
-    if (!OnlyAdministrators(secret.Get())) {
+    // so that journals signed with the old one are not followed; an update
+    // sets such a journal aside and goes forward. (Wine keeps no key's list
+    // when its server starts again.) One made just now has its owner and list
+    // set again in case the system did not take those given at creation
+    // (Wine does not).
+    std::optional<std::string> why;
+    if (disposition != REG_CREATED_NEW_KEY)
+        why = WhyNotPrivate(secret.Get());
+    const bool fresh = why.has_value();
+    if (fresh || disposition == REG_CREATED_NEW_KEY) {
         if (RegSetKeySecurity(secret.Get(), OWNER_SECURITY_INFORMATION | DACL_SECURITY_INFORMATION,
                               descriptor.Get()) != ERROR_SUCCESS)
             RegSetKeySecurity(secret.Get(), DACL_SECURITY_INFORMATION, descriptor.Get());
-        if (!OnlyAdministrators(secret.Get()))
+        if (WhyNotPrivate(secret.Get()))
             return Refused("the registry key holding the journal key may be read by others");
-        fresh = true;
     }
 
+    if (!fresh) {
+        if (const std::optional<MachineKey> key = ReadKeyValue(secret.Get(), status))
+            return *key;
+        if (status != ERROR_FILE_NOT_FOUND)
+            return Refused("the journal key in the registry is damaged");
+    }
+    // None here yet: the key kept below the record before is moved here
+    // while it is still private, else a new one is made.
+    const FormerKey former = ReadFormerKey();
     MachineKey key{};
-    DWORD type = 0;
-    DWORD size = DWORD(key.size());
-    status = fresh ? ERROR_FILE_NOT_FOUND
-                   : RegQueryValueExW(secret.Get(), kValue, nullptr, &type, key.data(), &size);
-    if (status == ERROR_SUCCESS && type == REG_BINARY && size == key.size())
-        return key;
-    if (status != ERROR_FILE_NOT_FOUND)
-        return Refused("the journal key in the registry is damaged");
-    if (!NewRandomKey(key))
-        return Refused("no random numbers for a journal key");
+    if (former.key && !fresh) {
+        key = *former.key;
+    } else {
+        if (former.why && !why)
+            why = "the one kept below the record, " + *former.why;
+        if (!NewRandomKey(key))
+            return Refused("no random numbers for a journal key");
+    }
     status = RegSetValueExW(secret.Get(), kValue, 0, REG_BINARY, key.data(), DWORD(key.size()));
     if (status != ERROR_SUCCESS)
         return FileErrorOf(DWORD(status));
+    if (former.exists)
+        RegDeleteKeyExW(HKEY_LOCAL_MACHINE, kFormerJournalKey, view, 0);
+    if (replaced && why)
+        *replaced = *why;
     // Two first runs at once agree on whichever key was written last.
-    size = DWORD(key.size());
-    status = RegQueryValueExW(secret.Get(), kValue, nullptr, &type, key.data(), &size);
-    if (status != ERROR_SUCCESS || type != REG_BINARY || size != key.size())
+    const std::optional<MachineKey> written = ReadKeyValue(secret.Get(), status);
+    if (!written)
         return Refused("the journal key in the registry is damaged");
-    return key;
+    return *written;
 }
 
 }  // namespace platform

@@ -158,7 +158,7 @@ std::string Win32FileSystem::OwnExecutableFolder() {
 Result<MachineKey> Win32FileSystem::JournalKey(KeyUse use) {
     if (journalKey_ && *journalKey_)
         return *journalKey_;
-    Result<MachineKey> key = MachineKeyFromRegistry(use);
+    Result<MachineKey> key = MachineKeyFromRegistry(use, &journalKeyReplaced_);
     if (use == KeyUse::ReadOrMake)
         journalKey_ = key;
     return key;

@@ -6,6 +6,10 @@
 // First, so that <windows.h> cannot rename the methods of FileSystem.
 #include "platform/win32/WinApi.h"
 
+#include <optional>
+#include <string>
+#include <utility>
+
 #include "platform/FileSystem.h"
 
 namespace platform {
@@ -38,9 +42,13 @@ class Win32FileSystem final : public FileSystem {
     std::string OwnExecutableFolder() override;
     // From the registry (MachineKeyStore.h), read once.
     Result<MachineKey> JournalKey(KeyUse use) override;
+    std::optional<std::string> JournalKeyReplaced() override {
+        return std::exchange(journalKeyReplaced_, std::nullopt);
+    }
 
   private:
     std::optional<Result<MachineKey>> journalKey_;
+    std::optional<std::string> journalKeyReplaced_;
 };
 
 }  // namespace platform

@@ -143,8 +143,8 @@ inline constexpr unsigned kNoReadAhead = 0;
 class StepWorker : public engine::TMyThread {
   public:
     StepWorker(std::stop_token stop, platform::FileSystem& files, platform::UiCallQueue& ui,
-               engine::Report& report)
-        : TMyThread(NotStarted{std::move(stop), kNoReadAhead}, files, ui, report) {
+               engine::Report& report, engine::RunEvents* events = nullptr)
+        : TMyThread(NotStarted{std::move(stop), kNoReadAhead}, files, ui, report, events) {
         // Files held by another program are waited for only briefly here.
         SetPatience({std::chrono::milliseconds(20), std::chrono::milliseconds(1)});
     }
@@ -220,7 +220,7 @@ class EngineTest : public ::testing::Test {
     // Runs `steps` with a worker of the NotStarted form on a thread of its
     // own, serving its report operations meanwhile.
     void RunSteps(const std::function<void(StepWorker&)>& steps, std::stop_token stop = {}) {
-        StepWorker worker(std::move(stop), files, ui, report);
+        StepWorker worker(std::move(stop), files, ui, report, journal);
         platform::WorkerThread thread(ui, [&](std::stop_token) { steps(worker); });
         thread.WaitForEnd();
         EXPECT_TRUE(report.allOnUiThread);
@@ -230,7 +230,7 @@ class EngineTest : public ::testing::Test {
     ListingLog files{fs};  // what the worker sees
     platform::UiCallQueue ui;
     RecordingReport report;
-    engine::RunEvents* journal = nullptr;                     // given to the worker of Run
+    engine::RunEvents* journal = nullptr;  // given to the worker of Run and of RunSteps
     engine::RunOutcome outcome = engine::RunOutcome::Failed;  // of the last Run
     Folder c = fs.AddDrive('C');
 };

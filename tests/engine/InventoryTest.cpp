@@ -25,8 +25,9 @@ TEST_F(Inventory, EachInstallationGetsItsStateAndNothingChanges) {
         const char* xtras;
         int newRows;  // how many of the table's files, from the first, hold the new bytes
         // Planted in the installation: a file of the journal's name with
-        // these bytes, a folder of that name ("/"), or a second QBANK.CXT
-        // in lower case ("qbank").
+        // these bytes, a folder of that name ("/"), a second QBANK.CXT in
+        // lower case ("qbank"), or a journal of the installation's own,
+        // whole ("ours") or cut short by a power loss ("ours cut").
         std::optional<std::string> journal;
         const char* state;
     };
@@ -38,19 +39,18 @@ TEST_F(Inventory, EachInstallationGetsItsStateAndNothingChanges) {
                                  true,
                                  {},
                                  {}}}};
-    const std::string whole = engine::JournalText(ours, platform::MachineKey{0x4b, 0x65, 0x79});
     const Case cases[] = {
         {"Current", "xtras", 8, {}, "1.55B"},
         {"CurrentNoXtras", "", 7, {}, "1.55B"},
         {"Old", "xtras", 0, {}, "old"},
         {"Mixed", "Xtras", 7, {}, "mixed"},  // all but the plug-in
-        {"Interrupted", "xtras", 8, whole, "interrupted"},
-        {"PowerLost", "xtras", 8, std::string(whole.substr(0, 40)) + std::string(60, '\0'),
-         "interrupted"},
+        {"Interrupted", "xtras", 8, "ours", "interrupted"},
+        {"PowerLost", "xtras", 8, "ours cut", "interrupted"},
         {"NotesOfTheUser", "xtras", 8, "journal", "blocked"},
         {"EmptyFileOfTheUser", "xtras", 8, "", "blocked"},
+        // Set aside by an update, which then goes on: its files tell.
         {"JournalFromAnotherPc", "xtras", 8,
-         engine::JournalText(ours, platform::MachineKey{0x6f, 0x74, 0x68}), "blocked"},
+         engine::JournalText(ours, platform::MachineKey{0x6f, 0x74, 0x68}), "1.55B"},
         {"JournalFolder", "xtras", 8, "/", "blocked"},
         {"NamesInTwoCases", "xtras", 8, "qbank", "blocked"},
     };
@@ -66,7 +66,13 @@ TEST_F(Inventory, EachInstallationGetsItsStateAndNothingChanges) {
             fs.MakeFolders(journal);
         else if (k.journal == "qbank")
             fs.MakeFile(skm.path + "\\qbank.cxt", "another");
-        else if (k.journal)
+        else if (k.journal && k.journal->starts_with("ours")) {
+            const std::string whole = engine::JournalText(
+                ours, engine::InstallationKey(platform::MachineKey{0x4b, 0x65, 0x79},
+                                              *fs.GetFolderId(skm.path)));
+            fs.MakeFile(journal,
+                        k.journal == "ours" ? whole : whole.substr(0, 40) + std::string(60, '\0'));
+        } else if (k.journal)
             fs.MakeFile(journal, *k.journal);
         expected.push_back(skm.path + " " + k.state);
     }

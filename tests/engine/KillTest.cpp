@@ -6,6 +6,8 @@
 
 #include <cstdlib>
 #include <memory>
+#include <optional>
+#include <stdexcept>
 #include <string>
 #include <vector>
 
@@ -46,6 +48,12 @@ const std::string kTree = R"(
     Drive/Product/Audio/Phrase/Group6/q417.mp3 = 1.50 q417.mp3
     Drive/Product/xtras/PlugKit2.X32 = 1.50 plug-in
 )" + test_support::PackageTreeLines("Updater/Data");
+const std::string kSecondInstallation = R"(
+    Drive/Second/SKM300.EXE
+    Drive/Second/QBANK.CXT = 1.50 QBANK.CXT
+    Drive/Second/Audio/Term/GROUP3/
+    Drive/Second/Audio/Phrase/Group6/q417.mp3 = 1.50 q417.mp3
+)";
 
 // The child's exit codes.
 constexpr int kAllNew = 0;
@@ -64,20 +72,25 @@ constexpr int kNotAsked = 4;  // the refresh ended before the operation to die a
 }
 
 // Counts the file operations of a refresh and ends the process just after
-// the one to die at.
+// the one to die at, or throws there instead.
 class Fate {
   public:
-    explicit Fate(std::size_t dieAfter) : dieAfter_(dieAfter) {}
+    enum class End : bool { Die, Throw };
+    explicit Fate(std::size_t dieAfter, End end = End::Die) : dieAfter_(dieAfter), end_(end) {}
     template <typename T>
     T Counted(T result) {
-        if (dieAfter_ != 0 && ++done_ == dieAfter_)
+        if (dieAfter_ != 0 && ++done_ == dieAfter_) {
+            if (end_ == End::Throw)
+                throw std::runtime_error("thrown after operation " + std::to_string(done_));
             Die();
+        }
         return result;
     }
     bool Reached() const { return dieAfter_ == 0 || done_ >= dieAfter_; }
 
   private:
     std::size_t dieAfter_;
+    End end_;
     std::size_t done_ = 0;
 };
 
@@ -140,12 +153,19 @@ class FatedFolder final : public platform::FolderHandle {
     Fate& fate_;
 };
 
+// Where `only` is given, the fate meets only the operations inside that
+// folder.
 class FatedFiles final : public platform::ForwardingFileSystem {
   public:
-    FatedFiles(platform::FileSystem& files, Fate& fate, std::string package)
-        : ForwardingFileSystem(files), fate_(fate), package_(std::move(package)) {}
+    FatedFiles(platform::FileSystem& files, Fate& fate, std::string package, std::string only = {})
+        : ForwardingFileSystem(files),
+          fate_(fate),
+          package_(std::move(package)),
+          only_(std::move(only)) {}
     Result<std::unique_ptr<platform::FolderHandle>> OpenFolderNoLink(
         const std::string& path) override {
+        if (!only_.empty() && path != only_)
+            return ForwardingFileSystem::OpenFolderNoLink(path);
         return FatedFolder::Wrap(ForwardingFileSystem::OpenFolderNoLink(path), fate_);
     }
     Result<std::unique_ptr<platform::FolderHandle>> OpenFolderFollowingLinks(
@@ -157,23 +177,36 @@ class FatedFiles final : public platform::ForwardingFileSystem {
   private:
     Fate& fate_;
     std::string package_;
+    std::string only_;
 };
+
+// The system's own file services over the tree at `root`: the folder that
+// holds the installations and the package's, as the program names them.
+struct OnDisk {
+    std::unique_ptr<platform::FileSystem> system;
+    std::string drive;
+    std::string package;
+};
+
+OnDisk OnDiskAt(const std::string& root) {
+#ifdef _WIN32
+    return {std::make_unique<platform::Win32FileSystem>(), root + "\\Drive", root + "\\Updater\\"};
+#else
+    auto system = std::make_unique<platform::PosixFileSystem>(
+        platform::DriveMap{{'C', root + "/Drive"}, {'D', root + "/Updater"}});
+    system->SetJournalKeyFile(root + "/Key/journal-key");
+    return {std::move(system), "C:", "D:\\"};
+#endif
+}
 
 // One refresh of the installation in the tree at `root`, dying after
 // operation `dieAfter` (never for 0).
 int RefreshAsAChild(const std::string& root, std::size_t dieAfter) {
-#ifdef _WIN32
-    platform::Win32FileSystem system;
-    const std::string installation = root + "\\Drive\\Product";
-    const std::string package = root + "\\Updater\\";
-#else
-    platform::PosixFileSystem system({{'C', root + "/Drive"}, {'D', root + "/Updater"}});
-    system.SetJournalKeyFile(root + "/Key/journal-key");
-    const std::string installation = "C:\\Product";
-    const std::string package = "D:\\";
-#endif
+    const OnDisk disk = OnDiskAt(root);
+    const std::string installation = disk.drive + "\\Product";
+    const std::string& package = disk.package;
     Fate fate(dieAfter);
-    FatedFiles files(system, fate, package);
+    FatedFiles files(*disk.system, fate, package);
     const engine::PackageCheck check = engine::UpdatePackage::Check(files, package);
     if (!check.package)
         return kNotAllNew;
@@ -219,6 +252,32 @@ int RunChild(const std::string& root, std::size_t dieAfter) {
 #endif
 }
 
+// Every file of the installation in the tree new or, with `old`, old, and
+// nothing but the product's own names: no journal, no draft, no staged
+// copy, no backup, no commit record.
+void ExpectOnlyTheProductsFiles(const test_support::TempTree& tree, bool old = false) {
+    if (old) {
+        EXPECT_EQ(tree.Read("Drive/Product/QBANK.CXT"), "1.50 QBANK.CXT");
+        EXPECT_EQ(tree.Read("Drive/Product/VIREL.DXR"), std::nullopt);
+        EXPECT_EQ(tree.Read("Drive/Product/xtras/PlugKit2.X32"), "1.50 plug-in");
+    } else {
+        EXPECT_EQ(tree.Read("Drive/Product/QBANK.CXT"), "1.55B QBank.cxt");
+        EXPECT_EQ(tree.Read("Drive/Product/VIREL.DXR"), "1.55B Virel.dxr");
+        EXPECT_EQ(tree.Read("Drive/Product/Audio/Phrase/Group6/q417.mp3"), "1.55B q417.mp3");
+        EXPECT_EQ(tree.Read("Drive/Product/xtras/PlugKit2.X32"), "1.55B PlugKit2.x32");
+    }
+    const std::vector<std::string> names =
+        old ? std::vector<std::string>{"Audio",     "QBANK.CXT", "SKM300.EXE",
+                                       "TAVEN.DXR", "ZUM.DXR",   "xtras"}
+            : std::vector<std::string>{"Audio",     "BELTO.CXT",  "QBANK.CXT",
+                                       "QPN.DXR",   "SKM300.EXE", "TAVEN.DXR",
+                                       "VIREL.DXR", "ZUM.DXR",    "xtras"};
+    EXPECT_EQ(tree.Names("Drive/Product"), names);
+    EXPECT_EQ(tree.Names("Drive/Product/xtras"), (std::vector<std::string>{"PlugKit2.X32"}));
+    EXPECT_EQ(tree.Names("Drive/Product/Audio/Phrase/Group6"),
+              (std::vector<std::string>{"q417.mp3"}));
+}
+
 TEST(KillAtAnyStep, OneRunAfterwardsLeavesItAllNewWithNothingLeft) {
     std::size_t n = 1;
     for (;; ++n) {
@@ -229,23 +288,52 @@ TEST(KillAtAnyStep, OneRunAfterwardsLeavesItAllNewWithNothingLeft) {
             break;  // the refresh got through without reaching the n-th
         ASSERT_EQ(killed, 99);
         EXPECT_EQ(RunChild(tree.Path(), 0), kAllNew);
-        EXPECT_EQ(tree.Read("Drive/Product/QBANK.CXT"), "1.55B QBank.cxt");
-        EXPECT_EQ(tree.Read("Drive/Product/VIREL.DXR"), "1.55B Virel.dxr");
-        EXPECT_EQ(tree.Read("Drive/Product/Audio/Phrase/Group6/q417.mp3"), "1.55B q417.mp3");
-        EXPECT_EQ(tree.Read("Drive/Product/xtras/PlugKit2.X32"), "1.55B PlugKit2.x32");
-        // Nothing but the product's own names: no journal, no draft, no
-        // staged copy, no backup, no commit record.
-        EXPECT_EQ(
-            tree.Names("Drive/Product"),
-            (std::vector<std::string>{"Audio", "BELTO.CXT", "QBANK.CXT", "QPN.DXR", "SKM300.EXE",
-                                      "TAVEN.DXR", "VIREL.DXR", "ZUM.DXR", "xtras"}));
-        EXPECT_EQ(tree.Names("Drive/Product/xtras"), (std::vector<std::string>{"PlugKit2.X32"}));
-        EXPECT_EQ(tree.Names("Drive/Product/Audio/Phrase/Group6"),
-                  (std::vector<std::string>{"q417.mp3"}));
+        ExpectOnlyTheProductsFiles(tree);
         if (HasFatalFailure())
             break;
     }
     EXPECT_GT(n, 40u);  // every operation of a refresh had its turn
+}
+
+// An exception after every file operation of one installation's update: it
+// stays with that installation, which ends as its files then say, all old
+// with nothing left (exit code 2's), all new with nothing left, or in the
+// middle (8's), which one more update makes all new; the installation after
+// it is updated all the same.
+TEST(ThrowAtAnyStep, TheInstallationEndsAsItsFilesSayAndTheNextIsUpdated) {
+    std::size_t n = 1;
+    for (;; ++n) {
+        SCOPED_TRACE("thrown after operation " + std::to_string(n));
+        test_support::TempTree tree(kTree + kSecondInstallation);
+        const OnDisk disk = OnDiskAt(tree.Path());
+        Fate fate(n, Fate::End::Throw);
+        FatedFiles files(*disk.system, fate, disk.package, disk.drive + "\\Product");
+        const engine::PackageCheck check = engine::UpdatePackage::Check(files, disk.package);
+        ASSERT_TRUE(check.package);
+        auto update = [&](platform::FileSystem& through, const char* installation) {
+            return engine::InstallationUpdate(through, *check.package, disk.drive + installation,
+                                              {})
+                .Run();
+        };
+        const engine::UpdateOutcome thrown = update(files, "\\Product");
+        EXPECT_EQ(update(files, "\\Second").state, engine::UpdateEnd::Updated);
+        EXPECT_EQ(tree.Read("Drive/Second/QBANK.CXT"), "1.55B QBank.cxt");
+        if (!fate.Reached())
+            break;
+        EXPECT_EQ(thrown.unexpected, "thrown after operation " + std::to_string(n));
+        if (thrown.state == engine::UpdateEnd::LeftAsItWas) {
+            ExpectOnlyTheProductsFiles(tree, true);
+        } else if (thrown.state == engine::UpdateEnd::Updated) {  // thrown at the very end
+            ExpectOnlyTheProductsFiles(tree);
+        } else {
+            EXPECT_EQ(thrown.state, engine::UpdateEnd::Midway);
+            EXPECT_EQ(update(*disk.system, "\\Product").state, engine::UpdateEnd::Updated);
+            ExpectOnlyTheProductsFiles(tree);
+        }
+        if (HasFatalFailure())
+            break;
+    }
+    EXPECT_GT(n, 40u);
 }
 
 }  // namespace

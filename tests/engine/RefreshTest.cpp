@@ -5,6 +5,7 @@
 #include <algorithm>
 #include <functional>
 #include <optional>
+#include <regex>
 #include <span>
 
 #include "platform/AsciiCase.h"
@@ -260,19 +261,30 @@ TEST_F(Refresh, AFailureAtAnyStepLeavesItAllOldOrAllNewOrSaysItIsMidway) {
         ASSERT_EQ(worker.UpdateInstallation(Plant("Plain", "VIREL.DXR").path), State::Updated);
         const std::size_t operations = fs.OperationCount() - before;
         std::size_t midway = 0;
-        // And an exception thrown by the N-th: what had changed is undone
-        // before it leaves the refresh.
+        // And an exception thrown by the N-th: it stays with the refresh,
+        // which undoes what it changed and ends as the files then say; a
+        // refresh afterwards makes it all new.
         for (std::size_t n = 1; n <= operations; ++n) {
             SCOPED_TRACE("a throw at operation " + std::to_string(n));
             const Installation skm = Plant(std::string("T").append(std::to_string(n)), "VIREL.DXR");
             const Contents old = ContentsOf(skm);
             fs.ThrowAtOperation(n);
-            EXPECT_THROW(worker.UpdateInstallation(skm.path), std::runtime_error);
-            const Contents now = ContentsOf(skm);
-            if (now != old) {  // thrown after the commit: every file is new
-                for (const auto& [path, bytes] : Updated(skm, old))
-                    EXPECT_EQ(now.count(path) ? now.at(path) : "(none)", bytes) << path;
+            report.Forget();
+            const State state = worker.UpdateInstallation(skm.path);
+            ASSERT_FALSE(report.log.empty());
+            const std::string why = "アップデート中にエラーが発生しました：thrown by operation ";
+            if (state == State::LeftAsItWas) {
+                EXPECT_EQ(ContentsOf(skm), old);
+                EXPECT_TRUE(report.log.back().starts_with(skm.path + kLeftAsItWas + why))
+                    << report.log.back();
+            } else {
+                EXPECT_EQ(state, State::Midway);
+                EXPECT_TRUE(
+                    report.log.back().starts_with(skm.path + " は更新の途中のままです：" + why))
+                    << report.log.back();
             }
+            EXPECT_EQ(worker.UpdateInstallation(skm.path), State::Updated);
+            EXPECT_EQ(ContentsOf(skm), Updated(skm, old));
         }
         // And a file held for a moment by another program (a scanner) at the
         // N-th: what is read is read again, and no outcome rests on it.
@@ -468,16 +480,26 @@ engine::Bytes BytesOf(const std::string& contents) {
 // the update's own on the user's files, a commit record or a journal that
 // no update of this installation wrote, names that differ only in letter
 // case, and a journal whose repair cannot finish. What is not the update's
-// own is never renamed or deleted; each ends as the table says.
+// own is never renamed or deleted; a journal no key vouches for is moved
+// aside and the update goes forward; each ends as the table says.
 TEST_F(Refresh, FilesThatWereThereBeforeAreTakenForWhatTheyAre) {
     const std::string run = "0123456789abcdef";
     const std::string newQbank = NewContents("QBank.cxt");
-    auto journal = [&](engine::Bytes before) {
-        return engine::JournalText(
-            {run,
-             {{0, "QBANK.CXT", engine::StagedName("QBANK.CXT", run),
-               engine::BackupName("QBANK.CXT", run), true, before, BytesOf(newQbank)}}},
-            kKey);
+    const std::string backup = "QBANK.CXT.~upd-" + run + "-old";
+    const std::string staged = "QBANK.CXT.~upd-" + run + "-new";
+    using Files = std::vector<std::pair<std::string, std::string>>;
+    using Key = platform::MachineKey;
+    auto keyOf = [&](const std::string& installation) {
+        return engine::InstallationKey(kKey, *fs.GetFolderId(installation));
+    };
+    auto journalOf = [&](const Key& key, engine::Bytes before, engine::Bytes after) {
+        return engine::JournalText({run,
+                                    {{0, "QBANK.CXT", engine::StagedName("QBANK.CXT", run),
+                                      engine::BackupName("QBANK.CXT", run), true, before, after}}},
+                                   key);
+    };
+    auto ours = [&](const Key& key, engine::Bytes before) {
+        return journalOf(key, before, BytesOf(newQbank));
     };
     // Unkeyed, as journals once were: a sum anyone can compute.
     auto unkeyed = [&](const std::string& planted) {
@@ -488,122 +510,121 @@ TEST_F(Refresh, FilesThatWereThereBeforeAreTakenForWhatTheyAre) {
             platform::ToHex(BytesOf(newQbank).digest) + '\n';
         return body + "sha256 " + platform::ToHex(BytesOf(body).digest) + '\n';
     };
-    const engine::Bytes other = BytesOf("1.55A QBANK.CXT");
+    auto fixed = [](Files files) { return [files](const Key&) { return files; }; };
+    const Key otherPc{0x6f, 0x74, 0x68};
+    const Key elsewhere = keyOf(c.AddFolder("Elsewhere").Path());
+    const std::string setAside = "~upd-journal as ~upd-journal.unverified-*";
     struct Case {
         const char* what;
-        // Below the installation; a name ending in '\\' is a folder.
-        std::vector<std::pair<std::string, std::string>> files;
-        std::vector<std::string> without;  // of its own files
+        // Below the installation, given its journals' key; a name ending in
+        // '\\' is a folder.
+        std::function<Files(const Key& key)> files;
+        bool withoutQbank;
         State state;
         std::string reason;  // after the installation's path
         // The repair's line, after the installation's path; what was planted
-        // is then the update's own, and goes.
+        // is then the update's own, and goes, but for what is kept.
         const char* repaired = "";
+        // What is named as kept: "<name> as <name now>".
+        Lines kept = {};
     };
     const Case cases[] = {
         {"the update's suffixes on the user's files",
-         {{"QBANK.CXT.~upd-old", "mine"},
-          {"QBANK.CXT.~upd-new", "mine too"},
-          {"ZUM.DXR.~upd-none", ""},
-          {"QBANK.CXT.~upd-" + run + "-old", "also mine"}},
-         {},
-         State::Updated,
-         ""},
+         fixed({{"QBANK.CXT.~upd-old", "mine"},
+                {"QBANK.CXT.~upd-new", "mine too"},
+                {"ZUM.DXR.~upd-none", ""},
+                {backup, "also mine"}}),
+         false, State::Updated, ""},
         {"commit records without a journal",
-         {{"~upd-committed", ""}, {"~upd-" + run + ".committed", ""}},
-         {},
-         State::Updated,
+         fixed({{"~upd-committed", ""}, {"~upd-" + run + ".committed", ""}}), false, State::Updated,
          ""},
         {"a journal that does not match the files",
-         {{"~upd-journal", journal(BytesOf("other bytes"))}},
-         {},
-         State::LeftAsItWas,
+         [&](const Key& key) -> Files {
+             return {{"~upd-journal", ours(key, BytesOf("other bytes"))}};
+         },
+         false, State::LeftAsItWas,
          "\\~upd-journal：中断されていた更新の記録とファイルが合いません"},
         {"an unkeyed journal with a right sum, naming a planted backup",
-         {{"~upd-journal", unkeyed("planted")}, {"QBANK.CXT.~upd-" + run + "-old", "planted"}},
-         {},
-         State::LeftAsItWas,
-         "\\~upd-journal：中断されていた更新の記録とファイルが合いません"},
-        {"a journal made under another PC's key",
-         {{"~upd-journal",
-           engine::JournalText({run,
-                                {{0, "QBANK.CXT", engine::StagedName("QBANK.CXT", run),
-                                  engine::BackupName("QBANK.CXT", run), true,
-                                  BytesOf("1.50 QBANK.CXT"), BytesOf(newQbank)}}},
-                               platform::MachineKey{0x6f, 0x74, 0x68})}},
-         {},
-         State::LeftAsItWas,
-         "\\~upd-journal：中断されていた更新の記録とファイルが合いません"},
-        {"a journal of NUL bytes alone",
-         {{"~upd-journal", std::string(300, '\0')}},
-         {},
-         State::Updated,
-         "",
-         " の中断されていた更新を元に戻しました"},
+         fixed({{"~upd-journal", unkeyed("planted")}, {backup, "planted"}}), false, State::Updated,
+         "", "", Lines{setAside, backup + " as " + backup}},
+        {"a journal under another PC's key, its destination moved aside",
+         fixed({{"~upd-journal", ours(otherPc, BytesOf("1.50 QBANK.CXT"))},
+                {backup, "1.50 QBANK.CXT"},
+                {staged, newQbank.substr(0, 4)}}),
+         true, State::Updated, "", "",
+         Lines{setAside, staged + " as " + staged, backup + " as " + backup}},
+        {"a journal replayed from another installation",
+         fixed({{"~upd-journal", ours(elsewhere, BytesOf("planted"))}, {backup, "planted"}}), true,
+         State::Updated, "", "", Lines{setAside, backup + " as " + backup}},
+        {"a journal of NUL bytes alone", fixed({{"~upd-journal", std::string(300, '\0')}}), false,
+         State::Updated, "", " の中断されていた更新を元に戻しました"},
         {"a journal begun, then NUL bytes",
-         {{"~upd-journal",
-           journal(BytesOf("1.50 QBANK.CXT")).substr(0, 70) + std::string(200, '\0')}},
-         {},
-         State::Updated,
-         "",
-         " の中断されていた更新を元に戻しました"},
+         [&](const Key& key) -> Files {
+             return {{"~upd-journal",
+                      ours(key, BytesOf("1.50 QBANK.CXT")).substr(0, 70) + std::string(200, '\0')}};
+         },
+         false, State::Updated, "", " の中断されていた更新を元に戻しました"},
         {"a journal whose new bytes are not the package's",
-         {{"~upd-journal",
-           engine::JournalText(
-               {run,
-                {{0, "QBANK.CXT", engine::StagedName("QBANK.CXT", run),
-                  engine::BackupName("QBANK.CXT", run), true, BytesOf("1.50 QBANK.CXT"), other}}},
-               kKey)},
-          {"QBANK.CXT", "1.55A QBANK.CXT"},
-          {"QBANK.CXT.~upd-" + run + "-old", "1.50 QBANK.CXT"}},
-         {"QBANK.CXT"},
-         State::Updated,
-         "",
-         " の中断されていた更新を仕上げました"},
-        {"an empty file of the journal's name",
-         {{"~UPD-JOURNAL", ""}},
-         {},
-         State::LeftAsItWas,
-         "\\~upd-journal：更新の記録と同じ名前のファイルがあります"},
-        {"a folder of the journal's name",
-         {{"~upd-journal\\", ""}},
-         {},
-         State::LeftAsItWas,
-         "\\~upd-journal：更新の記録と同じ名前のファイルがあります"},
-        {"a file of the journal's name that is no journal",
-         {{"~upd-journal", "my notes"}},
-         {},
-         State::LeftAsItWas,
-         "\\~upd-journal：更新の記録と同じ名前のファイルがあります"},
-        {"two destinations differing only in case",
-         {{"qbank.cxt", "another file"}},
-         {},
-         State::LeftAsItWas,
-         "\\QBANK.CXT：大文字と小文字だけが違う名前がほかにもあります"},
+         [&](const Key& key) -> Files {
+             return {{"~upd-journal",
+                      journalOf(key, BytesOf("1.50 QBANK.CXT"), BytesOf("1.55A QBANK.CXT"))},
+                     {"QBANK.CXT", "1.55A QBANK.CXT"},
+                     {backup, "1.50 QBANK.CXT"}};
+         },
+         true, State::Updated, "", " の中断されていた更新を仕上げました"},
+        {"a staged copy of ours whose bytes are not the journal's",
+         [&](const Key& key) -> Files {
+             return {{"~upd-journal", ours(key, BytesOf("1.50 QBANK.CXT"))}, {staged, "mine"}};
+         },
+         false, State::Updated, "", " の中断されていた更新を元に戻しました",
+         Lines{staged + " as " + staged}},
+        {"an empty file of a draft's name", fixed({{"~upd-" + run + ".journal", ""}}), false,
+         State::Updated, ""},
+        {"an empty file of the journal's name", fixed({{"~UPD-JOURNAL", ""}}), false,
+         State::LeftAsItWas, "\\~upd-journal：更新の記録と同じ名前のファイルがあります"},
+        {"a folder of the journal's name", fixed({{"~upd-journal\\", ""}}), false,
+         State::LeftAsItWas, "\\~upd-journal：更新の記録と同じ名前のファイルがあります"},
+        {"a file of the journal's name that is no journal", fixed({{"~upd-journal", "my notes"}}),
+         false, State::LeftAsItWas, "\\~upd-journal：更新の記録と同じ名前のファイルがあります"},
+        {"two destinations differing only in case", fixed({{"qbank.cxt", "another file"}}), false,
+         State::LeftAsItWas, "\\QBANK.CXT：大文字と小文字だけが違う名前がほかにもあります"},
         {"a journal whose repair is held up: the old file is held open",
-         {{"~upd-journal", journal(BytesOf("1.50 QBANK.CXT"))},
-          {"QBANK.CXT.~upd-" + run + "-old", "1.50 QBANK.CXT"},
-          {"QBANK.CXT.~upd-" + run + "-new", newQbank}},
-         {"QBANK.CXT"},
-         State::Midway,
-         "\\QBANK.CXT をほかのプログラムが使用中です"},
+         [&](const Key& key) -> Files {
+             return {{"~upd-journal", ours(key, BytesOf("1.50 QBANK.CXT"))},
+                     {backup, "1.50 QBANK.CXT"},
+                     {staged, newQbank}};
+         },
+         true, State::Midway, "\\QBANK.CXT をほかのプログラムが使用中です"},
+    };
+    struct KeptHeard : engine::RunEvents {
+        Lines kept;
+        void FileKept(const std::string& path, const std::string& keptAs, bool) override {
+            kept.push_back(path + " as " + keptAs);
+        }
+    } heard;
+    journal = &heard;
+    // The name a journal is set aside under ends in a new run's identity.
+    const std::regex unverified("unverified-[0-9a-f]{16}");
+    auto named = [&](const std::string& text) {
+        return std::regex_replace(text, unverified, "unverified-*");
     };
     int number = 0;
     for (const Case& test : cases) {
         SCOPED_TRACE(test.what);
         const Installation planted =
-            Plant("Case" + std::to_string(++number), test.without.empty() ? "" : "QBANK.CXT");
+            Plant("Case" + std::to_string(++number), test.withoutQbank ? "QBANK.CXT" : "");
         const Contents untouched = ContentsOf(planted);
-        for (const auto& [name, bytes] : test.files) {
+        for (const auto& [name, bytes] : test.files(keyOf(planted.path))) {
             if (name.ends_with('\\'))
                 fs.MakeFolders(planted.path + '\\' + name.substr(0, name.size() - 1));
             else
                 fs.MakeFile(planted.path + '\\' + name, bytes);
         }
         if (test.state == State::Midway)
-            fs.FileAt(planted.path + "\\QBANK.CXT.~upd-" + run + "-old").Hold();
+            fs.FileAt(planted.path + '\\' + backup).Hold();
         const Contents before = ContentsOf(planted);
         report.Forget();
+        heard.kept.clear();
 
         State state = State::Updated;
         RunSteps([&](StepWorker& worker) { state = worker.UpdateInstallation(planted.path); });
@@ -618,10 +639,29 @@ TEST_F(Refresh, FilesThatWereThereBeforeAreTakenForWhatTheyAre) {
         if (test.state == State::Midway)
             lines.back() = planted.path + " は更新の途中のままです：" + planted.path + test.reason;
         EXPECT_EQ(report.log, lines);
-        EXPECT_EQ(ContentsOf(planted), test.state != State::Updated ? before
-                                       : *test.repaired             ? Updated(planted, untouched)
-                                                                    : Updated(planted, before));
+        Lines kept;
+        for (const std::string& line : test.kept)
+            kept.push_back(planted.path + '\\' + line);
+        for (std::string& line : heard.kept)
+            line = named(line);
+        EXPECT_EQ(heard.kept, kept);
+        // Whatever is kept is kept as it was, under the name it is said to be.
+        Contents expected = test.state != State::Updated ? before
+                            : *test.repaired             ? Updated(planted, untouched)
+                                                         : Updated(planted, before);
+        for (const std::string& line : test.kept) {
+            const std::string from = planted.path + '\\' + line.substr(0, line.find(" as "));
+            expected[named(planted.path + '\\' + line.substr(line.find(" as ") + 4))] =
+                before.at(from);
+            if (line.starts_with("~upd-journal "))
+                expected.erase(from);
+        }
+        Contents now;
+        for (const auto& [path, bytes] : ContentsOf(planted))
+            now[named(path)] = bytes;
+        EXPECT_EQ(now, expected);
     }
+    journal = nullptr;
 
     // A run that leaves an installation in the middle says so in its
     // outcome; once the file is let go, the next run repairs and updates it.
@@ -640,7 +680,8 @@ TEST_F(Refresh, FilesThatWereThereBeforeAreTakenForWhatTheyAre) {
     // Refused before its repair (the product runs from it), an interrupted
     // update is said to be in the middle, and nothing is touched.
     const Installation running = Plant("Running", "QBANK.CXT");
-    fs.MakeFile(running.path + "\\~upd-journal", journal(BytesOf("1.50 QBANK.CXT")));
+    fs.MakeFile(running.path + "\\~upd-journal",
+                ours(keyOf(running.path), BytesOf("1.50 QBANK.CXT")));
     fs.MakeFile(running.path + "\\QBANK.CXT.~upd-" + run + "-old", "1.50 QBANK.CXT");
     fs.SetRunningProgram(running.path + "\\SKM300.EXE");
     const Contents before = ContentsOf(running);
@@ -671,7 +712,7 @@ TEST_F(Refresh, FilesThatWereThereBeforeAreTakenForWhatTheyAre) {
     }
     for (const auto& [path, bytes] : Updated(finished, ContentsOf(finished)))
         fs.FileAt(path).SetContents(bytes);
-    fs.MakeFile(finished.path + "\\~upd-journal", engine::JournalText(whole, kKey));
+    fs.MakeFile(finished.path + "\\~upd-journal", engine::JournalText(whole, keyOf(finished.path)));
     fs.FileAt(finished.path + "\\ZUM.DXR").Hold();
     report.Forget();
     RunSteps([&](StepWorker& worker) {
