@@ -6,7 +6,7 @@
 #include <thread>
 
 #include "bench/StandInWindow.h"
-#include "engine/FolderWalk.h"
+#include "engine/search/FolderWalk.h"
 #include "engine/MyThread.h"
 #include "engine/Texts.h"
 #include "platform/UiCallQueue.h"

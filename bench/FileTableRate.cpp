@@ -19,7 +19,7 @@
 #include <vector>
 
 #include "bench/ColdCache.h"
-#include "engine/FileTable.h"
+#include "engine/filetable/FileTable.h"
 #include "platform/posix/VolumeFile.h"
 
 namespace {

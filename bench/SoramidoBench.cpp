@@ -28,7 +28,7 @@
 #include "bench/WindowRuns.h"
 #include "bench/WineRunner.h"
 #include "bench/Yardsticks.h"
-#include "engine/ReadAheadSize.h"
+#include "engine/search/ReadAheadSize.h"
 #include "platform/posix/DiskKind.h"
 #include "platform/posix/PosixFileSystem.h"
 #include "tests/support/PackageElsewhere.h"

@@ -8,10 +8,10 @@
 #include <utility>
 
 #include "bench/StandInWindow.h"
-#include "engine/InstallationUpdate.h"
+#include "engine/update/InstallationUpdate.h"
 #include "engine/MyThread.h"
 #include "engine/ReplacementTable.h"
-#include "engine/UpdatePackage.h"
+#include "engine/update/UpdatePackage.h"
 #include "platform/UiCallQueue.h"
 #include "platform/posix/PosixFileSystem.h"
 #include "tests/support/PackageElsewhere.h"

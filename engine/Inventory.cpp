@@ -3,7 +3,7 @@
 // It opens files for reading only, so it changes nothing anywhere.
 #include <string>
 
-#include "engine/InstallationState.h"
+#include "engine/update/InstallationState.h"
 #include "engine/MyThread.h"
 #include "engine/Texts.h"
 

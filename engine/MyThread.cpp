@@ -6,11 +6,11 @@
 #include <string_view>
 #include <utility>
 
-#include "engine/CountedListings.h"
-#include "engine/DriveTable.h"
-#include "engine/FolderWalk.h"
-#include "engine/InstallationUpdate.h"
-#include "engine/ReadAheadSize.h"
+#include "engine/search/CountedListings.h"
+#include "engine/search/DriveTable.h"
+#include "engine/search/FolderWalk.h"
+#include "engine/update/InstallationUpdate.h"
+#include "engine/search/ReadAheadSize.h"
 #include "engine/Texts.h"
 #include "engine/Utf8.h"
 #include "platform/AsciiCase.h"

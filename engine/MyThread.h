@@ -13,12 +13,12 @@
 #include <string>
 #include <string_view>
 
-#include "engine/DriveTable.h"
-#include "engine/InstallationPlaces.h"
+#include "engine/search/DriveTable.h"
+#include "engine/filetable/InstallationPlaces.h"
 #include "engine/Report.h"
-#include "engine/Retry.h"
+#include "engine/update/Retry.h"
 #include "engine/RunEvents.h"
-#include "engine/UpdatePackage.h"
+#include "engine/update/UpdatePackage.h"
 #include "platform/FileSystem.h"
 #include "platform/UiCallQueue.h"
 #include "platform/WorkerThread.h"

@@ -10,7 +10,7 @@
 #include <string>
 #include <vector>
 
-#include "engine/FileBytes.h"
+#include "engine/update/FileBytes.h"
 #include "platform/Sha256.h"
 
 namespace {

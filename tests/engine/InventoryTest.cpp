@@ -2,7 +2,7 @@
 // outcome that gives the exit code, and not a byte changed anywhere.
 #include <optional>
 
-#include "engine/UpdateJournal.h"
+#include "engine/update/UpdateJournal.h"
 
 #include "tests/engine/EngineTest.h"
 

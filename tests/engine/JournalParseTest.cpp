@@ -6,7 +6,7 @@
 #include <gtest/gtest.h>
 
 #include "engine/ReplacementTable.h"
-#include "engine/UpdateJournal.h"
+#include "engine/update/UpdateJournal.h"
 
 namespace engine_test {
 namespace {

@@ -11,8 +11,8 @@
 #include <string>
 #include <vector>
 
-#include "engine/InstallationUpdate.h"
-#include "engine/UpdatePackage.h"
+#include "engine/update/InstallationUpdate.h"
+#include "engine/update/UpdatePackage.h"
 #include "platform/ForwardingFileSystem.h"
 #include "tests/support/PackageTree.h"
 #include "tests/support/TempTree.h"

@@ -10,7 +10,7 @@
 #include <stdexcept>
 #include <thread>
 
-#include "engine/FolderWalk.h"
+#include "engine/search/FolderWalk.h"
 #include "tests/engine/EngineTest.h"
 
 namespace engine_test {

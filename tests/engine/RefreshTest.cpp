@@ -10,8 +10,8 @@
 
 #include "platform/AsciiCase.h"
 
-#include "engine/InstallationUpdate.h"
-#include "engine/UpdateJournal.h"
+#include "engine/update/InstallationUpdate.h"
+#include "engine/update/UpdateJournal.h"
 #include "platform/Sha256.h"
 #include "tests/engine/EngineTest.h"
 

@@ -8,7 +8,7 @@
 
 #include <gtest/gtest.h>
 
-#include "engine/UpdateTransaction.h"
+#include "engine/update/UpdateTransaction.h"
 
 namespace engine_test {
 namespace {

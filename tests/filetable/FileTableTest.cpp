@@ -16,10 +16,10 @@
 
 #include <gtest/gtest.h>
 
-#include "engine/DriveTable.h"
-#include "engine/FileRecord.h"
-#include "engine/FileTable.h"
-#include "engine/FolderWalk.h"
+#include "engine/search/DriveTable.h"
+#include "engine/filetable/FileRecord.h"
+#include "engine/filetable/FileTable.h"
+#include "engine/search/FolderWalk.h"
 #include "platform/ForwardingFileSystem.h"
 #include "platform/posix/PosixFileSystem.h"
 #include "platform/posix/VolumeFile.h"

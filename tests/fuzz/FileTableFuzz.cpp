@@ -9,9 +9,9 @@
 #include <string>
 #include <vector>
 
-#include "engine/FileRecord.h"
-#include "engine/FileTable.h"
-#include "engine/InstallationPlaces.h"
+#include "engine/filetable/FileRecord.h"
+#include "engine/filetable/FileTable.h"
+#include "engine/filetable/InstallationPlaces.h"
 
 namespace {
 

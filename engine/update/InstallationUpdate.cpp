@@ -1,0 +1,462 @@
+#include "engine/update/InstallationUpdate.h"
+
+#include <algorithm>
+#include <cstddef>
+#include <exception>
+#include <functional>
+#include <memory>
+#include <utility>
+
+#include "engine/update/DestinationPath.h"
+#include "engine/update/FileBytes.h"
+#include "engine/update/InstallationUpdateParts.h"
+#include "engine/Texts.h"
+#include "engine/Utf8.h"
+
+namespace engine {
+
+using platform::Failure;
+using platform::FileError;
+using wording::Describe;
+using wording::Joined;
+using wording::Reason;
+
+namespace {
+
+constexpr std::size_t kNoTarget = ~std::size_t{0};
+
+// A rename that reports a failure may still have happened: the system can
+// fail to make it durable after making it. What stands there tells.
+bool Moved(platform::FolderHandle& folder, std::string_view from, std::string_view to) {
+    auto source = folder.Inspect(from);
+    auto destination = folder.Inspect(to);
+    return source && destination && source->kind == platform::EntryKind::Missing &&
+           destination->kind == platform::EntryKind::File;
+}
+
+// A step that creates files in `folder`, undone by deleting the `made`
+// ones, any of which may not have come to be. `create` tells once the first
+// one has; where it fails or throws before it can tell, a name that was free
+// before and holds a file now came to be all the same. A name that was not
+// free before is never deleted.
+UpdateTransaction::Step Creating(std::size_t target, platform::FolderHandle& folder,
+                                 std::vector<std::string> made,
+                                 std::function<Failure(bool& created)> create) {
+    auto created = std::make_shared<bool>(false);
+    auto wasFree = std::make_shared<std::vector<bool>>();
+    auto isFile = [&folder](const std::string& name) {
+        auto entry = folder.Inspect(name);
+        return entry && entry->kind == platform::EntryKind::File;
+    };
+    return {
+        .target = target,
+        .run =
+            [&folder, made, create = std::move(create), created, wasFree] {
+                for (const std::string& name : made) {
+                    auto entry = folder.Inspect(name);
+                    wasFree->push_back(entry && entry->kind == platform::EntryKind::Missing);
+                }
+                return create(*created);
+            },
+        .happened =
+            [made, created, wasFree, isFile] {
+                if (*created)
+                    return true;
+                for (std::size_t i = 0; i < wasFree->size(); ++i) {
+                    if ((*wasFree)[i] && isFile(made[i]))
+                        return true;
+                }
+                return false;
+            },
+        .undo = [&folder, made, wasFree]() -> Failure {
+            for (std::size_t i = 0; i < made.size(); ++i) {
+                if (i < wasFree->size() && !(*wasFree)[i])
+                    continue;
+                Failure failure = folder.Delete(made[i]);
+                if (failure && failure->kind != FileError::Kind::NotFound)
+                    return failure;
+            }
+            return std::nullopt;
+        },
+        .undoDeletes = true,
+    };
+}
+
+// A rename of `folder`'s, undone by the rename back.
+UpdateTransaction::Step Renaming(std::size_t target, platform::FolderHandle& folder,
+                                 const std::string& from, const std::string& to) {
+    return {
+        .target = target,
+        .run = [&folder, from, to] { return folder.Rename(from, to); },
+        .happened = [&folder, from, to] { return Moved(folder, from, to); },
+        .undo = [&folder, from, to] { return folder.Rename(to, from); },
+        .undoDeletes = false,
+    };
+}
+
+}  // namespace
+
+namespace wording {
+
+std::string Joined(std::string_view a, std::string_view b) {
+    std::string joined;
+    joined.reserve(a.size() + b.size());
+    joined.append(a).append(b);
+    return joined;
+}
+
+std::string Reason(std::string_view path, std::string_view why) {
+    return Joined(Joined(path, text::kPathAndError), why);
+}
+
+std::string Describe(std::string_view path, const FileError& error) {
+    switch (error.kind) {
+        case FileError::Kind::Link:
+            return Joined(path, text::kIsALink);
+        case FileError::Kind::InUse:
+            return Joined(path, text::kUsedByAnother);
+        default:
+            return Reason(path, error.description);
+    }
+}
+
+}  // namespace wording
+
+InstallationUpdate::InstallationUpdate(platform::FileSystem& files, const UpdatePackage& package,
+                                       std::string installation, Patience patience,
+                                       std::optional<platform::FileId> listed)
+    : files_(files),
+      package_(package),
+      installation_(std::move(installation)),
+      patience_(patience),
+      listed_(listed),
+      transaction_(patience) {}
+
+InstallationUpdate::~InstallationUpdate() = default;
+
+// ---- wording ---------------------------------------------------------------
+
+std::string InstallationUpdate::FilePath(std::size_t row) const {
+    return DestinationPath(installation_, row);
+}
+
+std::string InstallationUpdate::PathBeside(std::size_t row, std::string_view name) const {
+    return FolderOfRow(installation_, row).append("\\").append(name);
+}
+
+platform::FolderHandle* InstallationUpdate::FolderOf(std::size_t row) const {
+    for (const Target& target : targets_) {
+        if (target.row == row)
+            return target.folder;
+    }
+    return nullptr;
+}
+
+// ---- the run -----------------------------------------------------------------
+
+UpdateOutcome InstallationUpdate::Run() {
+    UpdateOutcome outcome;
+    try {
+        RunSteps(outcome);
+        outcome.keyReplaced = keyReplaced_;
+        return outcome;
+    } catch (const std::exception& failure) {
+        outcome.unexpected = IsUtf8(failure.what()) ? failure.what() : text::kUnknownFailure;
+    } catch (...) {
+        outcome.unexpected = std::string(text::kUnknownFailure);
+    }
+    // Whatever went wrong stays with this installation: what this update
+    // changed is undone, and what then stands there has the last word, as
+    // after any other failure.
+    outcome.keyReplaced = keyReplaced_;
+    const std::string reason = Joined(text::kUnexpectedError, *outcome.unexpected);
+    // A step that took effect before it threw counts as the change begun.
+    touched_ = touched_ || transaction_.Changed();
+    try {
+        (void)transaction_.RollBack();
+        Conclude(outcome, reason);
+    } catch (...) {
+        // Not even a look at the files was to be had: only an installation
+        // nothing was done to is known to be as it was.
+        outcome.reason = reason;
+        outcome.rowIsNew = {};
+        const bool maybeChanged = touched_ || unrepaired_ || outcome.repaired || journalFound_;
+        outcome.state = maybeChanged ? UpdateEnd::Midway : UpdateEnd::LeftAsItWas;
+    }
+    return outcome;
+}
+
+void InstallationUpdate::RunSteps(UpdateOutcome& outcome) {
+    Refusal refusal = Open();
+    if (!refusal)
+        refusal = Survey();
+    outcome.hasXtras = hasXtras_;
+    if (!refusal)
+        TidyDrafts(outcome);
+    if (!refusal && journalFound_) {
+        // Nothing is touched while the product runs from the installation,
+        // not even to repair it.
+        refusal = CheckProductNotRunning();
+        if (!refusal) {
+            refusal = RepairFound(outcome);
+            outcome.hasXtras = hasXtras_;
+        } else {
+            // Refused before the repair: what stands there is what the
+            // journal of the earlier run says, if anything, and the lines
+            // tell it.
+            unrepaired_ = ReadFoundJournal();
+        }
+    }
+    if (!refusal)
+        refusal = Measure();
+    // Already at the package's bytes: nothing to change, so nothing (a
+    // held file, the product running) can stand in the way.
+    if (!refusal && AllNew()) {
+        outcome.state = UpdateEnd::Updated;
+        return;
+    }
+    if (!refusal)
+        refusal = CheckProductNotRunning();
+    if (!refusal)
+        refusal = CheckNothingHoldsIt();
+    for (const Target& target : targets_) {
+        if (!refusal && target.unmeasured)
+            refusal = Describe(FilePath(target.row), *target.unmeasured);
+    }
+    if (!refusal) {
+        PlanJournal();
+        refusal = WriteJournal();
+    }
+    for (Target& target : targets_) {
+        if (!refusal && target.entry)
+            refusal = Stage(target);
+    }
+    if (!refusal)
+        refusal = Commit();
+    if (refusal) {
+        transaction_.RollBack();
+        Conclude(outcome, std::move(*refusal));
+        return;
+    }
+    outcome.leftOver = Finish();
+    outcome.state = UpdateEnd::Updated;
+}
+
+// ---- the checks ------------------------------------------------------------------
+
+InstallationUpdate::Refusal InstallationUpdate::CheckProductNotRunning() {
+    // The very file, not its path: the product may have been started
+    // through a link, another drive letter or a short name.
+    auto product = root_->OpenFile(productFile_);
+    if (!product)
+        return std::nullopt;  // no such program file can be running
+    const std::optional<platform::FileId> id = (*product)->Id();
+    if (id && files_.ProgramRunsFrom(*id))
+        return std::string(text::kProductRunning);
+    return std::nullopt;
+}
+
+InstallationUpdate::Refusal InstallationUpdate::Measure() {
+    for (Target& target : targets_) {
+        target.bytes.reset();
+        target.unmeasured.reset();
+        target.isNew = false;
+        target.entry.reset();
+        if (!target.exists)
+            continue;
+        auto bytes = BytesAt(*target.folder, target.name, patience_);
+        if (!bytes) {
+            // Told after the checks, which name a folder, a link or a
+            // read-only file in the way in their own words.
+            target.unmeasured = bytes.Error();
+            continue;
+        }
+        target.exists = bytes->has_value();
+        target.bytes = *bytes;
+        const PackageFile& source = package_.File(target.row);
+        target.isNew = target.bytes && *target.bytes == Bytes{source.size, source.digest};
+    }
+    return std::nullopt;
+}
+
+bool InstallationUpdate::AllNew() const {
+    return std::all_of(targets_.begin(), targets_.end(),
+                       [](const Target& target) { return target.isNew; });
+}
+
+InstallationUpdate::Refusal InstallationUpdate::CheckNothingHoldsIt() {
+    for (Target& target : targets_) {
+        if (!target.exists || target.isNew)
+            continue;
+        auto entry = target.folder->Inspect(target.name);
+        if (!entry)
+            return Describe(FilePath(target.row), entry.Error());
+        switch (entry->kind) {
+            case platform::EntryKind::Missing:
+                target.exists = false;
+                continue;
+            case platform::EntryKind::Link:
+                return Joined(FilePath(target.row), text::kIsALink);
+            case platform::EntryKind::Folder:
+                return Reason(FilePath(target.row), text::kIsAFolder);
+            case platform::EntryKind::File:
+                break;
+        }
+        if (entry->readOnly)
+            return Reason(FilePath(target.row), text::kIsReadOnly);
+        // A virus scanner holds a file it has just seen for a moment; a
+        // program the user runs holds it for longer.
+        const Failure failure = TryForAWhile(
+            patience_, [&] { return target.folder->CheckNotInUse(target.name); },
+            RetryOn::InUseOnly);
+        if (!failure)
+            continue;
+        if (failure->kind != FileError::Kind::InUse)
+            return Describe(FilePath(target.row), *failure);
+        if (const auto application = files_.ApplicationUsing(FilePath(target.row))) {
+            return FilePath(target.row)
+                .append(text::kUsedByBefore)
+                .append(*application)
+                .append(text::kUsedByAfter);
+        }
+        return Joined(FilePath(target.row), text::kUsedByAnother);
+    }
+    return std::nullopt;
+}
+
+// ---- the change ------------------------------------------------------------------
+
+void InstallationUpdate::PlanJournal() {
+    // Without a key, WriteJournal refuses the update before anything is named.
+    auto key = Key();
+    journal_ = Journal{key ? KeyedRunIdentity(*key) : NewRunIdentity(), {}};
+    for (Target& target : targets_) {
+        if (target.isNew)
+            continue;
+        target.entry = journal_.targets.size();
+        JournalTarget& entry = journal_.targets.emplace_back();
+        entry.row = target.row;
+        entry.destination = target.name;
+        entry.staged = StagedName(target.name, journal_.run);
+        entry.backup = BackupName(target.name, journal_.run);
+        const PackageFile& source = package_.File(target.row);
+        entry.after = Bytes{source.size, source.digest};
+        entry.existed = target.exists;
+        if (target.bytes)
+            entry.before = *target.bytes;
+    }
+}
+
+InstallationUpdate::Refusal InstallationUpdate::WriteJournal() {
+    const std::string journalPath = Joined(installation_ + '\\', kJournalName);
+    auto key = Key();
+    if (!key)
+        return Reason(journalPath,
+                      Joined(text::kNoJournalKey, Reason("", key.Error().description)));
+    const std::string text = JournalText(journal_, *key);
+    const std::string draft = JournalDraftName(journal_.run);
+    // Written whole and flushed under the run's own name first: a file of
+    // the journal's name is never one this program left empty or half
+    // written, so an empty one is the user's.
+    bool created = false;
+    const Failure failure = transaction_.Do(
+        Creating(kNoTarget, *root_, {std::string(kJournalName), draft}, [&](bool& made) -> Failure {
+            Failure failure = WriteNewFile(*root_, draft, text, made);
+            created = made;
+            if (failure)
+                return failure;
+            return root_->Rename(draft, kJournalName);
+        }));
+    touched_ = created;
+    if (failure)
+        return Describe(journalPath, *failure);
+    return std::nullopt;
+}
+
+InstallationUpdate::Refusal InstallationUpdate::Stage(Target& target) {
+    const std::size_t index = *target.entry;
+    const JournalTarget& entry = journal_.targets[index];
+    const PackageFile& source = package_.File(target.row);
+    Refusal why;
+    auto copy = [&](bool& created) -> Failure {
+        auto input = package_.Open(target.row);
+        if (!input) {
+            why = Describe(source.path, input.Error());
+            return input.Error();
+        }
+        auto output = target.folder->CreateFile(entry.staged);
+        if (!output)
+            return output.Error();
+        created = true;
+        bool readFailed = false;
+        auto copied = CopyBytes(**input, **output, readFailed);
+        if (!copied) {
+            if (readFailed)
+                why = Describe(source.path, copied.Error());
+            return copied.Error();
+        }
+        // What was written is what the package check read, or the file
+        // changed since: a package being replaced under a running update is
+        // not installed.
+        if (*copied != Bytes{source.size, source.digest}) {
+            why = Joined(source.path, text::kPackageChanged);
+            return FileError{FileError::Kind::Changed, {}};
+        }
+        return (*output)->Finish((*input)->LastWriteTime(),
+                                 target.exists ? target.name : std::string_view{});
+    };
+    const Failure failure =
+        transaction_.Do(Creating(index, *target.folder, {entry.staged}, std::move(copy)));
+    if (failure)
+        return why ? std::move(why) : Describe(FilePath(target.row), *failure);
+    return std::nullopt;
+}
+
+InstallationUpdate::Refusal InstallationUpdate::Commit() {
+    for (const Target& target : targets_) {
+        if (!target.entry)
+            continue;
+        const std::size_t i = *target.entry;
+        const JournalTarget& entry = journal_.targets[i];
+        platform::FolderHandle& folder = *target.folder;
+        if (target.exists) {
+            if (Failure failure =
+                    transaction_.Do(Renaming(i, folder, entry.destination, entry.backup)))
+                return Describe(FilePath(target.row), *failure);
+        }
+        if (Failure failure = transaction_.Do(Renaming(i, folder, entry.staged, entry.destination)))
+            return Describe(FilePath(target.row), *failure);
+    }
+    // Every destination holds its new bytes; the record says so.
+    const std::string record = journal_.CommitRecord();
+    const Failure failure =
+        transaction_.Do(Creating(kNoTarget, *root_, {record}, [this, record](bool& created) {
+            return WriteNewFile(*root_, record, {}, created);
+        }));
+    if (failure)
+        return Describe(Joined(installation_ + '\\', record), *failure);
+    transaction_.Commit();
+    return std::nullopt;
+}
+
+std::vector<std::string> InstallationUpdate::Finish() {
+    // The journal goes last, and only once every backup is gone: until
+    // then the next run finishes what is left, as the journal says.
+    std::vector<std::string> left;
+    for (const Target& target : targets_) {
+        if (!target.entry || !journal_.targets[*target.entry].existed)
+            continue;
+        const std::string& backup = journal_.targets[*target.entry].backup;
+        if (TryForAWhile(patience_, [&] { return target.folder->Delete(backup); }))
+            left.push_back(PathBeside(target.row, backup));
+    }
+    for (const std::string& name : {journal_.CommitRecord(), std::string(kJournalName)}) {
+        if (!left.empty())
+            break;
+        if (TryForAWhile(patience_, [&] { return root_->Delete(name); }))
+            left.push_back(Joined(installation_ + '\\', name));
+    }
+    return left;
+}
+
+}  // namespace engine
