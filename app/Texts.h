@@ -98,5 +98,10 @@ inline constexpr std::string_view kLogDriveNotSearched = " could not be searched
 // A message box that /SUPPRESSMSGBOXES kept from the screen.
 inline constexpr std::string_view kLogMessageBox = "message box: ";  // <its text>
 inline constexpr std::string_view kLogEventFailed = "could not write the event log: ";  // <why>
+// The session ended before the run had stopped: the process may be ended
+// at any moment now, the installation under way, if any, for the next run
+// to repair.
+inline constexpr std::string_view kLogSessionEndedFirst =
+    "the session ended before the run had stopped";
 
 }  // namespace app::text

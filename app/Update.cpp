@@ -116,7 +116,11 @@ class LoggedForm final : public ui::TForm1 {
     int ExitCode() const { return recorder_.ExitCode(); }
 
   private:
-    void SessionEnding() override { app::FinishRun(log_, ExitCode()); }
+    void SessionEnding(bool runStopped) override {
+        if (!runStopped)
+            log_.WriteLine(app::text::kLogSessionEndedFirst);
+        app::FinishRun(log_, ExitCode());
+    }
 
     void ShowErrorBox(const std::string& message) override {
         log_.NoteFailure(message);
