@@ -6,6 +6,7 @@
 
 #include <thread>
 
+#include "tests/support/WaitLimit.h"
 #include "tests/ui/FormFixture.h"
 #include "ui/ApplicationWindow.h"
 
@@ -215,6 +216,7 @@ TEST_F(FormTest, WhileAStopWaitsForAHeldRefreshTheWindowPaintsAndAnswersTheSessi
     const engine::TMyThread& worker = *form.latestWorker;
     bool answered = false;
     bool painted = false;
+    const test_support::WaitLimit limit("the stop request of 中　止 and the session's answer");
     std::thread session([&] {
         while (!worker.StopRequested())
             std::this_thread::sleep_for(1ms);
