@@ -1,5 +1,5 @@
 // The exit codes of Update.exe, which a deployment script reads as
-// %ERRORLEVEL%. The README and the /? box list them; keep the three in step.
+// %ERRORLEVEL%. docs/administrators.md and the /? box list them; keep the three in step.
 #pragma once
 
 #include <optional>
