@@ -174,7 +174,12 @@ int RunInWindow(HINSTANCE instance, platform::FileSystem& files, app::LogFile& l
     // Closing has hidden the window; destroying it waits for the worker.
     form.Destroy();
     ui::Form1 = nullptr;
-    return started ? form.ExitCode() : app::exit_code::kUnexpected;
+    const int code = started ? form.ExitCode() : app::exit_code::kUnexpected;
+    // The application's window outlives the form: the system may still ask
+    // it about the end of the session, and once it has answered, end the
+    // process at any moment. So the log is finished while it is there.
+    app::FinishRun(log, code);
+    return code;
 }
 
 // Everything after the command line and the log file have been accepted.
