@@ -17,9 +17,10 @@ namespace test_support {
 
 class WaitLimit {
   public:
-    // Generous: a limit is for a hang, never a measure of speed, and Wine on
-    // a busy machine is slow.
-    static constexpr std::chrono::seconds kDefault{120};
+    // Generous: a limit is for a hang, never a measure of speed, and a scale
+    // test on a busy machine, or Wine, is slow. Below ctest's 600 s, so that
+    // the test says what it waited for before ctest ends it without a word.
+    static constexpr std::chrono::seconds kDefault{500};
 
     explicit WaitLimit(std::string what, std::chrono::seconds limit = kDefault)
         : what_(std::move(what)), watch_([this, limit] {
