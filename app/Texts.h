@@ -113,5 +113,10 @@ inline constexpr std::string_view kLogKeptAs = ": kept as ";                  //
 inline constexpr std::string_view kLogNotJournalsBytes = "kept, not the journal's bytes: ";
 // The journal key could be read or written by others, and a new one was made.
 inline constexpr std::string_view kLogJournalKeyReplaced = "journal key replaced: ";  // <why>
+// The session ended before the run had stopped: the process may be ended
+// at any moment now, the installation under way, if any, for the next run
+// to repair.
+inline constexpr std::string_view kLogSessionEndedFirst =
+    "the session ended before the run had stopped";
 
 }  // namespace app::text

@@ -1,9 +1,12 @@
 #include "app/Unattended.h"
 
+#include <atomic>
 #include <cstdint>
 #include <exception>
+#include <functional>
 #include <future>
 #include <mutex>
+#include <optional>
 #include <string>
 #include <thread>
 
@@ -11,6 +14,7 @@
 #include "app/ExitCode.h"
 #include "app/RunLog.h"
 #include "app/RunRecord.h"
+#include "app/Texts.h"
 #include "engine/MyThread.h"
 #include "platform/UiCallQueue.h"
 #include "platform/win32/ScopedWin.h"
@@ -41,9 +45,16 @@ class HeadlessReport final : public engine::Report {
 // that only a thread waiting for messages receives; the main thread, which
 // serves the worker's calls, never does. A message-only window would not be
 // told at all.
+//
+// Who waits for whom: the worker waits for the main thread in each report
+// operation, and the main thread for the worker's end, serving those
+// operations meanwhile. The window's thread waits for neither, except at
+// WM_ENDSESSION, for the run to be over, at most ui::kSessionEndWait: then
+// `finishLog` writes what the log still lacks from the window's thread, since
+// the process may be ended as soon as the answer is given.
 class SessionWindow : public ui::BaseWindow<SessionWindow>, public engine::RunEvents {
   public:
-    explicit SessionWindow(HINSTANCE instance);
+    SessionWindow(HINSTANCE instance, std::function<void()> finishLog);
     ~SessionWindow() override;  // closes the window and waits for its thread
 
     // The worker a log-off or shut-down stops; null once it has ended.
@@ -65,6 +76,7 @@ class SessionWindow : public ui::BaseWindow<SessionWindow>, public engine::RunEv
     // No box, ever: a failure in here costs at most the shut-down's patience.
     void ShowFailure(const std::exception_ptr&) noexcept {}
 
+    std::function<void()> finishLog_;
     platform::ScopedHandle runOver_{CreateEventW(nullptr, TRUE, FALSE, nullptr)};
     std::mutex mutex_;
     engine::TMyThread* worker_ = nullptr;
@@ -73,7 +85,8 @@ class SessionWindow : public ui::BaseWindow<SessionWindow>, public engine::RunEv
     std::thread thread_;
 };
 
-SessionWindow::SessionWindow(HINSTANCE instance) {
+SessionWindow::SessionWindow(HINSTANCE instance, std::function<void()> finishLog)
+    : finishLog_(std::move(finishLog)) {
     if (!runOver_)
         ui::ThrowLastError("CreateEvent");
     std::promise<void> created;
@@ -140,7 +153,12 @@ LRESULT SessionWindow::HandleMessage(UINT message, WPARAM wParam, LPARAM lParam)
             // let finish the installation under way and the log its last line.
             if (wParam != FALSE) {
                 StopRun();
-                WaitForSingleObject(runOver_.Get(), INFINITE);
+                if (WaitForSingleObject(runOver_.Get(),
+                                        static_cast<DWORD>(ui::kSessionEndWait.count())) !=
+                        WAIT_OBJECT_0 &&
+                    finishLog_) {
+                    finishLog_();
+                }
             }
             return 0;
         case WM_CLOSE:
@@ -174,8 +192,20 @@ class Watching {
 int RunWithoutWindow(HINSTANCE instance, platform::FileSystem& files, LogFile* log,
                      const Options& options) {
     HeadlessReport nothing;
-    SessionWindow session(instance);
-    RunRecorder recorder(log, session);
+    // The recorder takes the window as the next of its events, and the
+    // window's thread reads the recorder's exit code at a log-off: made after
+    // the window, it is handed over once made and goes after the window.
+    std::optional<RunRecorder> recorderPlace;
+    std::atomic<const RunRecorder*> made{nullptr};
+    SessionWindow session(instance, [log, &made] {
+        if (!log)
+            return;
+        log->WriteLine(text::kLogSessionEndedFirst);
+        const RunRecorder* recorder = made.load(std::memory_order_acquire);
+        FinishRun(*log, recorder != nullptr ? recorder->ExitCode() : exit_code::kStopped);
+    });
+    RunRecorder& recorder = recorderPlace.emplace(log, session);
+    made.store(&recorder, std::memory_order_release);
     RunLog runLog(log, nothing, recorder);
     if (options.list)
         recorder.KeepNoRecord();

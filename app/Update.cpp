@@ -116,7 +116,11 @@ class LoggedForm final : public ui::TForm1 {
     int ExitCode() const { return recorder_.ExitCode(); }
 
   private:
-    void SessionEnding() override { app::FinishRun(log_, ExitCode()); }
+    void SessionEnding(bool runStopped) override {
+        if (!runStopped)
+            log_.WriteLine(app::text::kLogSessionEndedFirst);
+        app::FinishRun(log_, ExitCode());
+    }
 
     void ShowErrorBox(const std::string& message) override {
         log_.NoteFailure(message);
@@ -170,7 +174,12 @@ int RunInWindow(HINSTANCE instance, platform::FileSystem& files, app::LogFile& l
     // Closing has hidden the window; destroying it waits for the worker.
     form.Destroy();
     ui::Form1 = nullptr;
-    return started ? form.ExitCode() : app::exit_code::kUnexpected;
+    const int code = started ? form.ExitCode() : app::exit_code::kUnexpected;
+    // The application's window outlives the form: the system may still ask
+    // it about the end of the session, and once it has answered, end the
+    // process at any moment. So the log is finished while it is there.
+    app::FinishRun(log, code);
+    return code;
 }
 
 // Everything after the command line and the log file have been accepted.

@@ -5,6 +5,7 @@
 
 #include <filesystem>
 #include <string>
+#include <vector>
 
 namespace bench {
 
@@ -14,12 +15,17 @@ struct WindowRunSetup {
     std::filesystem::path prefix;   // made on first use
     std::filesystem::path place;    // where the installations and the package are made
     int installations = 2000;
+    // Rounds of one run each way, the order swapped every round: the first
+    // run after the installations are made meets colder caches.
+    int rounds = 3;
 };
 
 struct WindowRunFigures {
     std::string skipped;  // why there are no figures; empty when there are
-    double window = 0;    // seconds from the log's first line to its verdict, /SILENT
-    double noWindow = 0;  // the same for /VERYSILENT
+    // Seconds from the log's first line to its verdict, one a round: /SILENT
+    // (the window) and /VERYSILENT (none).
+    std::vector<double> window;
+    std::vector<double> noWindow;
     std::size_t logLines = 0;
     bool completed = true;  // both runs ended with exit code 0
 };

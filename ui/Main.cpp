@@ -182,7 +182,7 @@ void TForm1::FormDestroy() {
     }
 }
 
-void TForm1::AwaitWorkerEnd() {
+bool TForm1::AwaitWorkerEnd(std::optional<std::chrono::steady_clock::time_point> until) {
     // A refresh under way finishes first and may wait a second for each file
     // that another program holds: meanwhile the window paints, carries out
     // the worker's report operations (they come as messages like any other)
@@ -201,11 +201,22 @@ void TForm1::AwaitWorkerEnd() {
             continue;
         }
         // The worker's end is announced by a posted message (UiCallQueue::Notify).
-        MsgWaitForMultipleObjectsEx(0, nullptr, INFINITE, kAllButInput >> 16, 0);
+        DWORD wait = INFINITE;
+        if (until) {
+            const auto left = std::chrono::ceil<std::chrono::milliseconds>(
+                *until - std::chrono::steady_clock::now());
+            if (left.count() <= 0)
+                break;
+            wait = static_cast<DWORD>(left.count());
+        }
+        MsgWaitForMultipleObjectsEx(0, nullptr, wait, kAllButInput >> 16, 0);
     }
-    worker->WaitForEnd();
+    const bool ended = worker->Ended();
+    if (ended)
+        worker->WaitForEnd();
     if (quit)
         PostQuitMessage(static_cast<int>(*quit));
+    return ended;
 }
 
 std::unique_ptr<engine::TMyThread> TForm1::CreateWorker() {
@@ -301,8 +312,12 @@ void TForm1::ShowProgressOnButton() {
 }
 
 void TForm1::EndSession() {
-    FormDestroy();
-    SessionEnding();
+    bool stopped = true;
+    if (worker) {
+        worker->RequestStop();
+        stopped = AwaitWorkerEnd(std::chrono::steady_clock::now() + kSessionEndWait);
+    }
+    SessionEnding(stopped);
 }
 
 void TForm1::KeepFocusOffDisabledRunButton() {

@@ -4,11 +4,29 @@
 // worker's report operations on the UI thread. A log-off or shut-down stops
 // the run as 「中　止」 does, and is held while an installation is being
 // changed.
+//
+// Who waits for whom, and for how long:
+// - The worker waits for the UI thread in every report operation (Invoke),
+//   for as long as the UI thread takes to come to it. So the UI thread never
+//   waits for anything without carrying out report operations meanwhile, and
+//   never blocks in anything that the worker may be holding up.
+// - The UI thread waits for the worker only by pumping (AwaitWorkerEnd): it
+//   paints, carries out report operations and answers the session's
+//   messages meanwhile. Input waits. A stop may take a while, since the
+//   installation under way is finished first.
+// - WM_QUERYENDSESSION is answered at once: it asks the worker to stop and
+//   waits for nothing.
+// - WM_ENDSESSION waits for the worker's end at most kSessionEndWait
+//   (ShutdownBlock.h): once it
+//   returns, the system may end the process at any moment, so the log is
+//   finished before, with or without the run's last lines.
+// - Nothing here shows a box while the session ends.
 #pragma once
 
 #include "platform/win32/WinApi.h"
 
 #include <atomic>
+#include <chrono>
 #include <cstdint>
 #include <exception>
 #include <memory>
@@ -94,9 +112,10 @@ class TForm1 : public BaseWindow<TForm1>, public engine::Report, public engine::
     // How a worker is made and how an error box is shown; tests replace them.
     virtual std::unique_ptr<engine::TMyThread> CreateWorker();
     virtual void ShowErrorBox(const std::string& message);
-    // A session that does end, once the run has stopped: the process may be
-    // ended as soon as this returns.
-    virtual void SessionEnding() {}
+    // A session that does end, once the run has stopped or kSessionEndWait
+    // has passed (`runStopped` false): the process may be ended as soon as
+    // this returns.
+    virtual void SessionEnding(bool runStopped) { (void)runStopped; }
 
   private:
     friend class BaseWindow<TForm1>;
@@ -110,8 +129,9 @@ class TForm1 : public BaseWindow<TForm1>, public engine::Report, public engine::
     // once this returns, so the run is stopped and the log finished here.
     void EndSession();
     // Returns once the worker has ended, carrying out its report operations
-    // and every message but input meanwhile.
-    void AwaitWorkerEnd();
+    // and every message but input meanwhile; or, given a time, false once it
+    // has come with the worker still running.
+    bool AwaitWorkerEnd(std::optional<std::chrono::steady_clock::time_point> until = {});
 
     void KeepFocusOffDisabledRunButton();
     // The window that carries the taskbar button: the application's, when

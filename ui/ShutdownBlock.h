@@ -6,10 +6,16 @@
 
 #include "platform/win32/WinApi.h"
 
+#include <chrono>
 #include <functional>
 #include <optional>
 
 namespace ui {
+
+// How long WM_ENDSESSION waits for the run to stop before the log is finished
+// without it. The system gives a program some five seconds before it tells the
+// user which one holds the log-off up; a stopped search ends in well under one.
+inline constexpr std::chrono::milliseconds kSessionEndWait{4000};
 
 // Posted to the window that holds the block, by the worker's thread, as an
 // installation begins (wParam TRUE) or ends (FALSE) being changed: the system

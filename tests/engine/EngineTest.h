@@ -26,6 +26,7 @@
 #include "tests/engine/RecordingReport.h"
 #include "tests/support/ExpectedTexts.h"
 #include "tests/support/MemoryFileSystem.h"
+#include "tests/support/WaitLimit.h"
 
 namespace engine_test {
 
@@ -177,7 +178,10 @@ class EngineTest : public ::testing::Test {
         if (onListing) {
             fs.SetListingHook([&](const std::string& folder) { onListing(worker, folder); });
         }
-        worker.WaitForEnd();
+        {
+            const test_support::WaitLimit limit("the end of the run");
+            worker.WaitForEnd();
+        }
         outcome = worker.Outcome();
         report.onOperation = nullptr;
         fs.SetListingHook(nullptr);
@@ -222,6 +226,7 @@ class EngineTest : public ::testing::Test {
     void RunSteps(const std::function<void(StepWorker&)>& steps, std::stop_token stop = {}) {
         StepWorker worker(std::move(stop), files, ui, report, journal);
         platform::WorkerThread thread(ui, [&](std::stop_token) { steps(worker); });
+        const test_support::WaitLimit limit("the end of the worker's steps");
         thread.WaitForEnd();
         EXPECT_TRUE(report.allOnUiThread);
     }

@@ -238,7 +238,12 @@ int RunChild(const std::string& root, std::size_t dieAfter) {
     }
     const platform::ScopedHandle thread(process.hThread);
     const platform::ScopedHandle child(process.hProcess);
-    WaitForSingleObject(child.Get(), INFINITE);
+    // A child that hangs rather than dies is a failure of its own.
+    if (WaitForSingleObject(child.Get(), 120000) != WAIT_OBJECT_0) {
+        TerminateProcess(child.Get(), 99);
+        ADD_FAILURE() << "the child refreshing " << root << " did not end within 120 s";
+        return -1;
+    }
     DWORD code = 0;
     GetExitCodeProcess(child.Get(), &code);
     return int(code);

@@ -8,6 +8,7 @@
 
 #include "platform/UiCallQueue.h"
 #include "platform/WorkerThread.h"
+#include "tests/support/WaitLimit.h"
 
 namespace {
 
@@ -69,6 +70,7 @@ TEST(UiCallQueue, RunPendingServesWhatTheWakeAnnounced) {
         for (int i = 0; i < 10; ++i)
             ui.Invoke([&] { ++done; });
     });
+    const test_support::WaitLimit limit("the worker's ten calls");
     while (!worker.Ended()) {
         if (announced.load(std::memory_order_acquire) > done)
             ui.RunPending();
@@ -162,8 +164,11 @@ TEST(WorkerThread, StopRequestIsSeenByTheBodyAndNeverCleared) {
         // A worker that reports after the stop must still be able to finish.
         ui.Invoke([&] { ++reportsAfterStop; });
     });
-    while (!started)
-        std::this_thread::yield();
+    {
+        const test_support::WaitLimit limit("the worker's start");
+        while (!started)
+            std::this_thread::yield();
+    }
     EXPECT_FALSE(worker.StopRequested());
     worker.RequestStop();
     worker.RequestStop();
@@ -183,6 +188,7 @@ TEST(WorkerThread, DestroyingAReportingWorkerStopsItAndServesItsCalls) {
                 ui.Invoke([&] { ++calls; });
             ui.Invoke([&] { ++calls; });
         });
+        const test_support::WaitLimit limit("the worker's first call");
         while (calls.load() == 0)
             ui.RunPending();
     }  // must neither hang nor leave the thread running

@@ -1,6 +1,7 @@
 // Stands in for the product's program in the end-to-end test: copied into an
 // installation as SKM300.EXE and started from there, it is the product
-// running. Says "running" on standard output and sleeps until it is ended.
+// running. Says "running" on standard output and sleeps until it is ended,
+// or ten minutes at most: no test runs longer.
 #include "platform/win32/WinApi.h"
 
 #include <cstdio>
@@ -8,6 +9,6 @@
 int main() {
     std::puts("running");
     std::fflush(stdout);
-    Sleep(INFINITE);
+    Sleep(10 * 60 * 1000);
     return 0;
 }

@@ -3,6 +3,7 @@
 #include <utility>
 
 #include "engine/ReplacementTable.h"
+#include "tests/support/WaitLimit.h"
 
 namespace ui_test {
 
@@ -20,6 +21,7 @@ std::function<void(const std::string&)> Gate::HoldAt(std::string folder) {
         if (listed != folder)
             return;
         reached_ = true;
+        const test_support::WaitLimit limit("the gate at " + folder + " to open");
         std::unique_lock lock(mutex_);
         // A stop request gives no signal of its own to wait for.
         while (!opened_.wait_for(lock, std::chrono::milliseconds(1), [this] {

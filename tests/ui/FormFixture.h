@@ -14,6 +14,7 @@
 #include <functional>
 #include <memory>
 #include <mutex>
+#include <optional>
 #include <string>
 #include <system_error>
 #include <vector>
@@ -57,6 +58,8 @@ class TestForm : public ui::TForm1 {
     std::function<void()> failCreation;
     // Called after each report operation, on the UI thread, with its name.
     std::function<void(const std::string& operation)> afterOperation;
+    // Whether the run had stopped when the session ended; empty until it did.
+    std::optional<bool> sessionEndedAfterTheRun;
 
     void SetRunButtonCaption(const std::string& caption) override {
         TForm1::SetRunButtonCaption(caption);
@@ -81,6 +84,7 @@ class TestForm : public ui::TForm1 {
         return worker;
     }
     void ShowErrorBox(const std::string& message) override { errorBoxes.push_back(message); }
+    void SessionEnding(bool runStopped) override { sessionEndedAfterTheRun = runStopped; }
 
   private:
     void Notify(const std::string& operation) {

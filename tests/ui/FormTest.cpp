@@ -6,6 +6,7 @@
 
 #include <thread>
 
+#include "tests/support/WaitLimit.h"
 #include "tests/ui/FormFixture.h"
 #include "ui/ApplicationWindow.h"
 
@@ -215,6 +216,7 @@ TEST_F(FormTest, WhileAStopWaitsForAHeldRefreshTheWindowPaintsAndAnswersTheSessi
     const engine::TMyThread& worker = *form.latestWorker;
     bool answered = false;
     bool painted = false;
+    const test_support::WaitLimit limit("the stop request of 中　止 and the session's answer");
     std::thread session([&] {
         while (!worker.StopRequested())
             std::this_thread::sleep_for(1ms);
@@ -235,6 +237,46 @@ TEST_F(FormTest, WhileAStopWaitsForAHeldRefreshTheWindowPaintsAndAnswersTheSessi
     EXPECT_EQ(LogLines().back(), kStopped);
     RemoveWindowSubclass(Form(), CountPaints, 1);
 }
+
+// The system asks from another thread and then says the session ends; the
+// process may be ended as soon as the second answer is given. Whether the
+// worker stops at once or is stuck in a listing that ignores the stop, both
+// are answered, and the window says whether the run had stopped by then.
+class SessionEndTest : public FormTest, public ::testing::WithParamInterface<bool> {};
+
+TEST_P(SessionEndTest, BothQuestionsAreAnsweredWhetherOrNotTheRunStops) {
+    const bool workerStops = GetParam();
+    Install("C:\\A", false);
+    fs.MakeFolders("C:\\B");
+    Gate gate;
+    fs.SetListingHook(gate.HoldAt("C:\\B"));
+    Open();
+    Click(Item(kButton1Id));
+    ASSERT_TRUE(PumpUntil([&] { return gate.Reached(); }));
+    if (workerStops)
+        gate.OpenOnStop(*form.latestWorker);
+
+    std::atomic<int> answers{0};
+    DWORD_PTR allowed = FALSE;
+    std::thread session([&] {
+        const DWORD limit = static_cast<DWORD>(ui::kSessionEndWait.count()) + 10000;
+        DWORD_PTR ignored = 0;
+        if (SendMessageTimeoutW(Form(), WM_QUERYENDSESSION, 0, ENDSESSION_LOGOFF, SMTO_BLOCK, 5000,
+                                &allowed) != 0)
+            ++answers;
+        if (allowed != FALSE && SendMessageTimeoutW(Form(), WM_ENDSESSION, TRUE, ENDSESSION_LOGOFF,
+                                                    SMTO_BLOCK, limit, &ignored) != 0)
+            ++answers;
+    });
+    EXPECT_TRUE(PumpUntil([&] { return answers == 2; }, 30s));
+    session.join();
+    EXPECT_NE(allowed, static_cast<DWORD_PTR>(FALSE));
+    EXPECT_EQ(form.sessionEndedAfterTheRun, std::optional<bool>(workerStops));
+    EXPECT_EQ(form.latestWorker->Ended(), workerStops);
+    gate.Open();
+}
+
+INSTANTIATE_TEST_SUITE_P(WorkerStopsOrNot, SessionEndTest, ::testing::Bool());
 
 TEST_F(FormTest, TheTaskBarButtonIsTheApplicationsAndItsCloseClosesTheWindow) {
     ui::ApplicationWindow application;

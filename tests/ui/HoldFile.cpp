@@ -1,7 +1,8 @@
 // Holds a file open as a program using it would, for the end-to-end test:
 // opens FILE for reading and shares it for reading only, so that no other
 // program may write, rename or delete it; then says "holding" on standard
-// output and sleeps until it is ended.
+// output and sleeps until it is ended, or ten minutes at most: no test runs
+// longer, and one that forgets it must not leave it behind for good.
 //
 //   HoldFile FILE
 #include "platform/win32/WinApi.h"
@@ -21,7 +22,7 @@ int wmain(int argc, wchar_t** argv) {
     }
     std::puts("holding");
     std::fflush(stdout);
-    // Held until the process is ended; the system then closes the handle.
-    Sleep(INFINITE);
+    // Held until the process ends; the system then closes the handle.
+    Sleep(10 * 60 * 1000);
     return 0;
 }
