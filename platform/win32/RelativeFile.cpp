@@ -93,36 +93,36 @@ Result<OpenedEntry> OpenEntry(const HeldFolder& folder, std::string_view name,
     return entry;
 }
 
-Result<ScopedHandle> CreateEntry(const HeldFolder& folder, std::string_view name,
-                                 const OpenRequest& request) {
+namespace {
+
+// A new entry of `name` in `folder`, never one that stood there before:
+// FILE_CREATE fails on any existing entry, a link included, so nothing is
+// followed.
+Result<ScopedHandle> CreateNew(const HeldFolder& folder, std::string_view name,
+                               const OpenRequest& request, ULONG kind) {
     const std::optional<std::wstring> wide = WideName(name);
     if (!wide)
         return InvalidNameError();
     ScopedHandle created;
-    const NTSTATUS status =
-        OpenRelative(folder.handle.Get(), *wide,
-                     {request.access, request.share, FILE_CREATE,
-                      request.options | FILE_NON_DIRECTORY_FILE, false, request.security},
-                     created);
+    const NTSTATUS status = OpenRelative(folder.handle.Get(), *wide,
+                                         {request.access, request.share, FILE_CREATE,
+                                          request.options | kind, false, request.security},
+                                         created);
     if (!NT_SUCCESS(status))
         return FileErrorOfStatus(status);
     return created;
 }
 
+}  // namespace
+
+Result<ScopedHandle> CreateEntry(const HeldFolder& folder, std::string_view name,
+                                 const OpenRequest& request) {
+    return CreateNew(folder, name, request, FILE_NON_DIRECTORY_FILE);
+}
+
 Result<ScopedHandle> CreateFolderEntry(const HeldFolder& folder, std::string_view name,
                                        const OpenRequest& request) {
-    const std::optional<std::wstring> wide = WideName(name);
-    if (!wide)
-        return InvalidNameError();
-    ScopedHandle created;
-    const NTSTATUS status =
-        OpenRelative(folder.handle.Get(), *wide,
-                     {request.access, request.share, FILE_CREATE,
-                      request.options | FILE_DIRECTORY_FILE, false, request.security},
-                     created);
-    if (!NT_SUCCESS(status))
-        return FileErrorOfStatus(status);
-    return created;
+    return CreateNew(folder, name, request, FILE_DIRECTORY_FILE);
 }
 
 bool ListFolder(HANDLE folder, const FolderHandle::EntrySink& onEntry) {

@@ -16,9 +16,9 @@
 
 #include <gtest/gtest.h>
 
-#include "engine/search/DriveTable.h"
 #include "engine/filetable/FileRecord.h"
 #include "engine/filetable/FileTable.h"
+#include "engine/search/DriveTable.h"
 #include "engine/search/FolderWalk.h"
 #include "platform/ForwardingFileSystem.h"
 #include "platform/posix/PosixFileSystem.h"
@@ -156,6 +156,20 @@ bool Within(const std::string& path, const std::string& folder) {
            (path.size() > folder.size() && path.starts_with(folder) && path[folder.size()] == '\\');
 }
 
+// The folders whose records a walk by `table` leads to, against the whole
+// walk: the same markers, and only folders the whole walk entered, in its
+// order.
+void ExpectFoundAsByTheWalk(const Walked& pruned, const Walked& whole) {
+    EXPECT_EQ(pruned.markers, whole.markers);
+    std::vector<std::string> kept;
+    std::copy_if(whole.entered.begin(), whole.entered.end(), std::back_inserter(kept),
+                 [&](const std::string& path) {
+                     return std::find(pruned.entered.begin(), pruned.entered.end(), path) !=
+                            pruned.entered.end();
+                 });
+    EXPECT_EQ(kept, pruned.entered);
+}
+
 TEST(FileTable, FindsWhatTheWalkFindsOnRandomImages) {
     for (const std::uint64_t seed : {1U, 2U, 3U}) {
         SCOPED_TRACE("seed " + std::to_string(seed));
@@ -177,16 +191,8 @@ TEST(FileTable, FindsWhatTheWalkFindsOnRandomImages) {
         const Walked whole = Walk(image.Mount(), nullptr, 0);
         for (const unsigned threads : {0U, 3U}) {
             const Walked pruned = Walk(image.Mount(), &*read.places, threads);
-            EXPECT_EQ(pruned.markers, whole.markers);
+            ExpectFoundAsByTheWalk(pruned, whole);
             EXPECT_LT(pruned.entered.size(), whole.entered.size());
-            // In the same order, and only folders the whole walk entered.
-            std::vector<std::string> kept;
-            std::copy_if(whole.entered.begin(), whole.entered.end(), std::back_inserter(kept),
-                         [&](const std::string& path) {
-                             return std::find(pruned.entered.begin(), pruned.entered.end(), path) !=
-                                    pruned.entered.end();
-                         });
-            EXPECT_EQ(kept, pruned.entered);
             // Every folder that holds a marker or a link, every folder above
             // one, and everything below a link.
             std::vector<std::string> links;
@@ -416,20 +422,6 @@ TEST(FileTable, ADamagedTableGivesAReasonToWalk) {
 #else
     (void)peakBefore;
 #endif
-}
-
-// The folders whose records a walk by `table` leads to, against the whole
-// walk: the same markers, and only folders the whole walk entered, in its
-// order.
-void ExpectFoundAsByTheWalk(const Walked& pruned, const Walked& whole) {
-    EXPECT_EQ(pruned.markers, whole.markers);
-    std::vector<std::string> kept;
-    std::copy_if(whole.entered.begin(), whole.entered.end(), std::back_inserter(kept),
-                 [&](const std::string& path) {
-                     return std::find(pruned.entered.begin(), pruned.entered.end(), path) !=
-                            pruned.entered.end();
-                 });
-    EXPECT_EQ(kept, pruned.entered);
 }
 
 std::uint16_t SequenceOf(const std::vector<std::byte>& image, std::uint64_t record) {
