@@ -87,10 +87,10 @@ InstallationUpdate::Refusal InstallationUpdate::RepairFound(UpdateOutcome& outco
         return Describe(path, failed.error);
     }
     unrepaired_.reset();
+    Move(UpdateStanding::Event::JournalFollowed);
     const bool completed = *done == InstallationRepair::Done::Completed;
     outcome.repaired =
         Joined(installation_, completed ? text::kInterruptedCompleted : text::kInterruptedUndone);
-    Move(UpdateStanding::Event::JournalFollowed);
     // The repair has changed what stands there: the folder is listed anew,
     // through a handle of its own.
     if (Refusal refusal = Reopen())

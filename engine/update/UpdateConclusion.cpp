@@ -67,7 +67,8 @@ void InstallationUpdate::Conclude(UpdateOutcome& outcome, std::string reason) {
     };
     bool nothingLeft = true;
     const bool began = standing_.change == UpdateStanding::Change::Begun;
-    const bool unrepaired = standing_.earlier == UpdateStanding::Earlier::Unrepaired;
+    const bool unrepaired =
+        standing_.earlier == UpdateStanding::Earlier::Unrepaired && unrepaired_.has_value();
     for (const Journal* journal :
          {began ? &journal_ : nullptr, unrepaired ? &*unrepaired_ : nullptr}) {
         if (!journal)
