@@ -51,7 +51,9 @@ struct UpdateStanding {
     constexpr bool EarlierJournalStays() const {
         return earlier == Earlier::Unread || earlier == Earlier::Unrepaired;
     }
-    // Anything at all may differ from what the survey first found.
+    // Where no look at the files can be had: only an installation with
+    // nothing of an earlier run's and nothing of this run's is known to be
+    // as it was.
     constexpr bool MaybeChanged() const {
         return change != Change::None || earlier != Earlier::None;
     }
