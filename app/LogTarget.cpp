@@ -6,6 +6,7 @@
 #include <string_view>
 #include <vector>
 
+#include "engine/ReplacementTable.h"
 #include "platform/win32/FileIdentity.h"
 #include "platform/win32/LongPath.h"
 #include "platform/win32/ModulePath.h"
@@ -83,9 +84,10 @@ bool IsInInstallation(const std::string& path) {
         return false;
     const std::wstring folder = log.substr(0, slash);
     // The file system ignores the letters' case, as the search does.
-    const DWORD program = GetFileAttributesW(platform::JoinPath(folder, L"SKM300.EXE").c_str());
-    const DWORD marker =
-        GetFileAttributesW(platform::JoinPath(folder, L"Audio\\Term\\GROUP3").c_str());
+    const DWORD program = GetFileAttributesW(
+        platform::JoinPath(folder, platform::Utf8ToUtf16(engine::kProductFile)).c_str());
+    const DWORD marker = GetFileAttributesW(
+        platform::JoinPath(folder, platform::Utf8ToUtf16(engine::kSoundFolder)).c_str());
     return program != INVALID_FILE_ATTRIBUTES && (program & FILE_ATTRIBUTE_DIRECTORY) == 0 &&
            marker != INVALID_FILE_ATTRIBUTES && (marker & FILE_ATTRIBUTE_DIRECTORY) != 0;
 }

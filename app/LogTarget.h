@@ -15,7 +15,7 @@ namespace app {
 bool IsProgramOrPackageFile(const std::string& path);
 
 // Whether the folder `path` would be made in is an installation of the
-// product (a file SKM300.EXE and a folder Audio\Term\GROUP3 in it): a log
+// product (its executable and its sound folder, engine/ReplacementTable.h): a log
 // appended to one of its files would damage it, and hold it against the
 // update.
 bool IsInInstallation(const std::string& path);

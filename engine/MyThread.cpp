@@ -6,32 +6,19 @@
 #include <string_view>
 #include <utility>
 
+#include "engine/ReplacementTable.h"
+#include "engine/Texts.h"
+#include "engine/Utf8.h"
 #include "engine/search/CountedListings.h"
 #include "engine/search/DriveTable.h"
 #include "engine/search/FolderWalk.h"
-#include "engine/update/InstallationUpdate.h"
 #include "engine/search/ReadAheadSize.h"
-#include "engine/Texts.h"
-#include "engine/Utf8.h"
+#include "engine/update/InstallationUpdate.h"
 #include "platform/AsciiCase.h"
 
 namespace engine {
 
-namespace {
-
-// A folder is an installation when it holds the product's executable and the
-// folder of its sound clips.
-constexpr std::string_view kMarkerFile = "SKM300.EXE";  // as compared, upper-cased
-constexpr std::string_view kMarkerFolder = "\\Audio\\Term\\GROUP3";
-
-std::string Concat(std::string_view a, std::string_view b, std::string_view c = {}) {
-    std::string joined;
-    joined.reserve(a.size() + b.size() + c.size());
-    joined.append(a).append(b).append(c);
-    return joined;
-}
-
-}  // namespace
+using wording::Joined;
 
 // ---- the worker and its thread ---------------------------------------------
 
@@ -206,7 +193,7 @@ RunOutcome TMyThread::SearchAndUpdate() {
 void TMyThread::ReportUnexpectedError(const std::string& description) noexcept {
     // If even the window cannot be told, there is nobody left to tell.
     try {
-        AppendLogLine(Concat(text::kUnexpectedError, description));
+        AppendLogLine(Joined(text::kUnexpectedError, description));
         SetRunButtonCaption(text::kRunCaption);
         SetRunButtonEnabled(true);
     } catch (...) {
@@ -262,7 +249,7 @@ std::optional<DriveTable> TMyThread::ReadDriveTable(const std::string& root) {
     if (root.size() != 2 || root[1] != ':')
         return std::nullopt;
     bool shown = false;
-    DriveTable table(files_, root[0], kMarkerFile, walkOnly_, [&](std::uint64_t records) {
+    DriveTable table(files_, root[0], kProductFile, walkOnly_, [&](std::uint64_t records) {
         // The reading takes a while on a large drive: it shows as the
         // drive's root, where the walk would start.
         if (!std::exchange(shown, true)) {
@@ -327,11 +314,11 @@ class TMyThread::InstallationSearch : public FolderWalk::Visitor {
         if (!handled_.insert(folder).second)
             return true;
         if (worker_.task_ == Task::List) {
-            if (worker_.files_.IsFolder(Concat(folder, kMarkerFolder)))
+            if (worker_.files_.IsFolder(Joined(folder, "\\", kSoundFolder)))
                 worker_.ListInstallation(folder);
             return true;
         }
-        if (worker_.files_.IsFolder(Concat(folder, kMarkerFolder))) {
+        if (worker_.files_.IsFolder(Joined(folder, "\\", kSoundFolder))) {
             switch (worker_.UpdateInstallation(folder, id)) {
                 case UpdateEnd::Updated:
                     ++worker_.installationsUpdated_;
@@ -364,7 +351,7 @@ void TMyThread::SearchFolder(const std::string& path) {
                                    ? *readAheadThreads_
                                    : ReadAheadThreads(path.empty() ? platform::DiskKind::Unknown
                                                                    : files_.KindOfDisk(path[0]));
-    FolderWalk(listings, kMarkerFile, search, {readAhead, stop_, {}}).Run(path, places);
+    FolderWalk(listings, kProductFile, search, {readAhead, stop_, {}}).Run(path, places);
     if (places && !Stopping()) {
         // What changed while the drive was searched by its table, searched
         // again: the table shows the drive as it was when read.
@@ -377,7 +364,8 @@ void TMyThread::SearchFolder(const std::string& path) {
                 places = nullptr;
                 [[fallthrough]];
             case DriveTable::Changes::Folders:
-                FolderWalk(listings, kMarkerFile, search, {readAhead, stop_, {}}).Run(path, places);
+                FolderWalk(listings, kProductFile, search, {readAhead, stop_, {}})
+                    .Run(path, places);
                 break;
         }
     }
@@ -454,14 +442,14 @@ void TMyThread::LogUpdate(const std::string& installation, const UpdateOutcome& 
             continue;
         const bool isNew = outcome.state == UpdateEnd::Updated ||
                            (outcome.state == UpdateEnd::Midway && outcome.rowIsNew[row]);
-        AppendLogLine(Concat(installation, kReplacements[row].logName,
+        AppendLogLine(Joined(installation, kReplacements[row].logName,
                              isNew ? text::kReplaced : text::kNotReplaced));
     }
     for (const std::string& left : outcome.leftOver)
-        AppendLogLine(Concat(left, text::kNotDeleted));
+        AppendLogLine(Joined(left, text::kNotDeleted));
     if (outcome.state != UpdateEnd::Updated) {
         AppendLogLine(
-            Concat(installation,
+            Joined(installation,
                    outcome.state == UpdateEnd::Midway ? text::kLeftMidway : text::kLeftAsItWas,
                    outcome.reason));
     }

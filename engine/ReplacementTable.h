@@ -18,7 +18,11 @@ struct Replacement {
 };
 
 inline constexpr std::string_view kPackageFolder = "Data";
-inline constexpr std::string_view kXtrasFolderName = "XTRAS";  // as compared, upper-cased
+// A folder is an installation when it holds the product's executable and the
+// folder of its sound clips.
+inline constexpr std::string_view kProductFile = "SKM300.EXE";           // as compared, upper-cased
+inline constexpr std::string_view kSoundFolder = "Audio\\Term\\GROUP3";  // below the installation
+inline constexpr std::string_view kXtrasFolderName = "XTRAS";            // as compared, upper-cased
 
 // The rows come from engine/Replacements.txt, which says what each file is.
 // clang-format off

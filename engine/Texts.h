@@ -3,9 +3,30 @@
 // the product's own spelling and must stay as they are.
 #pragma once
 
+#include <string>
 #include <string_view>
 
-namespace engine::text {
+namespace engine {
+
+namespace wording {
+
+// The pieces of a line, one after the other.
+template <typename... Pieces>
+std::string Joined(const Pieces&... pieces) {
+    const std::string_view views[] = {std::string_view(pieces)...};
+    std::string joined;
+    std::size_t size = 0;
+    for (const std::string_view view : views)
+        size += view.size();
+    joined.reserve(size);
+    for (const std::string_view view : views)
+        joined.append(view);
+    return joined;
+}
+
+}  // namespace wording
+
+namespace text {
 
 inline constexpr std::string_view kRunCaption = "実　行";   // U+3000 between the two
 inline constexpr std::string_view kStopCaption = "中　止";  // U+3000 between the two
@@ -88,4 +109,6 @@ inline constexpr std::string_view kNotDeleted = " を削除できませんでし
 inline constexpr std::string_view kInterruptedCompleted = " の中断されていた更新を仕上げました";
 inline constexpr std::string_view kInterruptedUndone = " の中断されていた更新を元に戻しました";
 
-}  // namespace engine::text
+}  // namespace text
+
+}  // namespace engine

@@ -2,10 +2,11 @@
 
 #include <variant>
 
+#include "engine/ReplacementTable.h"
 #include "engine/update/DestinationPath.h"
 #include "engine/update/FolderNames.h"
 #include "engine/update/InstallationRepair.h"
-#include "engine/ReplacementTable.h"
+#include "engine/update/RefusedAsItStands.h"
 #include "engine/update/UpdateJournal.h"
 
 namespace engine {
@@ -50,7 +51,7 @@ std::optional<InstallationState> JournalState(platform::FileSystem& files,
         (std::holds_alternative<Journal>(read) || std::holds_alternative<JournalCutShort>(read))) {
         return InstallationState::Interrupted;
     }
-    if (std::holds_alternative<NotAJournal>(read))
+    if (RefusedAsItStands(read))
         return InstallationState::Blocked;
     return std::nullopt;
 }
@@ -67,11 +68,9 @@ InstallationState InspectInstallation(platform::FileSystem& files, const UpdateP
     // The files of a cut-short update are neither old nor new until the next
     // run has repaired them: counting them would mislead. What the update
     // would refuse is told as such.
-    if (names.Ambiguous(kJournalName) || names.Ambiguous(kXtrasFolderName))
+    if (RefusedAsItStands(names))
         return InstallationState::Blocked;
     if (const FolderNames::Entry* journal = names.Find(kJournalName)) {
-        if (journal->isFolder || journal->isLink)
-            return InstallationState::Blocked;
         if (const std::optional<InstallationState> state =
                 JournalState(files, installation, installation + '\\' + journal->name)) {
             return *state;

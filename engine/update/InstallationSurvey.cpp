@@ -6,11 +6,12 @@
 #include <utility>
 #include <variant>
 
+#include "engine/Texts.h"
 #include "engine/update/FileBytes.h"
 #include "engine/update/FolderNames.h"
 #include "engine/update/InstallationRepair.h"
 #include "engine/update/InstallationUpdateParts.h"
-#include "engine/Texts.h"
+#include "engine/update/RefusedAsItStands.h"
 
 namespace engine {
 
@@ -80,8 +81,10 @@ void InstallationUpdate::TidyDrafts(UpdateOutcome& outcome) {
             std::holds_alternative<JournalCutShort>(read)) {
             // Its run was cut short before its journal took its name, so
             // before anything else was changed.
-            if (!TryForAWhile(patience_, [&] { return root_->Delete(draft); }))
+            if (!TryForAWhile(patience_, [&] { return root_->Delete(draft); })) {
                 outcome.repaired = Joined(installation_, text::kInterruptedUndone);
+                Move(UpdateStanding::Event::DraftDeleted);
+            }
         }
     }
     drafts_.clear();
@@ -108,16 +111,17 @@ InstallationUpdate::Refusal InstallationUpdate::Survey() {
     const FolderNames::Entry* xtras = rootNames.Find(kXtrasFolderName);
     hasXtras_ = xtras && xtras->isFolder;
 
-    const std::string journalPath = Joined(installation_ + '\\', kJournalName);
-    if (rootNames.Ambiguous(kJournalName))
-        return Reason(journalPath, text::kNamesDifferOnlyInCase);
+    // Something of the journal's name that is refused for its name alone
+    // was never listed as a journal; anything else refused is listed beside
+    // the journal that stands there.
+    const std::optional<StandingRefusal> refused = RefusedAsItStands(rootNames);
+    if (refused && refused->name == kJournalName)
+        return Reason(Joined(installation_ + '\\', kJournalName), refused->why);
     const FolderNames::Entry* journal = rootNames.Find(kJournalName);
-    if (journal && (journal->isFolder || journal->isLink))
-        return Reason(journalPath, text::kNotOurJournal);
-    journalFound_ = journal != nullptr;
+    Move(journal ? UpdateStanding::Event::ListedJournal : UpdateStanding::Event::Listed);
     journalName_ = journal ? journal->name : std::string(kJournalName);
-    if (rootNames.Ambiguous(kXtrasFolderName))
-        return Reason(installation_ + "\\xtras", text::kNamesDifferOnlyInCase);
+    if (refused)
+        return Reason(Joined(installation_ + '\\', refused->name), refused->why);
 
     for (std::size_t row = 0; row < kReplacements.size(); ++row) {
         if (kReplacements[row].onlyWithXtras && !hasXtras_)

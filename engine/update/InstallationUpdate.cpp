@@ -7,11 +7,11 @@
 #include <memory>
 #include <utility>
 
+#include "engine/Texts.h"
+#include "engine/Utf8.h"
 #include "engine/update/DestinationPath.h"
 #include "engine/update/FileBytes.h"
 #include "engine/update/InstallationUpdateParts.h"
-#include "engine/Texts.h"
-#include "engine/Utf8.h"
 
 namespace engine {
 
@@ -98,13 +98,6 @@ UpdateTransaction::Step Renaming(std::size_t target, platform::FolderHandle& fol
 
 namespace wording {
 
-std::string Joined(std::string_view a, std::string_view b) {
-    std::string joined;
-    joined.reserve(a.size() + b.size());
-    joined.append(a).append(b);
-    return joined;
-}
-
 std::string Reason(std::string_view path, std::string_view why) {
     return Joined(Joined(path, text::kPathAndError), why);
 }
@@ -171,7 +164,8 @@ UpdateOutcome InstallationUpdate::Run() {
     outcome.keyReplaced = keyReplaced_;
     const std::string reason = Joined(text::kUnexpectedError, *outcome.unexpected);
     // A step that took effect before it threw counts as the change begun.
-    touched_ = touched_ || transaction_.Changed();
+    if (standing_.change != UpdateStanding::Change::Begun && transaction_.Changed())
+        Move(UpdateStanding::Event::RunBegan);
     try {
         (void)transaction_.RollBack();
         Conclude(outcome, reason);
@@ -180,8 +174,7 @@ UpdateOutcome InstallationUpdate::Run() {
         // nothing was done to is known to be as it was.
         outcome.reason = reason;
         outcome.rowIsNew = {};
-        const bool maybeChanged = touched_ || unrepaired_ || outcome.repaired || journalFound_;
-        outcome.state = maybeChanged ? UpdateEnd::Midway : UpdateEnd::LeftAsItWas;
+        outcome.state = standing_.MaybeChanged() ? UpdateEnd::Midway : UpdateEnd::LeftAsItWas;
     }
     return outcome;
 }
@@ -193,7 +186,7 @@ void InstallationUpdate::RunSteps(UpdateOutcome& outcome) {
     outcome.hasXtras = hasXtras_;
     if (!refusal)
         TidyDrafts(outcome);
-    if (!refusal && journalFound_) {
+    if (!refusal && standing_.earlier == UpdateStanding::Earlier::Unread) {
         // Nothing is touched while the product runs from the installation,
         // not even to repair it.
         refusal = CheckProductNotRunning();
@@ -205,6 +198,8 @@ void InstallationUpdate::RunSteps(UpdateOutcome& outcome) {
             // journal of the earlier run says, if anything, and the lines
             // tell it.
             unrepaired_ = ReadFoundJournal();
+            if (unrepaired_)
+                Move(UpdateStanding::Event::JournalUnrepaired);
         }
     }
     if (!refusal)
@@ -367,7 +362,8 @@ InstallationUpdate::Refusal InstallationUpdate::WriteJournal() {
                 return failure;
             return root_->Rename(draft, kJournalName);
         }));
-    touched_ = created;
+    if (created)
+        Move(UpdateStanding::Event::RunBegan);
     if (failure)
         return Describe(journalPath, *failure);
     return std::nullopt;

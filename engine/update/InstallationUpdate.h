@@ -41,10 +41,11 @@
 #include <vector>
 
 #include "engine/ReplacementTable.h"
-#include "engine/update/Retry.h"
 #include "engine/RunOutcome.h"
+#include "engine/update/Retry.h"
 #include "engine/update/UpdateJournal.h"
 #include "engine/update/UpdatePackage.h"
+#include "engine/update/UpdateStanding.h"
 #include "engine/update/UpdateTransaction.h"
 #include "platform/FileSystem.h"
 
@@ -134,6 +135,8 @@ class InstallationUpdate {
     // After an update that did not go through: what stands there now
     // (UpdateConclusion.cpp).
     void Conclude(UpdateOutcome& outcome, std::string reason);
+    // Moves standing_ on `event` (UpdateStanding.h).
+    void Move(UpdateStanding::Event event);
 
     // Wording of failures.
     std::string FilePath(std::size_t row) const;
@@ -153,12 +156,10 @@ class InstallationUpdate {
     std::vector<Target> targets_;
     std::string productFile_;  // the product's executable, as named on disk
     bool hasXtras_ = false;
-    std::vector<std::string> drafts_;    // journal drafts standing in the installation folder
-    bool journalFound_ = false;          // a file of the journal's name stands in the folder
-    std::string journalName_;            // and its name, as the folder lists it
-    bool journalJudged_ = false;         // and it was read and found to be no journal of ours
-    std::optional<Journal> unrepaired_;  // a journal of ours that was not repaired
-    bool touched_ = false;               // this run's journal came to be: the change began
+    std::vector<std::string> drafts_;  // journal drafts standing in the installation folder
+    UpdateStanding standing_;
+    std::string journalName_;            // the earlier run's journal's, as the folder lists it
+    std::optional<Journal> unrepaired_;  // it, while standing_ says Unrepaired
     std::optional<platform::Result<platform::MachineKey>> key_;  // this PC's
     std::optional<std::string> keyReplaced_;
     Journal journal_;  // this run's

@@ -10,13 +10,11 @@
 #include <string>
 #include <string_view>
 
-#include "engine/update/InstallationUpdate.h"
 #include "engine/ReplacementTable.h"
+#include "engine/Texts.h"
+#include "engine/update/InstallationUpdate.h"
 
 namespace engine {
-
-// The product's executable, whose presence makes a folder an installation.
-inline constexpr std::string_view kProductFile = "SKM300.EXE";
 
 // One destination of the installation.
 struct InstallationUpdate::Target {
@@ -35,7 +33,6 @@ struct InstallationUpdate::Target {
 
 namespace wording {
 
-std::string Joined(std::string_view a, std::string_view b);
 // "<path>：<why>"
 std::string Reason(std::string_view path, std::string_view why);
 // What went wrong with `path`, in the words the log gives a link, a file

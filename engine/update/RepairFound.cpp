@@ -5,9 +5,10 @@
 #include <utility>
 #include <variant>
 
+#include "engine/Texts.h"
 #include "engine/update/InstallationRepair.h"
 #include "engine/update/InstallationUpdateParts.h"
-#include "engine/Texts.h"
+#include "engine/update/RefusedAsItStands.h"
 
 namespace engine {
 
@@ -39,8 +40,8 @@ InstallationUpdate::Refusal InstallationUpdate::RepairFound(UpdateOutcome& outco
     if (!readJournal)
         return Describe(journalPath, readJournal.Error());
     const ReadJournal& read = *readJournal;
-    if (std::holds_alternative<NotAJournal>(read)) {
-        journalJudged_ = true;
+    if (RefusedAsItStands(read)) {
+        Move(UpdateStanding::Event::JournalNotOurs);
         return Reason(journalPath, text::kNotOurJournal);
     }
     if (const auto* forged = std::get_if<JournalForged>(&read)) {
@@ -58,7 +59,7 @@ InstallationUpdate::Refusal InstallationUpdate::RepairFound(UpdateOutcome& outco
             return Describe(journalPath, *failure);
         }
         outcome.repaired = Joined(installation_, text::kInterruptedUndone);
-        journalFound_ = false;
+        Move(UpdateStanding::Event::JournalCutShortGone);
         if (Refusal refusal = Reopen())
             return refusal;
         return Survey();
@@ -66,6 +67,7 @@ InstallationUpdate::Refusal InstallationUpdate::RepairFound(UpdateOutcome& outco
     const Journal& journal = std::get<Journal>(read);
     // Until the repair is done, what stands there is what the journal says.
     unrepaired_ = journal;
+    Move(UpdateStanding::Event::JournalUnrepaired);
     InstallationRepair::Failed failed;
     InstallationRepair repair(
         *root_, journal,
@@ -85,10 +87,10 @@ InstallationUpdate::Refusal InstallationUpdate::RepairFound(UpdateOutcome& outco
         return Describe(path, failed.error);
     }
     unrepaired_.reset();
+    Move(UpdateStanding::Event::JournalFollowed);
     const bool completed = *done == InstallationRepair::Done::Completed;
     outcome.repaired =
         Joined(installation_, completed ? text::kInterruptedCompleted : text::kInterruptedUndone);
-    journalFound_ = false;
     // The repair has changed what stands there: the folder is listed anew,
     // through a handle of its own.
     if (Refusal refusal = Reopen())
@@ -108,7 +110,7 @@ InstallationUpdate::Refusal InstallationUpdate::SetAside(const JournalForged& fo
             TryForAWhile(patience_, [&] { return root_->Rename(journalName_, keptAs); })) {
         return Describe(journalPath, *failure);
     }
-    journalFound_ = false;
+    Move(UpdateStanding::Event::JournalSetAside);
     outcome.kept.push_back({journalPath, keptAs, true});
     if (!forged.unverified)
         return std::nullopt;

@@ -10,13 +10,32 @@ namespace engine {
 
 using platform::Failure;
 
+namespace {
+
+// What stands there, from where the update stood and what a look found: all
+// new with nothing of an update's own left, all old with nothing left, or in
+// the middle. An earlier run's journal that was not followed stays, and is
+// the reason given; a change of this run is only done once it is gone.
+UpdateEnd Verdict(UpdateStanding standing, bool allNew, bool allOld, bool nothingLeft) {
+    if (allNew && nothingLeft && !standing.EarlierJournalStays())
+        return UpdateEnd::Updated;
+    if (allOld && nothingLeft)
+        return UpdateEnd::LeftAsItWas;
+    return UpdateEnd::Midway;
+}
+
+}  // namespace
+
+void InstallationUpdate::Move(UpdateStanding::Event event) {
+    standing_ = Next(standing_, event);
+}
+
 void InstallationUpdate::Conclude(UpdateOutcome& outcome, std::string reason) {
     outcome.reason = std::move(reason);
     outcome.state = UpdateEnd::LeftAsItWas;
     // Nothing of this run's and nothing an earlier run of this program left
     // half done: the files are as they were found.
-    const bool unknownJournal = journalFound_ && !journalJudged_ && !unrepaired_;
-    if (!touched_ && !unrepaired_ && !outcome.repaired && !unknownJournal)
+    if (!standing_.NeedsALook())
         return;
     // Else what stands there is read, each file measured against the
     // package: all old with nothing of the update's own left, all new with
@@ -47,8 +66,11 @@ void InstallationUpdate::Conclude(UpdateOutcome& outcome, std::string reason) {
         return entry && entry->kind == platform::EntryKind::Missing;
     };
     bool nothingLeft = true;
+    const bool began = standing_.change == UpdateStanding::Change::Begun;
+    const bool unrepaired =
+        standing_.earlier == UpdateStanding::Earlier::Unrepaired && unrepaired_.has_value();
     for (const Journal* journal :
-         {touched_ ? &journal_ : nullptr, unrepaired_ ? &*unrepaired_ : nullptr}) {
+         {began ? &journal_ : nullptr, unrepaired ? &*unrepaired_ : nullptr}) {
         if (!journal)
             continue;
         for (const JournalTarget& entry : journal->targets) {
@@ -58,19 +80,11 @@ void InstallationUpdate::Conclude(UpdateOutcome& outcome, std::string reason) {
         }
         nothingLeft = nothingLeft && gone(*root_, journal->CommitRecord());
     }
-    if (touched_) {
+    if (began) {
         nothingLeft = nothingLeft && gone(*root_, JournalDraftName(journal_.run)) &&
                       gone(*root_, std::string(kJournalName));
     }
-    // An earlier run's journal that was not followed stays, and is the
-    // reason given; a change of this run is only done once it is gone.
-    const bool journalStays = unrepaired_ || unknownJournal;
-    if (allNew && nothingLeft && !journalStays)
-        outcome.state = UpdateEnd::Updated;
-    else if (allOld && nothingLeft)
-        outcome.state = UpdateEnd::LeftAsItWas;
-    else
-        outcome.state = UpdateEnd::Midway;
+    outcome.state = Verdict(standing_, allNew, allOld, nothingLeft);
 }
 
 }  // namespace engine
