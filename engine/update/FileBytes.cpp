@@ -81,7 +81,9 @@ platform::Result<bool> IsCopyCutShort(platform::SourceFile& part, platform::Sour
     std::vector<std::byte> buffer(std::size_t{1} << 16);
     bool readFailed = false;
     Failure wholeFailed;
-    const Failure differs = platform::FileError{platform::FileError::Kind::Changed, {}};
+    const auto differs = [] {
+        return Failure(platform::FileError{platform::FileError::Kind::Changed, {}});
+    };
     auto read = ReadPieces(
         part,
         [&](std::span<const std::byte> piece) -> Failure {
@@ -91,10 +93,10 @@ platform::Result<bool> IsCopyCutShort(platform::SourceFile& part, platform::Sour
                 if (!got)
                     return wholeFailed = got.Error();
                 if (*got == 0)
-                    return differs;  // longer than the whole
+                    return differs();  // longer than the whole
                 for (std::size_t i = 0; i < *got; ++i) {
                     if (piece[at + i] != buffer[i] && piece[at + i] != std::byte{0})
-                        return differs;
+                        return differs();
                 }
                 at += *got;
             }

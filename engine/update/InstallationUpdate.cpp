@@ -40,7 +40,7 @@ bool Moved(platform::FolderHandle& folder, std::string_view from, std::string_vi
 // before and holds a file now came to be all the same. A name that was not
 // free before is never deleted.
 UpdateTransaction::Step Creating(std::size_t target, platform::FolderHandle& folder,
-                                 std::vector<std::string> made,
+                                 const std::vector<std::string>& made,
                                  std::function<Failure(bool& created)> create) {
     auto created = std::make_shared<bool>(false);
     auto wasFree = std::make_shared<std::vector<bool>>();

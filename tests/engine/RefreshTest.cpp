@@ -510,7 +510,7 @@ TEST_F(Refresh, FilesThatWereThereBeforeAreTakenForWhatTheyAre) {
             platform::ToHex(BytesOf(newQbank).digest) + '\n';
         return body + "sha256 " + platform::ToHex(BytesOf(body).digest) + '\n';
     };
-    auto fixed = [](Files files) { return [files](const Key&) { return files; }; };
+    auto fixed = [](const Files& files) { return [files](const Key&) { return files; }; };
     const Key otherPc{0x6f, 0x74, 0x68};
     const Key elsewhere = keyOf(c.AddFolder("Elsewhere").Path());
     const std::string setAside = "~upd-journal as ~upd-journal.unverified-*";
