@@ -1,17 +1,13 @@
-// Opening the installation and listing it: the folders on the way to every
-// destination, what of an earlier run's stands there, and the names that
-// would be ambiguous.
-#include <string>
-#include <string_view>
+#include "engine/update/InstallationSurvey.h"
+
 #include <utility>
-#include <variant>
 
 #include "engine/Texts.h"
-#include "engine/update/FileBytes.h"
+#include "engine/update/DestinationPath.h"
+#include "engine/update/FailureWording.h"
 #include "engine/update/FolderNames.h"
-#include "engine/update/InstallationRepair.h"
-#include "engine/update/InstallationUpdateParts.h"
 #include "engine/update/RefusedAsItStands.h"
+#include "engine/update/UpdateJournal.h"
 
 namespace engine {
 
@@ -20,7 +16,13 @@ using wording::Describe;
 using wording::Joined;
 using wording::Reason;
 
-InstallationUpdate::Refusal InstallationUpdate::Open() {
+InstallationSurvey::InstallationSurvey(platform::FileSystem& files, std::string installation,
+                                       std::optional<platform::FileId> listed)
+    : files_(files), installation_(std::move(installation)), listed_(listed) {}
+
+InstallationSurvey::~InstallationSurvey() = default;
+
+InstallationSurvey::Refusal InstallationSurvey::Open() {
     if (root_)
         return std::nullopt;
     auto opened = files_.OpenFolderNoLink(installation_);
@@ -38,60 +40,18 @@ InstallationUpdate::Refusal InstallationUpdate::Open() {
     return std::nullopt;
 }
 
-InstallationUpdate::Refusal InstallationUpdate::Reopen() {
+InstallationSurvey::Refusal InstallationSurvey::Reopen() {
     // Whatever the path leads to now, it must be the folder repaired.
     if (const std::optional<platform::FileId> id = root_->Id())
         listed_ = id;
-    targets_.clear();
+    destinations_.clear();
     folders_.clear();
     root_.reset();
     return Open();
 }
 
-platform::Result<platform::MachineKey> InstallationUpdate::Key() {
-    if (!key_) {
-        key_ = files_.JournalKey(platform::KeyUse::ReadOrMake);
-        keyReplaced_ = files_.JournalKeyReplaced();
-    }
-    if (!*key_)
-        return key_->Error();
-    const std::optional<platform::FileId> id = root_->Id();
-    if (!id)
-        return FileError{FileError::Kind::Other, "the installation folder's identity is unknown"};
-    return InstallationKey(**key_, *id);
-}
-
-void InstallationUpdate::TidyDrafts(UpdateOutcome& outcome) {
-    for (const std::string& draft : drafts_) {
-        // Only a draft this program can be shown to have begun, whole or
-        // cut short as a journal can be, is deleted.
-        auto file = root_->OpenFile(draft);
-        if (!file)
-            continue;
-        auto text = ReadSmallFile(**file, kLargestJournal);
-        file->reset();
-        auto key = Key();
-        if (!text || !*text || !key)
-            continue;
-        // An empty one, as a run killed between creating it and writing it
-        // leaves, is ours only where its name is keyed: anyone can make one.
-        const ReadJournal read = ParseJournal(**text, *key);
-        const bool emptyOfOurs = (*text)->empty() && IsKeyedRunIdentity(RunOfDraft(draft), *key);
-        if (emptyOfOurs || std::holds_alternative<Journal>(read) ||
-            std::holds_alternative<JournalCutShort>(read)) {
-            // Its run was cut short before its journal took its name, so
-            // before anything else was changed.
-            if (!TryForAWhile(patience_, [&] { return root_->Delete(draft); })) {
-                outcome.repaired = Joined(installation_, text::kInterruptedUndone);
-                Move(UpdateStanding::Event::DraftDeleted);
-            }
-        }
-    }
-    drafts_.clear();
-}
-
-InstallationUpdate::Refusal InstallationUpdate::Survey() {
-    targets_.clear();
+InstallationSurvey::Refusal InstallationSurvey::List(UpdateStanding& standing) {
+    destinations_.clear();
     folders_.clear();
     drafts_.clear();
     FolderNames rootNames;
@@ -116,37 +76,37 @@ InstallationUpdate::Refusal InstallationUpdate::Survey() {
     // the journal that stands there.
     const std::optional<StandingRefusal> refused = RefusedAsItStands(rootNames);
     if (refused && refused->name == kJournalName)
-        return Reason(Joined(installation_ + '\\', kJournalName), refused->why);
+        return Reason(PathInRoot(kJournalName), refused->why);
     const FolderNames::Entry* journal = rootNames.Find(kJournalName);
-    Move(journal ? UpdateStanding::Event::ListedJournal : UpdateStanding::Event::Listed);
+    standing.Move(journal ? UpdateStanding::Event::ListedJournal : UpdateStanding::Event::Listed);
     journalName_ = journal ? journal->name : std::string(kJournalName);
     if (refused)
-        return Reason(Joined(installation_ + '\\', refused->name), refused->why);
+        return Reason(PathInRoot(refused->name), refused->why);
 
     for (std::size_t row = 0; row < kReplacements.size(); ++row) {
         if (kReplacements[row].onlyWithXtras && !hasXtras_)
             continue;
-        Target& target = targets_.emplace_back();
-        target.row = row;
-        if (Refusal refusal = ReachFolderOf(target, rootNames))
+        Destination& destination = destinations_.emplace_back();
+        destination.row = row;
+        if (Refusal refusal = Reach(destination, rootNames))
             return refusal;
     }
-    for (const Target& target : targets_) {
-        if (target.unreachable)
-            return target.unreachable;
+    for (const Destination& destination : destinations_) {
+        if (destination.unreachable)
+            return destination.unreachable;
     }
     return std::nullopt;
 }
 
-InstallationUpdate::Refusal InstallationUpdate::ReachFolderOf(Target& target,
-                                                              const FolderNames& rootNames) {
+InstallationSurvey::Refusal InstallationSurvey::Reach(Destination& destination,
+                                                      const FolderNames& rootNames) {
     // Each folder on the way is opened relative to the one before and listed
     // through its handle; a link there is refused.
     platform::FolderHandle* folder = root_.get();
     const FolderNames* names = &rootNames;
     FolderNames listed;  // of the folder reached last, below the root
     std::string path = installation_;
-    for (std::string_view component : target.Row().folders) {
+    for (std::string_view component : destination.Row().folders) {
         if (component.empty())
             continue;
         path.append("\\").append(component);
@@ -155,7 +115,8 @@ InstallationUpdate::Refusal InstallationUpdate::ReachFolderOf(Target& target,
         const FolderNames::Entry* entry = names->Find(component);
         auto opened = folder->OpenFolder(entry ? entry->name : std::string(component));
         if (!opened) {
-            target.unreachable = Describe(entry ? path : FilePath(target.row), opened.Error());
+            destination.unreachable =
+                Describe(entry ? path : PathOf(destination.row), opened.Error());
             return std::nullopt;
         }
         folder = folders_.emplace_back(std::move(*opened)).get();
@@ -165,17 +126,37 @@ InstallationUpdate::Refusal InstallationUpdate::ReachFolderOf(Target& target,
                 listed.Add(inside);
                 return true;
             })) {
-            target.unreachable = Reason(path, text::kCannotList);
+            destination.unreachable = Reason(path, text::kCannotList);
             return std::nullopt;
         }
     }
-    if (names->Ambiguous(target.Row().file))
-        return Reason(FilePath(target.row), text::kNamesDifferOnlyInCase);
-    target.folder = folder;
-    const FolderNames::Entry* destination = names->Find(target.Row().file);
-    target.exists = destination != nullptr;
-    target.name = destination ? destination->name : std::string(target.Row().file);
+    if (names->Ambiguous(destination.Row().file))
+        return Reason(PathOf(destination.row), text::kNamesDifferOnlyInCase);
+    destination.folder = folder;
+    const FolderNames::Entry* found = names->Find(destination.Row().file);
+    destination.exists = found != nullptr;
+    destination.name = found ? found->name : std::string(destination.Row().file);
     return std::nullopt;
+}
+
+platform::FolderHandle* InstallationSurvey::FolderOf(std::size_t row) const {
+    for (const Destination& destination : destinations_) {
+        if (destination.row == row)
+            return destination.folder;
+    }
+    return nullptr;
+}
+
+std::string InstallationSurvey::PathOf(std::size_t row) const {
+    return DestinationPath(installation_, row);
+}
+
+std::string InstallationSurvey::PathBeside(std::size_t row, std::string_view name) const {
+    return FolderOfRow(installation_, row).append("\\").append(name);
+}
+
+std::string InstallationSurvey::PathInRoot(std::string_view name) const {
+    return Joined(installation_ + '\\', name);
 }
 
 }  // namespace engine

@@ -9,9 +9,9 @@
 
 #include "engine/Texts.h"
 #include "engine/Utf8.h"
-#include "engine/update/DestinationPath.h"
+#include "engine/update/FailureWording.h"
 #include "engine/update/FileBytes.h"
-#include "engine/update/InstallationUpdateParts.h"
+#include "engine/update/UpdateConclusion.h"
 
 namespace engine {
 
@@ -96,54 +96,18 @@ UpdateTransaction::Step Renaming(std::size_t target, platform::FolderHandle& fol
 
 }  // namespace
 
-namespace wording {
-
-std::string Reason(std::string_view path, std::string_view why) {
-    return Joined(Joined(path, text::kPathAndError), why);
-}
-
-std::string Describe(std::string_view path, const FileError& error) {
-    switch (error.kind) {
-        case FileError::Kind::Link:
-            return Joined(path, text::kIsALink);
-        case FileError::Kind::InUse:
-            return Joined(path, text::kUsedByAnother);
-        default:
-            return Reason(path, error.description);
-    }
-}
-
-}  // namespace wording
-
 InstallationUpdate::InstallationUpdate(platform::FileSystem& files, const UpdatePackage& package,
                                        std::string installation, Patience patience,
                                        std::optional<platform::FileId> listed)
     : files_(files),
       package_(package),
-      installation_(std::move(installation)),
       patience_(patience),
-      listed_(listed),
+      survey_(files, std::move(installation), listed),
+      keys_(files),
+      earlier_(survey_, keys_, package, patience, standing_),
       transaction_(patience) {}
 
 InstallationUpdate::~InstallationUpdate() = default;
-
-// ---- wording ---------------------------------------------------------------
-
-std::string InstallationUpdate::FilePath(std::size_t row) const {
-    return DestinationPath(installation_, row);
-}
-
-std::string InstallationUpdate::PathBeside(std::size_t row, std::string_view name) const {
-    return FolderOfRow(installation_, row).append("\\").append(name);
-}
-
-platform::FolderHandle* InstallationUpdate::FolderOf(std::size_t row) const {
-    for (const Target& target : targets_) {
-        if (target.row == row)
-            return target.folder;
-    }
-    return nullptr;
-}
 
 // ---- the run -----------------------------------------------------------------
 
@@ -151,7 +115,7 @@ UpdateOutcome InstallationUpdate::Run() {
     UpdateOutcome outcome;
     try {
         RunSteps(outcome);
-        outcome.keyReplaced = keyReplaced_;
+        outcome.keyReplaced = keys_.Replaced();
         return outcome;
     } catch (const std::exception& failure) {
         outcome.unexpected = IsUtf8(failure.what()) ? failure.what() : text::kUnknownFailure;
@@ -161,11 +125,11 @@ UpdateOutcome InstallationUpdate::Run() {
     // Whatever went wrong stays with this installation: what this update
     // changed is undone, and what then stands there has the last word, as
     // after any other failure.
-    outcome.keyReplaced = keyReplaced_;
+    outcome.keyReplaced = keys_.Replaced();
     const std::string reason = Joined(text::kUnexpectedError, *outcome.unexpected);
     // A step that took effect before it threw counts as the change begun.
     if (standing_.change != UpdateStanding::Change::Begun && transaction_.Changed())
-        Move(UpdateStanding::Event::RunBegan);
+        standing_.Move(UpdateStanding::Event::RunBegan);
     try {
         (void)transaction_.RollBack();
         Conclude(outcome, reason);
@@ -180,30 +144,28 @@ UpdateOutcome InstallationUpdate::Run() {
 }
 
 void InstallationUpdate::RunSteps(UpdateOutcome& outcome) {
-    Refusal refusal = Open();
+    Refusal refusal = survey_.Open();
     if (!refusal)
-        refusal = Survey();
-    outcome.hasXtras = hasXtras_;
+        refusal = survey_.List(standing_);
+    outcome.hasXtras = survey_.HasXtras();
     if (!refusal)
-        TidyDrafts(outcome);
+        earlier_.TidyDrafts(outcome);
     if (!refusal && standing_.earlier == UpdateStanding::Earlier::Unread) {
         // Nothing is touched while the product runs from the installation,
         // not even to repair it.
         refusal = CheckProductNotRunning();
         if (!refusal) {
-            refusal = RepairFound(outcome);
-            outcome.hasXtras = hasXtras_;
+            refusal = earlier_.Repair(outcome);
+            outcome.hasXtras = survey_.HasXtras();
         } else {
             // Refused before the repair: what stands there is what the
             // journal of the earlier run says, if anything, and the lines
             // tell it.
-            unrepaired_ = ReadFoundJournal();
-            if (unrepaired_)
-                Move(UpdateStanding::Event::JournalUnrepaired);
+            earlier_.LeaveUnrepaired();
         }
     }
     if (!refusal)
-        refusal = Measure();
+        Measure();
     // Already at the package's bytes: nothing to change, so nothing (a
     // held file, the product running) can stand in the way.
     if (!refusal && AllNew()) {
@@ -216,7 +178,7 @@ void InstallationUpdate::RunSteps(UpdateOutcome& outcome) {
         refusal = CheckNothingHoldsIt();
     for (const Target& target : targets_) {
         if (!refusal && target.unmeasured)
-            refusal = Describe(FilePath(target.row), *target.unmeasured);
+            refusal = Describe(survey_.PathOf(target.Row()), *target.unmeasured);
     }
     if (!refusal) {
         PlanJournal();
@@ -242,7 +204,7 @@ void InstallationUpdate::RunSteps(UpdateOutcome& outcome) {
 InstallationUpdate::Refusal InstallationUpdate::CheckProductNotRunning() {
     // The very file, not its path: the product may have been started
     // through a link, another drive letter or a short name.
-    auto product = root_->OpenFile(productFile_);
+    auto product = survey_.Root().OpenFile(survey_.ProductFile());
     if (!product)
         return std::nullopt;  // no such program file can be running
     const std::optional<platform::FileId> id = (*product)->Id();
@@ -251,15 +213,15 @@ InstallationUpdate::Refusal InstallationUpdate::CheckProductNotRunning() {
     return std::nullopt;
 }
 
-InstallationUpdate::Refusal InstallationUpdate::Measure() {
-    for (Target& target : targets_) {
-        target.bytes.reset();
-        target.unmeasured.reset();
-        target.isNew = false;
-        target.entry.reset();
+void InstallationUpdate::Measure() {
+    targets_.clear();
+    for (const Destination& destination : survey_.Destinations()) {
+        Target& target = targets_.emplace_back();
+        target.destination = &destination;
+        target.exists = destination.exists;
         if (!target.exists)
             continue;
-        auto bytes = BytesAt(*target.folder, target.name, patience_);
+        auto bytes = BytesAt(target.Folder(), target.Name(), patience_);
         if (!bytes) {
             // Told after the checks, which name a folder, a link or a
             // read-only file in the way in their own words.
@@ -268,10 +230,9 @@ InstallationUpdate::Refusal InstallationUpdate::Measure() {
         }
         target.exists = bytes->has_value();
         target.bytes = *bytes;
-        const PackageFile& source = package_.File(target.row);
+        const PackageFile& source = package_.File(target.Row());
         target.isNew = target.bytes && *target.bytes == Bytes{source.size, source.digest};
     }
-    return std::nullopt;
 }
 
 bool InstallationUpdate::AllNew() const {
@@ -283,38 +244,38 @@ InstallationUpdate::Refusal InstallationUpdate::CheckNothingHoldsIt() {
     for (Target& target : targets_) {
         if (!target.exists || target.isNew)
             continue;
-        auto entry = target.folder->Inspect(target.name);
+        auto entry = target.Folder().Inspect(target.Name());
         if (!entry)
-            return Describe(FilePath(target.row), entry.Error());
+            return Describe(survey_.PathOf(target.Row()), entry.Error());
         switch (entry->kind) {
             case platform::EntryKind::Missing:
                 target.exists = false;
                 continue;
             case platform::EntryKind::Link:
-                return Joined(FilePath(target.row), text::kIsALink);
+                return Joined(survey_.PathOf(target.Row()), text::kIsALink);
             case platform::EntryKind::Folder:
-                return Reason(FilePath(target.row), text::kIsAFolder);
+                return Reason(survey_.PathOf(target.Row()), text::kIsAFolder);
             case platform::EntryKind::File:
                 break;
         }
         if (entry->readOnly)
-            return Reason(FilePath(target.row), text::kIsReadOnly);
+            return Reason(survey_.PathOf(target.Row()), text::kIsReadOnly);
         // A virus scanner holds a file it has just seen for a moment; a
         // program the user runs holds it for longer.
         const Failure failure = TryForAWhile(
-            patience_, [&] { return target.folder->CheckNotInUse(target.name); },
+            patience_, [&] { return target.Folder().CheckNotInUse(target.Name()); },
             RetryOn::InUseOnly);
         if (!failure)
             continue;
         if (failure->kind != FileError::Kind::InUse)
-            return Describe(FilePath(target.row), *failure);
-        if (const auto application = files_.ApplicationUsing(FilePath(target.row))) {
-            return FilePath(target.row)
+            return Describe(survey_.PathOf(target.Row()), *failure);
+        if (const auto application = files_.ApplicationUsing(survey_.PathOf(target.Row()))) {
+            return survey_.PathOf(target.Row())
                 .append(text::kUsedByBefore)
                 .append(*application)
                 .append(text::kUsedByAfter);
         }
-        return Joined(FilePath(target.row), text::kUsedByAnother);
+        return Joined(survey_.PathOf(target.Row()), text::kUsedByAnother);
     }
     return std::nullopt;
 }
@@ -323,18 +284,18 @@ InstallationUpdate::Refusal InstallationUpdate::CheckNothingHoldsIt() {
 
 void InstallationUpdate::PlanJournal() {
     // Without a key, WriteJournal refuses the update before anything is named.
-    auto key = Key();
+    auto key = keys_.For(survey_.Root());
     journal_ = Journal{key ? KeyedRunIdentity(*key) : NewRunIdentity(), {}};
     for (Target& target : targets_) {
         if (target.isNew)
             continue;
         target.entry = journal_.targets.size();
         JournalTarget& entry = journal_.targets.emplace_back();
-        entry.row = target.row;
-        entry.destination = target.name;
-        entry.staged = StagedName(target.name, journal_.run);
-        entry.backup = BackupName(target.name, journal_.run);
-        const PackageFile& source = package_.File(target.row);
+        entry.row = target.Row();
+        entry.destination = target.Name();
+        entry.staged = StagedName(target.Name(), journal_.run);
+        entry.backup = BackupName(target.Name(), journal_.run);
+        const PackageFile& source = package_.File(target.Row());
         entry.after = Bytes{source.size, source.digest};
         entry.existed = target.exists;
         if (target.bytes)
@@ -343,8 +304,8 @@ void InstallationUpdate::PlanJournal() {
 }
 
 InstallationUpdate::Refusal InstallationUpdate::WriteJournal() {
-    const std::string journalPath = Joined(installation_ + '\\', kJournalName);
-    auto key = Key();
+    const std::string journalPath = survey_.PathInRoot(kJournalName);
+    auto key = keys_.For(survey_.Root());
     if (!key)
         return Reason(journalPath,
                       Joined(text::kNoJournalKey, Reason("", key.Error().description)));
@@ -354,16 +315,16 @@ InstallationUpdate::Refusal InstallationUpdate::WriteJournal() {
     // the journal's name is never one this program left empty or half
     // written, so an empty one is the user's.
     bool created = false;
-    const Failure failure = transaction_.Do(
-        Creating(kNoTarget, *root_, {std::string(kJournalName), draft}, [&](bool& made) -> Failure {
-            Failure failure = WriteNewFile(*root_, draft, text, made);
+    const Failure failure = transaction_.Do(Creating(
+        kNoTarget, survey_.Root(), {std::string(kJournalName), draft}, [&](bool& made) -> Failure {
+            Failure failure = WriteNewFile(survey_.Root(), draft, text, made);
             created = made;
             if (failure)
                 return failure;
-            return root_->Rename(draft, kJournalName);
+            return survey_.Root().Rename(draft, kJournalName);
         }));
     if (created)
-        Move(UpdateStanding::Event::RunBegan);
+        standing_.Move(UpdateStanding::Event::RunBegan);
     if (failure)
         return Describe(journalPath, *failure);
     return std::nullopt;
@@ -372,15 +333,15 @@ InstallationUpdate::Refusal InstallationUpdate::WriteJournal() {
 InstallationUpdate::Refusal InstallationUpdate::Stage(Target& target) {
     const std::size_t index = *target.entry;
     const JournalTarget& entry = journal_.targets[index];
-    const PackageFile& source = package_.File(target.row);
+    const PackageFile& source = package_.File(target.Row());
     Refusal why;
     auto copy = [&](bool& created) -> Failure {
-        auto input = package_.Open(target.row);
+        auto input = package_.Open(target.Row());
         if (!input) {
             why = Describe(source.path, input.Error());
             return input.Error();
         }
-        auto output = target.folder->CreateFile(entry.staged);
+        auto output = target.Folder().CreateFile(entry.staged);
         if (!output)
             return output.Error();
         created = true;
@@ -399,12 +360,12 @@ InstallationUpdate::Refusal InstallationUpdate::Stage(Target& target) {
             return FileError{FileError::Kind::Changed, {}};
         }
         return (*output)->Finish((*input)->LastWriteTime(),
-                                 target.exists ? target.name : std::string_view{});
+                                 target.exists ? target.Name() : std::string_view{});
     };
     const Failure failure =
-        transaction_.Do(Creating(index, *target.folder, {entry.staged}, std::move(copy)));
+        transaction_.Do(Creating(index, target.Folder(), {entry.staged}, std::move(copy)));
     if (failure)
-        return why ? std::move(why) : Describe(FilePath(target.row), *failure);
+        return why ? std::move(why) : Describe(survey_.PathOf(target.Row()), *failure);
     return std::nullopt;
 }
 
@@ -414,23 +375,23 @@ InstallationUpdate::Refusal InstallationUpdate::Commit() {
             continue;
         const std::size_t i = *target.entry;
         const JournalTarget& entry = journal_.targets[i];
-        platform::FolderHandle& folder = *target.folder;
+        platform::FolderHandle& folder = target.Folder();
         if (target.exists) {
             if (Failure failure =
                     transaction_.Do(Renaming(i, folder, entry.destination, entry.backup)))
-                return Describe(FilePath(target.row), *failure);
+                return Describe(survey_.PathOf(target.Row()), *failure);
         }
         if (Failure failure = transaction_.Do(Renaming(i, folder, entry.staged, entry.destination)))
-            return Describe(FilePath(target.row), *failure);
+            return Describe(survey_.PathOf(target.Row()), *failure);
     }
     // Every destination holds its new bytes; the record says so.
     const std::string record = journal_.CommitRecord();
-    const Failure failure =
-        transaction_.Do(Creating(kNoTarget, *root_, {record}, [this, record](bool& created) {
-            return WriteNewFile(*root_, record, {}, created);
+    const Failure failure = transaction_.Do(
+        Creating(kNoTarget, survey_.Root(), {record}, [this, record](bool& created) {
+            return WriteNewFile(survey_.Root(), record, {}, created);
         }));
     if (failure)
-        return Describe(Joined(installation_ + '\\', record), *failure);
+        return Describe(survey_.PathInRoot(record), *failure);
     transaction_.Commit();
     return std::nullopt;
 }
@@ -443,16 +404,22 @@ std::vector<std::string> InstallationUpdate::Finish() {
         if (!target.entry || !journal_.targets[*target.entry].existed)
             continue;
         const std::string& backup = journal_.targets[*target.entry].backup;
-        if (TryForAWhile(patience_, [&] { return target.folder->Delete(backup); }))
-            left.push_back(PathBeside(target.row, backup));
+        if (TryForAWhile(patience_, [&] { return target.Folder().Delete(backup); }))
+            left.push_back(survey_.PathBeside(target.Row(), backup));
     }
     for (const std::string& name : {journal_.CommitRecord(), std::string(kJournalName)}) {
         if (!left.empty())
             break;
-        if (TryForAWhile(patience_, [&] { return root_->Delete(name); }))
-            left.push_back(Joined(installation_ + '\\', name));
+        if (TryForAWhile(patience_, [&] { return survey_.Root().Delete(name); }))
+            left.push_back(survey_.PathInRoot(name));
     }
     return left;
+}
+
+void InstallationUpdate::Conclude(UpdateOutcome& outcome, std::string reason) {
+    const std::optional<Journal>& unrepaired = earlier_.Unrepaired();
+    engine::Conclude(outcome, std::move(reason), standing_, survey_, package_, patience_, journal_,
+                     unrepaired ? &*unrepaired : nullptr);
 }
 
 }  // namespace engine

@@ -1,5 +1,5 @@
 // What makes an update refuse an installation as it stands, before it
-// changes anything. The update (InstallationSurvey.cpp, RepairFound.cpp) and
+// changes anything. The update (InstallationSurvey, EarlierRun) and
 // /LIST (InstallationState.cpp) both ask here, so that what /LIST tells of an
 // installation is what an update would do with it.
 #pragma once

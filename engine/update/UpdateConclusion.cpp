@@ -1,10 +1,8 @@
-// After an update that did not go through: what stands in the installation
-// now, read through the handles the update opened.
-#include <string>
+#include "engine/update/UpdateConclusion.h"
+
 #include <utility>
 
 #include "engine/update/FileBytes.h"
-#include "engine/update/InstallationUpdateParts.h"
 
 namespace engine {
 
@@ -26,38 +24,37 @@ UpdateEnd Verdict(UpdateStanding standing, bool allNew, bool allOld, bool nothin
 
 }  // namespace
 
-void InstallationUpdate::Move(UpdateStanding::Event event) {
-    standing_ = Next(standing_, event);
-}
-
-void InstallationUpdate::Conclude(UpdateOutcome& outcome, std::string reason) {
+void Conclude(UpdateOutcome& outcome, std::string reason, UpdateStanding standing,
+              const InstallationSurvey& survey, const UpdatePackage& package, Patience patience,
+              const Journal& thisRun, const Journal* unrepaired) {
     outcome.reason = std::move(reason);
     outcome.state = UpdateEnd::LeftAsItWas;
     // Nothing of this run's and nothing an earlier run of this program left
     // half done: the files are as they were found.
-    if (!standing_.NeedsALook())
+    if (!standing.NeedsALook())
         return;
     // Else what stands there is read, each file measured against the
     // package: all old with nothing of the update's own left, all new with
     // nothing left, or in the middle.
-    bool allOld = !targets_.empty();
-    bool allNew = !targets_.empty();
-    for (const Target& target : targets_) {
-        if (!target.folder) {
+    const std::vector<Destination>& destinations = survey.Destinations();
+    bool allOld = !destinations.empty();
+    bool allNew = !destinations.empty();
+    for (const Destination& destination : destinations) {
+        if (!destination.folder) {
             allOld = allNew = false;
             continue;
         }
-        auto bytes = BytesAt(*target.folder, target.name, patience_);
-        const PackageFile& source = package_.File(target.row);
+        auto bytes = BytesAt(*destination.folder, destination.name, patience);
+        const PackageFile& source = package.File(destination.row);
         const bool isNew = bytes && *bytes && **bytes == Bytes{source.size, source.digest};
-        outcome.rowIsNew[target.row] = isNew;
+        outcome.rowIsNew[destination.row] = isNew;
         allNew = allNew && isNew;
         allOld = allOld && bytes && !isNew;
     }
     auto gone = [&](platform::FolderHandle& folder, const std::string& name) {
         platform::Result<platform::FolderHandle::Entry> entry = platform::FolderHandle::Entry{};
         (void)TryForAWhile(
-            patience_,
+            patience,
             [&]() -> Failure {
                 entry = folder.Inspect(name);
                 return entry ? Failure() : entry.Error();
@@ -66,25 +63,23 @@ void InstallationUpdate::Conclude(UpdateOutcome& outcome, std::string reason) {
         return entry && entry->kind == platform::EntryKind::Missing;
     };
     bool nothingLeft = true;
-    const bool began = standing_.change == UpdateStanding::Change::Begun;
-    const bool unrepaired =
-        standing_.earlier == UpdateStanding::Earlier::Unrepaired && unrepaired_.has_value();
-    for (const Journal* journal :
-         {began ? &journal_ : nullptr, unrepaired ? &*unrepaired_ : nullptr}) {
+    const bool began = standing.change == UpdateStanding::Change::Begun;
+    const bool stays = standing.earlier == UpdateStanding::Earlier::Unrepaired && unrepaired;
+    for (const Journal* journal : {began ? &thisRun : nullptr, stays ? unrepaired : nullptr}) {
         if (!journal)
             continue;
         for (const JournalTarget& entry : journal->targets) {
-            platform::FolderHandle* folder = FolderOf(entry.row);
+            platform::FolderHandle* folder = survey.FolderOf(entry.row);
             nothingLeft =
                 nothingLeft && folder && gone(*folder, entry.staged) && gone(*folder, entry.backup);
         }
-        nothingLeft = nothingLeft && gone(*root_, journal->CommitRecord());
+        nothingLeft = nothingLeft && gone(survey.Root(), journal->CommitRecord());
     }
     if (began) {
-        nothingLeft = nothingLeft && gone(*root_, JournalDraftName(journal_.run)) &&
-                      gone(*root_, std::string(kJournalName));
+        nothingLeft = nothingLeft && gone(survey.Root(), JournalDraftName(thisRun.run)) &&
+                      gone(survey.Root(), std::string(kJournalName));
     }
-    outcome.state = Verdict(standing_, allNew, allOld, nothingLeft);
+    outcome.state = Verdict(standing, allNew, allOld, nothingLeft);
 }
 
 }  // namespace engine

@@ -5,9 +5,9 @@
 #include <span>
 #include <string_view>
 
+#include "engine/Texts.h"
 #include "engine/update/FileBytes.h"
 #include "engine/update/FolderNames.h"
-#include "engine/Texts.h"
 #include "platform/AsciiCase.h"
 
 namespace engine {

@@ -2,7 +2,7 @@
 // changed since they were first listed, and what stands there of a journal
 // an earlier run left. It moves only through Next(), which knows every move
 // the update makes and refuses any other; the verdict of an update that did
-// not go through is read from it (UpdateConclusion.cpp).
+// not go through is read from it (UpdateConclusion.h).
 #pragma once
 
 #include <cassert>
@@ -39,6 +39,9 @@ struct UpdateStanding {
 
     Change change = Change::None;
     Earlier earlier = Earlier::None;
+
+    // Moves on `event`, as Next() says.
+    constexpr void Move(Event event);
 
     // Until the earlier run's journal is no longer there, and while the
     // change of this run's or the repair may have left anything, only a
@@ -126,6 +129,10 @@ constexpr UpdateStanding Next(UpdateStanding from, UpdateStanding::Event event) 
             break;
     }
     return to;
+}
+
+constexpr void UpdateStanding::Move(Event event) {
+    *this = Next(*this, event);
 }
 
 }  // namespace engine

@@ -1,0 +1,171 @@
+#include "engine/update/EarlierRun.h"
+
+#include <string>
+#include <utility>
+#include <variant>
+
+#include "engine/Texts.h"
+#include "engine/update/FailureWording.h"
+#include "engine/update/FileBytes.h"
+#include "engine/update/InstallationRepair.h"
+#include "engine/update/RefusedAsItStands.h"
+#include "engine/update/UpdateOutcome.h"
+
+namespace engine {
+
+using platform::Failure;
+using wording::Describe;
+using wording::Joined;
+using wording::Reason;
+using Refusal = InstallationSurvey::Refusal;
+
+void EarlierRun::TidyDrafts(UpdateOutcome& outcome) {
+    platform::FolderHandle& root = survey_.Root();
+    for (const std::string& draft : survey_.Drafts()) {
+        // Only a draft this program can be shown to have begun, whole or
+        // cut short as a journal can be, is deleted.
+        auto file = root.OpenFile(draft);
+        if (!file)
+            continue;
+        auto text = ReadSmallFile(**file, kLargestJournal);
+        file->reset();
+        auto key = keys_.For(root);
+        if (!text || !*text || !key)
+            continue;
+        // An empty one, as a run killed between creating it and writing it
+        // leaves, is ours only where its name is keyed: anyone can make one.
+        const ReadJournal read = ParseJournal(**text, *key);
+        const bool emptyOfOurs = (*text)->empty() && IsKeyedRunIdentity(RunOfDraft(draft), *key);
+        if (emptyOfOurs || std::holds_alternative<Journal>(read) ||
+            std::holds_alternative<JournalCutShort>(read)) {
+            // Its run was cut short before its journal took its name, so
+            // before anything else was changed.
+            if (!TryForAWhile(patience_, [&] { return root.Delete(draft); })) {
+                outcome.repaired = Joined(survey_.Path(), text::kInterruptedUndone);
+                standing_.Move(UpdateStanding::Event::DraftDeleted);
+            }
+        }
+    }
+}
+
+platform::Result<ReadJournal> EarlierRun::ReadJournalFile() {
+    auto key = keys_.For(survey_.Root());
+    if (!key)
+        return key.Error();
+    return ReadJournalIn(survey_.Root(), *key, patience_);
+}
+
+void EarlierRun::LeaveUnrepaired() {
+    auto read = ReadJournalFile();
+    if (!read || !std::holds_alternative<Journal>(*read))
+        return;
+    unrepaired_ = std::get<Journal>(*read);
+    standing_.Move(UpdateStanding::Event::JournalUnrepaired);
+}
+
+Refusal EarlierRun::Repair(UpdateOutcome& outcome) {
+    const std::string journalPath = survey_.PathInRoot(kJournalName);
+    if (auto key = keys_.For(survey_.Root()); !key)
+        return Reason(journalPath,
+                      Joined(text::kNoJournalKey, Reason("", key.Error().description)));
+    auto readJournal = ReadJournalFile();
+    if (!readJournal)
+        return Describe(journalPath, readJournal.Error());
+    const ReadJournal& read = *readJournal;
+    if (RefusedAsItStands(read)) {
+        standing_.Move(UpdateStanding::Event::JournalNotOurs);
+        return Reason(journalPath, text::kNotOurJournal);
+    }
+    if (const auto* forged = std::get_if<JournalForged>(&read)) {
+        // Not ours, or no longer vouched for (the key lost or replaced since
+        // it was written): nothing it names is touched, and it tells nothing
+        // of what stands there. The update goes forward from the package
+        // instead, which needs nothing the journal says.
+        return SetAside(*forged, outcome);
+    }
+    if (std::holds_alternative<JournalCutShort>(read)) {
+        // Cut short while it was written, before anything else was changed:
+        // there is nothing to undo but the journal itself.
+        if (Failure failure =
+                TryForAWhile(patience_, [&] { return survey_.Root().Delete(kJournalName); })) {
+            return Describe(journalPath, *failure);
+        }
+        outcome.repaired = Joined(survey_.Path(), text::kInterruptedUndone);
+        standing_.Move(UpdateStanding::Event::JournalCutShortGone);
+        return SurveyAgain();
+    }
+    const Journal& journal = std::get<Journal>(read);
+    // Until the repair is done, what stands there is what the journal says.
+    unrepaired_ = journal;
+    standing_.Move(UpdateStanding::Event::JournalUnrepaired);
+    InstallationRepair::Failed failed;
+    InstallationRepair repair(
+        survey_.Root(), journal,
+        FoldersOfTargets(journal, [this](std::size_t row) { return survey_.FolderOf(row); }),
+        patience_, &package_);
+    const auto done = repair.Run(failed);
+    for (const std::size_t i : repair.KeptStaged()) {
+        const JournalTarget& target = journal.targets[i];
+        outcome.kept.push_back(
+            {survey_.PathBeside(target.row, target.staged), target.staged, false});
+    }
+    if (!done) {
+        const std::string path = failed.target && *failed.target < journal.targets.size()
+                                     ? survey_.PathOf(journal.targets[*failed.target].row)
+                                     : journalPath;
+        if (failed.mismatch)
+            return Reason(journalPath, text::kJournalMismatch);
+        return Describe(path, failed.error);
+    }
+    unrepaired_.reset();
+    standing_.Move(UpdateStanding::Event::JournalFollowed);
+    const bool completed = *done == InstallationRepair::Done::Completed;
+    outcome.repaired =
+        Joined(survey_.Path(), completed ? text::kInterruptedCompleted : text::kInterruptedUndone);
+    return SurveyAgain();
+}
+
+Refusal EarlierRun::SurveyAgain() {
+    // The repair has changed what stands there: the folder is listed anew,
+    // through a handle of its own.
+    if (Refusal refusal = survey_.Reopen())
+        return refusal;
+    return survey_.List(standing_);
+}
+
+Refusal EarlierRun::SetAside(const JournalForged& forged, UpdateOutcome& outcome) {
+    const std::string journalPath = survey_.PathInRoot(survey_.JournalName());
+    // Beside the installation's files, under a name that says what it is,
+    // and where the update writes nothing; through the folder's handle, so
+    // the journal itself is renamed, never what a link there leads to.
+    const std::string keptAs =
+        std::string(kJournalName).append(".unverified-").append(NewRunIdentity());
+    if (Failure failure = TryForAWhile(
+            patience_, [&] { return survey_.Root().Rename(survey_.JournalName(), keptAs); })) {
+        return Describe(journalPath, *failure);
+    }
+    standing_.Move(UpdateStanding::Event::JournalSetAside);
+    outcome.kept.push_back({journalPath, keptAs, true});
+    if (!forged.unverified)
+        return std::nullopt;
+    // What it names keeps its place: none of it is where this update
+    // writes, whose names are its own run's.
+    auto keep = [&](platform::FolderHandle* folder, const std::string& path,
+                    const std::string& name) {
+        if (!folder)
+            return;
+        auto entry = folder->Inspect(name);
+        if (entry && entry->kind != platform::EntryKind::Missing)
+            outcome.kept.push_back({path, name, true});
+    };
+    for (const JournalTarget& target : forged.unverified->targets) {
+        platform::FolderHandle* folder = survey_.FolderOf(target.row);
+        keep(folder, survey_.PathBeside(target.row, target.staged), target.staged);
+        keep(folder, survey_.PathBeside(target.row, target.backup), target.backup);
+    }
+    const std::string record = forged.unverified->CommitRecord();
+    keep(&survey_.Root(), survey_.PathInRoot(record), record);
+    return std::nullopt;
+}
+
+}  // namespace engine
