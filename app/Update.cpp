@@ -9,7 +9,6 @@
 #include <shellapi.h>
 
 #include <exception>
-#include <memory>
 #include <optional>
 #include <string>
 #include <system_error>
@@ -28,6 +27,7 @@
 #include "app/Texts.h"
 #include "app/Unattended.h"
 #include "engine/Texts.h"
+#include "platform/win32/ScopedWin.h"
 #include "platform/win32/SystemModule.h"
 #include "platform/win32/Utf16.h"
 #include "platform/win32/Win32FileSystem.h"
@@ -42,14 +42,14 @@ namespace {
 // quotes and backslashes, in UTF-8.
 std::vector<std::string> ProgramArguments(const wchar_t* commandLine) {
     int count = 0;
-    const std::unique_ptr<LPWSTR, decltype(&LocalFree)> arguments(
-        CommandLineToArgvW(commandLine, &count), &LocalFree);
-    if (!arguments)
+    LPWSTR* const arguments = CommandLineToArgvW(commandLine, &count);
+    if (arguments == nullptr)
         throw std::system_error(static_cast<int>(GetLastError()), std::system_category(),
                                 "CommandLineToArgvW");
+    const platform::ScopedLocal owned(arguments);
     std::vector<std::string> split;
     for (int i = 1; i < count; ++i)
-        split.push_back(platform::Utf16ToUtf8(arguments.get()[i]));
+        split.push_back(platform::Utf16ToUtf8(arguments[i]));
     return split;
 }
 

@@ -2,6 +2,7 @@
 
 #include <system_error>
 
+#include "platform/win32/ScopedWin.h"
 #include "platform/win32/Utf16.h"
 #include "ui/Texts.h"
 
@@ -81,11 +82,10 @@ std::string SystemErrorText(const std::error_code& error) {
         FORMAT_MESSAGE_ALLOCATE_BUFFER | FORMAT_MESSAGE_FROM_SYSTEM | FORMAT_MESSAGE_IGNORE_INSERTS,
         nullptr, static_cast<DWORD>(error.value()), 0, reinterpret_cast<wchar_t*>(&buffer), 0,
         nullptr);
+    const platform::ScopedLocal owned(buffer);
     if (length == 0 || buffer == nullptr)
         return TrimLineEnd(error.message());
-    std::wstring wide(buffer, length);
-    LocalFree(buffer);
-    return TrimLineEnd(platform::Utf16ToUtf8(wide));
+    return TrimLineEnd(platform::Utf16ToUtf8(std::wstring_view(buffer, length)));
 }
 
 }  // namespace ui

@@ -9,7 +9,6 @@ namespace engine::ntfs {
 namespace {
 
 constexpr std::uint32_t kStandardInformation = 0x10;
-constexpr std::uint32_t kFileName = 0x30;
 constexpr std::uint32_t kReparsePoint = 0xC0;
 constexpr std::uint32_t kReparseAttribute = 0x400;  // FILE_ATTRIBUTE_REPARSE_POINT
 

@@ -79,6 +79,7 @@ struct ListedAttribute {
 };
 
 inline constexpr std::uint32_t kAttributeList = 0x20;
+inline constexpr std::uint32_t kFileName = 0x30;  // a name of the file and its folder
 inline constexpr std::uint32_t kData = 0x80;
 inline constexpr std::uint32_t kBitmap = 0xB0;
 

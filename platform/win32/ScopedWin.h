@@ -78,9 +78,9 @@ struct NullEmptyTraits {
 
 // Open registry keys.
 using RegKeyTraits = NullEmptyTraits<HKEY, &RegCloseKey>;
-// Security descriptors and other memory the system hands over to be freed
-// with LocalFree.
-using LocalMemoryTraits = NullEmptyTraits<PSECURITY_DESCRIPTOR, &LocalFree>;
+// Memory the system hands over to be freed with LocalFree: security
+// descriptors, FormatMessageW's texts, CommandLineToArgvW's arguments.
+using LocalMemoryTraits = NullEmptyTraits<HLOCAL, &LocalFree>;
 
 using ScopedHandle = ScopedWin<KernelHandleTraits>;
 using ScopedFindHandle = ScopedWin<FindHandleTraits>;

@@ -2,6 +2,7 @@
 
 #include <winternl.h>
 
+#include "platform/win32/ScopedWin.h"
 #include "platform/win32/Utf16.h"
 
 namespace platform {
@@ -18,6 +19,7 @@ std::string SystemMessage(DWORD code) {
     const DWORD length = FormatMessageW(
         FORMAT_MESSAGE_ALLOCATE_BUFFER | FORMAT_MESSAGE_FROM_SYSTEM | FORMAT_MESSAGE_IGNORE_INSERTS,
         nullptr, code, 0, reinterpret_cast<wchar_t*>(&buffer), 0, nullptr);
+    const ScopedLocal owned(buffer);
     if (length == 0 || buffer == nullptr)
         return "Error " + std::to_string(code);
     std::wstring_view text(buffer, length);
@@ -27,9 +29,7 @@ std::string SystemMessage(DWORD code) {
                              text.back() == L'.' || text.back() == L'\u3002')) {
         text.remove_suffix(1);
     }
-    std::string message = Utf16ToUtf8(text);
-    LocalFree(buffer);
-    return message;
+    return Utf16ToUtf8(text);
 }
 
 FileError FileErrorOf(DWORD code) {

@@ -18,6 +18,7 @@
 
 #include "engine/filetable/FileRecord.h"
 #include "engine/filetable/FileTable.h"
+#include "engine/filetable/NtfsLayout.h"
 #include "engine/search/DriveTable.h"
 #include "engine/search/FolderWalk.h"
 #include "platform/ForwardingFileSystem.h"
@@ -28,6 +29,11 @@
 namespace {
 
 using engine::FileTableRead;
+namespace ntfs = engine::ntfs;
+namespace attribute = ntfs::attribute;
+namespace boot = ntfs::boot;
+namespace file_name = ntfs::file_name;
+using ntfs::Read;
 using testing_ntfs::NtfsImage;
 
 constexpr std::string_view kMarker = "SKM300.EXE";
@@ -226,34 +232,35 @@ struct Layout {
     std::size_t table = 0;  // byte offset of record 0
 };
 
-std::uint64_t Little(const std::vector<std::byte>& bytes, std::size_t at, std::size_t width) {
-    std::uint64_t value = 0;
-    for (std::size_t i = width; i-- > 0;)
-        value = (value << 8) | std::to_integer<std::uint64_t>(bytes[at + i]);
-    return value;
-}
-
 void PutLittle(std::vector<std::byte>& bytes, std::size_t at, std::size_t width,
                std::uint64_t value) {
     for (std::size_t i = 0; i < width; ++i)
         bytes[at + i] = static_cast<std::byte>((value >> (8 * i)) & 0xFF);
 }
 
+template <typename T>
+void Put(std::vector<std::byte>& bytes, std::size_t base, ntfs::Field<T> field,
+         std::uint64_t value) {
+    PutLittle(bytes, base + field.offset, sizeof(T), value);
+}
+
 Layout LayoutOf(const std::vector<std::byte>& image) {
     Layout layout;
-    layout.cluster = Little(image, 0x0B, 2) * Little(image, 0x0D, 1);
-    const auto perRecord = static_cast<std::int8_t>(Little(image, 0x40, 1));
+    layout.cluster =
+        std::size_t{Read(image, boot::kBytesPerSector)} * Read(image, boot::kSectorsPerCluster);
+    const std::int8_t perRecord = Read(image, boot::kClustersPerRecord);
     layout.record = perRecord > 0 ? perRecord * layout.cluster : std::size_t{1} << -perRecord;
-    layout.table = Little(image, 0x30, 8) * layout.cluster;
+    layout.table = Read(image, boot::kTableCluster) * layout.cluster;
     return layout;
 }
 
 // The offset, in the image, of the first attribute `type` of a record.
 std::size_t AttributeAt(const std::vector<std::byte>& image, std::size_t record,
                         std::uint32_t type) {
-    std::size_t at = record + Little(image, record + 0x14, 2);
-    while (Little(image, at, 4) != type && Little(image, at, 4) != 0xFFFFFFFF)
-        at += Little(image, at + 4, 4);
+    std::size_t at = record + Read(image, record, ntfs::record::kFirstAttribute);
+    while (Read(image, at, attribute::kType) != type &&
+           Read(image, at, attribute::kType) != attribute::kEnd)
+        at += Read(image, at, attribute::kLength);
     return at;
 }
 
@@ -305,25 +312,25 @@ TEST(FileTable, ADamagedTableGivesAReasonToWalk) {
     const Layout layout = LayoutOf(pristine);
     const auto recordAt = [&](std::uint64_t n) { return RecordAt(pristine, n); };
     engine::ntfs::NonResidentValue table = TableOf(pristine);
-    const std::uint64_t volumeClusters =
-        Little(pristine, 0x28, 8) * Little(pristine, 0x0B, 2) / layout.cluster;
+    const std::uint64_t volumeClusters = Read(pristine, boot::kTotalSectors) *
+                                         Read(pristine, boot::kBytesPerSector) / layout.cluster;
     // The table's own run list rewritten to `runs`, the 0 that ends it
     // added, in room made for it within the record's first stride.
     const auto rewriteRuns = [&](std::vector<std::byte>& b, std::vector<std::uint8_t> runs,
                                  std::uint64_t lastVcn) {
         const std::size_t record = recordAt(0);
-        const std::size_t data = AttributeAt(b, record, 0x80);
-        const std::size_t length = Little(b, data + 4, 4);
-        const std::size_t used = Little(b, record + 0x18, 4);
+        const std::size_t data = AttributeAt(b, record, ntfs::kData);
+        const std::size_t length = Read(b, data, attribute::kLength);
+        const std::size_t used = Read(b, record, ntfs::record::kUsedBytes);
         constexpr std::size_t kRoom = 32;
         ASSERT_LE(used + kRoom, 510U);
         std::memmove(&b[data + length + kRoom], &b[data + length], record + used - data - length);
-        PutLittle(b, data + 4, 4, length + kRoom);
-        PutLittle(b, record + 0x18, 4, used + kRoom);
+        Put(b, data, attribute::kLength, length + kRoom);
+        Put(b, record, ntfs::record::kUsedBytes, used + kRoom);
         runs.push_back(0);
-        ASSERT_LE(runs.size(), length + kRoom - Little(b, data + 0x20, 2));
-        std::memcpy(&b[data + Little(b, data + 0x20, 2)], runs.data(), runs.size());
-        PutLittle(b, data + 0x18, 8, lastVcn);
+        ASSERT_LE(runs.size(), length + kRoom - Read(b, data, attribute::kRunsOffset));
+        std::memcpy(&b[data + Read(b, data, attribute::kRunsOffset)], runs.data(), runs.size());
+        Put(b, data, attribute::kLastVcn, lastVcn);
     };
     // A run of `clusters` (four bytes) `step` clusters on from the last
     // (eight bytes).
@@ -348,36 +355,43 @@ TEST(FileTable, ADamagedTableGivesAReasonToWalk) {
         const char* why;  // part of the reason given
     };
     const std::vector<Case> cases = {
-        {"no boot sector", [](auto& b) { std::memcpy(&b[3], "FAT32   ", 8); }, "not NTFS"},
-        {"a cluster of 3 sectors", [](auto& b) { b[0x0D] = std::byte{3}; }, "boot sector"},
-        {"records of 100 bytes", [](auto& b) { b[0x40] = std::byte{0xF9}; }, "boot sector"},
+        {"no boot sector", [](auto& b) { std::memcpy(&b[boot::kOemId], "FAT32   ", 8); },
+         "not NTFS"},
+        {"a cluster of 3 sectors", [](auto& b) { Put(b, 0, boot::kSectorsPerCluster, 3); },
+         "boot sector"},
+        {"records of 100 bytes", [](auto& b) { Put(b, 0, boot::kClustersPerRecord, 0xF9); },
+         "boot sector"},
         {"bad fix-ups", [&](auto& b) { b[recordAt(5) + 510] ^= std::byte{0xFF}; },
          "fix-ups of record 5"},
         {"a run list beyond the volume",
          [&](auto& b) {
-             const std::size_t data = AttributeAt(b, recordAt(0), 0x80);
-             const std::size_t runs = data + Little(b, data + 0x20, 2);
+             const std::size_t data = AttributeAt(b, recordAt(0), ntfs::kData);
+             const std::size_t runs = data + Read(b, data, attribute::kRunsOffset);
              // The first run, of the same length, starting two billion
              // clusters on.
-             const std::size_t lengthBytes = Little(b, runs, 1) & 0xF;
+             const std::size_t lengthBytes = std::to_integer<std::size_t>(b[runs]) & 0xF;
              b[runs] = static_cast<std::byte>(0x40 | lengthBytes);
              PutLittle(b, runs + 1 + lengthBytes, 5, 0x7FFFFFFF);
          },
          "own record does not add up"},
         {"a parent cycle",
          [&](auto& b) {
-             const std::size_t name = AttributeAt(b, recordAt(outer), 0x30);
-             const std::size_t value = name + Little(b, name + 20, 2);
-             PutLittle(b, value, 6, inner);
+             const std::size_t name = AttributeAt(b, recordAt(outer), ntfs::kFileName);
+             const std::size_t value = name + Read(b, name, attribute::kValueOffset);
+             // The record number alone, the folder's sequence number kept.
+             PutLittle(b, value + file_name::kParent.offset, 6, inner);
          },
          "cycle"},
-        {"a record cut short", [&](auto& b) { PutLittle(b, recordAt(inner) + 0x18, 4, 0x40); },
+        {"a record cut short",
+         [&](auto& b) { Put(b, recordAt(inner), ntfs::record::kUsedBytes, 0x40); },
          "does not add up"},
         {"a zeroed table",
          [&](auto& b) { std::memset(b.data() + layout.table, 0, 16 * layout.record); },
          "not in use"},
         {"a table larger than the volume",
-         [&](auto& b) { PutLittle(b, AttributeAt(b, recordAt(0), 0x80) + 0x30, 8, 2 * b.size()); },
+         [&](auto& b) {
+             Put(b, AttributeAt(b, recordAt(0), ntfs::kData), attribute::kDataSize, 2 * b.size());
+         },
          "more bytes than the volume holds"},
         {"extents that overlap",
          [&](auto& b) { rewriteRuns(b, runs(run(length, start), run(length, 1)), 2 * length - 1); },
@@ -390,10 +404,10 @@ TEST(FileTable, ADamagedTableGivesAReasonToWalk) {
          "more clusters than the volume has"},
         {"billions of records on a volume that claims a petabyte",
          [&](auto& b) {
-             PutLittle(b, 0x28, 8, std::uint64_t{1} << 41);
+             Put(b, 0, boot::kTotalSectors, std::uint64_t{1} << 41);
              rewriteRuns(b, run(1U << 28, 1), (1U << 28) - 1);
-             PutLittle(b, AttributeAt(b, recordAt(0), 0x80) + 0x30, 8,
-                       (std::uint64_t{1} << 28) * layout.cluster);
+             Put(b, AttributeAt(b, recordAt(0), ntfs::kData), attribute::kDataSize,
+                 (std::uint64_t{1} << 28) * layout.cluster);
          },
          "need more memory than the search may take"},
         {"a step back of INT64_MIN",
@@ -425,7 +439,7 @@ TEST(FileTable, ADamagedTableGivesAReasonToWalk) {
 }
 
 std::uint16_t SequenceOf(const std::vector<std::byte>& image, std::uint64_t record) {
-    return static_cast<std::uint16_t>(Little(image, RecordAt(image, record) + 0x10, 2));
+    return Read(image, RecordAt(image, record), ntfs::record::kSequence);
 }
 
 // An installation copied into a folder that was there before: the table on

@@ -595,8 +595,10 @@ class MemoryFileSystem::Staged : public platform::StagedFile {
         fs_.nodes_[node_].lastWrite = lastWrite.ticks;
         if (!predecessor.empty()) {
             const NodeId old = fs_.FindChild(folder_, predecessor);
-            if (old != kNone && fs_.nodes_[old].kind == Kind::File)
+            if (old != kNone && fs_.nodes_[old].kind == Kind::File) {
                 fs_.nodes_[node_].attributes = fs_.nodes_[old].attributes;
+                fs_.nodes_[node_].readOnly = fs_.nodes_[old].readOnly;
+            }
         }
         return std::nullopt;
     }
