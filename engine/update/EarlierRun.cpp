@@ -48,15 +48,11 @@ void EarlierRun::TidyDrafts(UpdateOutcome& outcome) {
     }
 }
 
-platform::Result<ReadJournal> EarlierRun::ReadJournalFile() {
+void EarlierRun::LeaveUnrepaired() {
     auto key = keys_.For(survey_.Root());
     if (!key)
-        return key.Error();
-    return ReadJournalIn(survey_.Root(), *key, patience_);
-}
-
-void EarlierRun::LeaveUnrepaired() {
-    auto read = ReadJournalFile();
+        return;
+    auto read = ReadJournalIn(survey_.Root(), *key, patience_);
     if (!read || !std::holds_alternative<Journal>(*read))
         return;
     unrepaired_ = std::get<Journal>(*read);
@@ -65,10 +61,11 @@ void EarlierRun::LeaveUnrepaired() {
 
 Refusal EarlierRun::Repair(UpdateOutcome& outcome) {
     const std::string journalPath = survey_.PathInRoot(kJournalName);
-    if (auto key = keys_.For(survey_.Root()); !key)
+    auto key = keys_.For(survey_.Root());
+    if (!key)
         return Reason(journalPath,
                       Joined(text::kNoJournalKey, Reason("", key.Error().description)));
-    auto readJournal = ReadJournalFile();
+    auto readJournal = ReadJournalIn(survey_.Root(), *key, patience_);
     if (!readJournal)
         return Describe(journalPath, readJournal.Error());
     const ReadJournal& read = *readJournal;

@@ -43,7 +43,6 @@ class EarlierRun {
     const std::optional<Journal>& Unrepaired() const { return unrepaired_; }
 
   private:
-    platform::Result<ReadJournal> ReadJournalFile();
     // Moves a journal that no key vouches for aside, and names it and the
     // files it names as kept; the update then goes on as if none were there.
     InstallationSurvey::Refusal SetAside(const JournalForged& forged, UpdateOutcome& outcome);
