@@ -138,11 +138,31 @@ void RunLog::WriteInOrder(const std::string& line) {
     }
 }
 
-void RunLog::FileKept(const std::string& path, const std::string& keptAs, bool journalNotOurs) {
-    WriteInOrder(journalNotOurs ? std::string(text::kLogJournalNotOurs) + path +
-                                      std::string(text::kLogKeptAs) + keptAs
-                                : std::string(text::kLogNotJournalsBytes) + path);
-    events_.FileKept(path, keptAs, journalNotOurs);
+void RunLog::FileKept(const std::string& path, const std::string& keptAs, KeptWhy why) {
+    switch (why) {
+        case KeptWhy::JournalNotOurs:
+        case KeptWhy::JournalMismatch:
+            WriteInOrder(std::string(why == KeptWhy::JournalNotOurs ? text::kLogJournalNotOurs
+                                                                    : text::kLogJournalMismatch) +
+                         path + std::string(text::kLogKeptAs) + keptAs);
+            break;
+        case KeptWhy::NotJournalsBytes:
+            WriteInOrder(std::string(text::kLogNotJournalsBytes) + path);
+            break;
+    }
+    events_.FileKept(path, keptAs, why);
+}
+
+void RunLog::KeptFilesStand(const std::string& installation,
+                            const std::vector<std::string>& names) {
+    std::string line = std::string(text::kLogKeptBefore) + installation + ':';
+    const char* separator = " ";
+    for (const std::string& name : names) {
+        line.append(separator).append(name);
+        separator = ", ";
+    }
+    WriteInOrder(line);
+    events_.KeptFilesStand(installation, names);
 }
 
 void RunLog::JournalKeyReplaced(const std::string& why) {

@@ -40,7 +40,9 @@ class RunLog final : public engine::Report, public engine::RunEvents {
     void ChangingInstallation(bool changing) override;
     void InstallationsCounted(const engine::InstallationCount& count) override;
     void DriveSearched(char drive, const std::string& how) override;
-    void FileKept(const std::string& path, const std::string& keptAs, bool journalNotOurs) override;
+    void FileKept(const std::string& path, const std::string& keptAs, KeptWhy why) override;
+    void KeptFilesStand(const std::string& installation,
+                        const std::vector<std::string>& names) override;
     void JournalKeyReplaced(const std::string& why) override;
     void InstallationFailed(const std::string& installation, const std::string& what) override;
     void SearchProgress(std::uint64_t searched, std::optional<std::uint64_t> onDrives) override;

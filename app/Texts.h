@@ -111,6 +111,13 @@ inline constexpr std::string_view kLogEventFailed = "could not write the event l
 inline constexpr std::string_view kLogJournalNotOurs = "journal not ours: ";  // <path>
 inline constexpr std::string_view kLogKeptAs = ": kept as ";                  // <name>
 inline constexpr std::string_view kLogNotJournalsBytes = "kept, not the journal's bytes: ";
+// "journal does not match: <path>: kept as <name>", a journal of ours that
+// the files no longer match (someone put it or what it names back), and each
+// file it names; the update then goes forward from the package.
+inline constexpr std::string_view kLogJournalMismatch = "journal does not match: ";  // <path>
+// "kept: <installation>: <name>, <name>...", what earlier runs set aside
+// there, on every run until an administrator removes it.
+inline constexpr std::string_view kLogKeptBefore = "kept: ";
 // The journal key could be read or written by others, and a new one was made.
 inline constexpr std::string_view kLogJournalKeyReplaced = "journal key replaced: ";  // <why>
 // The session ended before the run had stopped: the process may be ended

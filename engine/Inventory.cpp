@@ -2,8 +2,10 @@
 // package check, and for each installation found one line with its state.
 // It opens files for reading only, so it changes nothing anywhere.
 #include <string>
+#include <vector>
 
 #include "engine/update/InstallationState.h"
+#include "engine/update/KeptSets.h"
 #include "engine/MyThread.h"
 #include "engine/Texts.h"
 
@@ -44,6 +46,11 @@ void TMyThread::ListInstallation(const std::string& installation) {
     if (state == InstallationState::Current)
         ++installationsCurrent_;
     AppendLogLine(installation + ' ' + std::string(StateName(state)));
+    if (events_) {
+        const std::vector<std::string> kept = KeptNamesIn(files_, installation);
+        if (!kept.empty())
+            events_->KeptFilesStand(installation, kept);
+    }
 }
 
 }  // namespace engine

@@ -424,7 +424,9 @@ UpdateEnd TMyThread::UpdateInstallation(const std::string& installation,
         events_->JournalKeyReplaced(*outcome.keyReplaced);
     if (events_) {
         for (const UpdateOutcome::Kept& kept : outcome.kept)
-            events_->FileKept(kept.path, kept.keptAs, kept.journalNotOurs);
+            events_->FileKept(kept.path, kept.keptAs, kept.why);
+        if (!outcome.keptBefore.empty())
+            events_->KeptFilesStand(installation, outcome.keptBefore);
     }
     if (outcome.repaired)
         AppendLogLine(*outcome.repaired);

@@ -9,6 +9,7 @@
 #include <cstdint>
 #include <optional>
 #include <string>
+#include <vector>
 
 #include "engine/RunOutcome.h"
 
@@ -44,11 +45,19 @@ class RunEvents {
     virtual void ChangingInstallation(bool /*changing*/) {}
     // A file of an earlier run's that an update left where it was, or moved
     // aside under `keptAs` (a name in the same folder), rather than follow or
-    // delete it: a journal this PC's key does not vouch for and each file it
-    // names (`journalNotOurs`), or a staged copy of a journal of ours that
-    // does not hold the bytes the journal records.
+    // delete it, and why.
+    enum class KeptWhy : unsigned char {
+        JournalNotOurs,    // a journal this PC's key does not vouch for, and each file it names
+        JournalMismatch,   // a journal of ours the files no longer match, and each file it names
+        NotJournalsBytes,  // a staged copy of a journal of ours holding other bytes
+    };
     virtual void FileKept(const std::string& /*path*/, const std::string& /*keptAs*/,
-                          bool /*journalNotOurs*/) {}
+                          KeptWhy /*why*/) {}
+    // What earlier runs set aside in `installation` and an administrator
+    // has not yet removed, each name relative to it; told by every run that
+    // finds it, until it is gone.
+    virtual void KeptFilesStand(const std::string& /*installation*/,
+                                const std::vector<std::string>& /*names*/) {}
     // This PC's journal key was found where others could read or write it,
     // and a new one made in its place.
     virtual void JournalKeyReplaced(const std::string& /*why*/) {}

@@ -1,5 +1,6 @@
 #include "engine/update/EarlierRun.h"
 
+#include <algorithm>
 #include <string>
 #include <utility>
 #include <variant>
@@ -8,6 +9,7 @@
 #include "engine/update/FailureWording.h"
 #include "engine/update/FileBytes.h"
 #include "engine/update/InstallationRepair.h"
+#include "engine/update/KeptSets.h"
 #include "engine/update/RefusedAsItStands.h"
 #include "engine/update/UpdateOutcome.h"
 
@@ -78,7 +80,7 @@ Refusal EarlierRun::Repair(UpdateOutcome& outcome) {
         // it was written): nothing it names is touched, and it tells nothing
         // of what stands there. The update goes forward from the package
         // instead, which needs nothing the journal says.
-        return SetAside(*forged, outcome);
+        return SetAside(forged->unverified, RunEvents::KeptWhy::JournalNotOurs, outcome);
     }
     if (std::holds_alternative<JournalCutShort>(read)) {
         // Cut short while it was written, before anything else was changed:
@@ -104,14 +106,22 @@ Refusal EarlierRun::Repair(UpdateOutcome& outcome) {
     for (const std::size_t i : repair.KeptStaged()) {
         const JournalTarget& target = journal.targets[i];
         outcome.kept.push_back(
-            {survey_.PathBeside(target.row, target.staged), target.staged, false});
+            {survey_.PathBeside(target.row, target.staged), target.staged,
+             RunEvents::KeptWhy::NotJournalsBytes});
     }
     if (!done) {
         const std::string path = failed.target && *failed.target < journal.targets.size()
                                      ? survey_.PathOf(journal.targets[*failed.target].row)
                                      : journalPath;
-        if (failed.mismatch)
-            return Reason(journalPath, text::kJournalMismatch);
+        if (failed.mismatch) {
+            // Ours, but the files are no longer what it says: someone who
+            // can write there changed them, or put back a journal and its
+            // backups after the update was done. Followed, it would refuse
+            // on every run; so it is set aside with what it names, as one no
+            // key vouches for, and the update goes forward from the package.
+            unrepaired_.reset();
+            return SetAside(journal, RunEvents::KeptWhy::JournalMismatch, outcome);
+        }
         return Describe(path, failed.error);
     }
     unrepaired_.reset();
@@ -130,38 +140,68 @@ Refusal EarlierRun::SurveyAgain() {
     return survey_.List(standing_);
 }
 
-Refusal EarlierRun::SetAside(const JournalForged& forged, UpdateOutcome& outcome) {
+KeptSets EarlierRun::Kept() const {
+    return KeptSets(
+        survey_.Root(), [this](std::size_t row) { return survey_.FolderOf(row); },
+        survey_.KeptJournals(), patience_);
+}
+
+std::vector<std::string> EarlierRun::KeptBefore() const {
+    if (!survey_.IsOpen() || survey_.KeptJournals().empty())
+        return {};
+    const std::string prefix = survey_.Path() + '\\';
+    return Kept().Names([&](std::size_t row, std::string_view name) {
+        std::string path = survey_.PathBeside(row, name);
+        return path.starts_with(prefix) ? path.substr(prefix.size()) : path;
+    });
+}
+
+Refusal EarlierRun::SetAside(const std::optional<Journal>& named, RunEvents::KeptWhy why,
+                             UpdateOutcome& outcome) {
     const std::string journalPath = survey_.PathInRoot(survey_.JournalName());
     // Beside the installation's files, under a name that says what it is,
     // and where the update writes nothing; through the folder's handle, so
     // the journal itself is renamed, never what a link there leads to.
-    const std::string keptAs =
-        std::string(kJournalName).append(".unverified-").append(NewRunIdentity());
+    const std::string keptAs = NewKeptJournalName();
     if (Failure failure = TryForAWhile(
             patience_, [&] { return survey_.Root().Rename(survey_.JournalName(), keptAs); })) {
         return Describe(journalPath, *failure);
     }
     standing_.Move(UpdateStanding::Event::JournalSetAside);
-    outcome.kept.push_back({journalPath, keptAs, true});
-    if (!forged.unverified)
+    if (!named) {
+        outcome.kept.push_back({journalPath, keptAs, why});
         return std::nullopt;
-    // What it names keeps its place: none of it is where this update
-    // writes, whose names are its own run's.
-    auto keep = [&](platform::FolderHandle* folder, const std::string& path,
-                    const std::string& name) {
-        if (!folder)
-            return;
-        auto entry = folder->Inspect(name);
-        if (entry && entry->kind != platform::EntryKind::Missing)
-            outcome.kept.push_back({path, name, true});
-    };
-    for (const JournalTarget& target : forged.unverified->targets) {
-        platform::FolderHandle* folder = survey_.FolderOf(target.row);
-        keep(folder, survey_.PathBeside(target.row, target.staged), target.staged);
-        keep(folder, survey_.PathBeside(target.row, target.backup), target.backup);
     }
-    const std::string record = forged.unverified->CommitRecord();
-    keep(&survey_.Root(), survey_.PathInRoot(record), record);
+    // What it names keeps its place: none of it is where this update
+    // writes, whose names are its own run's. What the package holds, or an
+    // earlier set does, goes, and with it the journal where it then names
+    // nothing kept: kill after kill with the key lost leaves one set.
+    std::vector<KeptName> names;
+    for (const JournalTarget& target : named->targets) {
+        names.push_back({target.row, target.staged, false});
+        names.push_back({target.row, target.backup, true});
+    }
+    const std::vector<KeptSets::Stays> stay = Kept().Prune(keptAs, names, package_);
+    const bool ownNamesStay = std::any_of(stay.begin(), stay.end(), [](const auto& kept) {
+        return kept.keptAs == kept.kept.name;
+    });
+    if (ownNamesStay || survey_.KeptJournals().empty())
+        outcome.kept.push_back({journalPath, keptAs, why});
+    for (const KeptSets::Stays& kept : stay) {
+        outcome.kept.push_back(
+            {survey_.PathBeside(kept.kept.row, kept.kept.name), kept.keptAs, why});
+    }
+    // Its commit record says nothing once the journal is set aside; only an
+    // empty one is the update's, and anything else is left where it is.
+    const std::string record = named->CommitRecord();
+    if (auto file = survey_.Root().OpenFile(record)) {
+        auto text = ReadSmallFile(**file, 1);
+        file->reset();
+        if (text && *text && (*text)->empty())
+            (void)TryForAWhile(patience_, [&] { return survey_.Root().Delete(record); });
+        else
+            outcome.kept.push_back({survey_.PathInRoot(record), record, why});
+    }
     return std::nullopt;
 }
 

@@ -6,9 +6,14 @@
 #pragma once
 
 #include <optional>
+#include <string>
+#include <vector>
+
+#include "engine/RunEvents.h"
 
 #include "engine/update/InstallationSurvey.h"
 #include "engine/update/JournalKeys.h"
+#include "engine/update/KeptSets.h"
 #include "engine/update/Retry.h"
 #include "engine/update/UpdateJournal.h"
 #include "engine/update/UpdatePackage.h"
@@ -41,11 +46,16 @@ class EarlierRun {
     void LeaveUnrepaired();
     // The journal not followed, while the standing says so.
     const std::optional<Journal>& Unrepaired() const { return unrepaired_; }
+    // What earlier runs set aside there and still stands, relative to the
+    // installation folder, for the log of every run.
+    std::vector<std::string> KeptBefore() const;
 
   private:
     // Moves a journal that no key vouches for aside, and names it and the
     // files it names as kept; the update then goes on as if none were there.
-    InstallationSurvey::Refusal SetAside(const JournalForged& forged, UpdateOutcome& outcome);
+    InstallationSurvey::Refusal SetAside(const std::optional<Journal>& named,
+                                         RunEvents::KeptWhy why, UpdateOutcome& outcome);
+    KeptSets Kept() const;
     InstallationSurvey::Refusal SurveyAgain();
 
     InstallationSurvey& survey_;

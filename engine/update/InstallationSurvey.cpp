@@ -6,6 +6,7 @@
 #include "engine/update/DestinationPath.h"
 #include "engine/update/FailureWording.h"
 #include "engine/update/FolderNames.h"
+#include "engine/update/KeptSets.h"
 #include "engine/update/RefusedAsItStands.h"
 #include "engine/update/UpdateJournal.h"
 
@@ -54,11 +55,14 @@ InstallationSurvey::Refusal InstallationSurvey::List(UpdateStanding& standing) {
     destinations_.clear();
     folders_.clear();
     drafts_.clear();
+    keptJournals_.clear();
     FolderNames rootNames;
     if (!root_->List([&](const platform::FolderEntry& entry) {
             rootNames.Add(entry);
             if (!entry.isFolder && !entry.isLink && IsJournalDraftName(entry.name))
                 drafts_.emplace_back(entry.name);
+            if (!entry.isFolder && !entry.isLink && IsKeptJournalName(entry.name))
+                keptJournals_.emplace_back(entry.name);
             return true;
         })) {
         return Reason(installation_, text::kCannotList);

@@ -53,6 +53,7 @@ class InstallationSurvey {
     // `standing` learns whether a journal stands there. Only after Open().
     Refusal List(UpdateStanding& standing);
 
+    bool IsOpen() const { return root_ != nullptr; }
     // The installation folder; only once it is open.
     platform::FolderHandle& Root() const { return *root_; }
     const std::vector<Destination>& Destinations() const { return destinations_; }
@@ -64,6 +65,8 @@ class InstallationSurvey {
     bool HasXtras() const { return hasXtras_; }
     // The journal drafts listed in the installation folder.
     const std::vector<std::string>& Drafts() const { return drafts_; }
+    // The journals earlier runs set aside, kept with what they name.
+    const std::vector<std::string>& KeptJournals() const { return keptJournals_; }
 
     // The paths the log gives.
     const std::string& Path() const { return installation_; }
@@ -85,6 +88,7 @@ class InstallationSurvey {
     std::string journalName_;
     bool hasXtras_ = false;
     std::vector<std::string> drafts_;
+    std::vector<std::string> keptJournals_;
 };
 
 }  // namespace engine

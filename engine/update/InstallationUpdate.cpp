@@ -115,6 +115,7 @@ UpdateOutcome InstallationUpdate::Run() {
     UpdateOutcome outcome;
     try {
         RunSteps(outcome);
+        outcome.keptBefore = earlier_.KeptBefore();
         outcome.keyReplaced = keys_.Replaced();
         return outcome;
     } catch (const std::exception& failure) {

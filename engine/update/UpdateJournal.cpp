@@ -131,9 +131,8 @@ std::optional<JournalTarget> ParseTarget(std::string_view line, std::string_view
     return target;
 }
 
-// What a journal that no key vouches for names, read line by line as far as
-// the lines are in the journal's form, of whichever form's number: nothing
-// it says is acted on, but the files it names are left and named.
+}  // namespace
+
 JournalForged Unverified(std::string_view text) {
     Journal journal;
     std::vector<bool> rowSeen(kReplacements.size(), false);
@@ -159,8 +158,6 @@ JournalForged Unverified(std::string_view text) {
         return {};
     return {std::move(journal)};
 }
-
-}  // namespace
 
 platform::MachineKey InstallationKey(const platform::MachineKey& machine,
                                      const platform::FileId& folder) {

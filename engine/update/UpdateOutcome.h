@@ -7,6 +7,7 @@
 #include <vector>
 
 #include "engine/ReplacementTable.h"
+#include "engine/RunEvents.h"
 #include "engine/RunOutcome.h"
 
 namespace engine {
@@ -26,10 +27,12 @@ struct UpdateOutcome {
     struct Kept {
         std::string path;    // where it was found
         std::string keptAs;  // its name now, in the same folder
-        bool journalNotOurs =
-            false;  // a journal no key of this PC's vouches for, or a file it names
+        RunEvents::KeptWhy why = RunEvents::KeptWhy::NotJournalsBytes;
     };
     std::vector<Kept> kept;
+    // What earlier runs set aside and still stands, relative to the
+    // installation folder (KeptSets.h).
+    std::vector<std::string> keptBefore;
     // Why this PC's journal key was replaced while this update read it.
     std::optional<std::string> keyReplaced;
     // The unexpected failure that cut the update short, in its own words.

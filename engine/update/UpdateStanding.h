@@ -33,7 +33,7 @@ struct UpdateStanding {
         JournalUnrepaired,    // the journal is ours and stays, not (yet) followed
         JournalCutShortGone,  // the journal, cut short as it was written, was deleted
         JournalFollowed,      // the journal was followed to its end and is gone
-        JournalSetAside,      // the journal no key vouches for was moved aside
+        JournalSetAside,      // the journal no key vouches for, or the files do not match, was moved aside
         RunBegan,             // this run's journal, or another change of this run's, came to be
     };
 
@@ -79,8 +79,11 @@ constexpr bool CanMove(UpdateStanding from, UpdateStanding::Event event) {
         case Event::JournalNotOurs:
         case Event::JournalUnrepaired:
         case Event::JournalCutShortGone:
-        case Event::JournalSetAside:
             return from.change != Change::Begun && from.earlier == Earlier::Unread;
+        case Event::JournalSetAside:
+            // Also a journal of ours that the files no longer match.
+            return from.change != Change::Begun &&
+                   (from.earlier == Earlier::Unread || from.earlier == Earlier::Unrepaired);
         case Event::JournalFollowed:
             return from.change != Change::Begun && from.earlier == Earlier::Unrepaired;
         case Event::RunBegan:

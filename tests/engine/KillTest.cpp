@@ -4,7 +4,10 @@
 // new and nothing of the update's own behind, and says so by its outcome.
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <cstdlib>
+#include <filesystem>
+#include <set>
 #include <memory>
 #include <optional>
 #include <stdexcept>
@@ -12,7 +15,9 @@
 #include <vector>
 
 #include "engine/update/InstallationUpdate.h"
+#include "engine/update/KeptSets.h"
 #include "engine/update/UpdatePackage.h"
+#include "platform/AsciiCase.h"
 #include "platform/ForwardingFileSystem.h"
 #include "tests/support/PackageTree.h"
 #include "tests/support/TempTree.h"
@@ -304,6 +309,111 @@ TEST(KillAtAnyStep, OneRunAfterwardsLeavesItAllNewWithNothingLeft) {
             break;
     }
     EXPECT_GT(n, 40u);  // every operation of a refresh had its turn
+}
+
+// An operation of an update between its first rename and its commit.
+constexpr std::size_t kInTheRenames = 90;
+
+// This PC's journal key lost, as a reinstalled Windows or a cleaned registry
+// loses it: every journal written before is no longer vouched for.
+void LoseTheKey(const std::string& root) {
+#ifdef _WIN32
+    (void)root;
+    HKEY key = nullptr;
+    if (RegOpenKeyExW(HKEY_LOCAL_MACHINE, L"SOFTWARE\\Kelmina\\Soramido", 0,
+                      KEY_SET_VALUE | KEY_WOW64_64KEY, &key) == ERROR_SUCCESS) {
+        RegDeleteValueW(key, L"UpdateJournalKey");
+        RegCloseKey(key);
+    }
+#else
+    std::filesystem::remove(root + "/Key/journal-key");
+#endif
+}
+
+// What stands in the installation beside the product's own files.
+std::vector<std::string> LeftBeside(const test_support::TempTree& tree) {
+    std::vector<std::string> left;
+    for (const char* folder : {"Drive/Product", "Drive/Product/xtras",
+                               "Drive/Product/Audio/Phrase/Group6"}) {
+        for (const std::string& name : tree.Names(folder)) {
+            if (name.find("~upd") != std::string::npos)
+                left.push_back(std::string(folder) + '/' + name);
+        }
+    }
+    return left;
+}
+
+// Kill after kill with the key lost in between, each run setting the last
+// one's journal aside: what is kept holds each old file's bytes once, under
+// one journal, and the run after is all new and keeps no more.
+TEST(KillAtAnyStep, KillsWithTheKeyLostKeepOneSet) {
+    test_support::TempTree tree(kTree);
+    for (int kill = 0; kill < 3; ++kill) {
+        SCOPED_TRACE("kill " + std::to_string(kill + 1));
+        const int killed = RunChild(tree.Path(), kInTheRenames);
+        ASSERT_TRUE(killed == 99 || killed == kNotAsked) << killed;
+        LoseTheKey(tree.Path());
+    }
+    EXPECT_EQ(RunChild(tree.Path(), 0), kAllNew);
+    const std::vector<std::string> kept = LeftBeside(tree);
+    EXPECT_EQ(std::count_if(kept.begin(), kept.end(),
+                            [](const std::string& name) {
+                                return name.find("~upd-journal.unverified-") != std::string::npos;
+                            }),
+              1)
+        << testing::PrintToString(kept);
+    std::set<std::string> bytes;
+    for (const std::string& name : kept) {
+        const std::string held = tree.Read(name).value_or("");
+        if (name.find("journal") != std::string::npos)
+            continue;
+        EXPECT_TRUE(held.starts_with("1.50 ")) << name << " holds " << held;
+        EXPECT_TRUE(bytes.insert(held).second) << name << " holds what another kept file does";
+    }
+    // Named by every run, and by /LIST, until an administrator removes it.
+    const OnDisk disk = OnDiskAt(tree.Path());
+    const engine::PackageCheck check = engine::UpdatePackage::Check(*disk.system, disk.package);
+    ASSERT_TRUE(check.package);
+    const std::string installation = disk.drive + "\\Product";
+    const engine::UpdateOutcome again =
+        engine::InstallationUpdate(*disk.system, *check.package, installation, {}).Run();
+    EXPECT_EQ(again.state, engine::UpdateEnd::Updated);
+    EXPECT_EQ(LeftBeside(tree), kept);
+    std::vector<std::string> named;
+    for (std::string name : kept) {
+        name = name.substr(std::string("Drive/Product/").size());
+        std::replace(name.begin(), name.end(), '/', '\\');
+        named.push_back(platform::AsciiUpper(name));
+    }
+    // The log names the folders as the program does, whatever their case.
+    auto upper = [](std::vector<std::string> names) {
+        for (std::string& name : names)
+            name = platform::AsciiUpper(name);
+        std::sort(names.begin(), names.end());
+        return names;
+    };
+    std::vector<std::string> told = upper(again.keptBefore);
+    std::sort(named.begin(), named.end());
+    EXPECT_EQ(told, named);
+    EXPECT_EQ(upper(engine::KeptNamesIn(*disk.system, installation)), named);
+}
+
+// A journal and its backups copied away in the middle of an update and put
+// back once it is done: one run ends it, all new with nothing left.
+TEST(KillAtAnyStep, AJournalPutBackAfterTheUpdateEndsInOneRun) {
+    test_support::TempTree tree(kTree);
+    ASSERT_EQ(RunChild(tree.Path(), kInTheRenames), 99);
+    const std::filesystem::path product = tree.Path("Drive/Product");
+    const std::filesystem::path away = tree.Path("Away");
+    std::filesystem::create_directory(away);
+    const std::vector<std::string> left = LeftBeside(tree);
+    for (const std::string& name : left)
+        std::filesystem::copy_file(tree.Path(name), away / std::filesystem::path(name).filename());
+    ASSERT_EQ(RunChild(tree.Path(), 0), kAllNew);
+    for (const std::string& name : left)
+        std::filesystem::copy_file(away / std::filesystem::path(name).filename(), tree.Path(name));
+    EXPECT_EQ(RunChild(tree.Path(), 0), kAllNew);
+    ExpectOnlyTheProductsFiles(tree);
 }
 
 // An exception after every file operation of one installation's update: it
