@@ -24,6 +24,7 @@
 #include "platform/ForwardingFileSystem.h"
 #include "platform/posix/PosixFileSystem.h"
 #include "platform/posix/VolumeFile.h"
+#include "tests/filetable/JournalAnswer.h"
 #include "tests/filetable/NtfsImage.h"
 
 namespace {
@@ -42,19 +43,30 @@ FileTableRead ReadImage(platform::RawVolume& volume) {
     return engine::ReadFileTable(volume, kMarker, [](std::uint64_t) { return true; });
 }
 
+// How the journal of a BytesVolume answers once the table has been read.
+enum class Journal : std::uint8_t {
+    Kept,     // with every change since
+    Wrapped,  // without the first of them
+    Short,    // with them all, but never past them to where it stands
+};
+
 // A volume held in memory, to be damaged at will. Until it is flushed it
-// serves `before`, as NTFS's table on disk lags what it holds in memory;
-// its change journal, if it has one, reports `changes`.
+// serves `before`, as NTFS's table on disk lags what it holds in memory.
+// Its change journal, if it has one, stands at `journal` when first asked,
+// which must be before the flush; then it has recorded `changes`.
 class BytesVolume final : public platform::RawVolume {
   public:
     explicit BytesVolume(std::vector<std::byte> bytes) : before_(bytes), after_(std::move(bytes)) {}
     BytesVolume(std::vector<std::byte> before, std::vector<std::byte> after,
                 std::optional<platform::JournalPosition> journal,
-                const std::vector<platform::VolumeChange>* changes)
-        : before_(std::move(before)),
-          after_(std::move(after)),
-          journal_(journal),
-          changes_(changes) {}
+                const std::vector<platform::VolumeChange>* changes, Journal kept = Journal::Kept)
+        : before_(std::move(before)), after_(std::move(after)), journal_(journal), kept_(kept) {
+        for (std::size_t i = 0; journal && changes && i < changes->size(); ++i) {
+            changes_.push_back(
+                {journal->next + static_cast<std::int64_t>(i * testing_ntfs::kCraftedRecordBytes),
+                 (*changes)[i]});
+        }
+    }
     std::uint32_t SectorSize() const override { return 4096; }
     platform::Failure Read(std::uint64_t offset, std::span<std::byte> buffer) override {
         const std::vector<std::byte>& bytes = flushed_ ? after_ : before_;
@@ -71,26 +83,41 @@ class BytesVolume final : public platform::RawVolume {
         return std::nullopt;
     }
     platform::Result<std::optional<platform::JournalPosition>> JournalNow() override {
-        return journal_;
-    }
-    // A journal without changes has wrapped.
-    platform::Failure ReadChanges(
-        const platform::JournalPosition&,
-        const std::function<bool(const platform::VolumeChange&)>& onChange) override {
-        if (changes_ == nullptr || changes_->empty())
-            return platform::FileError{platform::FileError::Kind::Changed, "wrapped"};
-        for (const platform::VolumeChange& change : *changes_) {
-            if (!onChange(change))
-                break;
+        if (!journal_ || !noted_) {
+            noted_ = true;
+            if (flushed_)
+                return platform::FileError{platform::FileError::Kind::Other,
+                                           "noted after the flush"};
+            return journal_;
         }
-        return std::nullopt;
+        platform::JournalPosition now = *journal_;
+        now.next += static_cast<std::int64_t>(changes_.size() * testing_ntfs::kCraftedRecordBytes);
+        if (kept_ == Journal::Wrapped)
+            now.first = journal_->next + 1;
+        return std::optional<platform::JournalPosition>(now);
+    }
+    platform::Result<std::size_t> ReadJournal(const platform::JournalPosition& from, std::uint32_t,
+                                              std::span<std::byte> buffer) override {
+        std::vector<testing_ntfs::CraftedRecord> records;
+        for (const testing_ntfs::CraftedRecord& record : changes_) {
+            if (record.usn >= from.next)
+                records.push_back(record);
+        }
+        const std::int64_t end = kept_ == Journal::Short ? from.next : (*JournalNow())->next;
+        const std::vector<std::byte> answer = testing_ntfs::JournalAnswerOf(end, records);
+        if (answer.size() > buffer.size())
+            return platform::FileError{platform::FileError::Kind::Other, "answer too long"};
+        std::memcpy(buffer.data(), answer.data(), answer.size());
+        return answer.size();
     }
 
   private:
     std::vector<std::byte> before_, after_;
     bool flushed_ = false;
+    bool noted_ = false;
     std::optional<platform::JournalPosition> journal_;
-    const std::vector<platform::VolumeChange>* changes_ = nullptr;
+    std::vector<testing_ntfs::CraftedRecord> changes_;
+    Journal kept_;
 };
 
 // The folders of an NTFS image mounted as D:, over whose volume `volume`
@@ -507,6 +534,7 @@ TEST(FileTable, FoldersChangedDuringTheSearchAreSearchedAgain) {
         std::vector<platform::VolumeChange> journal;
         Changes expected;
         const char* why;  // part of the search line, when the drive is walked whole
+        Journal kept = Journal::Kept;
     };
     const std::vector<Case> cases = {
         {"a folder made and a file renamed",
@@ -516,7 +544,12 @@ TEST(FileTable, FoldersChangedDuringTheSearchAreSearchedAgain) {
           {note, calm, false, kNewName}},
          Changes::Folders,
          ""},
-        {"the journal wrapped", {}, Changes::Whole, "wrapped"},
+        {"the journal wrapped", {}, Changes::Whole, "wrapped", Journal::Wrapped},
+        {"the journal's answers end short of where it stood",
+         {{made, quiet, true, kCreated}},
+         Changes::Whole,
+         "short of",
+         Journal::Short},
         {"a folder the table does not know",
          {{marker,
            {quiet.record, static_cast<std::uint16_t>(quiet.sequence + 1)},
@@ -529,7 +562,7 @@ TEST(FileTable, FoldersChangedDuringTheSearchAreSearchedAgain) {
         SCOPED_TRACE(c.what);
         ImageDrive drive(image.Mount(), [&] {
             return std::make_unique<BytesVolume>(bytes, bytes, platform::JournalPosition{7, 100},
-                                                 &c.journal);
+                                                 &c.journal, c.kept);
         });
         engine::DriveTable table(drive, 'D', kMarker, false, [](std::uint64_t) { return true; });
         ASSERT_TRUE(table.Places()) << table.How();

@@ -1,0 +1,199 @@
+// The change journal's answers as crafted here, well formed and damaged: each
+// is read into its records or refused by name; and a reading that cannot get
+// to where the journal stood says so, whatever the answers on the way.
+#include <cstring>
+#include <optional>
+#include <string>
+#include <vector>
+
+#include <gtest/gtest.h>
+
+#include "engine/filetable/ChangeJournal.h"
+#include "tests/filetable/JournalAnswer.h"
+
+namespace {
+
+using engine::JournalFault;
+using testing_ntfs::CraftedRecord;
+using testing_ntfs::JournalAnswerOf;
+using testing_ntfs::PutLittle;
+
+const platform::VolumeChange kFolderMade{{0x1234'5678'9ABC, 3}, {5, 5}, true, 0x100};
+const platform::VolumeChange kFileRenamed{{77, 0xFFFF}, {0xFFFF'FFFF'FFFF, 1}, false, 0x2000};
+
+// Two records, at 8 and 8 + 0x50.
+std::vector<std::byte> Clean() {
+    return JournalAnswerOf(900, {{100, kFolderMade}, {180, kFileRenamed}});
+}
+
+std::vector<std::byte> With(std::size_t at, std::uint64_t value, std::size_t width) {
+    std::vector<std::byte> bytes = Clean();
+    PutLittle(bytes, at, value, width);
+    return bytes;
+}
+
+std::vector<std::byte> Cut(std::size_t size) {
+    std::vector<std::byte> bytes = Clean();
+    bytes.resize(size);
+    return bytes;
+}
+
+TEST(ChangeJournal, AnAnswerIsReadOrRefusedByName) {
+    constexpr std::size_t kSecond = 8 + 0x50;
+    struct Case {
+        const char* what;
+        std::vector<std::byte> answer;
+        JournalFault fault;
+        std::size_t records;
+    };
+    const std::vector<Case> cases = {
+        {"two records", Clean(), JournalFault::None, 2},
+        {"no records", JournalAnswerOf(100, {}), JournalFault::None, 0},
+        {"shorter than its next read's start", Cut(7), JournalFault::NoNext, 0},
+        {"a header cut short", Cut(kSecond + 0x3B), JournalFault::CutShort, 0},
+        {"a record cut short", Cut(kSecond + 0x4F), JournalFault::BadLength, 0},
+        {"a length of 0", With(kSecond, 0, 4), JournalFault::BadLength, 0},
+        {"a length below the header's", With(kSecond, 0x38, 4), JournalFault::BadLength, 0},
+        {"a length past the answer", With(kSecond, 0x58, 4), JournalFault::BadLength, 0},
+        {"a length past 4 GiB's worth", With(8, 0xFFFF'FFF8, 4), JournalFault::BadLength, 0},
+        {"a length not a multiple of 8", With(8, 0x4C, 4), JournalFault::Misaligned, 0},
+        {"version 3", With(kSecond + 4, 3, 2), JournalFault::Version, 0},
+        {"version 4", With(8 + 4, 4, 2), JournalFault::Version, 0},
+        {"a minor version", With(8 + 6, 1, 2), JournalFault::None, 2},
+        {"a name past its record", With(kSecond + 0x38, 22, 2), JournalFault::NameOutside, 0},
+        {"a name beginning past its record", With(8 + 0x3A, 0x52, 2), JournalFault::NameOutside, 0},
+        {"a name within the header", With(8 + 0x3A, 0x30, 2), JournalFault::NameOutside, 0},
+        {"a name of an odd length", With(8 + 0x38, 19, 2), JournalFault::NameOutside, 0},
+        {"records out of order", With(kSecond + 0x18, 100, 8), JournalFault::OutOfOrder, 0},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.what);
+        const engine::JournalAnswer read = engine::ParseJournalAnswer(c.answer);
+        EXPECT_EQ(read.fault, c.fault) << engine::Describe(read.fault);
+        EXPECT_EQ(read.records.size(), c.records);
+    }
+    const engine::JournalAnswer read = engine::ParseJournalAnswer(Clean());
+    EXPECT_EQ(read.next, 900);
+    ASSERT_EQ(read.records.size(), 2U);
+    for (std::size_t i = 0; i < 2; ++i) {
+        const platform::VolumeChange& expected = i == 0 ? kFolderMade : kFileRenamed;
+        const platform::VolumeChange& got = read.records[i].change;
+        EXPECT_EQ(read.records[i].usn, i == 0 ? 100 : 180);
+        EXPECT_EQ(got.file.record, expected.file.record);
+        EXPECT_EQ(got.file.sequence, expected.file.sequence);
+        EXPECT_EQ(got.folder.record, expected.folder.record);
+        EXPECT_EQ(got.folder.sequence, expected.folder.sequence);
+        EXPECT_EQ(got.isFolder, expected.isFolder);
+        EXPECT_EQ(got.reasons, expected.reasons);
+    }
+}
+
+// A journal that stands at `now` and gives `answers` in turn, each asked
+// from where the one before said the next read starts.
+class AnsweringVolume final : public platform::RawVolume {
+  public:
+    AnsweringVolume(std::optional<platform::JournalPosition> now,
+                    std::vector<std::vector<std::byte>> answers)
+        : now_(now), answers_(std::move(answers)) {}
+    std::uint32_t SectorSize() const override { return 4096; }
+    platform::Failure Read(std::uint64_t, std::span<std::byte>) override { return Refused(); }
+    platform::Failure Flush() override { return std::nullopt; }
+    platform::Result<std::optional<platform::JournalPosition>> JournalNow() override {
+        return now_;
+    }
+    platform::Result<std::size_t> ReadJournal(const platform::JournalPosition& from, std::uint32_t,
+                                              std::span<std::byte> buffer) override {
+        if (given_ == answers_.size() || from.journal != now_->journal ||
+            answers_[given_].size() > buffer.size())
+            return Refused();
+        if (given_ > 0 && from.next != engine::ParseJournalAnswer(answers_[given_ - 1]).next)
+            return Refused();
+        std::memcpy(buffer.data(), answers_[given_].data(), answers_[given_].size());
+        return answers_[given_++].size();
+    }
+
+  private:
+    static platform::FileError Refused() {
+        return platform::FileError{platform::FileError::Kind::Other, "asked amiss"};
+    }
+    std::optional<platform::JournalPosition> now_;
+    std::vector<std::vector<std::byte>> answers_;
+    std::size_t given_ = 0;
+};
+
+TEST(ChangeJournal, AReadingGetsToWhereTheJournalStoodOrSaysWhyNot) {
+    const platform::JournalPosition from{7, 100, 40};
+    const platform::JournalPosition now{7, 500, 40};
+    const auto at = [](std::int64_t usn) { return CraftedRecord{usn, kFileRenamed}; };
+    struct Case {
+        const char* what;
+        std::optional<platform::JournalPosition> now;
+        std::vector<std::vector<std::byte>> answers;
+        std::size_t changes;
+        const char* why;  // part of the failure's description; null for none
+    };
+    std::vector<Case> cases = {
+        {"two answers reaching it exactly",
+         now,
+         {JournalAnswerOf(300, {at(100), at(200)}), JournalAnswerOf(500, {at(300), at(400)})},
+         4,
+         nullptr},
+        {"an answer past it, its records past it left out",
+         now,
+         {JournalAnswerOf(700, {at(100), at(500), at(600)})},
+         1,
+         nullptr},
+        {"answers moving on without records",
+         now,
+         {JournalAnswerOf(250, {}), JournalAnswerOf(900, {})},
+         0,
+         nullptr},
+        {"nothing since", from, {}, 0, nullptr},
+        {"an empty answer short of it", now, {JournalAnswerOf(100, {})}, 0, "short of 500"},
+        {"an answer that does not move on",
+         now,
+         {JournalAnswerOf(300, {at(100)}), JournalAnswerOf(300, {at(300)})},
+         2,
+         "end at 300, short of 500"},
+        {"an answer going back", now, {JournalAnswerOf(50, {at(100)})}, 1, "short of 500"},
+        {"a malformed answer", now, {Cut(8 + 0x40)}, 0, "a record whose length does not fit"},
+        {"the answers running out", now, {JournalAnswerOf(300, {at(100)})}, 1, "asked amiss"},
+        {"the journal made anew", platform::JournalPosition{8, 500, 40}, {}, 0, "made anew"},
+        {"the journal wrapped", platform::JournalPosition{7, 500, 101}, {}, 0, "wrapped"},
+        {"the journal deleted", std::nullopt, {}, 0, "deleted"},
+        {"the journal behind the position noted",
+         platform::JournalPosition{7, 99, 40},
+         {},
+         0,
+         "before where it was noted"},
+    };
+    // A journal far ahead, its answers creeping: the reading gives up
+    // before it costs more than the walk.
+    Case creeping{"answers creeping on",
+                  platform::JournalPosition{7, 1'000'000, 40},
+                  {},
+                  0,
+                  "KiB of changes since the file table was read"};
+    for (std::int64_t next = 101; next < 1200; ++next)
+        creeping.answers.push_back(JournalAnswerOf(next, {}));
+    cases.push_back(std::move(creeping));
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.what);
+        AnsweringVolume volume(c.now, c.answers);
+        std::size_t changes = 0;
+        const platform::Failure failed =
+            engine::ReadChangesSince(volume, from, [&](const platform::VolumeChange&) {
+                ++changes;
+                return true;
+            });
+        EXPECT_EQ(changes, c.changes);
+        if (c.why == nullptr) {
+            EXPECT_FALSE(failed) << failed->description;
+            continue;
+        }
+        ASSERT_TRUE(failed);
+        EXPECT_NE(failed->description.find(c.why), std::string::npos) << failed->description;
+    }
+}
+
+}  // namespace
