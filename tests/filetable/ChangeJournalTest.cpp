@@ -1,9 +1,9 @@
 // The change journal's answers as crafted here, well formed and damaged: each
 // is read into its records or refused by name; and a reading that cannot get
 // to where the journal stood says so, whatever the answers on the way.
-#include <cstring>
 #include <optional>
 #include <string>
+#include <tuple>
 #include <vector>
 
 #include <gtest/gtest.h>
@@ -14,6 +14,7 @@
 namespace {
 
 using engine::JournalFault;
+using testing_ntfs::AnsweringVolume;
 using testing_ntfs::CraftedRecord;
 using testing_ntfs::JournalAnswerOf;
 using testing_ntfs::PutLittle;
@@ -73,53 +74,16 @@ TEST(ChangeJournal, AnAnswerIsReadOrRefusedByName) {
         EXPECT_EQ(read.records.size(), c.records);
     }
     const engine::JournalAnswer read = engine::ParseJournalAnswer(Clean());
+    const auto facts = [](const engine::JournalRecord& r) {
+        const platform::VolumeChange& c = r.change;
+        return std::tuple(r.usn, c.file.record, c.file.sequence, c.folder.record, c.folder.sequence,
+                          c.isFolder, c.reasons);
+    };
     EXPECT_EQ(read.next, 900);
     ASSERT_EQ(read.records.size(), 2U);
-    for (std::size_t i = 0; i < 2; ++i) {
-        const platform::VolumeChange& expected = i == 0 ? kFolderMade : kFileRenamed;
-        const platform::VolumeChange& got = read.records[i].change;
-        EXPECT_EQ(read.records[i].usn, i == 0 ? 100 : 180);
-        EXPECT_EQ(got.file.record, expected.file.record);
-        EXPECT_EQ(got.file.sequence, expected.file.sequence);
-        EXPECT_EQ(got.folder.record, expected.folder.record);
-        EXPECT_EQ(got.folder.sequence, expected.folder.sequence);
-        EXPECT_EQ(got.isFolder, expected.isFolder);
-        EXPECT_EQ(got.reasons, expected.reasons);
-    }
+    EXPECT_EQ(facts(read.records[0]), facts({100, kFolderMade}));
+    EXPECT_EQ(facts(read.records[1]), facts({180, kFileRenamed}));
 }
-
-// A journal that stands at `now` and gives `answers` in turn, each asked
-// from where the one before said the next read starts.
-class AnsweringVolume final : public platform::RawVolume {
-  public:
-    AnsweringVolume(std::optional<platform::JournalPosition> now,
-                    std::vector<std::vector<std::byte>> answers)
-        : now_(now), answers_(std::move(answers)) {}
-    std::uint32_t SectorSize() const override { return 4096; }
-    platform::Failure Read(std::uint64_t, std::span<std::byte>) override { return Refused(); }
-    platform::Failure Flush() override { return std::nullopt; }
-    platform::Result<std::optional<platform::JournalPosition>> JournalNow() override {
-        return now_;
-    }
-    platform::Result<std::size_t> ReadJournal(const platform::JournalPosition& from, std::uint32_t,
-                                              std::span<std::byte> buffer) override {
-        if (given_ == answers_.size() || from.journal != now_->journal ||
-            answers_[given_].size() > buffer.size())
-            return Refused();
-        if (given_ > 0 && from.next != engine::ParseJournalAnswer(answers_[given_ - 1]).next)
-            return Refused();
-        std::memcpy(buffer.data(), answers_[given_].data(), answers_[given_].size());
-        return answers_[given_++].size();
-    }
-
-  private:
-    static platform::FileError Refused() {
-        return platform::FileError{platform::FileError::Kind::Other, "asked amiss"};
-    }
-    std::optional<platform::JournalPosition> now_;
-    std::vector<std::vector<std::byte>> answers_;
-    std::size_t given_ = 0;
-};
 
 TEST(ChangeJournal, AReadingGetsToWhereTheJournalStoodOrSaysWhyNot) {
     const platform::JournalPosition from{7, 100, 40};

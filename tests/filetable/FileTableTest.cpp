@@ -59,13 +59,20 @@ class BytesVolume final : public platform::RawVolume {
     explicit BytesVolume(std::vector<std::byte> bytes) : before_(bytes), after_(std::move(bytes)) {}
     BytesVolume(std::vector<std::byte> before, std::vector<std::byte> after,
                 std::optional<platform::JournalPosition> journal,
-                const std::vector<platform::VolumeChange>* changes, Journal kept = Journal::Kept)
-        : before_(std::move(before)), after_(std::move(after)), journal_(journal), kept_(kept) {
-        for (std::size_t i = 0; journal && changes && i < changes->size(); ++i) {
-            changes_.push_back(
-                {journal->next + static_cast<std::int64_t>(i * testing_ntfs::kCraftedRecordBytes),
-                 (*changes)[i]});
+                const std::vector<platform::VolumeChange>& changes, Journal kept = Journal::Kept)
+        : before_(std::move(before)), after_(std::move(after)), journal_(journal) {
+        if (!journal)
+            return;
+        platform::JournalPosition now = *journal;
+        std::vector<testing_ntfs::CraftedRecord> records;
+        for (const platform::VolumeChange& change : changes) {
+            records.push_back({now.next, change});
+            now.next += testing_ntfs::kCraftedRecordBytes;
         }
+        now.first = kept == Journal::Wrapped ? journal->next + 1 : journal->first;
+        const std::int64_t end = kept == Journal::Short ? journal->next : now.next;
+        later_.emplace(
+            now, std::vector<std::vector<std::byte>>{testing_ntfs::JournalAnswerOf(end, records)});
     }
     std::uint32_t SectorSize() const override { return 4096; }
     platform::Failure Read(std::uint64_t offset, std::span<std::byte> buffer) override {
@@ -83,32 +90,17 @@ class BytesVolume final : public platform::RawVolume {
         return std::nullopt;
     }
     platform::Result<std::optional<platform::JournalPosition>> JournalNow() override {
-        if (!journal_ || !noted_) {
-            noted_ = true;
-            if (flushed_)
-                return platform::FileError{platform::FileError::Kind::Other,
-                                           "noted after the flush"};
-            return journal_;
-        }
-        platform::JournalPosition now = *journal_;
-        now.next += static_cast<std::int64_t>(changes_.size() * testing_ntfs::kCraftedRecordBytes);
-        if (kept_ == Journal::Wrapped)
-            now.first = journal_->next + 1;
-        return std::optional<platform::JournalPosition>(now);
+        if (noted_ && later_)
+            return later_->JournalNow();
+        noted_ = true;
+        if (flushed_)
+            return platform::FileError{platform::FileError::Kind::Other, "noted after the flush"};
+        return journal_;
     }
-    platform::Result<std::size_t> ReadJournal(const platform::JournalPosition& from, std::uint32_t,
+    platform::Result<std::size_t> ReadJournal(const platform::JournalPosition& from,
+                                              std::uint32_t reasons,
                                               std::span<std::byte> buffer) override {
-        std::vector<testing_ntfs::CraftedRecord> records;
-        for (const testing_ntfs::CraftedRecord& record : changes_) {
-            if (record.usn >= from.next)
-                records.push_back(record);
-        }
-        const std::int64_t end = kept_ == Journal::Short ? from.next : (*JournalNow())->next;
-        const std::vector<std::byte> answer = testing_ntfs::JournalAnswerOf(end, records);
-        if (answer.size() > buffer.size())
-            return platform::FileError{platform::FileError::Kind::Other, "answer too long"};
-        std::memcpy(buffer.data(), answer.data(), answer.size());
-        return answer.size();
+        return later_->ReadJournal(from, reasons, buffer);
     }
 
   private:
@@ -116,8 +108,7 @@ class BytesVolume final : public platform::RawVolume {
     bool flushed_ = false;
     bool noted_ = false;
     std::optional<platform::JournalPosition> journal_;
-    std::vector<testing_ntfs::CraftedRecord> changes_;
-    Journal kept_;
+    std::optional<testing_ntfs::AnsweringVolume> later_;
 };
 
 // The folders of an NTFS image mounted as D:, over whose volume `volume`
@@ -487,7 +478,8 @@ TEST(FileTable, TheVolumeIsFlushedBeforeItsTableIsRead) {
     ASSERT_TRUE(image.Remount());
 
     ImageDrive drive(image.Mount(), [&] {
-        return std::make_unique<BytesVolume>(before, after, std::nullopt, nullptr);
+        return std::make_unique<BytesVolume>(before, after, std::nullopt,
+                                             std::vector<platform::VolumeChange>{});
     });
     engine::DriveTable table(drive, 'D', kMarker, false, [](std::uint64_t) { return true; });
     ASSERT_TRUE(table.Places()) << table.How();
@@ -562,7 +554,7 @@ TEST(FileTable, FoldersChangedDuringTheSearchAreSearchedAgain) {
         SCOPED_TRACE(c.what);
         ImageDrive drive(image.Mount(), [&] {
             return std::make_unique<BytesVolume>(bytes, bytes, platform::JournalPosition{7, 100},
-                                                 &c.journal, c.kept);
+                                                 c.journal, c.kept);
         });
         engine::DriveTable table(drive, 'D', kMarker, false, [](std::uint64_t) { return true; });
         ASSERT_TRUE(table.Places()) << table.How();

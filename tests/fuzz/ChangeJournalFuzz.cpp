@@ -5,11 +5,11 @@
 #include <algorithm>
 #include <cstddef>
 #include <cstdint>
-#include <cstring>
 #include <span>
 #include <vector>
 
 #include "engine/filetable/ChangeJournal.h"
+#include "tests/filetable/JournalAnswer.h"
 
 namespace {
 
@@ -20,45 +20,24 @@ std::int64_t Int64At(std::span<const std::uint8_t> input, std::size_t at) {
     return static_cast<std::int64_t>(value);
 }
 
-class AnsweringVolume final : public platform::RawVolume {
-  public:
-    AnsweringVolume(platform::JournalPosition now, std::span<const std::uint8_t> answers)
-        : now_(now), answers_(answers) {}
-    std::uint32_t SectorSize() const override { return 4096; }
-    platform::Failure Read(std::uint64_t, std::span<std::byte>) override { return Done(); }
-    platform::Failure Flush() override { return std::nullopt; }
-    platform::Result<std::optional<platform::JournalPosition>> JournalNow() override {
-        return std::optional<platform::JournalPosition>(now_);
-    }
-    platform::Result<std::size_t> ReadJournal(const platform::JournalPosition&, std::uint32_t,
-                                              std::span<std::byte> buffer) override {
-        if (answers_.size() < 2)
-            return Done();
-        const std::size_t length =
-            std::min<std::size_t>({std::size_t{answers_[0]} | std::size_t{answers_[1]} << 8,
-                                   answers_.size() - 2, buffer.size()});
-        std::memcpy(buffer.data(), answers_.data() + 2, length);
-        answers_ = answers_.subspan(2 + length);
-        return length;
-    }
-
-  private:
-    static platform::FileError Done() {
-        return platform::FileError{platform::FileError::Kind::Other, "no more answers"};
-    }
-    platform::JournalPosition now_;
-    std::span<const std::uint8_t> answers_;
-};
-
 }  // namespace
 
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
-    const std::span<const std::uint8_t> input(data, size);
+    std::span<const std::uint8_t> input(data, size);
     (void)engine::ParseJournalAnswer(std::as_bytes(input));
     if (size < 16)
         return 0;
     const platform::JournalPosition from{1, Int64At(input, 0), 0};
-    AnsweringVolume volume({1, Int64At(input, 8), 0}, input.subspan(16));
+    const platform::JournalPosition now{1, Int64At(input, 8), 0};
+    std::vector<std::vector<std::byte>> answers;
+    for (input = input.subspan(16); input.size() >= 2;) {
+        const std::size_t length =
+            std::min(input.size() - 2, std::size_t{input[0]} | std::size_t{input[1]} << 8);
+        const auto bytes = std::as_bytes(input.subspan(2, length));
+        answers.emplace_back(bytes.begin(), bytes.end());
+        input = input.subspan(2 + length);
+    }
+    testing_ntfs::AnsweringVolume volume(now, std::move(answers));
     std::size_t changes = 0;
     (void)engine::ReadChangesSince(
         volume, from, [&](const platform::VolumeChange&) { return ++changes < 100'000; });
