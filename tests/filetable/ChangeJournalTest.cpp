@@ -87,8 +87,14 @@ TEST(ChangeJournal, AnAnswerIsReadOrRefusedByName) {
 
 TEST(ChangeJournal, AReadingGetsToWhereTheJournalStoodOrSaysWhyNot) {
     const platform::JournalPosition from{7, 100, 40};
-    const platform::JournalPosition now{7, 500, 40};
-    const auto at = [](std::int64_t usn) { return CraftedRecord{usn, kFileRenamed}; };
+    const std::optional<platform::JournalPosition> now{{7, 500, 40}};
+    // An answer whose next read starts at `next`, with records numbered `usns`.
+    const auto answer = [](std::int64_t next, const std::vector<std::int64_t>& usns) {
+        std::vector<CraftedRecord> records;
+        for (std::int64_t usn : usns)
+            records.push_back({usn, kFileRenamed});
+        return JournalAnswerOf(next, records);
+    };
     struct Case {
         const char* what;
         std::optional<platform::JournalPosition> now;
@@ -97,50 +103,28 @@ TEST(ChangeJournal, AReadingGetsToWhereTheJournalStoodOrSaysWhyNot) {
         const char* why;  // part of the failure's description; null for none
     };
     std::vector<Case> cases = {
-        {"two answers reaching it exactly",
+        {"reaching it exactly",
          now,
-         {JournalAnswerOf(300, {at(100), at(200)}), JournalAnswerOf(500, {at(300), at(400)})},
+         {answer(300, {100, 200}), answer(500, {300, 400})},
          4,
          nullptr},
-        {"an answer past it, its records past it left out",
-         now,
-         {JournalAnswerOf(700, {at(100), at(500), at(600)})},
-         1,
-         nullptr},
-        {"answers moving on without records",
-         now,
-         {JournalAnswerOf(250, {}), JournalAnswerOf(900, {})},
-         0,
-         nullptr},
+        {"an answer past it", now, {answer(700, {100, 500, 600})}, 1, nullptr},
         {"nothing since", from, {}, 0, nullptr},
-        {"an empty answer short of it", now, {JournalAnswerOf(100, {})}, 0, "short of 500"},
-        {"an answer that does not move on",
-         now,
-         {JournalAnswerOf(300, {at(100)}), JournalAnswerOf(300, {at(300)})},
-         2,
-         "end at 300, short of 500"},
-        {"an answer going back", now, {JournalAnswerOf(50, {at(100)})}, 1, "short of 500"},
+        {"an empty answer", now, {answer(100, {})}, 0, "end at 100, short of 500"},
+        {"not moving on", now, {answer(300, {100}), answer(300, {300})}, 2, "end at 300, short"},
+        {"going back", now, {answer(50, {100})}, 1, "end at 100, short of 500"},
         {"a malformed answer", now, {Cut(8 + 0x40)}, 0, "a record whose length does not fit"},
-        {"the answers running out", now, {JournalAnswerOf(300, {at(100)})}, 1, "asked amiss"},
+        {"the answers running out", now, {answer(300, {100})}, 1, "asked amiss"},
         {"the journal made anew", platform::JournalPosition{8, 500, 40}, {}, 0, "made anew"},
         {"the journal wrapped", platform::JournalPosition{7, 500, 101}, {}, 0, "wrapped"},
         {"the journal deleted", std::nullopt, {}, 0, "deleted"},
-        {"the journal behind the position noted",
-         platform::JournalPosition{7, 99, 40},
-         {},
-         0,
-         "before where it was noted"},
+        {"the journal behind", platform::JournalPosition{7, 99, 40}, {}, 0, "before where"},
+        // Far ahead, answers creeping: the reading gives up before it costs
+        // more than the walk.
+        {"creeping", platform::JournalPosition{7, 1 << 20, 40}, {}, 0, "KiB of changes since"},
     };
-    // A journal far ahead, its answers creeping: the reading gives up
-    // before it costs more than the walk.
-    Case creeping{"answers creeping on",
-                  platform::JournalPosition{7, 1'000'000, 40},
-                  {},
-                  0,
-                  "KiB of changes since the file table was read"};
     for (std::int64_t next = 101; next < 1200; ++next)
-        creeping.answers.push_back(JournalAnswerOf(next, {}));
-    cases.push_back(std::move(creeping));
+        cases.back().answers.push_back(answer(next, {}));
     for (const Case& c : cases) {
         SCOPED_TRACE(c.what);
         AnsweringVolume volume(c.now, c.answers);
