@@ -4,6 +4,7 @@
 // journal that gives them.
 #pragma once
 
+#include <algorithm>
 #include <cstddef>
 #include <cstdint>
 #include <cstring>
@@ -73,7 +74,7 @@ class AnsweringVolume final : public platform::RawVolume {
             (next_ && from.next != *next_))
             return Refused();
         const std::vector<std::byte>& answer = answers_[given_++];
-        std::memcpy(buffer.data(), answer.data(), answer.size());
+        std::copy(answer.begin(), answer.end(), buffer.begin());
         if (answer.size() >= 8)
             std::memcpy(&next_.emplace(), answer.data(), 8);
         return answer.size();
