@@ -41,7 +41,7 @@ std::string_view Describe(JournalFault fault) {
         case JournalFault::None:
             return "well formed";
         case JournalFault::NoNext:
-            return "an answer shorter than its next read's start";
+            return "shorter than its next read's start";
         case JournalFault::CutShort:
             return "a record cut short";
         case JournalFault::BadLength:
@@ -115,8 +115,8 @@ platform::Failure ReadChangesSince(
     platform::JournalPosition at = from;
     for (std::size_t answers = 0; at.next < target.next; ++answers) {
         if (answers == kMostAnswers) {
-            return Lost("more than " + std::to_string(kMostAnswers * (kAnswerBytes >> 10)) +
-                        " KiB of changes since the file table was read");
+            return Lost("more than " + std::to_string((kMostAnswers * kAnswerBytes) >> 20) +
+                        " MiB of changes since the file table was read");
         }
         platform::Result<std::size_t> got =
             volume.ReadJournal(at, platform::change_reason::kOfEntries, buffer);
@@ -125,7 +125,8 @@ platform::Failure ReadChangesSince(
         const JournalAnswer answer = ParseJournalAnswer(
             std::span<const std::byte>(buffer).first(std::min(*got, buffer.size())));
         if (answer.fault != JournalFault::None)
-            return Lost("the change journal's answer holds " + std::string(Describe(answer.fault)));
+            return Lost("the change journal's answer is malformed: " +
+                        std::string(Describe(answer.fault)));
         for (const JournalRecord& record : answer.records) {
             if (record.usn >= target.next)
                 return std::nullopt;

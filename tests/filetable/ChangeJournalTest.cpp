@@ -121,7 +121,7 @@ TEST(ChangeJournal, AReadingGetsToWhereTheJournalStoodOrSaysWhyNot) {
         {"the journal behind", platform::JournalPosition{7, 99, 40}, {}, 0, "before where"},
         // Far ahead, answers creeping: the reading gives up before it costs
         // more than the walk.
-        {"creeping", platform::JournalPosition{7, 1 << 20, 40}, {}, 0, "KiB of changes since"},
+        {"creeping", platform::JournalPosition{7, 1 << 20, 40}, {}, 0, "64 MiB of changes"},
     };
     for (std::int64_t next = 101; next < 1200; ++next)
         cases.back().answers.push_back(answer(next, {}));
