@@ -39,7 +39,8 @@ test-windows-x64 test-windows-x86: test-%: build-%
 	ctest --preset $*
 
 # The file table's reader under libFuzzer (clang) for a bounded time
-# (FUZZ_SECONDS, 45 by default), over the corpus in tests/fuzz/corpus.
+# (FUZZ_SECONDS, 45 by default), over the corpus in tests/fuzz/corpus; then
+# the change journal's (FUZZ_JOURNAL_SECONDS, 15), over tests/fuzz/journal-corpus.
 test-fuzz:
 	tests/fuzz/run-fuzz
 

@@ -10,7 +10,6 @@
 
 #include <cstddef>
 #include <cstdint>
-#include <functional>
 #include <optional>
 #include <span>
 
@@ -26,10 +25,12 @@ struct FileReference {
 };
 
 // Where a change journal stands: which journal it is (a journal deleted and
-// made again is another) and the number its next change will be given.
+// made again is another), the number its next change will be given, and the
+// number of the oldest change it still holds (older ones have wrapped away).
 struct JournalPosition {
     std::uint64_t journal = 0;
     std::int64_t next = 0;
+    std::int64_t first = 0;
 };
 
 // One change the journal recorded, of a file or folder in a folder.
@@ -67,11 +68,13 @@ class RawVolume {
     // Where the volume's change journal stands now; nullopt when the volume
     // keeps none.
     virtual Result<std::optional<JournalPosition>> JournalNow() = 0;
-    // Every change recorded from `from` to now, in order, until `onChange`
-    // returns false. A failure when the changes since `from` are no longer
-    // all there: the journal wrapped, or was deleted or made anew.
-    virtual Failure ReadChanges(const JournalPosition& from,
-                                const std::function<bool(const VolumeChange&)>& onChange) = 0;
+    // The journal's answer to a read of its changes with a reason among
+    // `reasons`, from `from.next` on, into `buffer`: how many bytes of it
+    // were filled, as NTFS gives them (the next read's start, then records;
+    // engine/filetable/ChangeJournal.h reads them). A failure when the
+    // journal is no longer `from.journal` or has wrapped past `from.next`.
+    virtual Result<std::size_t> ReadJournal(const JournalPosition& from, std::uint32_t reasons,
+                                            std::span<std::byte> buffer) = 0;
 };
 
 }  // namespace platform

@@ -112,6 +112,35 @@ inline constexpr Field<std::uint64_t> kRecord{0x10};  // the reference of the re
 inline constexpr std::size_t kEntryBytes = 0x1A;
 }  // namespace attribute_list
 
+// What a read of the change journal ($UsnJrnl) answers (FSCTL_READ_USN_JOURNAL):
+// the number the next read starts at, then records of version 2
+// (USN_RECORD_V2), each at a multiple of eight bytes from the answer's start.
+namespace journal_answer {
+inline constexpr Field<std::int64_t> kNext{0x00};
+inline constexpr std::size_t kFirstRecord = 0x08;
+}  // namespace journal_answer
+
+// One record of the change journal.
+namespace journal_record {
+inline constexpr Field<std::uint32_t> kLength{0x00};  // the whole record's, name and padding
+inline constexpr Field<std::uint16_t> kMajorVersion{0x04};
+inline constexpr Field<std::uint16_t> kMinorVersion{0x06};
+inline constexpr Field<std::uint64_t> kFile{0x08};    // the file's reference
+inline constexpr Field<std::uint64_t> kParent{0x10};  // its folder's reference
+inline constexpr Field<std::int64_t> kUsn{0x18};      // the record's own number, rising
+inline constexpr Field<std::int64_t> kTimeStamp{0x20};
+inline constexpr Field<std::uint32_t> kReason{0x28};  // USN_REASON_*
+inline constexpr Field<std::uint32_t> kSourceInfo{0x2C};
+inline constexpr Field<std::uint32_t> kSecurityId{0x30};
+inline constexpr Field<std::uint32_t> kFileAttributes{0x34};  // FILE_ATTRIBUTE_*
+inline constexpr Field<std::uint16_t> kNameLength{0x38};      // in bytes
+inline constexpr Field<std::uint16_t> kNameOffset{0x3A};      // from the record's start
+inline constexpr std::size_t kHeaderBytes = 0x3C;             // the name, UTF-16LE, follows
+inline constexpr std::size_t kAlignment = 8;
+inline constexpr std::uint16_t kVersion = 2;
+inline constexpr std::uint32_t kDirectory = 0x10;  // FILE_ATTRIBUTE_DIRECTORY
+}  // namespace journal_record
+
 // Of a file reference: the record number in the low 48 bits, its sequence
 // number in the high 16.
 inline constexpr std::uint64_t kRecordMask = 0x0000'FFFF'FFFF'FFFF;

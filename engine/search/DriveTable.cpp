@@ -7,6 +7,7 @@
 #include <utility>
 #include <vector>
 
+#include "engine/filetable/ChangeJournal.h"
 #include "engine/filetable/FileTable.h"
 
 namespace engine {
@@ -37,6 +38,14 @@ DriveTable::DriveTable(platform::FileSystem& files, char letter, std::string_vie
         return;
     }
     volume_ = std::move(*volume);
+    // Noted before the flush: a change made between the two is then in the
+    // journal, if not in the table; noted after, it could be in neither.
+    platform::Result<std::optional<platform::JournalPosition>> journal = volume_->JournalNow();
+    if (!journal) {
+        how_ = "walk: the change journal could not be read: " + journal.Error().description;
+        return;
+    }
+    journal_ = *journal;
     // NTFS keeps recent changes to its table in memory: unflushed, the table
     // read can be older than the folders, and a folder it shows nothing
     // below would be left out.
@@ -44,12 +53,6 @@ DriveTable::DriveTable(platform::FileSystem& files, char letter, std::string_vie
         how_ = "walk: the volume could not be flushed: " + failed->description;
         return;
     }
-    platform::Result<std::optional<platform::JournalPosition>> journal = volume_->JournalNow();
-    if (!journal) {
-        how_ = "walk: the change journal could not be read: " + journal.Error().description;
-        return;
-    }
-    journal_ = *journal;
     FileTableRead read = ReadFileTable(*volume_, markerName, keepReading);
     records_ = read.records;
     if (!read.places) {
@@ -79,7 +82,7 @@ DriveTable::Changes DriveTable::SinceRead() {
     std::map<Reference, Reference> made;
     bool tooMany = false;
     const platform::Failure failed =
-        volume_->ReadChanges(*journal_, [&](const platform::VolumeChange& change) {
+        ReadChangesSince(*volume_, *journal_, [&](const platform::VolumeChange& change) {
             if ((change.reasons & platform::change_reason::kOfEntries) == 0)
                 return true;
             changed.insert(Of(change.folder));

@@ -1,6 +1,6 @@
-// Where the search meets a drive's file table (FileTable.h): the volume
-// flushed, so that its table is the folders' present state; where NTFS's
-// change journal stands noted; the table read; and, once the drive has been
+// Where the search meets a drive's file table (FileTable.h): where NTFS's
+// change journal stands noted; the volume flushed, so that its table is the
+// folders' present state; the table read; and, once the drive has been
 // searched by it, the folders that changed meanwhile found in the journal,
 // so that they are searched again.
 #pragma once

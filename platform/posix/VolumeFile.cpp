@@ -43,8 +43,8 @@ class VolumeFile final : public RawVolume {
     Result<std::optional<JournalPosition>> JournalNow() override {
         return std::optional<JournalPosition>{};
     }
-    Failure ReadChanges(const JournalPosition&,
-                        const std::function<bool(const VolumeChange&)>&) override {
+    Result<std::size_t> ReadJournal(const JournalPosition&, std::uint32_t,
+                                    std::span<std::byte>) override {
         return FileError{FileError::Kind::Other, "the volume keeps no change journal"};
     }
 

@@ -6,11 +6,9 @@
 
 #include <algorithm>
 #include <cstddef>
-#include <cstring>
 #include <memory>
 #include <string>
 #include <string_view>
-#include <vector>
 
 #include "platform/win32/ScopedWin.h"
 #include "platform/win32/Utf16.h"
@@ -18,10 +16,6 @@
 
 namespace platform {
 namespace {
-
-FileReference ReferenceOf(DWORDLONG reference) {
-    return {reference & 0x0000'FFFF'FFFF'FFFF, static_cast<std::uint16_t>(reference >> 48)};
-}
 
 // Errors that mean the volume keeps no journal to be asked: NTFS's own when
 // none was made or it is being deleted, and a file system's (Wine's among
@@ -82,71 +76,30 @@ class Win32RawVolume final : public RawVolume {
                 return std::optional<JournalPosition>{};
             return FileErrorOf(error);
         }
-        return std::optional<JournalPosition>{JournalPosition{data.UsnJournalID, data.NextUsn}};
+        return std::optional<JournalPosition>{
+            JournalPosition{data.UsnJournalID, data.NextUsn, data.FirstUsn}};
     }
 
-    Failure ReadChanges(const JournalPosition& from,
-                        const std::function<bool(const VolumeChange&)>& onChange) override {
-        // Read to where the journal stands now: changes made while this reads
-        // are for the next run.
-        USN_JOURNAL_DATA now{};
-        DWORD got = 0;
-        if (!DeviceIoControl(volume_.Get(), FSCTL_QUERY_USN_JOURNAL, nullptr, 0, &now, sizeof now,
-                             &got, nullptr)) {
-            return LastFileError();
-        }
-        if (now.UsnJournalID != from.journal)
-            return FileError{FileError::Kind::Changed, "the change journal was made anew"};
-        if (now.FirstUsn > from.next)
-            return FileError{FileError::Kind::Changed, "the change journal wrapped"};
+    // What the journal gives is handed on as it stands: the engine reads
+    // it, checking every bound, where it can be tested and fuzzed.
+    Result<std::size_t> ReadJournal(const JournalPosition& from, std::uint32_t reasons,
+                                    std::span<std::byte> buffer) override {
         READ_USN_JOURNAL_DATA ask{};
         ask.StartUsn = from.next;
-        ask.ReasonMask = change_reason::kOfEntries;
+        ask.ReasonMask = reasons;
         ask.UsnJournalID = from.journal;
-        std::vector<std::byte> buffer(std::size_t{64} << 10);
-        while (ask.StartUsn < now.NextUsn) {
-            if (!DeviceIoControl(volume_.Get(), FSCTL_READ_USN_JOURNAL, &ask, sizeof ask,
-                                 buffer.data(), static_cast<DWORD>(buffer.size()), &got, nullptr)) {
-                return LastFileError();
-            }
-            if (got < sizeof(USN))
-                return FileError{FileError::Kind::Other,
-                                 "the change journal's answer is cut short"};
-            USN next = 0;
-            std::memcpy(&next, buffer.data(), sizeof next);
-            // The records follow the next read's start; each is checked to
-            // lie within what was given before it is looked at.
-            std::size_t at = sizeof(USN);
-            while (at < got) {
-                USN_RECORD record;
-                const std::size_t fixed = offsetof(USN_RECORD, FileName);
-                if (got - at < fixed)
-                    return FileError{FileError::Kind::Other,
-                                     "a change journal record is cut short"};
-                std::memcpy(&record, buffer.data() + at, fixed);
-                if (record.RecordLength < fixed || record.RecordLength > got - at)
-                    return FileError{FileError::Kind::Other,
-                                     "a change journal record is cut short"};
-                if (record.MajorVersion != 2)
-                    return FileError{FileError::Kind::Other,
-                                     "the change journal's records are of version " +
-                                         std::to_string(record.MajorVersion)};
-                if (record.Usn >= now.NextUsn)
-                    return std::nullopt;
-                VolumeChange change;
-                change.file = ReferenceOf(record.FileReferenceNumber);
-                change.folder = ReferenceOf(record.ParentFileReferenceNumber);
-                change.isFolder = (record.FileAttributes & FILE_ATTRIBUTE_DIRECTORY) != 0;
-                change.reasons = record.Reason;
-                if (!onChange(change))
-                    return std::nullopt;
-                at += record.RecordLength;
-            }
-            if (next <= ask.StartUsn)
-                break;  // nothing more to read
-            ask.StartUsn = next;
+        DWORD got = 0;
+        if (!DeviceIoControl(volume_.Get(), FSCTL_READ_USN_JOURNAL, &ask, sizeof ask, buffer.data(),
+                             static_cast<DWORD>(std::min<std::size_t>(buffer.size(), 1U << 30)),
+                             &got, nullptr)) {
+            const DWORD error = GetLastError();
+            if (error == ERROR_JOURNAL_ENTRY_DELETED)
+                return FileError{FileError::Kind::Changed, "the change journal wrapped"};
+            if (MeansNoJournal(error))
+                return FileError{FileError::Kind::Changed, "the change journal was deleted"};
+            return FileErrorOf(error);
         }
-        return std::nullopt;
+        return std::size_t{got};
     }
 
   private:

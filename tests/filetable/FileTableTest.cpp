@@ -24,6 +24,7 @@
 #include "platform/ForwardingFileSystem.h"
 #include "platform/posix/PosixFileSystem.h"
 #include "platform/posix/VolumeFile.h"
+#include "tests/filetable/JournalAnswer.h"
 #include "tests/filetable/NtfsImage.h"
 
 namespace {
@@ -42,19 +43,37 @@ FileTableRead ReadImage(platform::RawVolume& volume) {
     return engine::ReadFileTable(volume, kMarker, [](std::uint64_t) { return true; });
 }
 
+// How the journal of a BytesVolume answers once the table has been read.
+enum class Journal : std::uint8_t {
+    Kept,     // with every change since
+    Wrapped,  // without the first of them
+    Short,    // with them all, but never past them to where it stands
+};
+
 // A volume held in memory, to be damaged at will. Until it is flushed it
-// serves `before`, as NTFS's table on disk lags what it holds in memory;
-// its change journal, if it has one, reports `changes`.
+// serves `before`, as NTFS's table on disk lags what it holds in memory.
+// Its change journal, if it has one, stands at `journal` when first asked,
+// which must be before the flush; then it has recorded `changes`.
 class BytesVolume final : public platform::RawVolume {
   public:
     explicit BytesVolume(std::vector<std::byte> bytes) : before_(bytes), after_(std::move(bytes)) {}
     BytesVolume(std::vector<std::byte> before, std::vector<std::byte> after,
                 std::optional<platform::JournalPosition> journal,
-                const std::vector<platform::VolumeChange>* changes)
-        : before_(std::move(before)),
-          after_(std::move(after)),
-          journal_(journal),
-          changes_(changes) {}
+                const std::vector<platform::VolumeChange>& changes, Journal kept = Journal::Kept)
+        : before_(std::move(before)), after_(std::move(after)), journal_(journal) {
+        if (!journal)
+            return;
+        platform::JournalPosition now = *journal;
+        std::vector<testing_ntfs::CraftedRecord> records;
+        for (const platform::VolumeChange& change : changes) {
+            records.push_back({now.next, change});
+            now.next += testing_ntfs::kCraftedRecordBytes;
+        }
+        now.first = kept == Journal::Wrapped ? journal->next + 1 : journal->first;
+        const std::int64_t end = kept == Journal::Short ? journal->next : now.next;
+        later_.emplace(
+            now, std::vector<std::vector<std::byte>>{testing_ntfs::JournalAnswerOf(end, records)});
+    }
     std::uint32_t SectorSize() const override { return 4096; }
     platform::Failure Read(std::uint64_t offset, std::span<std::byte> buffer) override {
         const std::vector<std::byte>& bytes = flushed_ ? after_ : before_;
@@ -71,26 +90,25 @@ class BytesVolume final : public platform::RawVolume {
         return std::nullopt;
     }
     platform::Result<std::optional<platform::JournalPosition>> JournalNow() override {
+        if (noted_ && later_)
+            return later_->JournalNow();
+        noted_ = true;
+        if (flushed_)
+            return platform::FileError{platform::FileError::Kind::Other, "noted after the flush"};
         return journal_;
     }
-    // A journal without changes has wrapped.
-    platform::Failure ReadChanges(
-        const platform::JournalPosition&,
-        const std::function<bool(const platform::VolumeChange&)>& onChange) override {
-        if (changes_ == nullptr || changes_->empty())
-            return platform::FileError{platform::FileError::Kind::Changed, "wrapped"};
-        for (const platform::VolumeChange& change : *changes_) {
-            if (!onChange(change))
-                break;
-        }
-        return std::nullopt;
+    platform::Result<std::size_t> ReadJournal(const platform::JournalPosition& from,
+                                              std::uint32_t reasons,
+                                              std::span<std::byte> buffer) override {
+        return later_->ReadJournal(from, reasons, buffer);
     }
 
   private:
     std::vector<std::byte> before_, after_;
     bool flushed_ = false;
+    bool noted_ = false;
     std::optional<platform::JournalPosition> journal_;
-    const std::vector<platform::VolumeChange>* changes_ = nullptr;
+    std::optional<testing_ntfs::AnsweringVolume> later_;
 };
 
 // The folders of an NTFS image mounted as D:, over whose volume `volume`
@@ -460,7 +478,8 @@ TEST(FileTable, TheVolumeIsFlushedBeforeItsTableIsRead) {
     ASSERT_TRUE(image.Remount());
 
     ImageDrive drive(image.Mount(), [&] {
-        return std::make_unique<BytesVolume>(before, after, std::nullopt, nullptr);
+        return std::make_unique<BytesVolume>(before, after, std::nullopt,
+                                             std::vector<platform::VolumeChange>{});
     });
     engine::DriveTable table(drive, 'D', kMarker, false, [](std::uint64_t) { return true; });
     ASSERT_TRUE(table.Places()) << table.How();
@@ -507,6 +526,7 @@ TEST(FileTable, FoldersChangedDuringTheSearchAreSearchedAgain) {
         std::vector<platform::VolumeChange> journal;
         Changes expected;
         const char* why;  // part of the search line, when the drive is walked whole
+        Journal kept = Journal::Kept;
     };
     const std::vector<Case> cases = {
         {"a folder made and a file renamed",
@@ -516,7 +536,12 @@ TEST(FileTable, FoldersChangedDuringTheSearchAreSearchedAgain) {
           {note, calm, false, kNewName}},
          Changes::Folders,
          ""},
-        {"the journal wrapped", {}, Changes::Whole, "wrapped"},
+        {"the journal wrapped", {}, Changes::Whole, "wrapped", Journal::Wrapped},
+        {"the journal's answers end short of where it stood",
+         {{made, quiet, true, kCreated}},
+         Changes::Whole,
+         "short of",
+         Journal::Short},
         {"a folder the table does not know",
          {{marker,
            {quiet.record, static_cast<std::uint16_t>(quiet.sequence + 1)},
@@ -529,7 +554,7 @@ TEST(FileTable, FoldersChangedDuringTheSearchAreSearchedAgain) {
         SCOPED_TRACE(c.what);
         ImageDrive drive(image.Mount(), [&] {
             return std::make_unique<BytesVolume>(bytes, bytes, platform::JournalPosition{7, 100},
-                                                 &c.journal);
+                                                 c.journal, c.kept);
         });
         engine::DriveTable table(drive, 'D', kMarker, false, [](std::uint64_t) { return true; });
         ASSERT_TRUE(table.Places()) << table.How();

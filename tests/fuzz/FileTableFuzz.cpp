@@ -33,9 +33,8 @@ class BytesVolume final : public platform::RawVolume {
     platform::Result<std::optional<platform::JournalPosition>> JournalNow() override {
         return std::optional<platform::JournalPosition>{};
     }
-    platform::Failure ReadChanges(
-        const platform::JournalPosition&,
-        const std::function<bool(const platform::VolumeChange&)>&) override {
+    platform::Result<std::size_t> ReadJournal(const platform::JournalPosition&, std::uint32_t,
+                                              std::span<std::byte>) override {
         return platform::FileError{platform::FileError::Kind::Other, "no journal"};
     }
 
