@@ -4,10 +4,10 @@
 #include <string>
 #include <vector>
 
-#include "engine/update/InstallationState.h"
-#include "engine/update/KeptSets.h"
 #include "engine/MyThread.h"
 #include "engine/Texts.h"
+#include "engine/update/InstallationState.h"
+#include "engine/update/KeptSets.h"
 
 namespace engine {
 

@@ -105,9 +105,8 @@ Refusal EarlierRun::Repair(UpdateOutcome& outcome) {
     const auto done = repair.Run(failed);
     for (const std::size_t i : repair.KeptStaged()) {
         const JournalTarget& target = journal.targets[i];
-        outcome.kept.push_back(
-            {survey_.PathBeside(target.row, target.staged), target.staged,
-             RunEvents::KeptWhy::NotJournalsBytes});
+        outcome.kept.push_back({survey_.PathBeside(target.row, target.staged), target.staged,
+                                RunEvents::KeptWhy::NotJournalsBytes});
     }
     if (!done) {
         const std::string path = failed.target && *failed.target < journal.targets.size()
@@ -182,9 +181,8 @@ Refusal EarlierRun::SetAside(const std::optional<Journal>& named, RunEvents::Kep
         names.push_back({target.row, target.backup, true});
     }
     const std::vector<KeptSets::Stays> stay = Kept().Prune(keptAs, names, package_);
-    const bool ownNamesStay = std::any_of(stay.begin(), stay.end(), [](const auto& kept) {
-        return kept.keptAs == kept.kept.name;
-    });
+    const bool ownNamesStay = std::any_of(
+        stay.begin(), stay.end(), [](const auto& kept) { return kept.keptAs == kept.kept.name; });
     if (ownNamesStay || survey_.KeptJournals().empty())
         outcome.kept.push_back({journalPath, keptAs, why});
     for (const KeptSets::Stays& kept : stay) {

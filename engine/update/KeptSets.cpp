@@ -142,9 +142,8 @@ std::vector<KeptSets::Stays> KeptSets::Prune(const std::string& journal,
             continue;
         const std::optional<Bytes> bytes = KeptBytes(*folder, kept.name, patience_);
         const PackageFile& source = package.File(kept.row);
-        const bool elsewhere =
-            bytes && (*bytes == Bytes{source.size, source.digest} ||
-                      std::find(held.begin(), held.end(), *bytes) != held.end());
+        const bool elsewhere = bytes && (*bytes == Bytes{source.size, source.digest} ||
+                                         std::find(held.begin(), held.end(), *bytes) != held.end());
         // Deleted through the folder's handle: a link there goes as itself.
         if (elsewhere && !TryForAWhile(patience_, [&] { return folder->Delete(kept.name); }))
             continue;
@@ -162,8 +161,7 @@ std::vector<KeptSets::Stays> KeptSets::Prune(const std::string& journal,
     return stay;
 }
 
-std::vector<std::string> KeptNamesIn(platform::FileSystem& files,
-                                     const std::string& installation) {
+std::vector<std::string> KeptNamesIn(platform::FileSystem& files, const std::string& installation) {
     std::vector<std::string> journals;
     files.ListFolder(installation, [&](const platform::FolderEntry& entry) {
         if (!entry.isFolder && !entry.isLink && IsKeptJournalName(entry.name))

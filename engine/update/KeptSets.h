@@ -78,7 +78,6 @@ class KeptSets {
 
 // The same names as KeptSets::Names gives, for /LIST, which reaches the
 // installation `installation` by its path and changes nothing.
-std::vector<std::string> KeptNamesIn(platform::FileSystem& files,
-                                     const std::string& installation);
+std::vector<std::string> KeptNamesIn(platform::FileSystem& files, const std::string& installation);
 
 }  // namespace engine

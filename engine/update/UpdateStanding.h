@@ -33,8 +33,9 @@ struct UpdateStanding {
         JournalUnrepaired,    // the journal is ours and stays, not (yet) followed
         JournalCutShortGone,  // the journal, cut short as it was written, was deleted
         JournalFollowed,      // the journal was followed to its end and is gone
-        JournalSetAside,      // the journal no key vouches for, or the files do not match, was moved aside
-        RunBegan,             // this run's journal, or another change of this run's, came to be
+        JournalSetAside,  // the journal no key vouches for, or the files do not match, was moved
+                          // aside
+        RunBegan,         // this run's journal, or another change of this run's, came to be
     };
 
     Change change = Change::None;

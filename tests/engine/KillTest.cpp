@@ -7,9 +7,9 @@
 #include <algorithm>
 #include <cstdlib>
 #include <filesystem>
-#include <set>
 #include <memory>
 #include <optional>
+#include <set>
 #include <stdexcept>
 #include <string>
 #include <vector>
@@ -26,6 +26,7 @@
 #include "platform/win32/WinApi.h"
 
 #include "platform/win32/ModulePath.h"
+#include "platform/win32/ProgramKey.h"
 #include "platform/win32/ScopedWin.h"
 #include "platform/win32/Utf16.h"
 #include "platform/win32/Win32FileSystem.h"
@@ -311,19 +312,18 @@ TEST(KillAtAnyStep, OneRunAfterwardsLeavesItAllNewWithNothingLeft) {
     EXPECT_GT(n, 40u);  // every operation of a refresh had its turn
 }
 
-// An operation of an update between its first rename and its commit.
-constexpr std::size_t kInTheRenames = 90;
-
 // This PC's journal key lost, as a reinstalled Windows or a cleaned registry
 // loses it: every journal written before is no longer vouched for.
 void LoseTheKey(const std::string& root) {
 #ifdef _WIN32
     (void)root;
-    HKEY key = nullptr;
-    if (RegOpenKeyExW(HKEY_LOCAL_MACHINE, L"SOFTWARE\\Kelmina\\Soramido", 0,
-                      KEY_SET_VALUE | KEY_WOW64_64KEY, &key) == ERROR_SUCCESS) {
-        RegDeleteValueW(key, L"UpdateJournalKey");
-        RegCloseKey(key);
+    HKEY parent = nullptr;
+    if (RegOpenKeyExW(
+            HKEY_LOCAL_MACHINE, platform::kProgramKeyParent, 0,
+            DELETE | KEY_ENUMERATE_SUB_KEYS | KEY_QUERY_VALUE | KEY_SET_VALUE | KEY_WOW64_64KEY,
+            &parent) == ERROR_SUCCESS) {
+        RegDeleteTreeW(parent, platform::kJournalKeyName);
+        RegCloseKey(parent);
     }
 #else
     std::filesystem::remove(root + "/Key/journal-key");
@@ -333,8 +333,8 @@ void LoseTheKey(const std::string& root) {
 // What stands in the installation beside the product's own files.
 std::vector<std::string> LeftBeside(const test_support::TempTree& tree) {
     std::vector<std::string> left;
-    for (const char* folder : {"Drive/Product", "Drive/Product/xtras",
-                               "Drive/Product/Audio/Phrase/Group6"}) {
+    for (const char* folder :
+         {"Drive/Product", "Drive/Product/xtras", "Drive/Product/Audio/Phrase/Group6"}) {
         for (const std::string& name : tree.Names(folder)) {
             if (name.find("~upd") != std::string::npos)
                 left.push_back(std::string(folder) + '/' + name);
@@ -346,11 +346,30 @@ std::vector<std::string> LeftBeside(const test_support::TempTree& tree) {
 // Kill after kill with the key lost in between, each run setting the last
 // one's journal aside: what is kept holds each old file's bytes once, under
 // one journal, and the run after is all new and keeps no more.
+// The first operation of an update (the system's file services count
+// their own) after which a kill leaves an old file under its backup name.
+std::size_t InTheRenames() {
+    for (std::size_t n = 20; n < 400; n += 5) {
+        test_support::TempTree tree(kTree);
+        if (RunChild(tree.Path(), n) != 99)
+            break;
+        const std::vector<std::string> left = LeftBeside(tree);
+        if (std::any_of(left.begin(), left.end(),
+                        [](const std::string& name) { return name.ends_with("-old"); })) {
+            return n;
+        }
+    }
+    ADD_FAILURE() << "no kill left a backup";
+    return 0;
+}
+
 TEST(KillAtAnyStep, KillsWithTheKeyLostKeepOneSet) {
+    const std::size_t inTheRenames = InTheRenames();
+    ASSERT_NE(inTheRenames, 0u);
     test_support::TempTree tree(kTree);
     for (int kill = 0; kill < 3; ++kill) {
         SCOPED_TRACE("kill " + std::to_string(kill + 1));
-        const int killed = RunChild(tree.Path(), kInTheRenames);
+        const int killed = RunChild(tree.Path(), inTheRenames);
         ASSERT_TRUE(killed == 99 || killed == kNotAsked) << killed;
         LoseTheKey(tree.Path());
     }
@@ -401,8 +420,10 @@ TEST(KillAtAnyStep, KillsWithTheKeyLostKeepOneSet) {
 // A journal and its backups copied away in the middle of an update and put
 // back once it is done: one run ends it, all new with nothing left.
 TEST(KillAtAnyStep, AJournalPutBackAfterTheUpdateEndsInOneRun) {
+    const std::size_t inTheRenames = InTheRenames();
+    ASSERT_NE(inTheRenames, 0u);
     test_support::TempTree tree(kTree);
-    ASSERT_EQ(RunChild(tree.Path(), kInTheRenames), 99);
+    ASSERT_EQ(RunChild(tree.Path(), inTheRenames), 99);
     const std::filesystem::path product = tree.Path("Drive/Product");
     const std::filesystem::path away = tree.Path("Away");
     std::filesystem::create_directory(away);
