@@ -35,7 +35,12 @@ bool WriteFile(const std::string& path, const std::string& bytes) {
 int main(int argc, char** argv) {
     std::vector<std::string> arguments;
     std::string now = LocalStamp();
-    for (int i = 1; i < argc; ++i) {
+    // The folder first: a POSIX path starts with the switches' "/".
+    if (argc < 2) {
+        std::cerr << report::kReportUsage << '\n';
+        return 6;
+    }
+    for (int i = 2; i < argc; ++i) {
         const std::string argument = argv[i];
         if (argument.starts_with("/NOW="))
             now = argument.substr(5);
@@ -47,7 +52,8 @@ int main(int argc, char** argv) {
         std::cerr << *error << '\n';
         return 6;
     }
-    if (options.folder.empty() || options.out.empty()) {
+    options.folder = argv[1];
+    if (options.out.empty()) {
         std::cerr << report::kReportUsage << '\n';
         return 6;
     }
