@@ -35,6 +35,7 @@ h1{font-size:22px;margin:0 0 4px}
 .midway{--c:var(--midway)}.attention{--c:var(--attention)}.left{--c:var(--left)}.stale{--c:var(--stale)}
 .restart{--c:var(--restart)}.noproduct{--c:var(--noproduct)}.current{--c:var(--current)}
 .seg,.swatch{background:var(--c)}
+@media (prefers-color-scheme:dark){.seg{color:#141518}}
 table{border-collapse:collapse;width:100%}
 th{background:var(--head);text-align:left;font-weight:600;white-space:nowrap}
 th,td{border-bottom:1px solid var(--line);padding:6px 8px;vertical-align:top}
