@@ -159,6 +159,12 @@ int Run(const std::vector<std::string>& arguments) {
         Tell("ログのフォルダーを読めません：" + std::string(failure.what()), open, true);
         return kFolderUnreadable;
     }
+    // A folder asked for that is not there yet is made, with those above it.
+    const int made = SHCreateDirectoryExW(nullptr, out.c_str(), nullptr);
+    if (made != ERROR_SUCCESS && made != ERROR_ALREADY_EXISTS && made != ERROR_FILE_EXISTS) {
+        Tell(platform::Utf16ToUtf8(out) + " を作れません：" + report::SystemErrorText(made), open, true);
+        return kNotWritten;
+    }
     const std::wstring page = platform::JoinPath(out, kPageName);
     const std::wstring table = platform::JoinPath(out, kTableName);
     for (const auto& [path, bytes] :
