@@ -47,17 +47,19 @@ std::string RunLines(int pc, int code) {
     line("computer " + name);
     line("user SCHOOL\\deploy");
     line("windows 10.0.19045 64-bit");
-    for (const char* file : {"QBank.cxt", "Taven.dxr", "Virel.dxr", "Qpn.dxr", "Zum.dxr", "Belto.cxt",
-                             "q417.mp3", "PlugKit2.x32"})
+    for (const char* file : {"QBank.cxt", "Taven.dxr", "Virel.dxr", "Qpn.dxr", "Zum.dxr",
+                             "Belto.cxt", "q417.mp3", "PlugKit2.x32"})
         line(std::string("package ") + file + " 123456 " + std::string(64, 'a'));
     line("[ケルミナ そらみど]がｲﾝｽﾄｰﾙされているか、調べています。");
     line("search C: file table, 812345 records, 1.2 s");
     const char* verb = code == 2 ? "を更新できませんでした" : "を更新しました";
-    for (const char* file : {"\\QBANK.CXT ", "\\TAVEN.DXR ", "\\VIREL.DXR ", "\\QPN.DXR ", "\\ZUM.DXR ",
-                             "\\BELTO.CXT ", "\\mp3File ", "\\xtras"})
+    for (const char* file : {"\\QBANK.CXT ", "\\TAVEN.DXR ", "\\VIREL.DXR ", "\\QPN.DXR ",
+                             "\\ZUM.DXR ", "\\BELTO.CXT ", "\\mp3File ", "\\xtras"})
         line(std::string("C:\\教材\\そらみど") + file + verb);
     if (code == 2)
-        line("C:\\教材\\そらみど は元のままです：C:\\教材\\そらみど\\VIREL.DXR を「Soramido.exe」が使用中です");
+        line(
+            "C:\\教材\\そらみど は元のままです：C:\\教材\\そらみど\\VIREL.DXR "
+            "を「Soramido.exe」が使用中です");
     line("exit code " + std::to_string(code));
     return run;
 }
@@ -145,9 +147,8 @@ int main(int argc, char** argv) {
     MakeLogs(logs);
 
     // The peak first, forked while this process is small.
-    const bench::ForkedResult forked = bench::RunForked([&] {
-        return Survey(logs).rows.size() == kLogs ? 0 : 1;
-    });
+    const bench::ForkedResult forked =
+        bench::RunForked([&] { return Survey(logs).rows.size() == kLogs ? 0 : 1; });
     ReadFloor(logs);  // warms the cache
     std::vector<double> floor;
     std::vector<double> reading;
@@ -160,8 +161,9 @@ int main(int argc, char** argv) {
     const double readSeconds = Median(reading);
     const double peakMiB = static_cast<double>(forked.peakResidentKiB) / 1024;
     char line[512];
-    std::string figures = "\n== Report.exe: 2,000 logs of 1 MiB (warm, " + std::to_string(kThreads) +
-                          " threads, medians of " + std::to_string(kRounds) + ") ==\n";
+    std::string figures = "\n== Report.exe: 2,000 logs of 1 MiB (warm, " +
+                          std::to_string(kThreads) + " threads, medians of " +
+                          std::to_string(kRounds) + ") ==\n";
     std::snprintf(line, sizeof line,
                   "native read and summary  %.3f s (target <= 5 s: %s), %.1f MiB read\n"
                   "floor (last 64 KiB each) %.3f s; ratio %.2f\n"
@@ -178,10 +180,10 @@ int main(int argc, char** argv) {
         const fs::path out = dir / "out";
         fs::create_directories(empty);
         fs::create_directories(out);
-        const bench::ChildResult env = bench::RunProgram(
-            {(scripts / "wine-env").string(), prefix.string(), "L=" + logs.string(),
-             "M=" + empty.string(), "O=" + out.string()},
-            {.captureOutput = false, .quiet = true, .environment = {}});
+        const bench::ChildResult env =
+            bench::RunProgram({(scripts / "wine-env").string(), prefix.string(),
+                               "L=" + logs.string(), "M=" + empty.string(), "O=" + out.string()},
+                              {.captureOutput = false, .quiet = true, .environment = {}});
         fs::copy_file(program, prefix / "drive_c" / "Report.exe",
                       fs::copy_options::overwrite_existing);
         const bench::ChildOptions options{

@@ -30,12 +30,13 @@ std::string CsvTable(const Survey& survey) {
         std::string notes = row.unreadable.empty() ? "" : "読めません：" + row.unreadable;
         for (const std::string& note : row.notes)
             notes += (notes.empty() ? "" : " / ") + note;
-        csv += Field(row.name) + ',' + Field(row.lastRun) + ',' +
-               (row.exitCode ? std::to_string(*row.exitCode) : std::string()) + ',' +
-               Field(row.unreadable.empty() ? VerdictOf(row.exitCode, row.list) : "ログを読めません") +
-               ',' + Field(StandingName(row.standing)) + ',' + Field(installations) + ',' +
-               Field(row.reason) + ',' + Field(row.windows) + ',' + Field(logs) + ',' +
-               Field(notes) + "\r\n";
+        csv +=
+            Field(row.name) + ',' + Field(row.lastRun) + ',' +
+            (row.exitCode ? std::to_string(*row.exitCode) : std::string()) + ',' +
+            Field(row.unreadable.empty() ? VerdictOf(row.exitCode, row.list) : "ログを読めません") +
+            ',' + Field(StandingName(row.standing)) + ',' + Field(installations) + ',' +
+            Field(row.reason) + ',' + Field(row.windows) + ',' + Field(logs) + ',' + Field(notes) +
+            "\r\n";
     }
     return csv;
 }

@@ -78,9 +78,9 @@ void Summary(std::string& page, const Survey& survey) {
         const std::string name(StandingName(standing));
         const std::size_t count = survey.counts[i];
         if (count > 0) {
-            segments += "<span class=\"seg " + key + "\" style=\"flex-grow:" + std::to_string(count) +
-                        "\" title=\"" + name + " " + std::to_string(count) + " 台\">" +
-                        std::to_string(count) + "</span>";
+            segments += "<span class=\"seg " + key +
+                        "\" style=\"flex-grow:" + std::to_string(count) + "\" title=\"" + name +
+                        " " + std::to_string(count) + " 台\">" + std::to_string(count) + "</span>";
             label += name + " " + std::to_string(count) + " 台、";
         }
         legend += "<li class=\"" + key + "\"><span class=\"swatch\"></span>" + name +
@@ -90,8 +90,8 @@ void Summary(std::string& page, const Survey& survey) {
     page += "<section class=\"glance\"><div class=\"big\"><span id=\"count-total-current\">" +
             std::to_string(current) + "</span><small> / <span id=\"count-total\">" +
             std::to_string(total) + "</span> 台が最新</small></div>";
-    page += "<div class=\"bar\" role=\"img\" aria-label=\"" + HtmlEscaped(label) + "\">" + segments +
-            "</div></section>";
+    page += "<div class=\"bar\" role=\"img\" aria-label=\"" + HtmlEscaped(label) + "\">" +
+            segments + "</div></section>";
     page += "<ul class=\"legend\">" + legend + "</ul>";
 }
 
@@ -130,10 +130,11 @@ void Row(std::string& page, const PcRow& row) {
 std::string HtmlPage(const Survey& survey, const PageFacts& facts) {
     std::string page;
     page.reserve(4096 + survey.rows.size() * 700);
-    page += "<!DOCTYPE html>\n<html lang=\"ja\"><head><meta charset=\"utf-8\">"
-            "<meta name=\"viewport\" content=\"width=device-width, initial-scale=1\">"
-            "<meta name=\"color-scheme\" content=\"light dark\">"
-            "<title>「ケルミナ そらみど」アップデートの状況</title><style>";
+    page +=
+        "<!DOCTYPE html>\n<html lang=\"ja\"><head><meta charset=\"utf-8\">"
+        "<meta name=\"viewport\" content=\"width=device-width, initial-scale=1\">"
+        "<meta name=\"color-scheme\" content=\"light dark\">"
+        "<title>「ケルミナ そらみど」アップデートの状況</title><style>";
     page += kStyle;
     page += "</style></head><body>\n<h1>「ケルミナ そらみど」1.55B アップデートの状況</h1>";
     page += "<p class=\"facts\">ログのフォルダー：" + Isolated(facts.folder, 400) + "　作成：" +
@@ -143,8 +144,9 @@ std::string HtmlPage(const Survey& survey, const PageFacts& facts) {
     if (survey.rows.empty()) {
         page += "<p class=\"empty\">このフォルダーには PC のログ（*.log）がありません。</p>";
     } else {
-        page += "<table><thead><tr><th>PC</th><th>最終実行</th><th>結果</th><th>インストール</th>"
-                "<th>理由・備考</th><th>Windows</th></tr></thead><tbody>\n";
+        page +=
+            "<table><thead><tr><th>PC</th><th>最終実行</th><th>結果</th><th>インストール</th>"
+            "<th>理由・備考</th><th>Windows</th></tr></thead><tbody>\n";
         for (const PcRow& row : survey.rows)
             Row(page, row);
         page += "</tbody></table>";

@@ -344,7 +344,8 @@ LogReading ReadLog(std::string_view text, bool fromStart) {
         }
     }
     // Identity lines the run itself did not reach.
-    for (const Run* run = chosen; run != runs.data() && (row.computer.empty() || row.windows.empty());) {
+    for (const Run* run = chosen;
+         run != runs.data() && (row.computer.empty() || row.windows.empty());) {
         --run;
         if (row.computer.empty())
             row.computer = run->computer;

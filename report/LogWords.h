@@ -29,7 +29,7 @@ inline constexpr std::string_view kFinishedAtRestart = ": finished at the next r
 inline constexpr int kExitFinishedAtRestart = 3010;
 
 // The states a /LIST line gives an installation.
-inline constexpr std::string_view kListStates[] = {"1.55B", "old",     "mixed",
+inline constexpr std::string_view kListStates[] = {"1.55B",       "old",     "mixed",
                                                    "interrupted", "blocked", "restart"};
 
 }  // namespace report::words

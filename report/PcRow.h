@@ -29,15 +29,15 @@ struct Installation {
 };
 
 struct PcRow {
-    std::string name;             // the log's file name without ".log"
+    std::string name;               // the log's file name without ".log"
     std::vector<std::string> logs;  // the files read, newest first
-    std::string lastRun;          // "YYYY-MM-DD hh:mm:ss", the PC's local time
-    std::optional<int> exitCode;  // none: no complete run was found
-    bool list = false;            // that run was /LIST
+    std::string lastRun;            // "YYYY-MM-DD hh:mm:ss", the PC's local time
+    std::optional<int> exitCode;    // none: no complete run was found
+    bool list = false;              // that run was /LIST
     std::vector<Installation> installations;
-    std::string reason;   // the first line that explains a failure
-    std::string windows;  // "10.0.19045 64-bit"
-    std::string computer; // as the log names it
+    std::string reason;              // the first line that explains a failure
+    std::string windows;             // "10.0.19045 64-bit"
+    std::string computer;            // as the log names it
     std::vector<std::string> notes;  // what else the reader should know, in the page's words
     std::string unreadable;          // why the log could not be read; empty when it was
     Standing standing = Standing::Attention;

@@ -98,7 +98,8 @@ std::string WriteWhole(const std::wstring& path, const std::string& bytes) {
     const std::wstring temporary = path + L".tmp";
     {
         const platform::ScopedHandle file(CreateFileW(temporary.c_str(), GENERIC_WRITE, 0, nullptr,
-                                                      CREATE_ALWAYS, FILE_ATTRIBUTE_NORMAL, nullptr));
+                                                      CREATE_ALWAYS, FILE_ATTRIBUTE_NORMAL,
+                                                      nullptr));
         if (!file)
             return report::SystemErrorText(GetLastError());
         DWORD written = 0;
@@ -162,7 +163,8 @@ int Run(const std::vector<std::string>& arguments) {
     // A folder asked for that is not there yet is made, with those above it.
     const int made = SHCreateDirectoryExW(nullptr, out.c_str(), nullptr);
     if (made != ERROR_SUCCESS && made != ERROR_ALREADY_EXISTS && made != ERROR_FILE_EXISTS) {
-        Tell(platform::Utf16ToUtf8(out) + " を作れません：" + report::SystemErrorText(made), open, true);
+        Tell(platform::Utf16ToUtf8(out) + " を作れません：" + report::SystemErrorText(made), open,
+             true);
         return kNotWritten;
     }
     const std::wstring page = platform::JoinPath(out, kPageName);
@@ -170,8 +172,8 @@ int Run(const std::vector<std::string>& arguments) {
     for (const auto& [path, bytes] :
          {std::pair{page, report::HtmlPage(survey, {folderPath, minutes, options.staleDays})},
           std::pair{table, report::CsvTable(survey)}}) {
-        if (const std::string why = WriteWhole(platform::ToLongPath(platform::Utf16ToUtf8(path)),
-                                               bytes);
+        if (const std::string why =
+                WriteWhole(platform::ToLongPath(platform::Utf16ToUtf8(path)), bytes);
             !why.empty()) {
             Tell(platform::Utf16ToUtf8(path) + " を書けません：" + why, open, true);
             return kNotWritten;
@@ -195,7 +197,8 @@ int Run(const std::vector<std::string>& arguments) {
 int wmain(int argc, wchar_t** argv) {
     try {
         // ShellExecute may hand the page to a shell extension, which wants COM.
-        const HRESULT com = CoInitializeEx(nullptr, COINIT_APARTMENTTHREADED | COINIT_DISABLE_OLE1DDE);
+        const HRESULT com =
+            CoInitializeEx(nullptr, COINIT_APARTMENTTHREADED | COINIT_DISABLE_OLE1DDE);
         std::vector<std::string> arguments;
         for (int i = 1; i < argc; ++i)
             arguments.push_back(platform::Utf16ToUtf8(argv[i]));

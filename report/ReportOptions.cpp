@@ -30,9 +30,8 @@ std::optional<std::string> ParseReportArguments(const std::vector<std::string>& 
             continue;
         }
         const std::size_t equals = argument.find('=');
-        const std::string name = Upper(argument.substr(1, equals == std::string::npos
-                                                              ? std::string::npos
-                                                              : equals - 1));
+        const std::string name =
+            Upper(argument.substr(1, equals == std::string::npos ? std::string::npos : equals - 1));
         const std::string value = equals == std::string::npos ? "" : argument.substr(equals + 1);
         const bool hasValue = equals != std::string::npos;
         if ((name == "?" || name == "HELP") && !hasValue) {
@@ -45,8 +44,10 @@ std::optional<std::string> ParseReportArguments(const std::vector<std::string>& 
             options.out = value;
         } else if (name == "DAYS") {
             int days = 0;
-            const auto [end, error] = std::from_chars(value.data(), value.data() + value.size(), days);
-            if (error != std::errc() || end != value.data() + value.size() || days < 1 || days > 3650)
+            const auto [end, error] =
+                std::from_chars(value.data(), value.data() + value.size(), days);
+            if (error != std::errc() || end != value.data() + value.size() || days < 1 ||
+                days > 3650)
                 return "/DAYS には 1 から 3650 までの日数を指定してください：" + argument;
             options.staleDays = days;
         } else {

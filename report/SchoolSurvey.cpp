@@ -96,8 +96,8 @@ bool SameComputer(std::string_view a, std::string_view b) {
 PcRow ReadPc(LogFolder& folder, const PcLogs& pc, std::atomic<std::uint64_t>& bytesRead) {
     PcRow row;
     const FolderEntry& newest = pc.current.name.empty() ? pc.rotated : pc.current;
-    const FolderEntry* older = pc.current.name.empty() || pc.rotated.name.empty() ? nullptr
-                                                                                  : &pc.rotated;
+    const FolderEntry* older =
+        pc.current.name.empty() || pc.rotated.name.empty() ? nullptr : &pc.rotated;
     std::string text;
     LogReading reading;
     try {
@@ -129,14 +129,16 @@ PcRow ReadPc(LogFolder& folder, const PcLogs& pc, std::atomic<std::uint64_t>& by
         row = std::move(reading.row);
         row.logs = logs;
         if (!reading.completeRunFound && !reader.Whole())
-            row.notes.push_back("ログの最後の 1 MiB に、始めから終わりまでそろった実行がありません");
+            row.notes.push_back(
+                "ログの最後の 1 MiB に、始めから終わりまでそろった実行がありません");
     } catch (const std::exception& failure) {
         row.logs = {newest.name};
         row.unreadable = failure.what();
     }
     row.name = pc.name;
     if (!row.computer.empty() && !SameComputer(row.computer, pc.name))
-        row.notes.push_back("ログの computer 行は「" + row.computer + "」です（ファイル名と違います）");
+        row.notes.push_back("ログの computer 行は「" + row.computer +
+                            "」です（ファイル名と違います）");
     return row;
 }
 
@@ -199,9 +201,8 @@ Survey SurveyFolder(LogFolder& folder, const SurveyOptions& options) {
             row.standing = Standing::Stale;
         ++survey.counts[static_cast<int>(row.standing)];
     }
-    std::stable_sort(survey.rows.begin(), survey.rows.end(), [](const PcRow& a, const PcRow& b) {
-        return a.standing < b.standing;
-    });
+    std::stable_sort(survey.rows.begin(), survey.rows.end(),
+                     [](const PcRow& a, const PcRow& b) { return a.standing < b.standing; });
     return survey;
 }
 

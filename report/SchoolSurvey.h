@@ -25,8 +25,8 @@ inline constexpr std::size_t kLogReadLimit = 1024 * 1024;
 std::int64_t SecondsOf(std::string_view stamp);  // "YYYY-MM-DD hh:mm:ss"; -1 when not one
 
 struct SurveyOptions {
-    std::int64_t now = 0;    // SecondsOf the present
-    int staleDays = 7;       // a PC not heard from for longer stands as Stale
+    std::int64_t now = 0;  // SecondsOf the present
+    int staleDays = 7;     // a PC not heard from for longer stands as Stale
     unsigned threads = 4;
 };
 

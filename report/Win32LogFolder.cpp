@@ -15,7 +15,8 @@ constexpr char kIsALink[] = "リンクのため読みません";
 
 class Win32Log final : public OpenedLog {
   public:
-    Win32Log(platform::ScopedHandle file, std::uint64_t size) : file_(std::move(file)), size_(size) {}
+    Win32Log(platform::ScopedHandle file, std::uint64_t size)
+        : file_(std::move(file)), size_(size) {}
 
     std::uint64_t Size() const override { return size_; }
     bool ReadAt(std::uint64_t offset, std::size_t size, std::string& into,
@@ -49,8 +50,8 @@ class Win32Log final : public OpenedLog {
 };
 
 bool EndsWithLog(std::wstring_view name) {
-    return name.size() > 4 && CompareStringOrdinal(name.data() + name.size() - 4, 4, L".log", 4,
-                                                   TRUE) == CSTR_EQUAL;
+    return name.size() > 4 &&
+           CompareStringOrdinal(name.data() + name.size() - 4, 4, L".log", 4, TRUE) == CSTR_EQUAL;
 }
 
 }  // namespace
@@ -62,14 +63,15 @@ std::string SystemErrorText(unsigned long code) {
         nullptr, code, 0, reinterpret_cast<wchar_t*>(&text), 0, nullptr);
     const platform::ScopedLocal owner(static_cast<HLOCAL>(text));
     std::wstring words = length > 0 && text ? std::wstring(text, length) : std::wstring();
-    while (!words.empty() && (words.back() == L'\r' || words.back() == L'\n' || words.back() == L' '))
+    while (!words.empty() &&
+           (words.back() == L'\r' || words.back() == L'\n' || words.back() == L' '))
         words.pop_back();
     return words.empty() ? "エラー " + std::to_string(code) : platform::Utf16ToUtf8(words);
 }
 
 Win32LogFolder::Win32LogFolder(const std::string& path)
-    : folder_(platform::ToLongPath(platform::Utf16ToUtf8(
-          platform::FullPathName(platform::Utf8ToUtf16(path))))) {
+    : folder_(platform::ToLongPath(
+          platform::Utf16ToUtf8(platform::FullPathName(platform::Utf8ToUtf16(path))))) {
     const DWORD attributes = GetFileAttributesW(folder_.c_str());
     if (attributes == INVALID_FILE_ATTRIBUTES)
         throw std::runtime_error(path + "：" + SystemErrorText(GetLastError()));
@@ -104,10 +106,10 @@ std::vector<FolderEntry> Win32LogFolder::Logs() {
 
 std::unique_ptr<OpenedLog> Win32LogFolder::Open(const std::string& name, std::string& why) {
     // The link itself, if it is one, never what it leads to.
-    platform::ScopedHandle file(CreateFileW(
-        platform::JoinPath(folder_, platform::Utf8ToUtf16(name)).c_str(), GENERIC_READ,
-        FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr, OPEN_EXISTING,
-        FILE_FLAG_OPEN_REPARSE_POINT | FILE_FLAG_SEQUENTIAL_SCAN, nullptr));
+    platform::ScopedHandle file(
+        CreateFileW(platform::JoinPath(folder_, platform::Utf8ToUtf16(name)).c_str(), GENERIC_READ,
+                    FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr, OPEN_EXISTING,
+                    FILE_FLAG_OPEN_REPARSE_POINT | FILE_FLAG_SEQUENTIAL_SCAN, nullptr));
     if (!file) {
         why = SystemErrorText(GetLastError());
         return nullptr;

@@ -33,12 +33,14 @@ std::string Log(const std::string& day, const std::vector<std::string>& lines) {
     return text;
 }
 
-std::vector<std::string> Start(const std::string& computer, const std::string& switches = "/VERYSILENT") {
+std::vector<std::string> Start(const std::string& computer,
+                               const std::string& switches = "/VERYSILENT") {
     return {"start Update.exe 1.55B " + switches, "computer " + computer, "user DOM\\admin",
             "windows 10.0.19045 64-bit"};
 }
 
-std::vector<std::string> Updated(const std::string& installation, const char* verb = "を更新しました") {
+std::vector<std::string> Updated(const std::string& installation,
+                                 const char* verb = "を更新しました") {
     std::vector<std::string> lines;
     for (const char* file : {"\\QBANK.CXT ", "\\TAVEN.DXR ", "\\mp3File ", "\\xtras"})
         lines.push_back(installation + file + verb);
@@ -51,7 +53,7 @@ std::vector<std::string> operator+(std::vector<std::string> a, const std::vector
 }
 
 struct Case {
-    std::string name;  // the PC, as the file names it
+    std::string name;                                        // the PC, as the file names it
     std::vector<std::pair<std::string, std::string>> files;  // name, content
     std::optional<int> exitCode;
     Standing standing;
@@ -71,82 +73,166 @@ std::vector<Case> Cases() {
     const std::string day = "2026-12-08";
     const std::string held = "E:\\VIREL.DXR を「HoldFile.exe」が使用中です";
     std::vector<Case> cases = {
-        {"PC01", {{"PC01.log", Log(day, Start("PC01") + Updated("E:") + Updated("C:\\そらみど") +
-                                            std::vector<std::string>{"exit code 0"})}},
-         0, Standing::Current, "E:=updated;C:\\そらみど=updated;", "", ""},
-        {"PC02", {{"PC02.log", Log(day, Start("PC02") + Updated("E:", "を更新できませんでした") +
-                                            std::vector<std::string>{"E: は元のままです：" + held,
-                                                                     "exit code 2"})}},
-         2, Standing::Left, "E:=left;", "E: は元のままです：" + held, ""},
-        {"PC03", {{"PC03.log", Log(day, Start("PC03") + Updated("E:") +
-                                            std::vector<std::string>{
-                                                "E:: finished at the next restart: held by SKM300.EXE",
-                                                "exit code 3010"})}},
-         3010, Standing::Restart, "E:=restart;", "E:: finished at the next restart", ""},
-        {"PC04", {{"PC04.log", Log(day, Start("PC04", "/VERYSILENT /list") +
-                                            std::vector<std::string>{"E: restart", "D:\\a b old",
-                                                                     "search C: walk: x", "exit code 9"})}},
-         9, Standing::Left, "E:=restart;D:\\a b=old;", "", ""},
-        {"PC05", {{"PC05.log", Log(day, Start("PC05") + Updated("E:") +
-                                            std::vector<std::string>{
-                                                "E: は更新の途中のままです：E:\\ZUM.DXR：アクセスが拒否されました。",
-                                                "exit code 8"})}},
-         8, Standing::Midway, "E:=midway;", "E: は更新の途中のままです", ""},
-        {"PC06", {{"PC06.log", Log(day, Start("PC06") + std::vector<std::string>{
-                                            "package Zum.dxr 10 ab",
-                                            "更新ファイルが壊れています：D:\\Data\\Zum.dxr",
-                                            "exit code 3"})}},
-         3, Standing::Attention, "", "更新ファイルが壊れています", ""},
-        {"PC07", {{"PC07.log", Log(day, Start("PC07") + std::vector<std::string>{
-                                            "drive F: could not be searched: locked",
-                                            "could not search D:\\Locked: denied",
-                                            "exit code 1"})}},
-         1, Standing::NoProduct, "", "drive F: could not be searched", ""},
-        {"PC08", {{"PC08.log", Log(day, Start("PC08") + std::vector<std::string>{
-                                            "unexpected error: out of memory", "exit code 7"})}},
-         7, Standing::Attention, "", "unexpected error", ""},
+        {"PC01",
+         {{"PC01.log", Log(day, Start("PC01") + Updated("E:") + Updated("C:\\そらみど") +
+                                    std::vector<std::string>{"exit code 0"})}},
+         0,
+         Standing::Current,
+         "E:=updated;C:\\そらみど=updated;",
+         "",
+         ""},
+        {"PC02",
+         {{"PC02.log",
+           Log(day, Start("PC02") + Updated("E:", "を更新できませんでした") +
+                        std::vector<std::string>{"E: は元のままです：" + held, "exit code 2"})}},
+         2,
+         Standing::Left,
+         "E:=left;",
+         "E: は元のままです：" + held,
+         ""},
+        {"PC03",
+         {{"PC03.log", Log(day, Start("PC03") + Updated("E:") +
+                                    std::vector<std::string>{
+                                        "E:: finished at the next restart: held by SKM300.EXE",
+                                        "exit code 3010"})}},
+         3010,
+         Standing::Restart,
+         "E:=restart;",
+         "E:: finished at the next restart",
+         ""},
+        {"PC04",
+         {{"PC04.log", Log(day, Start("PC04", "/VERYSILENT /list") +
+                                    std::vector<std::string>{"E: restart", "D:\\a b old",
+                                                             "search C: walk: x", "exit code 9"})}},
+         9,
+         Standing::Left,
+         "E:=restart;D:\\a b=old;",
+         "",
+         ""},
+        {"PC05",
+         {{"PC05.log",
+           Log(day, Start("PC05") + Updated("E:") +
+                        std::vector<std::string>{
+                            "E: は更新の途中のままです：E:\\ZUM.DXR：アクセスが拒否されました。",
+                            "exit code 8"})}},
+         8,
+         Standing::Midway,
+         "E:=midway;",
+         "E: は更新の途中のままです",
+         ""},
+        {"PC06",
+         {{"PC06.log",
+           Log(day, Start("PC06") +
+                        std::vector<std::string>{"package Zum.dxr 10 ab",
+                                                 "更新ファイルが壊れています：D:\\Data\\Zum.dxr",
+                                                 "exit code 3"})}},
+         3,
+         Standing::Attention,
+         "",
+         "更新ファイルが壊れています",
+         ""},
+        {"PC07",
+         {{"PC07.log",
+           Log(day,
+               Start("PC07") + std::vector<std::string>{"drive F: could not be searched: locked",
+                                                        "could not search D:\\Locked: denied",
+                                                        "exit code 1"})}},
+         1,
+         Standing::NoProduct,
+         "",
+         "drive F: could not be searched",
+         ""},
+        {"PC08",
+         {{"PC08.log",
+           Log(day, Start("PC08") + std::vector<std::string>{"unexpected error: out of memory",
+                                                             "exit code 7"})}},
+         7,
+         Standing::Attention,
+         "",
+         "unexpected error",
+         ""},
         // Stopped before it could say: the installations as the run before left them.
-        {"PC09", {{"PC09.log",
-                   Log("2026-12-07", Start("PC09") + Updated("E:", "を更新できませんでした") +
-                                         std::vector<std::string>{"E: は元のままです：" + held, "exit code 2"}) +
-                       Log(day, Start("PC09") + std::vector<std::string>{
-                                    "the session ended before the run had stopped", "exit code 4"})}},
-         4, Standing::Attention, "E:=left;", "the session ended", "2026-12-07"},
-        {"PC10", {{"PC10.log", Log(day, {"start Update.exe 1.55B /NOSUCH", "computer PC10",
-                                          "bad command line: /NOSUCH", "exit code 6"})}},
-         6, Standing::Attention, "", "bad command line", ""},
+        {"PC09",
+         {{"PC09.log",
+           Log("2026-12-07",
+               Start("PC09") + Updated("E:", "を更新できませんでした") +
+                   std::vector<std::string>{"E: は元のままです：" + held, "exit code 2"}) +
+               Log(day, Start("PC09") +
+                            std::vector<std::string>{"the session ended before the run had stopped",
+                                                     "exit code 4"})}},
+         4,
+         Standing::Attention,
+         "E:=left;",
+         "the session ended",
+         "2026-12-07"},
+        {"PC10",
+         {{"PC10.log", Log(day, {"start Update.exe 1.55B /NOSUCH", "computer PC10",
+                                 "bad command line: /NOSUCH", "exit code 6"})}},
+         6,
+         Standing::Attention,
+         "",
+         "bad command line",
+         ""},
         // Cut short: switched off in a line, the next start run into it, and
         // a last run with no end.
-        {"PC11", {{"PC11.log",
-                   Log(day, Start("PC11")).substr(0, 120) +
-                       Log(day, Start("PC11") + Updated("E:") + std::vector<std::string>{"exit code 0"} +
-                                    Start("PC11")) +
-                       "2026-12-08 10:59:59.000 E:\\QBA"}},
-         0, Standing::Current, "E:=updated;", "", "終了コードがありません"},
+        {"PC11",
+         {{"PC11.log", Log(day, Start("PC11")).substr(0, 120) +
+                           Log(day, Start("PC11") + Updated("E:") +
+                                        std::vector<std::string>{"exit code 0"} + Start("PC11")) +
+                           "2026-12-08 10:59:59.000 E:\\QBA"}},
+         0,
+         Standing::Current,
+         "E:=updated;",
+         "",
+         "終了コードがありません"},
         // A second Update.exe's lines among the run's.
-        {"PC12", {{"PC12.log",
-                   Log(day, {"start Update.exe 1.55B /VERYSILENT", "computer PC12",
-                             "start Update.exe 1.55B /SILENT", "package QBank.cxt 1 a", "computer PC12",
-                             "windows 10.0.22631 64-bit", "another update is running",
-                             "E:\\QBANK.CXT を更新しました", "exit code 5", "E:\\TAVEN.DXR を更新しました",
-                             "exit code 0"})}},
-         0, Standing::Current, "E:=updated;", "", ""},
+        {"PC12",
+         {{"PC12.log", Log(day, {"start Update.exe 1.55B /VERYSILENT", "computer PC12",
+                                 "start Update.exe 1.55B /SILENT", "package QBank.cxt 1 a",
+                                 "computer PC12", "windows 10.0.22631 64-bit",
+                                 "another update is running", "E:\\QBANK.CXT を更新しました",
+                                 "exit code 5", "E:\\TAVEN.DXR を更新しました", "exit code 0"})}},
+         0,
+         Standing::Current,
+         "E:=updated;",
+         "",
+         ""},
         // The local log rotated: the last complete run lies in the older file.
-        {"PC13", {{"PC13.log", Log(day, Start("PC13"))},
-                  {"PC13.1.log", Log("2026-12-05", Start("PC13") + Updated("E:") +
-                                                       std::vector<std::string>{"exit code 0"})}},
-         0, Standing::Current, "E:=updated;", "", "終了コードがありません"},
+        {"PC13",
+         {{"PC13.log", Log(day, Start("PC13"))},
+          {"PC13.1.log", Log("2026-12-05", Start("PC13") + Updated("E:") +
+                                               std::vector<std::string>{"exit code 0"})}},
+         0,
+         Standing::Current,
+         "E:=updated;",
+         "",
+         "終了コードがありません"},
         // Not heard from for longer than the limit.
-        {"PC14", {{"PC14.log", Log("2026-11-20", Start("PC14") + std::vector<std::string>{"exit code 0"})}},
-         0, Standing::Stale, "", "", ""},
-        {"PC15", {{"PC15.log", Log(day, Start("PC99") + std::vector<std::string>{"exit code 1"})}},
-         1, Standing::NoProduct, "", "", "「PC99」"},
+        {"PC14",
+         {{"PC14.log", Log("2026-11-20", Start("PC14") + std::vector<std::string>{"exit code 0"})}},
+         0,
+         Standing::Stale,
+         "",
+         "",
+         ""},
+        {"PC15",
+         {{"PC15.log", Log(day, Start("PC99") + std::vector<std::string>{"exit code 1"})}},
+         1,
+         Standing::NoProduct,
+         "",
+         "",
+         "「PC99」"},
         // A pupil's names: markup, quotes, a direction mark, bytes that are not UTF-8.
-        {"=HYPERLINK(1)", {{"=HYPERLINK(1).log",
-                            Log(day, Start("=HYPERLINK(1)") +
-                                         Updated("E:\\<script>alert(\"x\")</script>'\xE2\x80\xAEgpj.exe\xFF") +
-                                         std::vector<std::string>{"exit code 0"})}},
-         0, Standing::Current, "E:\\<script>alert(\"x\")</script>'\xE2\x80\xAEgpj.exe\xFF=updated;", "", ""},
+        {"=HYPERLINK(1)",
+         {{"=HYPERLINK(1).log",
+           Log(day, Start("=HYPERLINK(1)") +
+                        Updated("E:\\<script>alert(\"x\")</script>'\xE2\x80\xAEgpj.exe\xFF") +
+                        std::vector<std::string>{"exit code 0"})}},
+         0,
+         Standing::Current,
+         "E:\\<script>alert(\"x\")</script>'\xE2\x80\xAEgpj.exe\xFF=updated;",
+         "",
+         ""},
         {"PC17", {}, std::nullopt, Standing::Attention, "", "", "リンク"},
     };
     // 40 MB: many runs, then one whose search alone fills more than the
@@ -156,10 +242,16 @@ std::vector<Case> Cases() {
         big += Log(day, Start("PC18") + Updated("E:") + std::vector<std::string>{"exit code 0"});
     std::string late = Log(day, Start("PC18"));
     for (int i = 0; i < 200'000; ++i)
-        late += "2026-12-08 11:00:00.000 could not search C:\\Users\\p" + std::to_string(i) + ": denied\r\n";
+        late += "2026-12-08 11:00:00.000 could not search C:\\Users\\p" + std::to_string(i) +
+                ": denied\r\n";
     late += "2026-12-08 11:00:01.000 exit code 2\r\n";
-    cases.push_back({"PC18", {{"PC18.log", big + late}}, 2, Standing::Left, "",
-                     "could not search C:\\Users\\p", "1 MiB"});
+    cases.push_back({"PC18",
+                     {{"PC18.log", big + late}},
+                     2,
+                     Standing::Left,
+                     "",
+                     "could not search C:\\Users\\p",
+                     "1 MiB"});
     return cases;
 }
 
@@ -205,11 +297,15 @@ TEST(ReportTest, EachLogGivesItsRow) {
     EXPECT_NE(page.find("id=\"count-current\">5<"), std::string::npos);
     EXPECT_NE(page.find("id=\"count-total\">18<"), std::string::npos);
     EXPECT_EQ(page.find("<script"), std::string::npos);
-    EXPECT_NE(page.find("&lt;script&gt;alert(&quot;x&quot;)&lt;/script&gt;&#39;[U+202E]gpj.exe\xEF\xBF\xBD"),
-              std::string::npos);
+    EXPECT_NE(
+        page.find(
+            "&lt;script&gt;alert(&quot;x&quot;)&lt;/script&gt;&#39;[U+202E]gpj.exe\xEF\xBF\xBD"),
+        std::string::npos);
     EXPECT_TRUE(engine::IsUtf8(page));
     EXPECT_TRUE(engine::IsUtf8(csv));
-    EXPECT_TRUE(csv.starts_with("\xEF\xBB\xBF" "PC,"));
+    EXPECT_TRUE(
+        csv.starts_with("\xEF\xBB\xBF"
+                        "PC,"));
     std::size_t lines = 0;
     for (std::size_t at = csv.find('\n'); at != std::string::npos; at = csv.find('\n', at + 1)) {
         EXPECT_EQ(csv[at - 1], '\r');
