@@ -17,6 +17,8 @@ namespace {
 
 using namespace words;
 
+constexpr std::string_view kByteOrderMark = "\xEF\xBB\xBF";
+
 bool IsDigit(char c) {
     return c >= '0' && c <= '9';
 }
@@ -40,12 +42,10 @@ struct Line {
 
 // The stamped lines of `text`. A line cut short (the PC switched off) runs
 // into the next run's first line; that start is taken apart from it.
-std::vector<Line> LinesOf(std::string_view text, bool fromStart) {
+std::vector<Line> LinesOf(std::string_view text, bool dropFirstLine) {
     std::vector<Line> lines;
     lines.reserve(text.size() / 64);
-    if (text.starts_with("\xEF\xBB\xBF"))
-        text.remove_prefix(3);
-    bool first = !fromStart;
+    bool first = dropFirstLine;
     while (!text.empty()) {
         const std::size_t end = text.find('\n');
         std::string_view line = text.substr(0, end);
@@ -54,6 +54,10 @@ std::vector<Line> LinesOf(std::string_view text, bool fromStart) {
             continue;
         if (line.ends_with('\r'))
             line.remove_suffix(1);
+        // A file begins with a byte order mark: the log's own, or the newer
+        // of two logs read one after the other.
+        if (line.starts_with(kByteOrderMark))
+            line.remove_prefix(kByteOrderMark.size());
         for (;;) {
             // A start inside the line begins a line of its own.
             const std::size_t inner = line.find(kLogStart, kStampSize + 1);
@@ -291,14 +295,15 @@ std::vector<Run> RunsOf(const std::vector<Line>& lines) {
     return runs;
 }
 
-}  // namespace
-
-LogReading ReadLog(std::string_view text, bool fromStart) {
-    std::vector<Line> lines = LinesOf(text, fromStart);
+// What the lines of `text` say; `earlierWanted` when the chosen run named no
+// installation and no earlier run in the text did.
+LogReading Read(std::string_view text, bool dropFirstLine, bool fromStart, bool& earlierWanted) {
+    std::vector<Line> lines = LinesOf(text, dropFirstLine);
     TakeOutSecondInstances(lines);
     const std::vector<Run> runs = RunsOf(lines);
     LogReading reading;
     PcRow& row = reading.row;
+    earlierWanted = false;
 
     const Run* chosen = nullptr;
     for (auto run = runs.rbegin(); run != runs.rend() && !chosen; ++run) {
@@ -332,10 +337,12 @@ LogReading ReadLog(std::string_view text, bool fromStart) {
     // A run that ended before it could say (stopped, a damaged package):
     // the installations as the last run that named them left them.
     if (row.installations.empty() && *chosen->exitCode != app::exit_code::kNothingFound) {
+        earlierWanted = true;
         for (const Run* run = chosen; run != runs.data();) {
             --run;
             if (run->exitCode && !run->installations.empty()) {
                 row.installations = run->installations;
+                earlierWanted = false;
                 row.notes.push_back("インストールの状態は " +
                                     std::string(run->start.empty() ? run->lastStamp : run->start) +
                                     " の実行のものです");
@@ -353,6 +360,28 @@ LogReading ReadLog(std::string_view text, bool fromStart) {
             row.windows = run->windows;
     }
     return reading;
+}
+
+}  // namespace
+
+LogReading ReadLog(std::string_view text, bool fromStart) {
+    // The last few runs say all there is to say, as a rule: those are read
+    // first, and the whole text only when they leave something open.
+    constexpr int kRunsLookedAt = 4;
+    std::size_t at = text.size();
+    for (int found = 0; found < kRunsLookedAt && at != std::string_view::npos && at > 0;) {
+        at = text.rfind(kLogStart, at - 1);
+        if (at != std::string_view::npos && at > kStampSize && text[at - kStampSize - 1] == '\n' &&
+            StartsWithStamp(text.substr(at - kStampSize)))
+            ++found;
+    }
+    bool earlierWanted = false;
+    if (at != std::string_view::npos && at > kStampSize) {
+        LogReading last = Read(text.substr(at - kStampSize), false, false, earlierWanted);
+        if (last.completeRunFound && !earlierWanted)
+            return last;
+    }
+    return Read(text, !fromStart, fromStart, earlierWanted);
 }
 
 }  // namespace report

@@ -52,6 +52,18 @@ std::vector<std::string> operator+(std::vector<std::string> a, const std::vector
     return a;
 }
 
+// `times` runs stopped by the end of the session before they said anything.
+std::string Stopped(const std::string& day, int times) {
+    std::string runs;
+    for (int i = 0; i < times; ++i) {
+        runs += Log(day, Start("PC09") +
+                             std::vector<std::string>{
+                                 "the session ended before the run had stopped", "exit code 4"})
+                    .substr(3);  // appended, after the byte order mark
+    }
+    return runs;
+}
+
 struct Case {
     std::string name;                                        // the PC, as the file names it
     std::vector<std::pair<std::string, std::string>> files;  // name, content
@@ -151,15 +163,13 @@ std::vector<Case> Cases() {
          "",
          "unexpected error",
          ""},
-        // Stopped before it could say: the installations as the run before left them.
+        // Stopped before it could say, again and again: the installations as
+        // the last run that named them left them.
         {"PC09",
-         {{"PC09.log",
-           Log("2026-12-07",
-               Start("PC09") + Updated("E:", "を更新できませんでした") +
-                   std::vector<std::string>{"E: は元のままです：" + held, "exit code 2"}) +
-               Log(day, Start("PC09") +
-                            std::vector<std::string>{"the session ended before the run had stopped",
-                                                     "exit code 4"})}},
+         {{"PC09.log", Log("2026-12-07", Start("PC09") + Updated("E:", "を更新できませんでした") +
+                                             std::vector<std::string>{"E: は元のままです：" + held,
+                                                                      "exit code 2"}) +
+                           Stopped(day, 6)}},
          4,
          Standing::Attention,
          "E:=left;",
