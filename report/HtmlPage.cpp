@@ -42,7 +42,7 @@ th,td{border-bottom:1px solid var(--line);padding:6px 8px;vertical-align:top}
 td{overflow-wrap:anywhere}
 td.pc{border-left:6px solid var(--c);font-weight:600;min-width:8em}
 .tag{display:block;font-weight:400;font-size:12px;color:var(--c)}
-td.when{white-space:nowrap}
+td.when,td.win{white-space:nowrap}
 .code{color:var(--muted);font-size:12px}
 ul.inst{list-style:none;margin:0;padding:0}
 .state{font-size:12px;padding:0 5px;border:1px solid var(--line);border-radius:4px;white-space:nowrap}
@@ -122,7 +122,7 @@ void Row(std::string& page, const PcRow& row) {
     }
     for (const std::string& note : row.notes)
         page += "<p class=\"note\">" + Text(note, 400) + "</p>";
-    page += "</td><td>" + Text(row.windows, 60) + "</td></tr>\n";
+    page += "</td><td class=\"win\">" + Text(row.windows, 60) + "</td></tr>\n";
 }
 
 }  // namespace
