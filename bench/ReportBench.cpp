@@ -32,7 +32,7 @@ namespace {
 namespace fs = std::filesystem;
 
 constexpr int kLogs = 2000;
-constexpr std::size_t kLogSize = 1024 * 1024;
+constexpr std::size_t kLogSize = std::size_t{1024} * 1024;
 constexpr unsigned kThreads = 8;  // as Report.exe
 constexpr int kRounds = 3;
 constexpr std::string_view kStamp = "report-bench 1: 2000 logs of 1048576 bytes\n";

@@ -1,3 +1,4 @@
+#include <initializer_list>
 #include <string>
 
 #include "report/Pages.h"
@@ -56,6 +57,11 @@ td.pc{border-left-color:CanvasText}.tag{color:CanvasText}}
 thead{display:table-header-group}tr{break-inside:avoid}.bar{min-width:0}th,td{padding:3px 5px}}
 )";
 
+void Append(std::string& to, std::initializer_list<std::string_view> pieces) {
+    for (const std::string_view piece : pieces)
+        to.append(piece);
+}
+
 std::string Text(std::string_view text, std::size_t limit = 300) {
     return HtmlEscaped(Shown(text, limit));
 }
@@ -77,15 +83,14 @@ void Summary(std::string& page, const Survey& survey) {
         const std::string key(StandingKey(standing));
         const std::string name(StandingName(standing));
         const std::size_t count = survey.counts[i];
+        const std::string number = std::to_string(count);
         if (count > 0) {
-            segments += "<span class=\"seg " + key +
-                        "\" style=\"flex-grow:" + std::to_string(count) + "\" title=\"" + name +
-                        " " + std::to_string(count) + " 台\">" + std::to_string(count) + "</span>";
-            label += name + " " + std::to_string(count) + " 台、";
+            Append(segments, {"<span class=\"seg ", key, "\" style=\"flex-grow:", number,
+                              "\" title=\"", name, " ", number, " 台\">", number, "</span>"});
+            Append(label, {name, " ", number, " 台、"});
         }
-        legend += "<li class=\"" + key + "\"><span class=\"swatch\"></span>" + name +
-                  " <b class=\"count\" id=\"count-" + key + "\">" + std::to_string(count) +
-                  "</b> 台</li>";
+        Append(legend, {"<li class=\"", key, "\"><span class=\"swatch\"></span>", name,
+                        " <b class=\"count\" id=\"count-", key, "\">", number, "</b> 台</li>"});
     }
     page += "<section class=\"glance\"><div class=\"big\"><span id=\"count-total-current\">" +
             std::to_string(current) + "</span><small> / <span id=\"count-total\">" +

@@ -106,13 +106,13 @@ std::string WriteWhole(const std::wstring& path, const std::string& bytes) {
         if (!WriteFile(file.Get(), bytes.data(), static_cast<DWORD>(bytes.size()), &written,
                        nullptr) ||
             written != bytes.size()) {
-            const std::string why = report::SystemErrorText(GetLastError());
+            std::string why = report::SystemErrorText(GetLastError());
             DeleteFileW(temporary.c_str());
             return why;
         }
     }
     if (!MoveFileExW(temporary.c_str(), path.c_str(), MOVEFILE_REPLACE_EXISTING)) {
-        const std::string why = report::SystemErrorText(GetLastError());
+        std::string why = report::SystemErrorText(GetLastError());
         DeleteFileW(temporary.c_str());
         return why;
     }

@@ -166,7 +166,7 @@ std::int64_t SecondsOf(std::string_view stamp) {
     const int doy = (153 * mp + 2) / 5 + field[2] - 1;
     const int doe = yoe * 365 + yoe / 4 - yoe / 100 + doy;
     const std::int64_t days = static_cast<std::int64_t>(era) * 146097 + doe - 719468;
-    return days * 86400 + field[3] * 3600 + field[4] * 60 + field[5];
+    return days * 86400 + std::int64_t{field[3]} * 3600 + std::int64_t{field[4]} * 60 + field[5];
 }
 
 Survey SurveyFolder(LogFolder& folder, const SurveyOptions& options) {
