@@ -239,14 +239,15 @@ void ReadRunLine(Run& run, std::string_view text) {
 // its "exit code 5"), which may fall among the run's own.
 void TakeOutSecondInstances(std::vector<Line>& lines) {
     std::vector<bool> theirs(lines.size(), false);
-    std::optional<std::size_t> lastStart;
+    constexpr std::size_t kNone = static_cast<std::size_t>(-1);
+    std::size_t lastStart = kNone;
     for (std::size_t i = 0; i < lines.size(); ++i) {
         const std::string_view text = lines[i].text;
         if (text.starts_with(kLogStart)) {
             lastStart = i;
-        } else if (text == kLogAlreadyRunning && lastStart) {
-            theirs[*lastStart] = theirs[i] = true;
-            for (std::size_t k = *lastStart + 1; k < i; ++k) {
+        } else if (text == kLogAlreadyRunning && lastStart != kNone) {
+            theirs[lastStart] = theirs[i] = true;
+            for (std::size_t k = lastStart + 1; k < i; ++k) {
                 const std::string_view between = lines[k].text;
                 if (between.starts_with(kLogComputer) || between.starts_with(kLogUser) ||
                     between.starts_with(kLogWindows))
@@ -258,7 +259,7 @@ void TakeOutSecondInstances(std::vector<Line>& lines) {
                     break;
                 }
             }
-            lastStart.reset();
+            lastStart = kNone;
         }
     }
     std::size_t kept = 0;
