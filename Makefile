@@ -78,16 +78,18 @@ run: deps
 # is skipped when that build cannot be made.
 bench: deps
 	cmake --preset native >/dev/null
-	cmake --build --preset native -j $(JOBS) --target soramido_bench file_table_rate
+	cmake --build --preset native -j $(JOBS) --target soramido_bench file_table_rate soramido_report_bench
 	@cmake --preset windows-x64 >/dev/null && \
 	  cmake --build --preset windows-x64 -j $(JOBS) \
-	    --target soramido_run_once soramido_bare_lister Update >/dev/null || \
+	    --target soramido_run_once soramido_bare_lister Update Report >/dev/null || \
 	  { rm -f build/windows-x64/bench/soramido_run_once.exe; \
 	    echo "bench: no Windows build; its runs under Wine are skipped"; }
 	build/native/bench/soramido_bench --tree build/bench-tree --out build/bench/figures.txt \
 	  --windows build/windows-x64/bench/soramido_run_once.exe \
 	  --lister build/windows-x64/bench/soramido_bare_lister.exe \
 	  --update build/windows-x64/app/Update.exe --scripts scripts
+	build/native/bench/soramido_report_bench --dir build/bench-report \
+	  --report build/windows-x64/report/Report.exe --scripts scripts | tee -a build/bench/figures.txt
 	@if [ "$$(id -u)" = 0 ] && [ -f build/windows-x64/app/Update.exe ]; then \
 	  bench/ntfs-figures build/bench-ntfs build/native/bench/file_table_rate \
 	    build/windows-x64/app/Update.exe | tee -a build/bench/figures.txt; \
