@@ -60,6 +60,7 @@ std::wstring PutMessageFile(Corrections& corrections) {
     const std::string_view carried = CarriedMessageFile();
     const OpenedFolder folder =
         ProtectedFolder({"Kelmina", "Soramido", "EventMessages"}, corrections);
+    ContinueRemoving(folder, corrections);
     std::wstring path = platform::Utf8ToUtf16(folder.path + "\\" + kMessageFileName);
     {
         const platform::ScopedHandle present =

@@ -112,6 +112,7 @@ void LogFile::Add(platform::ScopedHandle file, std::string path, bool target) {
 std::string LogFile::OpenLocal(Corrections& corrections) noexcept {
     try {
         const OpenedFolder folder = ProtectedFolder({"Kelmina", "Soramido", "Logs"}, corrections);
+        ContinueRemoving(folder, corrections);
         // What cannot be cleared from the old log's name only keeps the log
         // from being moved aside: it grows on, and says why.
         bool canRotate = true;

@@ -13,7 +13,8 @@
 // Administrators and the protected list below); a link in its place is
 // removed, the link itself and never what it leads to. A file of ours is a
 // plain file with one name, owned by Administrators, SYSTEM or the account
-// that runs the program; anything else standing at its name is removed.
+// that runs the program, whose list lets nobody else change it; anything
+// else standing at its name is renamed aside and removed, never written to.
 #pragma once
 
 #include <string>
@@ -45,8 +46,15 @@ std::wstring ProgramDataFolder();
 OpenedFolder ProtectedFolder(const std::vector<std::string>& parts, Corrections& corrections);
 
 // Removes what stands at `name` in `folder` unless it is a file of ours or
-// nothing. Throws like ProtectedFolder.
+// nothing: its owner and list as WhyNotOurs judges them, one name, no link.
+// Whatever it holds, the name is free at once: the entry is renamed aside
+// and deleted, a folder in batches over this run and the next ones. Throws
+// like ProtectedFolder.
 void ClearForOurFile(const OpenedFolder& folder, std::string_view name, Corrections& corrections);
+
+// Deletes, as far as this run's share of time goes, what earlier runs set
+// aside in `folder`; what is still left is said in `corrections`.
+void ContinueRemoving(const OpenedFolder& folder, Corrections& corrections);
 
 // Opens the file `name` of `folder` for `access`, creating it when missing,
 // after ClearForOurFile. Throws like ProtectedFolder.

@@ -103,6 +103,9 @@ inline constexpr std::string_view kLogTakenBack =
     "taken back: ";                                           // <folder>: <why it was not ours>
 inline constexpr std::string_view kLogRemoved = "removed: ";  // <path>: <what stood there>
 inline constexpr std::string_view kLogNotPutRight = "could not put right: ";  // <path>: <why>
+// What was removed from our name but not yet deleted: the entry set aside
+// (or the name inside it) that stopped this run's deleting, and why.
+inline constexpr std::string_view kLogStillRemoving = "still removing: ";  // <path>: <why>
 inline constexpr std::string_view kLogEventFailed = "could not write the event log: ";  // <why>
 // What an update left of an earlier run's rather than follow or delete it:
 // "journal not ours: <path>: kept as <name>", a journal this PC's key does
