@@ -10,6 +10,7 @@
 #include <optional>
 #include <stdexcept>
 
+#include "app/LogTarget.h"
 #include "app/Texts.h"
 #include "platform/win32/LongPath.h"
 #include "platform/win32/Utf16.h"
@@ -603,17 +604,26 @@ platform::ScopedHandle OpenForAppendingWithoutLinks(const std::string& path) {
     if (!root)
         throw std::runtime_error(LastErrorText());
     OpenedFolder folder = Hold(std::move(root), drive);
+    // Judged on each folder as it is held, before anything is made in it:
+    // whatever name, case or short name the path gave it.
+    const auto refuseInstallation = [&path](const OpenedFolder& held) {
+        if (IsInstallationFolder(held.held))
+            throw LogRefused(path + ": " + held.path + " is an installation");
+    };
+    refuseInstallation(folder);
     const std::string& file = names.back();
     names.pop_back();
     const platform::ScopedLocal list = ProtectedList();
     for (const std::string& name : names) {
         const std::string below = Join(folder.path, name);
         std::optional<platform::ScopedHandle> opened;
+        bool existed = false;
         for (int attempt = 0; attempt < 2 && !opened; ++attempt) {
             auto entry = platform::OpenEntry(
                 folder.held, name, {kFolderAccess, kFolderShare, FILE_OPEN, FILE_DIRECTORY_FILE});
             if (entry) {
                 opened = std::move(entry->handle);
+                existed = true;
             } else if (entry.Error().kind == FileError::Kind::Link) {
                 throw std::runtime_error(below + " is a link");
             } else if (entry.Error().kind != FileError::Kind::NotFound) {
@@ -627,6 +637,8 @@ platform::ScopedHandle OpenForAppendingWithoutLinks(const std::string& path) {
             }
         }
         folder = Hold(std::move(*opened), below);
+        if (existed)
+            refuseInstallation(folder);
     }
     const RunningUser user;
     for (int attempt = 0; attempt < 2; ++attempt) {

@@ -70,7 +70,9 @@ void RenameOurFile(const OpenedFolder& folder, std::string_view from, std::strin
 // creating it and the folders above it when missing, folders with the
 // protected list. A link anywhere on the way, a file that is a link or has
 // more than one name, or an existing file that belongs to another user is
-// refused: std::runtime_error says why.
+// refused: std::runtime_error says why. A folder on the way that is an
+// installation of the product is refused with LogRefused, before anything
+// is made in it.
 platform::ScopedHandle OpenForAppendingWithoutLinks(const std::string& path);
 
 // Why a file or folder whose security descriptor is `descriptor` is not
