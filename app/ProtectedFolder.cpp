@@ -48,7 +48,7 @@ constexpr std::string_view kSetAsidePrefix = "~removed.";
 // A run spends at most this much on deleting what was set aside, and opens
 // at most this many folders on the way down: a deeper one is moved up to
 // be set aside by itself.
-constexpr ULONGLONG kRemovalTimePerRun = 700;  // milliseconds
+constexpr ULONGLONG kRemovalTimePerRun = 400;  // milliseconds
 constexpr int kDeepest = 32;
 // A folder's names are read in slices: a planted one may hold millions.
 constexpr std::size_t kNamesPerListing = 4096;
@@ -68,8 +68,9 @@ std::string Join(const std::string& folder, std::string_view name) {
     return path.append(name);
 }
 
-OpenedFolder Hold(platform::ScopedHandle handle, std::string path) {
+OpenedFolder Hold(platform::ScopedHandle handle, std::string path, bool ours = false) {
     OpenedFolder folder;
+    folder.ours = ours;
     folder.held.systemName = platform::SystemNameOf(handle.Get());
     folder.held.handle = std::move(handle);
     folder.path = std::move(path);
@@ -248,8 +249,8 @@ class RemovalTime {
     ULONGLONG started_ = GetTickCount64();
 };
 
-constexpr ACCESS_MASK kRemoving = DELETE | FILE_LIST_DIRECTORY | FILE_TRAVERSE |
-                                  FILE_WRITE_ATTRIBUTES | READ_CONTROL | WRITE_DAC | WRITE_OWNER;
+constexpr ACCESS_MASK kRemoving =
+    DELETE | FILE_LIST_DIRECTORY | FILE_TRAVERSE | FILE_WRITE_ATTRIBUTES;
 
 // What of a set-aside entry could not be deleted yet: its path below the
 // entry ("" for the entry itself) and why.
@@ -303,12 +304,8 @@ std::optional<Leftover> RemoveEntry(const HeldFolder& top, const HeldFolder& fol
             if (!listing)
                 return Leftover{{}, listing.Error().description};
             std::vector<std::string> names;
-            const bool listed = platform::ListFolder(listing->Get(), [&](const auto& each) {
-                names.emplace_back(each.name);
-                return names.size() < kNamesPerListing;
-            });
-            if (!listed)
-                return Leftover{{}, platform::LastFileError().description};
+            if (auto failure = platform::ListNames(listing->Get(), kNamesPerListing, names))
+                return Leftover{{}, failure->description};
             if (names.empty())
                 break;
             for (const std::string& each : names) {
@@ -329,8 +326,9 @@ std::optional<Leftover> RemoveEntry(const HeldFolder& top, const HeldFolder& fol
 void Remove(const OpenedFolder& folder, std::string_view name, const std::string& path,
             const std::string& why, Corrections& corrections) {
     const RecoveryPrivileges privileges;
-    auto entry = platform::OpenEntry(
-        folder.held, name, {kRemoving, kAnyShare, FILE_OPEN, FILE_OPEN_FOR_BACKUP_INTENT, true});
+    auto entry = platform::OpenEntry(folder.held, name,
+                                     {kRemoving | READ_CONTROL | WRITE_DAC | WRITE_OWNER, kAnyShare,
+                                      FILE_OPEN, FILE_OPEN_FOR_BACKUP_INTENT, true});
     if (!entry)
         Refuse(path, why + "; could not be removed: " + entry.Error().description);
     platform::Failure renamed;
@@ -388,7 +386,7 @@ OpenedFolder OpenOurFolder(const OpenedFolder& parent, std::string_view name, PS
             const platform::ScopedLocal descriptor = SecurityOf(entry->handle.Get(), path);
             why = descriptor ? WhyNotOurs(descriptor.Get(), runningUser) : std::string();
             if (why.empty())
-                return Hold(std::move(entry->handle), path);
+                return Hold(std::move(entry->handle), path, true);
             entry->handle.Reset();
         } else if (entry.Error().kind == FileError::Kind::NotFound) {
             const platform::ScopedLocal list = ProtectedList();
@@ -396,7 +394,7 @@ OpenedFolder OpenOurFolder(const OpenedFolder& parent, std::string_view name, PS
                 parent.held, name,
                 {kFolderAccess, kFolderShare, FILE_CREATE, 0, false, list.Get()});
             if (made)
-                return Hold(std::move(*made), path);
+                return Hold(std::move(*made), path, true);
             // Made by somebody else at this moment: judged as found.
             if (attempt > 0)
                 Refuse(path, made.Error().description);
@@ -497,6 +495,8 @@ OpenedFolder ProtectedFolder(const std::vector<std::string>& parts, Corrections&
 }
 
 void ContinueRemoving(const OpenedFolder& folder, Corrections& corrections) {
+    if (!folder.ours)
+        return;
     const RecoveryPrivileges privileges;
     const RemovalTime time;
     // Listed again after each round that removed anything: a folder too
@@ -506,12 +506,11 @@ void ContinueRemoving(const OpenedFolder& folder, Corrections& corrections) {
         auto listing = platform::ReopenForListing(folder.held);
         if (!listing)
             break;
+        // Only administrators make names in our folders: a few at most.
         std::vector<std::string> names;
-        platform::ListFolder(listing->Get(), [&](const auto& each) {
-            if (each.name.starts_with(kSetAsidePrefix))
-                names.emplace_back(each.name);
-            return names.size() < kNamesPerListing;
-        });
+        platform::ListNames(listing->Get(), kNamesPerListing, names);
+        std::erase_if(names,
+                      [](const std::string& name) { return !name.starts_with(kSetAsidePrefix); });
         removedAny = false;
         left.clear();
         for (const std::string& name : names) {

@@ -35,6 +35,9 @@ using Corrections = std::vector<std::string>;
 struct OpenedFolder {
     platform::HeldFolder held;
     std::string path;  // its full path, for messages
+    // Whether it is one of our folders, where only administrators make
+    // names, rather than %ProgramData% or a folder on /LOG's way.
+    bool ours = false;
 };
 
 // %ProgramData%\Kelmina\Soramido, where the program keeps what outlives it.
@@ -53,7 +56,8 @@ OpenedFolder ProtectedFolder(const std::vector<std::string>& parts, Corrections&
 void ClearForOurFile(const OpenedFolder& folder, std::string_view name, Corrections& corrections);
 
 // Deletes, as far as this run's share of time goes, what earlier runs set
-// aside in `folder`; what is still left is said in `corrections`.
+// aside in `folder`; what is still left is said in `corrections`. Only in a
+// folder of ours: elsewhere anybody may make names like those.
 void ContinueRemoving(const OpenedFolder& folder, Corrections& corrections);
 
 // Opens the file `name` of `folder` for `access`, creating it when missing,

@@ -7,6 +7,7 @@
 #include <optional>
 #include <string>
 #include <string_view>
+#include <vector>
 
 #include "platform/FolderHandle.h"
 #include "platform/win32/ScopedWin.h"
@@ -72,6 +73,11 @@ Result<ScopedHandle> CreateFolderEntry(const HeldFolder& folder, std::string_vie
 // Lists the folder open as `folder` through its handle, "." and ".." left
 // out; false when it cannot be listed.
 bool ListFolder(HANDLE folder, const FolderHandle::EntrySink& onEntry);
+
+// Up to `most` names of the folder open as `folder` (synchronous), from its
+// first, "." and ".." left out, into `names`; nothing else of the entries
+// is read, which Wine would read from the disk for each.
+Failure ListNames(HANDLE folder, std::size_t most, std::vector<std::string>& names);
 
 // `folder` opened again, to be listed: Wine lists a folder through one
 // handle as it stood when that handle first listed it, even from the start.
