@@ -297,8 +297,8 @@ std::optional<Leftover> RemoveEntry(const HeldFolder& top, const HeldFolder& fol
         }
         HeldFolder inside{std::move(entry->handle), {}};
         inside.systemName = platform::SystemNameOf(inside.handle.Get());
-        // Slice by slice: every name read is gone before the next listing,
-        // which starts again from the first.
+        // Slice by slice, each listing from the first name again: what could
+        // not be deleted is passed over, until a slice holds nothing else.
         while (true) {
             auto listing = platform::ReopenForListing(inside);
             if (!listing)
@@ -308,10 +308,20 @@ std::optional<Leftover> RemoveEntry(const HeldFolder& top, const HeldFolder& fol
                 return Leftover{{}, failure->description};
             if (names.empty())
                 break;
+            std::optional<Leftover> first;
+            bool removedAny = false;
             for (const std::string& each : names) {
-                if (auto left = RemoveEntry(top, inside, each, depth + 1, time))
-                    return Below(each, std::move(*left));
+                if (auto left = RemoveEntry(top, inside, each, depth + 1, time)) {
+                    if (left->why == kTimeUp)
+                        return left;
+                    if (!first)
+                        first = Below(each, std::move(*left));
+                } else {
+                    removedAny = true;
+                }
             }
+            if (!removedAny)
+                return first;
         }
         entry->handle = std::move(inside.handle);
     }
