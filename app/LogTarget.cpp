@@ -121,7 +121,10 @@ bool IsDeviceName(std::string_view name) {
 
 bool IsInInstallation(const std::string& path) {
     std::wstring folder = platform::FullPathName(platform::Utf8ToUtf16(path));
-    for (std::size_t slash; (slash = folder.find_last_of(L"\\/")) != std::wstring::npos;) {
+    // Up to the share's root, never the server or the current drive's root.
+    const std::size_t server = folder.starts_with(L"\\\\") ? folder.find(L'\\', 2) : 0;
+    for (std::size_t slash;
+         (slash = folder.find_last_of(L"\\/")) != std::wstring::npos && slash > server;) {
         folder.resize(slash);
         if (HoldsInstallation(folder))
             return true;
