@@ -60,6 +60,7 @@ std::wstring PutMessageFile(Corrections& corrections) {
     const std::string_view carried = CarriedMessageFile();
     const OpenedFolder folder =
         ProtectedFolder({"Kelmina", "Soramido", "EventMessages"}, corrections);
+    ContinueRemoving(folder, corrections);
     std::wstring path = platform::Utf8ToUtf16(folder.path + "\\" + kMessageFileName);
     {
         const platform::ScopedHandle present =
@@ -138,7 +139,8 @@ void WriteRunEvent(int exitCode, const engine::InstallationCount& count, const s
 }
 
 void FinishRun(LogFile& log, int exitCode) noexcept {
-    if (log.Ended())
+    // The message file's batch of deleting takes at most about a second.
+    if (log.Ended() || !log.ClaimFinish(std::chrono::seconds(5)))
         return;
     Corrections corrections;
     try {

@@ -42,8 +42,9 @@ void WriteRunEvent(int exitCode, const engine::InstallationCount& count, const s
 
 class LogFile;
 
-// The run's last words, once: its event (a failure to write it goes into
-// the log) and then the log's exit code line.
+// The run's last words, once whoever calls first (the program's end, or a
+// session's end on the session window's thread): its event (a failure to
+// write it goes into the log) and then the log's exit code line.
 void FinishRun(LogFile& log, int exitCode) noexcept;
 
 }  // namespace app

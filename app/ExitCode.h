@@ -14,7 +14,11 @@ inline constexpr int kSomeLeft = 2;        // one or more left as they were
 inline constexpr int kPackageDamaged = 3;  // nothing was changed
 inline constexpr int kStopped = 4;         // 「中　止」, the window closed, log-off, shut-down
 inline constexpr int kAlreadyRunning = 5;  // another Update.exe runs; nothing was done
-inline constexpr int kBadCommandLine = 6;  // or the log file cannot be written; nothing was done
+// A switch not understood, or a /LOG file no log may go to (this program, a
+// file of its package, a file inside an installation, a device); nothing
+// was done. A log that cannot be opened or written is no reason: the run
+// goes on without it, and says so in the other log and the record.
+inline constexpr int kBadCommandLine = 6;
 inline constexpr int kUnexpected = 7;
 inline constexpr int kLeftMidway = 8;     // an installation is half updated; run the update again
 inline constexpr int kNotAllCurrent = 9;  // /LIST: an installation found is not at 1.55B

@@ -6,6 +6,7 @@
 #include <system_error>
 
 #include "app/ExitCode.h"
+#include "app/LogTarget.h"
 #include "app/ProtectedFolder.h"
 #include "app/Texts.h"
 #include "engine/Texts.h"
@@ -112,6 +113,7 @@ void LogFile::Add(platform::ScopedHandle file, std::string path, bool target) {
 std::string LogFile::OpenLocal(Corrections& corrections) noexcept {
     try {
         const OpenedFolder folder = ProtectedFolder({"Kelmina", "Soramido", "Logs"}, corrections);
+        ContinueRemoving(folder, corrections);
         // What cannot be cleared from the old log's name only keeps the log
         // from being moved aside: it grows on, and says why.
         bool canRotate = true;
@@ -146,6 +148,8 @@ void LogFile::OpenTarget(const std::string& path) noexcept {
         std::string local;
         const LogPlace place = PlaceOf(full, local);
         if (place == LogPlace::Share) {
+            if (IsInInstallation(full))
+                throw LogRefused(path + ": is inside an installation");
             const std::wstring wide = platform::Utf8ToUtf16(full);
             MakeFoldersAbove(wide);
             file = OpenForAppending(wide);
@@ -162,6 +166,13 @@ void LogFile::OpenTarget(const std::string& path) noexcept {
             Add(std::move(file), full, true);
             return;
         }
+    } catch (const LogRefused& refused) {
+        try {
+            std::lock_guard lock(mutex_);
+            targetRefused_ = refused.what();
+        } catch (...) {
+        }
+        return;
     } catch (const std::exception& refused) {
         why = refused.what();
     } catch (...) {
@@ -218,11 +229,23 @@ void LogFile::NoteFailure(std::string_view what) noexcept {
     }
 }
 
+bool LogFile::ClaimFinish(std::chrono::milliseconds wait) noexcept {
+    if (!finishClaimed_.exchange(true))
+        return true;
+    try {
+        std::unique_lock lock(mutex_);
+        endedChanged_.wait_for(lock, wait, [this] { return ended_; });
+    } catch (...) {
+    }
+    return false;
+}
+
 void LogFile::WriteExitCode(int code) noexcept {
     std::lock_guard lock(mutex_);
     if (ended_)
         return;
     ended_ = true;
+    endedChanged_.notify_all();
     try {
         if (code == exit_code::kUnexpected && !unexpectedErrorWritten_) {
             Append(std::string(text::kLogUnexpectedError) +

@@ -6,6 +6,9 @@
 // line is written as it happens, so a run that is killed keeps its lines.
 #pragma once
 
+#include <atomic>
+#include <chrono>
+#include <condition_variable>
 #include <mutex>
 #include <optional>
 #include <string>
@@ -46,8 +49,11 @@ class LogFile {
     // opened, now or at a later line (a share gone, a full disk), does not
     // stop the run: TargetError() keeps why, which a failed line writes
     // into the local log at once and a failed opening leaves to the caller.
+    // A file no log may go to (inside an installation, a device) is not
+    // opened either, and TargetRefused() says why.
     void OpenTarget(const std::string& path) noexcept;
     const std::optional<std::string>& TargetError() const { return targetError_; }
+    const std::optional<std::string>& TargetRefused() const { return targetRefused_; }
 
     // The path of the file the run's record names: /LOG's file as the system
     // completes it (drive, current folder), or else the local log's.
@@ -71,6 +77,12 @@ class LogFile {
         std::lock_guard lock(mutex_);
         return ended_;
     }
+    // Whether the caller is the one to finish the run (its event, then its
+    // exit code): true for the first caller only. The program's end and a
+    // session's end may ask at once; the later one waits, at most `wait`,
+    // for the exit code to be written, since the session's end may end the
+    // process as soon as it returns.
+    bool ClaimFinish(std::chrono::milliseconds wait) noexcept;
 
     // The last run's counts, for the event log's entry.
     void NoteCounts(const engine::InstallationCount& count) noexcept {
@@ -96,7 +108,10 @@ class LogFile {
     mutable std::mutex mutex_;
     std::vector<Sink> sinks_;
     std::optional<std::string> targetError_;
+    std::optional<std::string> targetRefused_;
     engine::InstallationCount counts_;
+    std::condition_variable endedChanged_;
+    std::atomic<bool> finishClaimed_{false};
     bool ended_ = false;
     bool unexpectedErrorWritten_ = false;
     std::string noted_;

@@ -2,6 +2,7 @@
 
 #include "platform/win32/WinApi.h"
 
+#include <algorithm>
 #include <optional>
 #include <string_view>
 #include <vector>
@@ -77,12 +78,11 @@ bool IsProgramOrPackageFile(const std::string& path) {
     return IdentityAt(folder) == dataFolder;
 }
 
-bool IsInInstallation(const std::string& path) {
-    const std::wstring log = platform::FullPathName(platform::Utf8ToUtf16(path));
-    const std::size_t slash = log.find_last_of(L"\\/");
-    if (slash == std::wstring::npos)
-        return false;
-    const std::wstring folder = log.substr(0, slash);
+namespace {
+
+// Whether `folder` holds the product's executable and its sound folder, by
+// path; links followed, as a share resolves them.
+bool HoldsInstallation(const std::wstring& folder) {
     // The file system ignores the letters' case, as the search does.
     const DWORD program = GetFileAttributesW(
         platform::JoinPath(folder, platform::Utf8ToUtf16(engine::kProductFile)).c_str());
@@ -90,6 +90,84 @@ bool IsInInstallation(const std::string& path) {
         platform::JoinPath(folder, platform::Utf8ToUtf16(engine::kSoundFolder)).c_str());
     return program != INVALID_FILE_ATTRIBUTES && (program & FILE_ATTRIBUTE_DIRECTORY) == 0 &&
            marker != INVALID_FILE_ATTRIBUTES && (marker & FILE_ATTRIBUTE_DIRECTORY) != 0;
+}
+
+constexpr ULONG kAnyShare = FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE;
+
+bool IsDeviceName(std::string_view name) {
+    // Windows ignores what follows the first dot or colon, and spaces
+    // before it.
+    name = name.substr(0, std::min(name.find_first_of(".:"), name.size()));
+    while (!name.empty() && name.back() == ' ')
+        name.remove_suffix(1);
+    std::string upper(name);
+    for (char& c : upper) {
+        if (c >= 'a' && c <= 'z')
+            c = static_cast<char>(c - 'a' + 'A');
+    }
+    if (upper == "CON" || upper == "PRN" || upper == "AUX" || upper == "NUL" || upper == "CONIN$" ||
+        upper == "CONOUT$") {
+        return true;
+    }
+    if (!upper.starts_with("COM") && !upper.starts_with("LPT"))
+        return false;
+    const std::string_view number = std::string_view(upper).substr(3);
+    // A digit, or superscript one, two or three in UTF-8.
+    return (number.size() == 1 && number[0] >= '0' && number[0] <= '9') || number == "\xC2\xB9" ||
+           number == "\xC2\xB2" || number == "\xC2\xB3";
+}
+
+}  // namespace
+
+bool IsInInstallation(const std::string& path) {
+    std::wstring folder = platform::FullPathName(platform::Utf8ToUtf16(path));
+    // Up to the share's root, never the server or the current drive's root.
+    const std::size_t server = folder.starts_with(L"\\\\") ? folder.find(L'\\', 2) : 0;
+    for (std::size_t slash;
+         (slash = folder.find_last_of(L"\\/")) != std::wstring::npos && slash > server;) {
+        folder.resize(slash);
+        if (HoldsInstallation(folder))
+            return true;
+    }
+    return false;
+}
+
+bool IsInstallationFolder(const platform::HeldFolder& folder) {
+    auto program = platform::OpenEntry(folder, engine::kProductFile,
+                                       {FILE_READ_ATTRIBUTES, kAnyShare, FILE_OPEN, 0});
+    if (!program || (program->attributes & FILE_ATTRIBUTE_DIRECTORY))
+        return false;
+    // The sound folder, one name at a time from the folder's handle.
+    platform::HeldFolder below;
+    const platform::HeldFolder* at = &folder;
+    std::string_view rest = engine::kSoundFolder;
+    while (!rest.empty()) {
+        const std::size_t slash = std::min(rest.find('\\'), rest.size());
+        auto entry = platform::OpenEntry(
+            *at, rest.substr(0, slash), {FILE_TRAVERSE, kAnyShare, FILE_OPEN, FILE_DIRECTORY_FILE});
+        if (!entry)
+            return false;
+        platform::HeldFolder next{std::move(entry->handle), {}};
+        next.systemName = platform::SystemNameOf(next.handle.Get());
+        below = std::move(next);
+        at = &below;
+        rest.remove_prefix(std::min(slash + 1, rest.size()));
+    }
+    return true;
+}
+
+bool NamesADevice(std::string_view path) {
+    while (!path.empty()) {
+        const std::size_t slash = std::min(path.find_first_of("\\/"), path.size());
+        std::string_view name = path.substr(0, slash);
+        // Trailing dots and spaces are dropped from a name.
+        while (!name.empty() && (name.back() == '.' || name.back() == ' '))
+            name.remove_suffix(1);
+        if (IsDeviceName(name))
+            return true;
+        path.remove_prefix(std::min(slash + 1, path.size()));
+    }
+    return false;
 }
 
 }  // namespace app

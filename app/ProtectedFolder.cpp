@@ -5,9 +5,12 @@
 #include <aclapi.h>
 #include <sddl.h>
 
+#include <atomic>
+#include <cstdio>
 #include <optional>
 #include <stdexcept>
 
+#include "app/LogTarget.h"
 #include "app/Texts.h"
 #include "platform/win32/LongPath.h"
 #include "platform/win32/Utf16.h"
@@ -37,10 +40,18 @@ constexpr ACCESS_MASK kWriting = FILE_WRITE_DATA | FILE_APPEND_DATA | FILE_WRITE
                                  FILE_DELETE_CHILD | FILE_WRITE_ATTRIBUTES | DELETE | WRITE_DAC |
                                  WRITE_OWNER | GENERIC_WRITE | GENERIC_ALL | MAXIMUM_ALLOWED;
 
-// A user's folder planted where ours goes is removed with what it holds; a
-// user who keeps filling it cannot keep the run busy for ever.
-constexpr std::size_t kMostRemoved = 10000;
-constexpr int kDeepest = 64;
+// What stood at one of our names is renamed aside at once, to a name of
+// this prefix in the same folder, and so never keeps the name however much
+// it holds; it is deleted in batches, by this run and the next ones, which
+// find it by the prefix. Only administrators make names in our folders.
+constexpr std::string_view kSetAsidePrefix = "~removed.";
+// A run spends at most this much on deleting what was set aside, and opens
+// at most this many folders on the way down: a deeper one is moved up to
+// be set aside by itself.
+constexpr ULONGLONG kRemovalTimePerRun = 400;  // milliseconds
+constexpr int kDeepest = 32;
+// A folder's names are read in slices: a planted one may hold millions.
+constexpr std::size_t kNamesPerListing = 4096;
 
 [[noreturn]] void Refuse(const std::string& path, const std::string& why) {
     throw std::runtime_error(path + ": " + why);
@@ -57,8 +68,9 @@ std::string Join(const std::string& folder, std::string_view name) {
     return path.append(name);
 }
 
-OpenedFolder Hold(platform::ScopedHandle handle, std::string path) {
+OpenedFolder Hold(platform::ScopedHandle handle, std::string path, bool ours = false) {
     OpenedFolder folder;
+    folder.ours = ours;
     folder.held.systemName = platform::SystemNameOf(handle.Get());
     folder.held.handle = std::move(handle);
     folder.path = std::move(path);
@@ -170,9 +182,12 @@ platform::ScopedLocal SecurityOf(HANDLE handle, const std::string& path) {
 }
 
 // Why the file open as `handle`, whose attributes are `attributes`, is not
-// a file of ours; empty when it is.
+// a file of ours; empty when it is. At our own names its list is judged as
+// well; /LOG's file keeps the list its folder gives it, which an
+// administrator chose.
+enum class Judged : unsigned char { OwnerOnly, OwnerAndList };
 std::string WhyNotOurFile(HANDLE handle, DWORD attributes, const std::string& path,
-                          PSID runningUser) {
+                          PSID runningUser, Judged judged) {
     if (attributes & FILE_ATTRIBUTE_DIRECTORY)
         return "is a folder";
     BY_HANDLE_FILE_INFORMATION information;
@@ -181,6 +196,8 @@ std::string WhyNotOurFile(HANDLE handle, DWORD attributes, const std::string& pa
     if (information.nNumberOfLinks > 1)
         return "has more than one name";
     const platform::ScopedLocal descriptor = SecurityOf(handle, path);
+    if (descriptor && judged == Judged::OwnerAndList)
+        return WhyNotOurs(descriptor.Get(), runningUser);
     PSID owner = nullptr;
     BOOL defaulted = FALSE;
     if (descriptor && (!GetSecurityDescriptorOwner(descriptor.Get(), &owner, &defaulted) ||
@@ -190,72 +207,162 @@ std::string WhyNotOurFile(HANDLE handle, DWORD attributes, const std::string& pa
     return {};
 }
 
+// A name of ours for what is set aside in a folder, new each time: the
+// rename never replaces.
+std::string SetAsideName(unsigned attempt) {
+    LARGE_INTEGER now{};
+    QueryPerformanceCounter(&now);
+    char name[48];
+    std::snprintf(name, sizeof name, "%.*s%08lx%08llx%02x", int(kSetAsidePrefix.size()),
+                  kSetAsidePrefix.data(), GetCurrentProcessId(),
+                  static_cast<unsigned long long>(now.QuadPart) & 0xffffffffULL, attempt & 0xff);
+    return name;
+}
+
+// Gives what `handle` is open as (WRITE_OWNER and WRITE_DAC) our owner and
+// list, as it stands: not through SetSecurityInfo, which would carry the
+// list down through what a folder holds by path.
+bool MakeOurs(HANDLE handle) {
+    const platform::ScopedLocal list = ProtectedList();
+    return SetKernelObjectSecurity(handle,
+                                   OWNER_SECURITY_INFORMATION | DACL_SECURITY_INFORMATION |
+                                       PROTECTED_DACL_SECURITY_INFORMATION,
+                                   list.Get()) != FALSE;
+}
+
+// The time this run has spent deleting what was set aside, all calls
+// together.
+std::atomic<ULONGLONG> removalSpent{0};
+
+// One call's deleting, which adds its time to the run's on its end.
+class RemovalTime {
+  public:
+    RemovalTime() = default;
+    ~RemovalTime() { removalSpent += GetTickCount64() - started_; }
+    RemovalTime(const RemovalTime&) = delete;
+    RemovalTime& operator=(const RemovalTime&) = delete;
+    bool Left() const {
+        return removalSpent.load() + (GetTickCount64() - started_) < kRemovalTimePerRun;
+    }
+
+  private:
+    ULONGLONG started_ = GetTickCount64();
+};
+
+constexpr ACCESS_MASK kRemoving =
+    DELETE | FILE_LIST_DIRECTORY | FILE_TRAVERSE | FILE_WRITE_ATTRIBUTES;
+
+// What of a set-aside entry could not be deleted yet: its path below the
+// entry ("" for the entry itself) and why.
+struct Leftover {
+    std::string where;
+    std::string why;
+};
+
+constexpr char kTimeUp[] = "left for the next run";
+
+Leftover Below(std::string_view name, Leftover inner) {
+    if (inner.why == kTimeUp)
+        return inner;
+    inner.where = inner.where.empty() ? std::string(name) : std::string(name) + '\\' + inner.where;
+    return inner;
+}
+
 // Deletes the entry `name` of `folder` as itself: a link, never what it
-// leads to; a folder with everything in it, which `budget` counts down.
-platform::Failure RemoveEntry(const HeldFolder& folder, std::string_view name, int depth,
-                              std::size_t& budget) {
-    auto entry =
-        platform::OpenEntry(folder, name,
-                            {DELETE | FILE_LIST_DIRECTORY | FILE_TRAVERSE | FILE_WRITE_ATTRIBUTES,
-                             kAnyShare, FILE_OPEN, FILE_OPEN_FOR_BACKUP_INTENT, true});
-    if (!entry)
-        return entry.Error();
+// leads to; a folder with everything in it, as far as the run's time goes.
+// A folder `depth` levels below `top`, the folder of ours the whole was set
+// aside in, at kDeepest is moved up into `top` under a name of ours: the
+// next listing of `top` takes it on.
+std::optional<Leftover> RemoveEntry(const HeldFolder& top, const HeldFolder& folder,
+                                    std::string_view name, int depth, const RemovalTime& time) {
+    if (!time.Left())
+        return Leftover{{}, kTimeUp};
+    auto entry = platform::OpenEntry(
+        folder, name, {kRemoving, kAnyShare, FILE_OPEN, FILE_OPEN_FOR_BACKUP_INTENT, true});
+    if (!entry) {
+        if (entry.Error().kind == FileError::Kind::NotFound)
+            return std::nullopt;  // gone already
+        return Leftover{{}, entry.Error().description};
+    }
     const DWORD attributes = entry->attributes;
     if ((attributes & FILE_ATTRIBUTE_DIRECTORY) && !(attributes & FILE_ATTRIBUTE_REPARSE_POINT)) {
-        if (depth >= kDeepest)
-            return FileError{FileError::Kind::Other, "too deep"};
+        if (depth >= kDeepest) {
+            platform::Failure moved;
+            for (unsigned attempt = 0; attempt < 4; ++attempt) {
+                moved = platform::RenameInFolder(entry->handle.Get(), top, SetAsideName(attempt));
+                if (!moved)
+                    return std::nullopt;
+            }
+            return Leftover{{}, moved->description};
+        }
         HeldFolder inside{std::move(entry->handle), {}};
         inside.systemName = platform::SystemNameOf(inside.handle.Get());
-        std::vector<std::string> names;
-        bool tooMany = false;
-        const bool listed = platform::ListFolder(inside.handle.Get(), [&](const auto& each) {
-            if (names.size() >= budget) {
-                tooMany = true;
-                return false;
+        // Slice by slice, each listing from the first name again: what could
+        // not be deleted is passed over, until a slice holds nothing else.
+        while (true) {
+            auto listing = platform::ReopenForListing(inside);
+            if (!listing)
+                return Leftover{{}, listing.Error().description};
+            std::vector<std::string> names;
+            if (auto failure = platform::ListNames(listing->Get(), kNamesPerListing, names))
+                return Leftover{{}, failure->description};
+            if (names.empty())
+                break;
+            std::optional<Leftover> first;
+            bool removedAny = false;
+            for (const std::string& each : names) {
+                if (auto left = RemoveEntry(top, inside, each, depth + 1, time)) {
+                    if (left->why == kTimeUp)
+                        return left;
+                    if (!first)
+                        first = Below(each, std::move(*left));
+                } else {
+                    removedAny = true;
+                }
             }
-            names.emplace_back(each.name);
-            return true;
-        });
-        if (tooMany)
-            return FileError{FileError::Kind::Other, "too many entries"};
-        if (!listed)
-            return platform::LastFileError();
-        budget -= names.size();
-        for (const std::string& each : names) {
-            if (auto failure = RemoveEntry(inside, each, depth + 1, budget))
-                return failure;
+            if (!removedAny)
+                return first;
         }
         entry->handle = std::move(inside.handle);
     }
-    // A read-only file is renamed but not deleted.
-    if (attributes & FILE_ATTRIBUTE_READONLY) {
-        FILE_BASIC_INFO basic{};
-        basic.FileAttributes = attributes & ~DWORD{FILE_ATTRIBUTE_READONLY};
-        if (basic.FileAttributes == 0)
-            basic.FileAttributes = FILE_ATTRIBUTE_NORMAL;
-        SetFileInformationByHandle(entry->handle.Get(), FileBasicInfo, &basic, sizeof basic);
-    }
-    FILE_DISPOSITION_INFO disposition{TRUE};
-    if (!SetFileInformationByHandle(entry->handle.Get(), FileDispositionInfo, &disposition,
-                                    sizeof disposition)) {
-        return platform::LastFileError();
-    }
+    if (auto failure = platform::DeleteOpened(entry->handle.Get(), attributes))
+        return Leftover{{}, failure->description};
     return std::nullopt;
 }
 
-void Remove(const HeldFolder& folder, std::string_view name, const std::string& path,
+// Renames what stands at `name` in `folder` aside, as one operation whatever
+// it holds; a file is deleted at once, a folder taken back and deleted as
+// far as the run's time goes, the rest by the runs after.
+void Remove(const OpenedFolder& folder, std::string_view name, const std::string& path,
             const std::string& why, Corrections& corrections) {
     const RecoveryPrivileges privileges;
-    std::size_t budget = kMostRemoved;
-    if (const auto failure = RemoveEntry(folder, name, 0, budget))
-        Refuse(path, why + "; could not be removed: " + failure->description);
+    auto entry = platform::OpenEntry(folder.held, name,
+                                     {kRemoving | READ_CONTROL | WRITE_DAC | WRITE_OWNER, kAnyShare,
+                                      FILE_OPEN, FILE_OPEN_FOR_BACKUP_INTENT, true});
+    if (!entry)
+        Refuse(path, why + "; could not be removed: " + entry.Error().description);
+    platform::Failure renamed;
+    for (unsigned attempt = 0; attempt < 4; ++attempt) {
+        renamed = platform::RenameInFolder(entry->handle.Get(), folder.held, SetAsideName(attempt));
+        if (!renamed)
+            break;
+    }
+    if (renamed)
+        Refuse(path, why + "; could not be removed: " + renamed->description);
     corrections.push_back(std::string(text::kLogRemoved) + path + ": " + why);
+    const bool plainFolder = (entry->attributes & FILE_ATTRIBUTE_DIRECTORY) &&
+                             !(entry->attributes & FILE_ATTRIBUTE_REPARSE_POINT);
+    if (!plainFolder && !platform::DeleteOpened(entry->handle.Get(), entry->attributes))
+        return;
+    // Nobody but us adds to it from now on, short of a handle opened before.
+    if (plainFolder)
+        MakeOurs(entry->handle.Get());
+    entry->handle.Reset();
+    ContinueRemoving(folder, corrections);
 }
 
 // Gives the entry `name` of `folder` our owner and list, through a handle
-// that does not follow a link. Set as they stand, not through
-// SetSecurityInfo, which would carry the list down through what the folder
-// holds by path.
+// that does not follow a link.
 void TakeBack(const HeldFolder& folder, std::string_view name, const std::string& path,
               const std::string& why, Corrections& corrections) {
     const RecoveryPrivileges privileges;
@@ -264,13 +371,8 @@ void TakeBack(const HeldFolder& folder, std::string_view name, const std::string
                                       FILE_OPEN_FOR_BACKUP_INTENT});
     if (!entry)
         Refuse(path, why + "; could not be taken back: " + entry.Error().description);
-    const platform::ScopedLocal list = ProtectedList();
-    if (!SetKernelObjectSecurity(entry->handle.Get(),
-                                 OWNER_SECURITY_INFORMATION | DACL_SECURITY_INFORMATION |
-                                     PROTECTED_DACL_SECURITY_INFORMATION,
-                                 list.Get())) {
+    if (!MakeOurs(entry->handle.Get()))
         Refuse(path, why + "; could not be taken back: " + LastErrorText());
-    }
     corrections.push_back(std::string(text::kLogTakenBack) + path + ": " + why);
 }
 
@@ -288,13 +390,13 @@ OpenedFolder OpenOurFolder(const OpenedFolder& parent, std::string_view name, PS
         if (entry) {
             if (!(entry->attributes & FILE_ATTRIBUTE_DIRECTORY)) {
                 entry->handle.Reset();
-                Remove(parent.held, name, path, "is a file", corrections);
+                Remove(parent, name, path, "is a file", corrections);
                 continue;
             }
             const platform::ScopedLocal descriptor = SecurityOf(entry->handle.Get(), path);
             why = descriptor ? WhyNotOurs(descriptor.Get(), runningUser) : std::string();
             if (why.empty())
-                return Hold(std::move(entry->handle), path);
+                return Hold(std::move(entry->handle), path, true);
             entry->handle.Reset();
         } else if (entry.Error().kind == FileError::Kind::NotFound) {
             const platform::ScopedLocal list = ProtectedList();
@@ -302,13 +404,13 @@ OpenedFolder OpenOurFolder(const OpenedFolder& parent, std::string_view name, PS
                 parent.held, name,
                 {kFolderAccess, kFolderShare, FILE_CREATE, 0, false, list.Get()});
             if (made)
-                return Hold(std::move(*made), path);
+                return Hold(std::move(*made), path, true);
             // Made by somebody else at this moment: judged as found.
             if (attempt > 0)
                 Refuse(path, made.Error().description);
             continue;
         } else if (entry.Error().kind == FileError::Kind::Link) {
-            Remove(parent.held, name, path, "is a link", corrections);
+            Remove(parent, name, path, "is a link", corrections);
             continue;
         } else if (entry.Error().kind == FileError::Kind::InUse) {
             Refuse(path, entry.Error().description);
@@ -402,13 +504,48 @@ OpenedFolder ProtectedFolder(const std::vector<std::string>& parts, Corrections&
     return folder;
 }
 
+void ContinueRemoving(const OpenedFolder& folder, Corrections& corrections) {
+    if (!folder.ours)
+        return;
+    const RecoveryPrivileges privileges;
+    const RemovalTime time;
+    // Listed again after each round that removed anything: a folder too
+    // deep comes back at the top.
+    std::vector<std::pair<std::string, Leftover>> left;
+    for (bool removedAny = true; removedAny;) {
+        auto listing = platform::ReopenForListing(folder.held);
+        if (!listing)
+            break;
+        // Only administrators make names in our folders: a few at most.
+        std::vector<std::string> names;
+        platform::ListNames(listing->Get(), kNamesPerListing, names);
+        std::erase_if(names,
+                      [](const std::string& name) { return !name.starts_with(kSetAsidePrefix); });
+        removedAny = false;
+        left.clear();
+        for (const std::string& name : names) {
+            if (auto leftover = RemoveEntry(folder.held, folder.held, name, 0, time))
+                left.emplace_back(name, std::move(*leftover));
+            else
+                removedAny = true;
+        }
+    }
+    for (const auto& [name, leftover] : left) {
+        std::string where = Join(folder.path, name);
+        if (!leftover.where.empty())
+            where = Join(where, leftover.where);
+        corrections.push_back(std::string(text::kLogStillRemoving) + where + ": " + leftover.why);
+    }
+}
+
 void ClearForOurFile(const OpenedFolder& folder, std::string_view name, Corrections& corrections) {
     const std::string path = Join(folder.path, name);
     auto entry = platform::OpenEntry(folder.held, name, {READ_CONTROL, kAnyShare, FILE_OPEN, 0});
     std::string why;
     if (entry) {
         const RunningUser user;
-        why = WhyNotOurFile(entry->handle.Get(), entry->attributes, path, user.Sid());
+        why = WhyNotOurFile(entry->handle.Get(), entry->attributes, path, user.Sid(),
+                            Judged::OwnerAndList);
         entry->handle.Reset();
     } else if (entry.Error().kind == FileError::Kind::NotFound) {
         return;
@@ -420,7 +557,7 @@ void ClearForOurFile(const OpenedFolder& folder, std::string_view name, Correcti
         why = "cannot be opened: " + entry.Error().description;
     }
     if (!why.empty())
-        Remove(folder.held, name, path, why, corrections);
+        Remove(folder, name, path, why, corrections);
 }
 
 platform::ScopedHandle OpenOurFile(const OpenedFolder& folder, std::string_view name,
@@ -442,10 +579,14 @@ platform::ScopedHandle OpenOurFile(const OpenedFolder& folder, std::string_view 
 }
 
 void RenameOurFile(const OpenedFolder& folder, std::string_view from, std::string_view to) {
-    std::size_t budget = 0;
-    const auto removed = RemoveEntry(folder.held, to, 0, budget);
-    if (removed && removed->kind != FileError::Kind::NotFound)
-        Refuse(Join(folder.path, to), removed->description);
+    if (auto old = platform::OpenEntry(
+            folder.held, to,
+            {DELETE | FILE_WRITE_ATTRIBUTES, kAnyShare, FILE_OPEN, FILE_NON_DIRECTORY_FILE})) {
+        if (const auto failure = platform::DeleteOpened(old->handle.Get(), old->attributes))
+            Refuse(Join(folder.path, to), failure->description);
+    } else if (old.Error().kind != FileError::Kind::NotFound) {
+        Refuse(Join(folder.path, to), old.Error().description);
+    }
     auto entry = platform::OpenEntry(folder.held, from,
                                      {DELETE, kAnyShare, FILE_OPEN, FILE_NON_DIRECTORY_FILE});
     if (!entry)
@@ -472,17 +613,26 @@ platform::ScopedHandle OpenForAppendingWithoutLinks(const std::string& path) {
     if (!root)
         throw std::runtime_error(LastErrorText());
     OpenedFolder folder = Hold(std::move(root), drive);
+    // Judged on each folder as it is held, before anything is made in it:
+    // whatever name, case or short name the path gave it.
+    const auto refuseInstallation = [&path](const OpenedFolder& held) {
+        if (IsInstallationFolder(held.held))
+            throw LogRefused(path + ": " + held.path + " is an installation");
+    };
+    refuseInstallation(folder);
     const std::string& file = names.back();
     names.pop_back();
     const platform::ScopedLocal list = ProtectedList();
     for (const std::string& name : names) {
         const std::string below = Join(folder.path, name);
         std::optional<platform::ScopedHandle> opened;
+        bool existed = false;
         for (int attempt = 0; attempt < 2 && !opened; ++attempt) {
             auto entry = platform::OpenEntry(
                 folder.held, name, {kFolderAccess, kFolderShare, FILE_OPEN, FILE_DIRECTORY_FILE});
             if (entry) {
                 opened = std::move(entry->handle);
+                existed = true;
             } else if (entry.Error().kind == FileError::Kind::Link) {
                 throw std::runtime_error(below + " is a link");
             } else if (entry.Error().kind != FileError::Kind::NotFound) {
@@ -496,6 +646,8 @@ platform::ScopedHandle OpenForAppendingWithoutLinks(const std::string& path) {
             }
         }
         folder = Hold(std::move(*opened), below);
+        if (existed)
+            refuseInstallation(folder);
     }
     const RunningUser user;
     for (int attempt = 0; attempt < 2; ++attempt) {
@@ -503,8 +655,8 @@ platform::ScopedHandle OpenForAppendingWithoutLinks(const std::string& path) {
             folder.held, file,
             {FILE_APPEND_DATA | READ_CONTROL, kFileShare, FILE_OPEN, FILE_NON_DIRECTORY_FILE});
         if (entry) {
-            const std::string why =
-                WhyNotOurFile(entry->handle.Get(), entry->attributes, path, user.Sid());
+            const std::string why = WhyNotOurFile(entry->handle.Get(), entry->attributes, path,
+                                                  user.Sid(), Judged::OwnerOnly);
             if (!why.empty())
                 throw std::runtime_error("the file " + why);
             return std::move(entry->handle);

@@ -13,7 +13,8 @@
 // Administrators and the protected list below); a link in its place is
 // removed, the link itself and never what it leads to. A file of ours is a
 // plain file with one name, owned by Administrators, SYSTEM or the account
-// that runs the program; anything else standing at its name is removed.
+// that runs the program, whose list lets nobody else change it; anything
+// else standing at its name is renamed aside and removed, never written to.
 #pragma once
 
 #include <string>
@@ -34,6 +35,9 @@ using Corrections = std::vector<std::string>;
 struct OpenedFolder {
     platform::HeldFolder held;
     std::string path;  // its full path, for messages
+    // Whether it is one of our folders, where only administrators make
+    // names, rather than %ProgramData% or a folder on /LOG's way.
+    bool ours = false;
 };
 
 // %ProgramData%\Kelmina\Soramido, where the program keeps what outlives it.
@@ -45,8 +49,16 @@ std::wstring ProgramDataFolder();
 OpenedFolder ProtectedFolder(const std::vector<std::string>& parts, Corrections& corrections);
 
 // Removes what stands at `name` in `folder` unless it is a file of ours or
-// nothing. Throws like ProtectedFolder.
+// nothing: its owner and list as WhyNotOurs judges them, one name, no link.
+// Whatever it holds, the name is free at once: the entry is renamed aside
+// and deleted, a folder in batches over this run and the next ones. Throws
+// like ProtectedFolder.
 void ClearForOurFile(const OpenedFolder& folder, std::string_view name, Corrections& corrections);
+
+// Deletes, as far as this run's share of time goes, what earlier runs set
+// aside in `folder`; what is still left is said in `corrections`. Only in a
+// folder of ours: elsewhere anybody may make names like those.
+void ContinueRemoving(const OpenedFolder& folder, Corrections& corrections);
 
 // Opens the file `name` of `folder` for `access`, creating it when missing,
 // after ClearForOurFile. Throws like ProtectedFolder.
@@ -62,7 +74,9 @@ void RenameOurFile(const OpenedFolder& folder, std::string_view from, std::strin
 // creating it and the folders above it when missing, folders with the
 // protected list. A link anywhere on the way, a file that is a link or has
 // more than one name, or an existing file that belongs to another user is
-// refused: std::runtime_error says why.
+// refused: std::runtime_error says why. A folder on the way that is an
+// installation of the product is refused with LogRefused, before anything
+// is made in it.
 platform::ScopedHandle OpenForAppendingWithoutLinks(const std::string& path);
 
 // Why a file or folder whose security descriptor is `descriptor` is not

@@ -65,10 +65,12 @@ inline constexpr std::string_view kLogGivenTwice = "/LOG は一度だけ指定�
 // The box of a second Update.exe started while one runs.
 inline constexpr std::string_view kAlreadyRunningBox =
     "別の Update.exe が更新を実行中です。終わるまでお待ちください。";
-// Followed by the /LOG file as given: it is Update.exe itself or a file of
-// the Data folder beside it, which a log must never overwrite.
+// Followed by the /LOG file as given: it is Update.exe itself, a file of the
+// Data folder beside it, or inside an installation, where a log must never go.
 inline constexpr std::string_view kLogIsProgramOrPackage =
     "ログファイルにこのプログラムか更新ファイルが指定されています：";
+// Followed by the /LOG file as given: a name of a device (CON, NUL, COM1...).
+inline constexpr std::string_view kLogIsDevice = "ログファイルにデバイス名が指定されています：";
 
 // ---- the log file (/LOG) ----------------------------------------------------
 // Plain ASCII words, each line after its time stamp.
@@ -103,6 +105,9 @@ inline constexpr std::string_view kLogTakenBack =
     "taken back: ";                                           // <folder>: <why it was not ours>
 inline constexpr std::string_view kLogRemoved = "removed: ";  // <path>: <what stood there>
 inline constexpr std::string_view kLogNotPutRight = "could not put right: ";  // <path>: <why>
+// What was removed from our name but not yet deleted: the entry set aside
+// (or the name inside it) that stopped this run's deleting, and why.
+inline constexpr std::string_view kLogStillRemoving = "still removing: ";  // <path>: <why>
 inline constexpr std::string_view kLogEventFailed = "could not write the event log: ";  // <why>
 // What an update left of an earlier run's rather than follow or delete it:
 // "journal not ours: <path>: kept as <name>", a journal this PC's key does

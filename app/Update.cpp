@@ -218,7 +218,9 @@ int Run(HINSTANCE instance, const app::Options& options, const app::RunPlan& pla
 std::string LogTargetRefused(const std::string& file) {
     // Checked before the file is opened: opening would create it, and even a
     // byte order mark in a package file would damage the package.
-    if (app::IsProgramOrPackageFile(file) || app::IsInInstallation(file))
+    if (app::NamesADevice(file))
+        return std::string(app::text::kLogIsDevice) + file;
+    if (app::IsProgramOrPackageFile(file))
         return std::string(app::text::kLogIsProgramOrPackage) + file;
     return {};
 }
@@ -253,6 +255,9 @@ int Start(HINSTANCE instance, app::LogFile& log, const std::string& localProblem
         // lines that say which run it is.
         if (refused.empty())
             log.OpenTarget(*options.logFile);
+        // Inside an installation, as the folders opened on the way show.
+        if (log.TargetRefused())
+            refused = std::string(app::text::kLogIsProgramOrPackage) + *log.TargetRefused();
     }
     log.WriteLine(std::string(app::text::kLogStart) + ' ' +
                   std::string(app::SwitchesAsGiven(commandLine)));

@@ -2,17 +2,25 @@
 
 #include <winternl.h>
 
+#include <atomic>
 #include <cstring>
 #include <vector>
 
 #include "platform/win32/Utf16.h"
 #include "platform/win32/Win32FileError.h"
 
+// Not declared by MinGW's <winternl.h>; ntdll has it on every Windows.
+extern "C" NTSTATUS NTAPI NtQueryDirectoryFile(HANDLE, HANDLE, PIO_APC_ROUTINE, PVOID,
+                                               PIO_STATUS_BLOCK, PVOID, ULONG,
+                                               FILE_INFORMATION_CLASS, BOOLEAN, PUNICODE_STRING,
+                                               BOOLEAN);
+
 namespace platform {
 namespace {
 
 // From <ntstatus.h>, which clashes with <windows.h>.
 constexpr NTSTATUS kStatusNoSuchFile = NTSTATUS(0xC000000FL);
+constexpr NTSTATUS kStatusNoMoreFiles = NTSTATUS(0x80000006L);
 
 NTSTATUS OpenRelative(HANDLE folder, std::wstring_view name, const OpenRequest& request,
                       ScopedHandle& opened) {
@@ -158,6 +166,47 @@ bool ListFolder(HANDLE folder, const FolderHandle::EntrySink& onEntry) {
     }
 }
 
+Failure ListNames(HANDLE folder, std::size_t most, std::vector<std::string>& names) {
+    // FILE_NAMES_INFORMATION wants 4-byte alignment, which the allocation
+    // gives.
+    std::vector<std::byte> buffer(std::size_t{64} << 10);
+    for (BOOLEAN restart = TRUE; names.size() < most; restart = FALSE) {
+        IO_STATUS_BLOCK io{};
+        const NTSTATUS status = NtQueryDirectoryFile(folder, nullptr, nullptr, nullptr, &io,
+                                                     buffer.data(), ULONG(buffer.size()),
+                                                     FileNamesInformation, FALSE, nullptr, restart);
+        // A drive root has no "." and "..", so an empty one has no entry at all.
+        if (status == kStatusNoMoreFiles || (restart && status == kStatusNoSuchFile))
+            return std::nullopt;
+        if (!NT_SUCCESS(status))
+            return FileErrorOfStatus(status);
+        for (std::size_t offset = 0; names.size() < most;) {
+            const auto* info =
+                reinterpret_cast<const FILE_NAMES_INFORMATION*>(buffer.data() + offset);
+            const std::wstring_view wide(info->FileName, info->FileNameLength / sizeof(wchar_t));
+            if (wide != L"." && wide != L"..")
+                names.push_back(Utf16ToUtf8(wide));
+            if (info->NextEntryOffset == 0)
+                break;
+            offset += info->NextEntryOffset;
+        }
+    }
+    return std::nullopt;
+}
+
+Result<ScopedHandle> ReopenForListing(const HeldFolder& folder) {
+    ScopedHandle opened;
+    const NTSTATUS status =
+        OpenRelative(folder.handle.Get(), L"",
+                     {FILE_LIST_DIRECTORY | FILE_TRAVERSE,
+                      FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, FILE_OPEN,
+                      FILE_DIRECTORY_FILE | FILE_OPEN_FOR_BACKUP_INTENT},
+                     opened);
+    if (!NT_SUCCESS(status))
+        return FileErrorOfStatus(status);
+    return opened;
+}
+
 std::wstring SystemNameOf(HANDLE handle) {
     // FILE_NAME_INFO holds the length and the name. Most names fit the first
     // buffer; none is longer than a path can be, 32767 characters.
@@ -173,6 +222,73 @@ std::wstring SystemNameOf(HANDLE handle) {
             break;
     }
     return {};
+}
+
+namespace {
+
+// FILE_DISPOSITION_INFO_EX's class and flags, which MinGW's headers declare
+// only for a later _WIN32_WINNT than the program's.
+constexpr auto kDispositionInfoEx = FILE_INFO_BY_HANDLE_CLASS(21);
+constexpr DWORD kDispositionDelete = 0x1;
+constexpr DWORD kDispositionPosixSemantics = 0x2;
+constexpr DWORD kDispositionIgnoreReadOnly = 0x10;
+
+// What a system or file system answers to a disposition it does not know:
+// Windows before 10 1809, FAT, and Wine (ERROR_INVALID_PARAMETER).
+bool NotKnownHere(DWORD error) {
+    return error == ERROR_INVALID_PARAMETER || error == ERROR_NOT_SUPPORTED ||
+           error == ERROR_INVALID_FUNCTION || error == ERROR_CALL_NOT_IMPLEMENTED;
+}
+
+}  // namespace
+
+Failure DeleteOpened(HANDLE entry, DWORD attributes) {
+    // POSIX semantics free the name at once, even while another program
+    // holds the file open; a file system without them still ignores the
+    // attribute.
+    // Once unknown, not asked again: the way below is safe everywhere.
+    static std::atomic<bool> exUnknown{false};
+    for (const DWORD flags :
+         {kDispositionDelete | kDispositionIgnoreReadOnly | kDispositionPosixSemantics,
+          kDispositionDelete | kDispositionIgnoreReadOnly}) {
+        if (exUnknown.load())
+            break;
+        DWORD disposition = flags;
+        if (SetFileInformationByHandle(entry, kDispositionInfoEx, &disposition,
+                                       sizeof disposition)) {
+            return std::nullopt;
+        }
+        if (!NotKnownHere(GetLastError()))
+            return LastFileError();
+        if (!(flags & kDispositionPosixSemantics))
+            exUnknown = true;
+    }
+    // Windows renames a read-only file but does not delete it.
+    const bool readOnly = attributes & FILE_ATTRIBUTE_READONLY;
+    FILE_BASIC_INFO basic{};
+    if (readOnly) {
+        BY_HANDLE_FILE_INFORMATION information;
+        if (!GetFileInformationByHandle(entry, &information))
+            return LastFileError();
+        if (information.nNumberOfLinks > 1)
+            return FileError{FileError::Kind::Other, "is read-only and has more than one name"};
+        basic.FileAttributes = attributes & ~DWORD{FILE_ATTRIBUTE_READONLY};
+        if (basic.FileAttributes == 0)
+            basic.FileAttributes = FILE_ATTRIBUTE_NORMAL;
+        if (!SetFileInformationByHandle(entry, FileBasicInfo, &basic, sizeof basic))
+            return LastFileError();
+    }
+    FILE_DISPOSITION_INFO disposition{TRUE};
+    if (!SetFileInformationByHandle(entry, FileDispositionInfo, &disposition, sizeof disposition)) {
+        FileError failure = LastFileError();
+        // The file stays after all, and as it was.
+        if (readOnly) {
+            basic.FileAttributes = attributes;
+            SetFileInformationByHandle(entry, FileBasicInfo, &basic, sizeof basic);
+        }
+        return failure;
+    }
+    return std::nullopt;
 }
 
 Failure RenameInFolder(HANDLE file, const HeldFolder& folder, std::string_view name) {

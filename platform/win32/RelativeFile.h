@@ -7,6 +7,7 @@
 #include <optional>
 #include <string>
 #include <string_view>
+#include <vector>
 
 #include "platform/FolderHandle.h"
 #include "platform/win32/ScopedWin.h"
@@ -73,8 +74,25 @@ Result<ScopedHandle> CreateFolderEntry(const HeldFolder& folder, std::string_vie
 // out; false when it cannot be listed.
 bool ListFolder(HANDLE folder, const FolderHandle::EntrySink& onEntry);
 
+// Up to `most` names of the folder open as `folder` (synchronous), from its
+// first, "." and ".." left out, into `names`; nothing else of the entries
+// is read, which Wine would read from the disk for each.
+Failure ListNames(HANDLE folder, std::size_t most, std::vector<std::string>& names);
+
+// `folder` opened again, to be listed: Wine lists a folder through one
+// handle as it stood when that handle first listed it, even from the start.
+Result<ScopedHandle> ReopenForListing(const HeldFolder& folder);
+
 // The system's name of an open file or folder, as HeldFolder::systemName.
 std::wstring SystemNameOf(HANDLE handle);
+
+// Deletes the file, empty folder or link open as `entry` (with DELETE and
+// FILE_WRITE_ATTRIBUTES access), whose attributes are `attributes`. A
+// read-only file is deleted with its attribute unchanged where Windows can
+// (10 1809 and later); elsewhere the attribute is cleared first, but never on
+// a file with more than one name, whose attribute its other names share:
+// such a file is left, and the failure says why.
+Failure DeleteOpened(HANDLE entry, DWORD attributes);
 
 // Renames the open file `file` to the name `to` of `folder`, never over an
 // existing name.

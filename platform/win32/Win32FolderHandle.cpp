@@ -139,31 +139,9 @@ Failure Win32FolderHandle::Delete(std::string_view name) {
     const DWORD attributes = entry->attributes;
     if ((attributes & FILE_ATTRIBUTE_DIRECTORY) && !(attributes & FILE_ATTRIBUTE_REPARSE_POINT))
         return FileErrorOf(ERROR_ACCESS_DENIED);  // what DeleteFileW answers for a folder
-    // Windows renames a read-only file but does not delete it. The engine
-    // deletes only what it made, and a staged copy of a read-only file is
-    // read-only as well, so the attribute goes first, and comes back if the
-    // file stays after all.
-    const bool readOnly = attributes & FILE_ATTRIBUTE_READONLY;
-    FILE_BASIC_INFO basic{};
-    if (readOnly) {
-        basic.FileAttributes = attributes & ~DWORD{FILE_ATTRIBUTE_READONLY};
-        if (basic.FileAttributes == 0)
-            basic.FileAttributes = FILE_ATTRIBUTE_NORMAL;
-        if (!SetFileInformationByHandle(entry->handle.Get(), FileBasicInfo, &basic, sizeof basic))
-            return LastFileError();
-    }
-    FILE_DISPOSITION_INFO disposition{TRUE};
-    if (!SetFileInformationByHandle(entry->handle.Get(), FileDispositionInfo, &disposition,
-                                    sizeof disposition)) {
-        FileError failure = LastFileError();
-        if (readOnly) {
-            basic.FileAttributes = attributes;
-            SetFileInformationByHandle(entry->handle.Get(), FileBasicInfo, &basic, sizeof basic);
-        }
-        return failure;
-    }
-    // The name goes when the handle closes, which is now.
-    return std::nullopt;
+    // The engine deletes only what it made, and a staged copy of a read-only
+    // file is read-only as well.
+    return DeleteOpened(entry->handle.Get(), attributes);
 }
 
 // "C:\a\b" -> "C:\a" and "b"; nothing for a drive root ("C:") or the root of

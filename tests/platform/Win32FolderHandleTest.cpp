@@ -8,6 +8,7 @@
 #include <aclapi.h>
 #include <sddl.h>
 
+#include <cstdio>
 #include <memory>
 #include <optional>
 #include <string>
@@ -113,6 +114,29 @@ TEST_F(Win32FolderHandle, FinishCarriesThePredecessorsAttributesTimesAndPermissi
     EXPECT_EQ((*inst)->Delete("LOCKED.moved"), std::nullopt);
     EXPECT_EQ(tree.Names("Inst"),
               (std::vector<std::string>{"HIDDEN.CXT", "HIDDEN.new", "LOCKED.CXT"}));
+}
+
+// A read-only attribute belongs to the file, and so to each of its names:
+// deleting one name must not clear it. Windows 10 1809 and later delete the
+// name as it is; elsewhere (Wine too) it is left, and the failure says why.
+TEST_F(Win32FolderHandle, DeletingOneNameOfAReadOnlyFileLeavesItsAttribute) {
+    tree.Add("Inst/ALONE.CXT = ours\nInst/LOCKED.CXT = theirs");
+    tree.SetReadOnly("Inst/ALONE.CXT", true);
+    tree.SetReadOnly("Inst/LOCKED.CXT", true);
+    ASSERT_TRUE(CreateHardLinkW(LongPath("Inst/SECOND.CXT").c_str(),
+                                LongPath("Inst/LOCKED.CXT").c_str(), nullptr));
+    auto inst = fs.OpenFolderNoLink(tree.Path("Inst"));
+    ASSERT_TRUE(inst);
+    EXPECT_EQ((*inst)->Delete("ALONE.CXT"), std::nullopt);
+    const platform::Failure second = (*inst)->Delete("SECOND.CXT");
+    EXPECT_TRUE(BasicInfo("Inst/LOCKED.CXT").FileAttributes & FILE_ATTRIBUTE_READONLY);
+    EXPECT_EQ(tree.Exists("Inst/SECOND.CXT"), second.has_value());
+    if (second) {
+        EXPECT_EQ(second->description, "is read-only and has more than one name");
+        EXPECT_TRUE(BasicInfo("Inst/SECOND.CXT").FileAttributes & FILE_ATTRIBUTE_READONLY);
+    }
+    EXPECT_FALSE(tree.Exists("Inst/ALONE.CXT"));
+    std::printf("a read-only file's second name deleted as it is: %s\n", second ? "no" : "yes");
 }
 
 TEST_F(Win32FolderHandle, AFileHeldWithoutSharingDeletionIsInUse) {

@@ -15,6 +15,7 @@
 #include <vector>
 
 #include "app/LogFile.h"
+#include "app/LogTarget.h"
 #include "app/ProtectedFolder.h"
 #include "app/RunLog.h"
 #include "app/RunRecord.h"
@@ -139,7 +140,7 @@ TEST(EntryPieces, OnlyTheFirstUpdateHoldsTheMutexUntilItEnds) {
                 app::SingleInstance().IsPrivate() ? "yes" : "no");
 }
 
-TEST(EntryPieces, OnlyAdministratorsSystemAndTheRunningUserMayOwnOrWriteOurFolders) {
+TEST(EntryPieces, OnlyAdministratorsSystemAndTheRunningUserMayOwnOrWriteOurFoldersAndFiles) {
     const char* const runningUser = "S-1-5-21-1-2-3-1001";
     const struct {
         const wchar_t* descriptor;
@@ -155,6 +156,12 @@ TEST(EntryPieces, OnlyAdministratorsSystemAndTheRunningUserMayOwnOrWriteOurFolde
         {L"O:BAD:(A;OICIIO;GW;;;BU)", "lets S-1-5-32-545 write"},
         {L"O:BAD:(A;;FA;;;BA)(A;;WD;;;AU)", "lets S-1-5-11 write"},
         {L"O:BA", "lets everybody write"},
+        // Files: one made in our folder, one made writable by Everyone, one
+        // whose owner may change it whoever that is.
+        {L"O:BAD:AI(A;ID;FA;;;SY)(A;ID;FA;;;BA)(A;ID;0x1200a9;;;BU)", ""},
+        {L"O:BAD:(A;;FA;;;SY)(A;;FA;;;BA)(A;;0x1301ff;;;WD)", "lets S-1-1-0 write"},
+        {L"O:SYD:(A;;FA;;;OW)(A;;FA;;;SY)(A;;FR;;;BU)", ""},
+        {L"O:BAD:(A;;FA;;;BA)(A;;DT;;;BU)", "lets S-1-5-32-545 write"},
     };
     PSID user = nullptr;
     ASSERT_TRUE(ConvertStringSidToSidA(runningUser, &user));
@@ -165,6 +172,39 @@ TEST(EntryPieces, OnlyAdministratorsSystemAndTheRunningUserMayOwnOrWriteOurFolde
             each.descriptor, SDDL_REVISION_1, &descriptor, nullptr));
         const platform::ScopedLocal owned(descriptor);
         EXPECT_EQ(app::WhyNotOurs(descriptor, user), each.why);
+    }
+}
+
+TEST(EntryPieces, ALogAtADeviceNameIsRefusedInAnyForm) {
+    for (const char* device : {"CON",
+                               "con",
+                               R"(\\?\C:\logs\CON)",
+                               R"(\\.\CON)",
+                               "CON.txt",
+                               "C:\\logs\\con.txt",
+                               "COM1",
+                               "com9.log",
+                               "LPT1",
+                               "LPT0",
+                               "NUL",
+                               "nul.",
+                               "NUL  .log",
+                               "AUX ",
+                               "AUX..",
+                               "PRN",
+                               "CONIN$",
+                               "conout$.txt",
+                               "COM\xC2\xB9",
+                               "LPT\xC2\xB3.log",
+                               "C:/logs/nul/run.log",
+                               "COM1:",
+                               "C:\\logs\\prn \\run.log"}) {
+        EXPECT_TRUE(app::NamesADevice(device)) << device;
+    }
+    for (const char* file :
+         {"C:\\logs\\run.log", "CONSOLE.log", "COM10", "COM", "LPT", "NULL", "C:\\logs\\xcon.txt",
+          "COM\xC2\xB4", "auxiliary", "\\\\server\\logs\\PC1.log", "CONIN"}) {
+        EXPECT_FALSE(app::NamesADevice(file)) << file;
     }
 }
 
