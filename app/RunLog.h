@@ -42,6 +42,8 @@ class RunLog final : public engine::Report, public engine::RunEvents {
     void DriveSearched(char drive, const std::string& how) override;
     void FileKept(const std::string& path, const std::string& keptAs, bool journalNotOurs) override;
     void JournalKeyReplaced(const std::string& why) override;
+    void InstallationWaitsForRestart(const std::string& installation,
+                                     const std::string& heldBy) override;
     void InstallationFailed(const std::string& installation, const std::string& what) override;
     void SearchProgress(std::uint64_t searched, std::optional<std::uint64_t> onDrives) override;
     void RunEnded(engine::RunOutcome outcome) override;
