@@ -72,8 +72,9 @@ enum class VersionChange : unsigned char { Write, Remove, Keep };
 constexpr VersionChange VersionAfter(int code) {
     if (code == kUpdated)
         return VersionChange::Write;
-    return code == kSomeLeft || code == kLeftMidway || code == kRestartNeeded ? VersionChange::Remove
-                                                                              : VersionChange::Keep;
+    return code == kSomeLeft || code == kLeftMidway || code == kRestartNeeded
+               ? VersionChange::Remove
+               : VersionChange::Keep;
 }
 
 constexpr std::optional<bool> UpToDateAfter(int code, bool everyDriveSearched) {

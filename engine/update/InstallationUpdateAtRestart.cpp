@@ -161,8 +161,8 @@ bool InstallationUpdate::FollowWaitingJournal(const Journal& journal, UpdateOutc
             platform::FolderHandle& folder = *survey_.FolderOf(target.row);
             Failure failure;
             if (IsFile(folder, target.destination)) {
-                failure = TryForAWhile(patience_,
-                                       [&] { return folder.Rename(target.destination, target.backup); });
+                failure = TryForAWhile(
+                    patience_, [&] { return folder.Rename(target.destination, target.backup); });
             }
             if (!failure) {
                 failure = TryForAWhile(

@@ -155,16 +155,15 @@ Result<std::optional<std::string>> Win32RestartReplacements::FolderUsersCanChang
         return path.Error();
     const RunningUser user;
     const std::wstring root = path->substr(0, 3);
-    HeldFolder held{ScopedHandle(CreateFileW((L"\\\\?\\" + root).c_str(), kJudgeAccess, kAnyShare,
-                                             nullptr, OPEN_EXISTING,
-                                             FILE_FLAG_BACKUP_SEMANTICS |
-                                                 FILE_FLAG_OPEN_REPARSE_POINT,
-                                             nullptr)),
-                    {}};
+    HeldFolder held{
+        ScopedHandle(CreateFileW(
+            (L"\\\\?\\" + root).c_str(), kJudgeAccess, kAnyShare, nullptr, OPEN_EXISTING,
+            FILE_FLAG_BACKUP_SEMANTICS | FILE_FLAG_OPEN_REPARSE_POINT, nullptr)),
+        {}};
     if (!held.handle)
         return LastFileError();
     std::wstring reached = root.substr(0, 2);
-    for (std::size_t start = 3;; ) {
+    for (std::size_t start = 3;;) {
         auto why = Judge(held.handle.Get(), user.Sid());
         if (!why)
             return why.Error();
