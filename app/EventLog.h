@@ -23,6 +23,7 @@ constexpr EventLevel LevelOf(int exitCode) {
         case 0:
         case 1:
         case 9:
+        case 3010:
             return EventLevel::Information;
         case 3:
         case 7:

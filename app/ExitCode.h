@@ -2,6 +2,7 @@
 // %ERRORLEVEL%. docs/administrators.md and the /? box list them; keep the three in step.
 #pragma once
 
+#include <cstddef>
 #include <optional>
 
 #include "engine/RunEvents.h"
@@ -22,11 +23,21 @@ inline constexpr int kBadCommandLine = 6;
 inline constexpr int kUnexpected = 7;
 inline constexpr int kLeftMidway = 8;     // an installation is half updated; run the update again
 inline constexpr int kNotAllCurrent = 9;  // /LIST: an installation found is not at 1.55B
+// ERROR_SUCCESS_REBOOT_REQUIRED: every installation found was updated or
+// waits for the next restart, at least one waits. The program never restarts
+// the PC itself.
+inline constexpr int kRestartNeeded = 3010;
+
+// Where a run's installations ended differently, the one the PC most needs
+// to hear of decides: 8 (one in the middle of its update), then 2 (one left
+// as it was), then 3010 (one waits for the restart), then 0.
 
 constexpr int Of(engine::RunOutcome outcome) {
     switch (outcome) {
         case engine::RunOutcome::Updated:
             return kUpdated;
+        case engine::RunOutcome::WaitsForRestart:
+            return kRestartNeeded;
         case engine::RunOutcome::NothingFound:
             return kNothingFound;
         case engine::RunOutcome::SomeLeft:
@@ -48,7 +59,8 @@ constexpr int Of(engine::RunOutcome outcome) {
 // An installation left in the middle is what the PC needs to hear about
 // most, another run, whatever else stopped this one.
 constexpr int Of(engine::RunOutcome outcome, const engine::InstallationCount& count) {
-    const bool midway = count.found > count.updated + count.leftAsTheyWere;
+    const bool midway =
+        count.found > count.updated + count.leftAsTheyWere + count.waitingForRestart;
     if (midway && (outcome == engine::RunOutcome::Stopped || outcome == engine::RunOutcome::Failed))
         return kLeftMidway;
     return Of(outcome);
@@ -64,14 +76,27 @@ enum class VersionChange : unsigned char { Write, Remove, Keep };
 constexpr VersionChange VersionAfter(int code) {
     if (code == kUpdated)
         return VersionChange::Write;
-    return code == kSomeLeft || code == kLeftMidway ? VersionChange::Remove : VersionChange::Keep;
+    return code == kSomeLeft || code == kLeftMidway || code == kRestartNeeded
+               ? VersionChange::Remove
+               : VersionChange::Keep;
 }
 
 constexpr std::optional<bool> UpToDateAfter(int code, bool everyDriveSearched) {
-    if (code == kSomeLeft || code == kLeftMidway)
+    if (code == kSomeLeft || code == kLeftMidway || code == kRestartNeeded)
         return false;
     if (code == kUpdated || code == kNothingFound)
         return everyDriveSearched;
+    return std::nullopt;
+}
+
+// What the record's PendingRestart becomes: 1 while a run that looked left
+// an installation waiting for the restart, 0 once one finds none waiting;
+// nullopt keeps what is there.
+constexpr std::optional<bool> PendingRestartAfter(int code, std::size_t waitingForRestart) {
+    if (code == kUpdated || code == kNothingFound || code == kSomeLeft || code == kLeftMidway ||
+        code == kRestartNeeded) {
+        return waitingForRestart > 0;
+    }
     return std::nullopt;
 }
 

@@ -170,6 +170,12 @@ void RunLog::JournalKeyReplaced(const std::string& why) {
     events_.JournalKeyReplaced(why);
 }
 
+void RunLog::InstallationWaitsForRestart(const std::string& installation,
+                                         const std::string& heldBy) {
+    WriteInOrder(installation + std::string(text::kLogAtRestart) + heldBy);
+    events_.InstallationWaitsForRestart(installation, heldBy);
+}
+
 void RunLog::InstallationFailed(const std::string& installation, const std::string& what) {
     // The installation's lines, just written, name it.
     WriteInOrder(std::string(text::kLogUnexpectedError) + what);

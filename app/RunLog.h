@@ -44,6 +44,8 @@ class RunLog final : public engine::Report, public engine::RunEvents {
     void KeptFilesStand(const std::string& installation,
                         const std::vector<std::string>& names) override;
     void JournalKeyReplaced(const std::string& why) override;
+    void InstallationWaitsForRestart(const std::string& installation,
+                                     const std::string& heldBy) override;
     void InstallationFailed(const std::string& installation, const std::string& what) override;
     void SearchProgress(std::uint64_t searched, std::optional<std::uint64_t> onDrives) override;
     void RunEnded(engine::RunOutcome outcome) override;

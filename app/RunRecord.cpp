@@ -130,6 +130,11 @@ void WriteRunRecord(const RunRecord& record) {
                     record.drivesNotSearched.empty() ? std::nullopt
                                                      : std::optional(record.drivesNotSearched));
     }
+    // The start-up script runs the update again while this is 1.
+    if (const std::optional<bool> pending =
+            exit_code::PendingRestartAfter(record.exitCode, record.count.waitingForRestart)) {
+        SetNumber(key.Get(), L"PendingRestart", *pending ? 1 : 0);
+    }
     if (decided)
         SetNumber(key.Get(), L"UpToDate", *decided ? 1 : 0);
     else if (before)

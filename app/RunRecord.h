@@ -63,6 +63,10 @@ class RunRecorder final : public engine::RunEvents {
         next_.FolderNotSearched(folder, description);
     }
     void DriveNotSearched(const std::string& drive, const std::string& description) override;
+    void InstallationWaitsForRestart(const std::string& installation,
+                                     const std::string& heldBy) override {
+        next_.InstallationWaitsForRestart(installation, heldBy);
+    }
     void ChangingInstallation(bool changing) override { next_.ChangingInstallation(changing); }
     void InstallationsCounted(const engine::InstallationCount& count) override;
     void DriveSearched(char drive, const std::string& how) override {

@@ -124,6 +124,8 @@ inline constexpr std::string_view kLogJournalMismatch = "journal does not match:
 // there, on every run until an administrator removes it.
 inline constexpr std::string_view kLogKeptBefore = "kept: ";
 // The journal key could be read or written by others, and a new one was made.
+// "<installation>: finished at the next restart: held by <program>"
+inline constexpr std::string_view kLogAtRestart = ": finished at the next restart: held by ";
 inline constexpr std::string_view kLogJournalKeyReplaced = "journal key replaced: ";  // <why>
 // The session ended before the run had stopped: the process may be ended
 // at any moment now, the installation under way, if any, for the next run

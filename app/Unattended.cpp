@@ -214,7 +214,7 @@ int RunWithoutWindow(HINSTANCE instance, platform::FileSystem& files, LogFile* l
     platform::UiCallQueue calls;
     int code = exit_code::kUnexpected;
     {
-        engine::TMyThread worker(files, calls, runLog, &runLog, {}, TaskOf(options));
+        engine::TMyThread worker(files, calls, runLog, &runLog, {}, TaskOf(options, true));
         const Watching watching(session, worker);
         worker.WaitForEnd();
         code = recorder.ExitCode();

@@ -12,9 +12,14 @@
 
 namespace app {
 
-// What the worker does for `options`: the inventory for /LIST, else the update.
-constexpr engine::TMyThread::Task TaskOf(const Options& options) {
-    return options.list ? engine::TMyThread::Task::List : engine::TMyThread::Task::Update;
+// What the worker does for `options`: the inventory for /LIST, else the
+// update; where nobody watches the run (`unattended`), one that leaves an
+// installation held by a program to the next restart.
+constexpr engine::TMyThread::Task TaskOf(const Options& options, bool unattended) {
+    if (options.list)
+        return engine::TMyThread::Task::List;
+    return unattended ? engine::TMyThread::Task::UpdateUnattended
+                      : engine::TMyThread::Task::Update;
 }
 
 // Runs the update (or the inventory of /LIST) once, to its verdict, and

@@ -151,7 +151,7 @@ std::string Description(const std::exception_ptr& failure) {
 // at the window to stop the run, with /SILENT.
 ui::RunSettings WindowSettings(const app::Options& options, const app::RunPlan& plan) {
     ui::RunSettings settings;
-    settings.task = app::TaskOf(options);
+    settings.task = app::TaskOf(options, plan.mode != app::RunMode::Window);
     settings.closesAfterRun = plan.mode == app::RunMode::Silent;
     settings.noCancel = settings.closesAfterRun && options.noCancel;
     return settings;

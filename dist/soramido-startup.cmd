@@ -26,11 +26,17 @@ if not exist "%~dp0Update.exe" (
 )
 set "UPTODATE="
 set "LASTEXIT="
+set "PENDING="
 for /f "tokens=1,2,*" %%a in ('reg query "HKLM\SOFTWARE\Kelmina\Soramido\Update" /reg:64 2^>nul') do (
   if /i "%%a"=="UpToDate" set "UPTODATE=%%c"
   if /i "%%a"=="LastExitCode" set "LASTEXIT=%%c"
+  if /i "%%a"=="PendingRestart" set "PENDING=%%c"
 )
+rem PendingRestart = 1 (exit code 3010): the run after the restart finishes
+rem and tidies what the restart put in place.
+if "%PENDING%"=="0x1" goto run
 rem Exit code 1: nothing was found. The file-table search makes another look cheap.
 if "%UPTODATE%"=="0x1" if not "%LASTEXIT%"=="0x1" exit /b 0
+:run
 "%~dp0Update.exe" /VERYSILENT "/LOG=%LOGFOLDER%\%COMPUTERNAME%.log"
 exit /b %ERRORLEVEL%

@@ -117,6 +117,7 @@ void TMyThread::PerformRun(std::string_view opening, RunOutcome (TMyThread::*bod
         installationsLeft_ = 0;
         installationsMidway_ = 0;
         installationsLeftOver_ = 0;
+        installationsAtRestart_ = 0;
         installationsListed_ = 0;
         installationsCurrent_ = 0;
         SetStatusText({});
@@ -136,9 +137,10 @@ void TMyThread::PerformRun(std::string_view opening, RunOutcome (TMyThread::*bod
     if (events_) {
         // Only an update changes installations, so only it counts them.
         if (body == &TMyThread::SearchAndUpdate) {
-            events_->InstallationsCounted(
-                {installationsUpdated_ + installationsLeft_ + installationsMidway_,
-                 installationsUpdated_, installationsLeft_, installationsLeftOver_});
+            events_->InstallationsCounted({installationsUpdated_ + installationsLeft_ +
+                                               installationsMidway_ + installationsAtRestart_,
+                                           installationsUpdated_, installationsLeft_,
+                                           installationsLeftOver_, installationsAtRestart_});
         }
         events_->RunEnded(outcome);
     }
@@ -165,12 +167,22 @@ RunOutcome TMyThread::SearchAndUpdate() {
     SetRunButtonCaption(text::kRunCaption);
     // Decided from what the search did, not from the log, which the user
     // can type into.
-    if (installationsUpdated_ + installationsLeft_ + installationsMidway_ == 0) {
+    if (installationsUpdated_ + installationsLeft_ + installationsMidway_ +
+            installationsAtRestart_ ==
+        0) {
         AppendLogLine(text::kNotInstalled);
         SetRunButtonEnabled(true);
         return RunOutcome::NothingFound;
     }
     AppendLogLine({});
+    if (installationsLeft_ + installationsMidway_ == 0 && installationsAtRestart_ > 0) {
+        // Nothing is left to anyone at the PC: the restart finishes it.
+        AppendLogLine(text::kAtRestartLine);
+        SetStatusText(text::kAtRestartStatus);
+        SetStatusColour(Verdict::Completed);
+        SetRunButtonEnabled(false);
+        return RunOutcome::WaitsForRestart;
+    }
     if (installationsLeft_ + installationsMidway_ == 0) {
         AppendLogLine(text::kCompletedLine);
         AppendLogLine(text::kCompletedAdvice);
@@ -329,6 +341,9 @@ class TMyThread::InstallationSearch : public FolderWalk::Visitor {
                 case UpdateEnd::Midway:
                     ++worker_.installationsMidway_;
                     break;
+                case UpdateEnd::AtRestart:
+                    ++worker_.installationsAtRestart_;
+                    break;
             }
         }
         return true;
@@ -399,6 +414,8 @@ UpdateEnd TMyThread::UpdateInstallation(const std::string& installation,
         }
     }
     InstallationUpdate update(files_, *package_, installation, patience_, listed);
+    if (task_ == Task::UpdateUnattended)
+        update.MayWaitForRestart();
     UpdateOutcome outcome;
     {
         // Held while the installation may be half changed; let go however
@@ -449,7 +466,11 @@ void TMyThread::LogUpdate(const std::string& installation, const UpdateOutcome& 
     }
     for (const std::string& left : outcome.leftOver)
         AppendLogLine(Joined(left, text::kNotDeleted));
-    if (outcome.state != UpdateEnd::Updated) {
+    if (outcome.state == UpdateEnd::AtRestart) {
+        AppendLogLine(Joined(installation, text::kAtRestart, outcome.reason));
+        if (events_)
+            events_->InstallationWaitsForRestart(installation, outcome.heldBy);
+    } else if (outcome.state != UpdateEnd::Updated) {
         AppendLogLine(
             Joined(installation,
                    outcome.state == UpdateEnd::Midway ? text::kLeftMidway : text::kLeftAsItWas,

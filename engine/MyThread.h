@@ -31,7 +31,9 @@ class TMyThread {
   public:
     // What the worker's run does with each installation its search finds:
     // update it, or only tell its state (InstallationState.h) and change nothing.
-    enum class Task : std::uint8_t { Update, List };
+    // UpdateUnattended, for a run nobody watches, stages an installation a
+    // running program holds and leaves it to the next restart.
+    enum class Task : std::uint8_t { Update, List, UpdateUnattended };
 
     // Creates the worker's thread and starts the run at once (PerformUpdate,
     // or PerformInventory for Task::List, unless a stop is requested before
@@ -144,6 +146,7 @@ class TMyThread {
     std::size_t installationsLeft_ = 0;      // as they were, after a failure
     std::size_t installationsMidway_ = 0;    // neither all old nor all new
     std::size_t installationsLeftOver_ = 0;  // new, with files of the update's own left
+    std::size_t installationsAtRestart_ = 0;  // staged, waiting for the next restart
     Task task_ = Task::Update;
     std::size_t installationsListed_ = 0;  // by an inventory
     std::size_t installationsCurrent_ = 0;

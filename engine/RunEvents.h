@@ -24,6 +24,8 @@ struct InstallationCount {
     // Of those updated, the installations where files of the update's own
     // could not be deleted; a later run deletes them.
     std::size_t leftOver = 0;
+    // Staged whole, to be finished at the next restart: a program held them.
+    std::size_t waitingForRestart = 0;
 };
 
 // Each event is heard by whoever cares for it; the others pass unheard.
@@ -61,6 +63,10 @@ class RunEvents {
     // This PC's journal key was found where others could read or write it,
     // and a new one made in its place.
     virtual void JournalKeyReplaced(const std::string& /*why*/) {}
+    // An installation that a running program (`heldBy`) holds was staged
+    // whole and will be finished at the next restart.
+    virtual void InstallationWaitsForRestart(const std::string& /*installation*/,
+                                             const std::string& /*heldBy*/) {}
     // An unexpected failure (an exception) inside the update of one
     // installation, which was then left as its files show; the run goes on.
     virtual void InstallationFailed(const std::string& /*installation*/,

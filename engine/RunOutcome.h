@@ -10,6 +10,7 @@ namespace engine {
 // How a run ended; each has its own exit code in an unattended run.
 enum class RunOutcome : std::uint8_t {
     Updated,         // every installation found was updated
+    WaitsForRestart,  // every one updated or waiting for the next restart, one at least waiting
     NothingFound,    // no installation was found
     SomeLeft,        // at least one installation was left as it was
     LeftMidway,      // an installation was left in the middle of its update; run again
@@ -24,6 +25,8 @@ enum class UpdateEnd : std::uint8_t {
     Updated,      // every file holds the package's bytes
     LeftAsItWas,  // every file holds its old bytes, and nothing of the update is left
     Midway,       // anything else: the journal stays for the next run
+    AtRestart,    // every file holds its old bytes, the new ones staged to replace them at
+                  // the next restart: a program holds the files
 };
 
 }  // namespace engine

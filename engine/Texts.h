@@ -104,6 +104,22 @@ inline constexpr std::string_view kNoJournalKey = "更新の記録を確かめ�
 // holding a backup); a later run deletes it.
 inline constexpr std::string_view kNotDeleted = " を削除できませんでした";
 
+// "<installation> は次の再起動で更新されます：<reason>", after the lines of an
+// installation that a running program holds, staged whole for the restart.
+inline constexpr std::string_view kAtRestart = " は次の再起動で更新されます：";
+// Who holds an installation's files where the system does not name a program.
+inline constexpr std::string_view kAnotherProgram = "another program";
+inline constexpr std::string_view kProductProgram = "ケルミナ そらみど";
+// "cannot wait for the restart: <folder> can be changed by users", where a
+// folder on the way to an installation held by a program could be changed by
+// users, so no rename at the restart may go through it.
+inline constexpr std::string_view kCannotWaitBefore = "cannot wait for the restart: ";
+inline constexpr std::string_view kCannotWaitAfter = " can be changed by users";
+// The verdict of a run whose every installation is new or waits for the restart.
+inline constexpr std::string_view kAtRestartLine =
+    ">>>>> 使用中のファイルは、次の再起動で更新されます。";
+inline constexpr std::string_view kAtRestartStatus = "次の再起動でアップデートを完了します。";
+
 // "<installation> の中断されていた更新を…", before the lines of an installation
 // whose earlier update was cut short (the program killed, the power lost).
 inline constexpr std::string_view kInterruptedCompleted = " の中断されていた更新を仕上げました";

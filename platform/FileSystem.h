@@ -19,6 +19,7 @@
 #include "platform/FolderHandle.h"
 #include "platform/MachineKey.h"
 #include "platform/RawVolume.h"
+#include "platform/RestartReplacements.h"
 
 namespace platform {
 
@@ -129,6 +130,11 @@ class FileSystem {
     // others could have read or written; told once, nullopt after that and
     // where it is not.
     virtual std::optional<std::string> JournalKeyReplaced() { return std::nullopt; }
+    // The replacements the system carries out at the next restart
+    // (RestartReplacements.h); null where it carries out none, and an
+    // installation in use is then left as it is.
+    virtual RestartReplacements* AtRestart() { return nullptr; }
+
     // The list of the package's files that the program carries, one line a
     // file: "<name> <size> <sha256 in hex>"; nullopt when it carries none.
     virtual std::optional<std::string> BuiltInPackageList() = 0;

@@ -57,6 +57,7 @@ class ForwardingFileSystem : public FileSystem {
     std::optional<std::string> ApplicationUsing(const std::string& path) override {
         return files_.ApplicationUsing(path);
     }
+    platform::RestartReplacements* AtRestart() override { return files_.AtRestart(); }
     std::optional<std::string> BuiltInPackageList() override { return files_.BuiltInPackageList(); }
     std::unique_ptr<ThreadView> SeeFoldersAsTheyAre() override {
         return files_.SeeFoldersAsTheyAre();

@@ -42,6 +42,8 @@ ButtonProgress ProgressOnButton(const RunProgress& run, bool windowShown) {
         // An inventory that found installations to update has failed at
         // nothing: its lines say what it found.
         case engine::RunOutcome::SomeBehind:
+        // The restart finishes it, with nobody at the PC to do anything.
+        case engine::RunOutcome::WaitsForRestart:
             return {};
         case engine::RunOutcome::Stopped:
             // Where the search stopped, as far as it is known.

@@ -21,6 +21,8 @@ std::string_view StateName(InstallationState state) {
             return "mixed";
         case InstallationState::Interrupted:
             return "interrupted";
+        case InstallationState::Restart:
+            return "restart";
         case InstallationState::Blocked:
             break;
     }
@@ -47,10 +49,14 @@ std::optional<InstallationState> JournalState(platform::FileSystem& files,
     if (!journal)
         return InstallationState::Blocked;
     const ReadJournal& read = *journal;
-    if (key && folder &&
-        (std::holds_alternative<Journal>(read) || std::holds_alternative<JournalCutShort>(read))) {
-        return InstallationState::Interrupted;
+    if (key && folder && std::holds_alternative<Journal>(read)) {
+        // With its restart record, it goes forward: now or at the restart.
+        const std::string record = installation + '\\' + std::get<Journal>(read).RestartRecord();
+        return files.OpenSourceFile(record) ? InstallationState::Restart
+                                            : InstallationState::Interrupted;
     }
+    if (key && folder && std::holds_alternative<JournalCutShort>(read))
+        return InstallationState::Interrupted;
     if (RefusedAsItStands(read))
         return InstallationState::Blocked;
     return std::nullopt;

@@ -16,13 +16,14 @@ enum class InstallationState : std::uint8_t {
     Old,          // none does
     Mixed,        // some do
     Interrupted,  // an update of it was cut short and awaits its repair
+    Restart,      // staged whole, to be finished at the next restart: a program held it
     Blocked,      // an update would refuse it as it stands: names differing only in
                   // letter case, or something of the journal's name that is not in
                   // a journal's form at all
 };
 
 // The word the log gives the state: "1.55B", "old", "mixed", "interrupted",
-// "blocked".
+// "restart", "blocked".
 std::string_view StateName(InstallationState state);
 
 // Reads each file of the table in `installation` (the plug-in only where an

@@ -152,6 +152,13 @@ void InstallationUpdate::RunSteps(UpdateOutcome& outcome) {
     if (!refusal)
         earlier_.TidyDrafts(outcome);
     if (!refusal && standing_.earlier == UpdateStanding::Earlier::Unread) {
+        // Staged for the restart: it goes forward, now or at the restart.
+        if (const std::optional<Journal> waiting = JournalWaitingForRestart()) {
+            if (FollowWaitingJournal(*waiting, outcome, refusal))
+                return;
+        }
+    }
+    if (!refusal && standing_.earlier == UpdateStanding::Earlier::Unread) {
         // Nothing is touched while the product runs from the installation,
         // not even to repair it.
         refusal = CheckProductNotRunning();
@@ -173,13 +180,26 @@ void InstallationUpdate::RunSteps(UpdateOutcome& outcome) {
         outcome.state = UpdateEnd::Updated;
         return;
     }
-    if (!refusal)
+    // Held by a running program: where the update may wait for the restart,
+    // only what no restart would mend refuses it.
+    Refusal held;
+    if (!refusal) {
         refusal = CheckProductNotRunning();
+        if (refusal && mayWaitForRestart_)
+            held = std::exchange(refusal, std::nullopt);
+    }
     if (!refusal)
         refusal = CheckNothingHoldsIt();
+    if (!held)
+        held = std::exchange(inUse_, std::nullopt);
     for (const Target& target : targets_) {
         if (!refusal && target.unmeasured)
             refusal = Describe(survey_.PathOf(target.Row()), *target.unmeasured);
+    }
+    if (!refusal && held) {
+        refusal = StageForRestart(outcome, *held);
+        if (!refusal)
+            return;
     }
     if (!refusal) {
         PlanJournal();
@@ -209,8 +229,10 @@ InstallationUpdate::Refusal InstallationUpdate::CheckProductNotRunning() {
     if (!product)
         return std::nullopt;  // no such program file can be running
     const std::optional<platform::FileId> id = (*product)->Id();
-    if (id && files_.ProgramRunsFrom(*id))
+    if (id && files_.ProgramRunsFrom(*id)) {
+        holder_ = text::kProductProgram;
         return std::string(text::kProductRunning);
+    }
     return std::nullopt;
 }
 
@@ -270,13 +292,26 @@ InstallationUpdate::Refusal InstallationUpdate::CheckNothingHoldsIt() {
             continue;
         if (failure->kind != FileError::Kind::InUse)
             return Describe(survey_.PathOf(target.Row()), *failure);
+        std::string inUse;
+        std::string holder;
         if (const auto application = files_.ApplicationUsing(survey_.PathOf(target.Row()))) {
-            return survey_.PathOf(target.Row())
-                .append(text::kUsedByBefore)
-                .append(*application)
-                .append(text::kUsedByAfter);
+            inUse = survey_.PathOf(target.Row())
+                        .append(text::kUsedByBefore)
+                        .append(*application)
+                        .append(text::kUsedByAfter);
+            holder = *application;
+        } else {
+            inUse = Joined(survey_.PathOf(target.Row()), text::kUsedByAnother);
+            holder = text::kAnotherProgram;
         }
-        return Joined(survey_.PathOf(target.Row()), text::kUsedByAnother);
+        if (!mayWaitForRestart_)
+            return inUse;
+        // The rest is checked too: the restart mends a held file, nothing else.
+        if (!inUse_) {
+            inUse_ = std::move(inUse);
+            if (holder_.empty())
+                holder_ = std::move(holder);
+        }
     }
     return std::nullopt;
 }

@@ -71,6 +71,12 @@ class InstallationUpdate {
     // nothing is thrown out of it.
     UpdateOutcome Run();
 
+    // For a run nobody watches, before Run: an installation whose files a
+    // running program holds is staged whole and asked to be finished at the
+    // next restart (InstallationUpdateAtRestart.cpp), rather than left as
+    // it is for somebody to close the program.
+    void MayWaitForRestart() { mayWaitForRestart_ = true; }
+
   private:
     using Refusal = InstallationSurvey::Refusal;
     // A destination as this run measured it.
@@ -100,6 +106,25 @@ class InstallationUpdate {
     // After an update that did not go through: what stands there now.
     void Conclude(UpdateOutcome& outcome, std::string reason);
 
+    // ---- at the next restart (InstallationUpdateAtRestart.cpp) ----
+    // The journal of an earlier run whose staging waits for the restart.
+    std::optional<Journal> JournalWaitingForRestart();
+    // Takes it forward: finished now where nothing holds the files any
+    // more (and the usual repair then ends it), else left to the restart,
+    // its replacements asked for where a killed run had not. True when that
+    // decided the outcome; else `refusal` says why it could not be followed,
+    // or nothing when the repair goes on.
+    bool FollowWaitingJournal(const Journal& journal, UpdateOutcome& outcome, Refusal& refusal);
+    // Stages the whole installation, held because `held`, and asks for each
+    // staged copy to replace its destination at the next restart.
+    Refusal StageForRestart(UpdateOutcome& outcome, const std::string& held);
+    // Why a folder of a destination of `journal` cannot wait for the
+    // restart; nothing when none.
+    Refusal WhyNotAtRestart(const Journal& journal);
+    // What holds the destinations of `targets` of `journal` now, in the
+    // words of the checks; nothing when nothing does.
+    Refusal HeldNow(const Journal& journal, const std::vector<std::size_t>& targets);
+
     platform::FileSystem& files_;
     const UpdatePackage& package_;
     Patience patience_;
@@ -110,6 +135,9 @@ class InstallationUpdate {
     std::vector<Target> targets_;  // once measured
     Journal journal_;              // this run's
     UpdateTransaction transaction_;
+    bool mayWaitForRestart_ = false;
+    std::string holder_;  // who holds the files, as the checks found
+    Refusal inUse_;       // the first file held, where the update may wait for the restart
 };
 
 }  // namespace engine

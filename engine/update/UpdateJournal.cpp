@@ -170,6 +170,10 @@ std::string Journal::CommitRecord() const {
     return "~upd-" + run + ".committed";
 }
 
+std::string Journal::RestartRecord() const {
+    return "~upd-" + run + ".restart";
+}
+
 std::string NewRunIdentity() {
     std::random_device device;
     const auto now = std::uint64_t(std::chrono::steady_clock::now().time_since_epoch().count());

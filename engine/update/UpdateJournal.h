@@ -45,6 +45,11 @@ struct Journal {
 
     // The file written once every destination holds its new bytes.
     std::string CommitRecord() const;
+    // The file written once every staged copy is in place and before any is
+    // asked to replace its destination at the next restart: with it, the
+    // journal's update goes forward, whether now or at the restart, never
+    // back, and nothing of the installation changed before it did.
+    std::string RestartRecord() const;
 };
 
 // A new run's identity: 16 hex digits, not predictable from outside.

@@ -20,6 +20,8 @@ struct UpdateOutcome {
     // Midway: which rows of kReplacements hold their new bytes.
     std::array<bool, kReplacements.size()> rowIsNew{};
     std::string reason;  // why the installation was not updated
+    // AtRestart: the program that holds the files, as the log names it.
+    std::string heldBy;
     // Updated: what of the update's own could not be deleted at the end,
     // as paths; a later run tidies it up.
     std::vector<std::string> leftOver;

@@ -11,6 +11,7 @@
 #include <utility>
 
 #include "platform/FileSystem.h"
+#include "platform/win32/Win32RestartReplacements.h"
 
 namespace platform {
 
@@ -46,7 +47,11 @@ class Win32FileSystem final : public FileSystem {
         return std::exchange(journalKeyReplaced_, std::nullopt);
     }
 
+    // MoveFileExW's replacements at the next restart.
+    RestartReplacements* AtRestart() override { return &atRestart_; }
+
   private:
+    Win32RestartReplacements atRestart_;
     std::optional<Result<MachineKey>> journalKey_;
     std::optional<std::string> journalKeyReplaced_;
 };

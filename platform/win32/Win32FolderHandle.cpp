@@ -36,6 +36,8 @@ class Win32FolderHandle final : public FolderHandle {
     Failure Rename(std::string_view from, std::string_view to) override;
     Failure Delete(std::string_view name) override;
 
+    HANDLE Native() const { return folder_->handle.Get(); }
+
   private:
     std::shared_ptr<const HeldFolder> folder_;
 };
@@ -208,6 +210,11 @@ Result<std::unique_ptr<FolderHandle>> OpenFolderThroughLinks(const std::string& 
     if (!(tag.FileAttributes & FILE_ATTRIBUTE_DIRECTORY))
         return FileErrorOf(ERROR_DIRECTORY);
     return Hold(std::move(folder));
+}
+
+HANDLE NativeHandleOf(FolderHandle& folder) {
+    auto* own = dynamic_cast<Win32FolderHandle*>(&folder);
+    return own != nullptr ? own->Native() : nullptr;
 }
 
 }  // namespace platform

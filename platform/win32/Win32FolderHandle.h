@@ -8,6 +8,7 @@
 #include <string>
 
 #include "platform/FolderHandle.h"
+#include "platform/win32/WinApi.h"
 
 namespace platform {
 
@@ -19,5 +20,13 @@ Result<std::unique_ptr<FolderHandle>> OpenFolderNoLinkAt(const std::string& path
 // Opens the folder that `path` leads to, following every link, the last
 // component's too; held as an installation folder is.
 Result<std::unique_ptr<FolderHandle>> OpenFolderThroughLinks(const std::string& path);
+
+}  // namespace platform
+
+namespace platform {
+
+// The handle behind a folder opened by the functions above; null for a
+// FolderHandle of another kind.
+HANDLE NativeHandleOf(FolderHandle& folder);
 
 }  // namespace platform

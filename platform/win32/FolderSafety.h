@@ -1,0 +1,22 @@
+// Whether someone other than an administrator can change a folder that a
+// rename at the next restart passes through. The session manager carries
+// such renames out by path, as SYSTEM, before anyone logs on: whoever can
+// delete or rename a folder on the way, change its list or owner, or put a
+// file where a destination is missing, could make it rename into any place.
+#pragma once
+
+#include <optional>
+#include <string>
+
+#include "platform/win32/WinApi.h"
+
+namespace platform {
+
+// Why a folder whose security descriptor is `descriptor` can be changed by
+// someone other than Administrators, SYSTEM, TrustedInstaller or
+// `runningUser` (who runs this program as an administrator); nullopt when it
+// cannot. Making a subfolder does not count: a new entry cannot take the
+// place of one on the way, and every user may make one in a volume's root.
+std::optional<std::string> WhyUsersCanChange(PSECURITY_DESCRIPTOR descriptor, PSID runningUser);
+
+}  // namespace platform
