@@ -30,7 +30,9 @@ std::string SidText(PSID sid) {
 bool IsTrusted(PSID sid, PSID runningUser) {
     return sid != nullptr && IsValidSid(sid) &&
            (IsWellKnownSid(sid, WinBuiltinAdministratorsSid) ||
-            IsWellKnownSid(sid, WinLocalSystemSid) || SidText(sid) == kTrustedInstaller ||
+            IsWellKnownSid(sid, WinLocalSystemSid) ||
+            // Whoever owns it, who must be one of these to pass at all.
+            IsWellKnownSid(sid, WinCreatorOwnerRightsSid) || SidText(sid) == kTrustedInstaller ||
             (runningUser != nullptr && EqualSid(sid, runningUser)));
 }
 

@@ -154,7 +154,9 @@ Result<std::optional<std::string>> Win32RestartReplacements::FolderUsersCanChang
     if (!path)
         return path.Error();
     const RunningUser user;
-    const std::wstring root = path->substr(0, 3);
+    // "E:\\", the root folder: "\\?\E:" without its backslash would open the
+    // volume itself, whose descriptor is not the folder's.
+    const std::wstring root = path->substr(0, 2) + L'\\';
     HeldFolder held{
         ScopedHandle(CreateFileW(
             (L"\\\\?\\" + root).c_str(), kJudgeAccess, kAnyShare, nullptr, OPEN_EXISTING,

@@ -13,6 +13,7 @@
 #include <optional>
 #include <string>
 
+#include "platform/win32/FolderSafety.h"
 #include "platform/win32/ModulePath.h"
 #include "platform/win32/ScopedWin.h"
 #include "platform/win32/Utf16.h"
@@ -194,6 +195,51 @@ TEST_F(Win32FolderHandle, FailuresAreWordedByTheSystemAndSorted) {
         ASSERT_FALSE(error.description.empty()) << c.code;
         EXPECT_EQ(std::string_view(".\r\n ").find(error.description.back()), std::string::npos)
             << error.description;
+    }
+}
+
+}  // namespace
+
+namespace {
+
+// Who may change a folder that a rename at the next restart passes through:
+// only those who could do anything on the PC anyway. Making a subfolder is
+// left out, as every user may in a volume's root.
+TEST(FolderSafety, OnlyAdministratorsSystemTrustedInstallerOrTheRunningUserMayChangeIt) {
+    const char* const runningUser = "S-1-5-21-1-2-3-1001";
+    const struct {
+        const wchar_t* descriptor;
+        std::optional<std::string> why;
+    } cases[] = {
+        // A volume's root, Program Files and a folder an administrator made.
+        {L"O:SYD:(A;OICI;FA;;;BA)(A;OICI;FA;;;SY)(A;OICIIO;GA;;;CO)(A;OICI;0x1200a9;;;BU)"
+         L"(A;CI;LC;;;AU)(A;OICIIO;SDGXGWGR;;;AU)",
+         std::nullopt},
+        {L"O:S-1-5-80-956008885-3418522649-1831038044-1853292631-2271478464"
+         L"D:P(A;;FA;;;S-1-5-80-956008885-3418522649-1831038044-1853292631-2271478464)"
+         L"(A;;0x1301bf;;;SY)(A;;0x1200a9;;;BU)",
+         std::nullopt},
+        {L"O:S-1-5-21-1-2-3-1001D:(A;;FA;;;S-1-5-21-1-2-3-1001)(A;;FA;;;OW)(D;;FA;;;BU)",
+         std::nullopt},
+        // A folder a pupil made, or one whose list lets users in.
+        {L"O:S-1-5-21-1-2-3-1002D:P(A;;FA;;;SY)(A;;FA;;;BA)", "belongs to S-1-5-21-1-2-3-1002"},
+        {L"O:BAD:(A;;FA;;;BA)(A;;0x1301bf;;;AU)", "lets S-1-5-11 change it"},
+        {L"O:BAD:(A;;FA;;;BA)(A;;SD;;;BU)", "lets S-1-5-32-545 change it"},
+        {L"O:BAD:(A;;FA;;;BA)(A;;DC;;;WD)", "lets S-1-1-0 change it"},
+        {L"O:BAD:(A;;FA;;;BA)(A;;WD;;;BU)", "lets S-1-5-32-545 change it"},
+        {L"O:BAD:(A;;FA;;;BA)(A;;GA;;;BU)", "lets S-1-5-32-545 change it"},
+        {L"O:BA", "lets everybody change it"},
+    };
+    PSID user = nullptr;
+    ASSERT_TRUE(ConvertStringSidToSidA(runningUser, &user));
+    const platform::ScopedLocal ownedUser(user);
+    for (const auto& each : cases) {
+        SCOPED_TRACE(platform::Utf16ToUtf8(each.descriptor));
+        PSECURITY_DESCRIPTOR descriptor = nullptr;
+        ASSERT_TRUE(ConvertStringSecurityDescriptorToSecurityDescriptorW(
+            each.descriptor, SDDL_REVISION_1, &descriptor, nullptr));
+        const platform::ScopedLocal owned(descriptor);
+        EXPECT_EQ(platform::WhyUsersCanChange(descriptor, user), each.why);
     }
 }
 
