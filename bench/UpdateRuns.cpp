@@ -3,15 +3,18 @@
 #include <atomic>
 #include <chrono>
 #include <fstream>
+#include <set>
 #include <string>
 #include <string_view>
 #include <utility>
+#include <vector>
 
 #include "bench/StandInWindow.h"
-#include "engine/update/InstallationUpdate.h"
 #include "engine/MyThread.h"
 #include "engine/ReplacementTable.h"
+#include "engine/update/InstallationUpdate.h"
 #include "engine/update/UpdatePackage.h"
+#include "platform/RestartReplacements.h"
 #include "platform/UiCallQueue.h"
 #include "platform/posix/PosixFileSystem.h"
 #include "tests/support/PackageElsewhere.h"
@@ -79,6 +82,50 @@ double Seconds(Clock::duration duration) {
     return std::chrono::duration<double>(duration).count();
 }
 
+// The product runs from every installation, and the replacements asked for
+// at the restart are kept in memory: the registry write they stand for is
+// one a held installation.
+class HeldEverywhere : public platform::ForwardingFileSystem,
+                       private platform::RestartReplacements {
+  public:
+    using ForwardingFileSystem::ForwardingFileSystem;
+    bool ProgramRunsFrom(const platform::FileId&) override { return true; }
+    platform::RestartReplacements* AtRestart() override { return this; }
+
+  private:
+    platform::Result<std::optional<std::string>> FolderUsersCanChange(
+        platform::FolderHandle&) override {
+        return std::optional<std::string>();
+    }
+    platform::Result<bool> Registered(platform::FolderHandle&, std::string_view staged,
+                                      std::string_view) override {
+        return asked_.contains(std::string(staged));
+    }
+    platform::Failure Register(platform::FolderHandle&, std::string_view staged,
+                               std::string_view) override {
+        asked_.insert(std::string(staged));
+        return std::nullopt;
+    }
+    platform::Failure TakeBack(platform::FolderHandle&, std::string_view staged,
+                               std::string_view) override {
+        asked_.erase(std::string(staged));
+        return std::nullopt;
+    }
+    std::set<std::string> asked_;
+};
+
+// Deletes what a held update left (its journal, record, staged copies), so
+// that the next round finds the installation as the first did.
+void ForgetTheUpdate(const fs::path& installation) {
+    std::vector<fs::path> left;
+    for (const fs::directory_entry& entry : fs::recursive_directory_iterator(installation)) {
+        if (entry.path().filename().string().find("~upd") != std::string::npos)
+            left.push_back(entry.path());
+    }
+    for (const fs::path& path : left)
+        fs::remove(path);
+}
+
 // Tells the waiting UI thread the moment an update opens its installation.
 class UpdateSignal : public platform::ForwardingFileSystem {
   public:
@@ -123,6 +170,18 @@ UpdateFigures MeasureUpdates(const fs::path& folder, int rounds) {
         figures.seconds.push_back(Seconds(Clock::now() - start));
         figures.allReplaced = figures.allReplaced && outcome.state == engine::UpdateEnd::Updated;
     }
+    HeldEverywhere held(files);
+    for (int round = 0; round < rounds; ++round) {
+        ForgetTheUpdate(installation);
+        WriteOldInstallation(installation);
+        engine::InstallationUpdate update(held, *checked.package, "C:\\Inst", {});
+        update.MayWaitForRestart();
+        const auto start = Clock::now();
+        const engine::UpdateOutcome outcome = update.Run();
+        figures.heldSeconds.push_back(Seconds(Clock::now() - start));
+        figures.allWaiting = figures.allWaiting && outcome.state == engine::UpdateEnd::AtRestart;
+    }
+    ForgetTheUpdate(installation);
     for (int round = 0; round < rounds; ++round) {
         WriteOldInstallation(installation);
         platform::UiCallQueue ui;

@@ -13,6 +13,11 @@ namespace bench {
 struct UpdateFigures {
     std::vector<double> seconds;      // one update each, of an installation at its old bytes
     std::vector<double> stopSeconds;  // RequestStop as an update begins, until WaitForEnd returns
+    // The same update where the product runs from the installation, in a run
+    // nobody watches: staged whole and its replacements asked for at the
+    // restart (a recorder of the requests stands in for the registry).
+    std::vector<double> heldSeconds;
+    bool allWaiting = true;
     std::uint64_t packageBytes = 0;
     bool allReplaced = true;
 };
