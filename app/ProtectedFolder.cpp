@@ -12,6 +12,7 @@
 
 #include "app/LogTarget.h"
 #include "app/Texts.h"
+#include "platform/win32/FolderSafety.h"
 #include "platform/win32/LongPath.h"
 #include "platform/win32/Utf16.h"
 #include "platform/win32/Win32FileError.h"
@@ -22,6 +23,8 @@ namespace {
 
 using platform::FileError;
 using platform::HeldFolder;
+using platform::RunningUser;
+using platform::SidText;
 
 // Protected: nothing is inherited from ProgramData, whose list lets Users
 // create files and folders. The files made inside inherit it.
@@ -86,25 +89,6 @@ platform::ScopedLocal ProtectedList() {
     return platform::ScopedLocal(raw);
 }
 
-// The account that runs the program, as its token says.
-class RunningUser {
-  public:
-    RunningUser() {
-        HANDLE raw = nullptr;
-        if (!OpenProcessToken(GetCurrentProcess(), TOKEN_QUERY, &raw))
-            return;
-        const platform::ScopedHandle token(raw);
-        DWORD size = 0;
-        if (!GetTokenInformation(token.Get(), TokenUser, buffer_, sizeof buffer_, &size))
-            return;
-        sid_ = reinterpret_cast<TOKEN_USER*>(buffer_)->User.Sid;
-    }
-    RunningUser(const RunningUser&) = delete;
-    RunningUser& operator=(const RunningUser&) = delete;
-    PSID Sid() const { return sid_; }
-
-  private:
-    alignas(TOKEN_USER) BYTE buffer_[SECURITY_MAX_SID_SIZE + sizeof(TOKEN_USER)] = {};
     PSID sid_ = nullptr;
 };
 
@@ -150,14 +134,6 @@ class RecoveryPrivileges {
     Wanted previous_{};
     bool restore_ = false;
 };
-
-std::string SidText(PSID sid) {
-    wchar_t* text = nullptr;
-    if (!ConvertSidToStringSidW(sid, &text))
-        return "?";
-    const platform::ScopedLocal owned(text);
-    return platform::Utf16ToUtf8(text);
-}
 
 bool IsTrustedOwner(PSID owner, PSID runningUser) {
     return owner != nullptr && IsValidSid(owner) &&

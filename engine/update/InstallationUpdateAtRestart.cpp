@@ -95,20 +95,41 @@ InstallationUpdate::Refusal InstallationUpdate::HeldNow(const Journal& journal,
 
 bool InstallationUpdate::FollowWaitingJournal(const Journal& journal, UpdateOutcome& outcome,
                                               Refusal& refusal) {
-    const std::string journalPath = survey_.PathInRoot(kJournalName);
     // Each destination is new already (the restart replaced it), or old
     // with its new bytes staged beside it (the restart has not come, or did
     // not replace it), or half way through a finish a kill cut short: old
     // bytes in the backup, new in the staged copy, nothing at its name.
     std::vector<std::size_t> pending;
     std::vector<bool> replaced(journal.targets.size(), false);
+    platform::RestartReplacements* atRestart = files_.AtRestart();
+    // What stands there is not what the journal says: someone changed it.
+    // Nothing more is asked of the restart, which could otherwise put a file
+    // that is not ours in place; then the usual repair sets the journal
+    // aside and the update goes forward, so that one run ends it.
+    auto mismatch = [&] {
+        for (const JournalTarget& target : journal.targets) {
+            platform::FolderHandle* folder = survey_.FolderOf(target.row);
+            Failure failure = folder && atRestart
+                                  ? atRestart->TakeBack(*folder, target.staged, target.destination)
+                                  : Failure();
+            if (failure) {
+                refusal = Describe(survey_.PathOf(target.row), *failure);
+                return false;
+            }
+        }
+        const std::string record = journal.RestartRecord();
+        if (Failure failure =
+                TryForAWhile(patience_, [&] { return survey_.Root().Delete(record); });
+            failure && failure->kind != FileError::Kind::NotFound) {
+            refusal = Describe(survey_.PathInRoot(record), *failure);
+        }
+        return false;
+    };
     for (std::size_t i = 0; i < journal.targets.size(); ++i) {
         const JournalTarget& target = journal.targets[i];
         platform::FolderHandle* folder = survey_.FolderOf(target.row);
-        if (!folder) {
-            refusal = Reason(journalPath, text::kJournalMismatch);
-            return false;
-        }
+        if (!folder)
+            return mismatch();
         const TargetOnDisk on = ReadTargetOnDisk(*folder, target, patience_);
         const bool staged = on.staged && *on.staged == target.after;
         const bool backupOld = on.backup && target.existed && *on.backup == target.before;
@@ -119,11 +140,9 @@ bool InstallationUpdate::FollowWaitingJournal(const Journal& journal, UpdateOutc
                     (target.existed && !on.destination && backupOld))) {
             pending.push_back(i);
         } else {
-            refusal = Reason(journalPath, text::kJournalMismatch);
-            return false;
+            return mismatch();
         }
     }
-    platform::RestartReplacements* atRestart = files_.AtRestart();
     if (!pending.empty()) {
         if (const Refusal held = HeldNow(journal, pending)) {
             // Still held: every replacement is asked for, once.

@@ -19,14 +19,6 @@ constexpr ACCESS_MASK kChanging = FILE_WRITE_DATA | DELETE | FILE_DELETE_CHILD |
 constexpr char kTrustedInstaller[] =
     "S-1-5-80-956008885-3418522649-1831038044-1853292631-2271478464";
 
-std::string SidText(PSID sid) {
-    wchar_t* text = nullptr;
-    if (!ConvertSidToStringSidW(sid, &text))
-        return "?";
-    const ScopedLocal owned(text);
-    return Utf16ToUtf8(text);
-}
-
 bool IsTrusted(PSID sid, PSID runningUser) {
     return sid != nullptr && IsValidSid(sid) &&
            (IsWellKnownSid(sid, WinBuiltinAdministratorsSid) ||
@@ -37,6 +29,24 @@ bool IsTrusted(PSID sid, PSID runningUser) {
 }
 
 }  // namespace
+
+std::string SidText(PSID sid) {
+    wchar_t* text = nullptr;
+    if (!ConvertSidToStringSidW(sid, &text))
+        return "?";
+    const ScopedLocal owned(text);
+    return Utf16ToUtf8(text);
+}
+
+RunningUser::RunningUser() {
+    HANDLE raw = nullptr;
+    if (!OpenProcessToken(GetCurrentProcess(), TOKEN_QUERY, &raw))
+        return;
+    const ScopedHandle token(raw);
+    DWORD size = 0;
+    if (GetTokenInformation(token.Get(), TokenUser, buffer_, sizeof buffer_, &size))
+        sid_ = reinterpret_cast<TOKEN_USER*>(buffer_)->User.Sid;
+}
 
 std::optional<std::string> WhyUsersCanChange(PSECURITY_DESCRIPTOR descriptor, PSID runningUser) {
     PSID owner = nullptr;

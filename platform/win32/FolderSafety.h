@@ -12,6 +12,23 @@
 
 namespace platform {
 
+// A security identifier as text ("S-1-5-32-544"); "?" where it cannot be.
+std::string SidText(PSID sid);
+
+// The account that runs the program, as its token says; null where it
+// cannot be read.
+class RunningUser {
+  public:
+    RunningUser();
+    RunningUser(const RunningUser&) = delete;
+    RunningUser& operator=(const RunningUser&) = delete;
+    PSID Sid() const { return sid_; }
+
+  private:
+    alignas(TOKEN_USER) BYTE buffer_[SECURITY_MAX_SID_SIZE + sizeof(TOKEN_USER)] = {};
+    PSID sid_ = nullptr;
+};
+
 // Why a folder whose security descriptor is `descriptor` can be changed by
 // someone other than Administrators, SYSTEM, TrustedInstaller or
 // `runningUser` (who runs this program as an administrator); nullopt when it

@@ -110,27 +110,6 @@ Result<ScopedRegKey> OpenSessionManager(REGSAM access) {
     return ScopedRegKey(raw);
 }
 
-// The account that runs the program, as its token says.
-class RunningUser {
-  public:
-    RunningUser() {
-        HANDLE raw = nullptr;
-        if (!OpenProcessToken(GetCurrentProcess(), TOKEN_QUERY, &raw))
-            return;
-        const ScopedHandle token(raw);
-        DWORD size = 0;
-        if (GetTokenInformation(token.Get(), TokenUser, buffer_, sizeof buffer_, &size))
-            sid_ = reinterpret_cast<TOKEN_USER*>(buffer_)->User.Sid;
-    }
-    RunningUser(const RunningUser&) = delete;
-    RunningUser& operator=(const RunningUser&) = delete;
-    PSID Sid() const { return sid_; }
-
-  private:
-    alignas(TOKEN_USER) BYTE buffer_[SECURITY_MAX_SID_SIZE + sizeof(TOKEN_USER)] = {};
-    PSID sid_ = nullptr;
-};
-
 // Why the folder open as `handle` can be changed by users; nullopt when it
 // cannot. A file system that keeps no lists (FAT) lets everybody.
 Result<std::optional<std::string>> Judge(HANDLE handle, PSID runningUser) {
