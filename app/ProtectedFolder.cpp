@@ -89,9 +89,6 @@ platform::ScopedLocal ProtectedList() {
     return platform::ScopedLocal(raw);
 }
 
-    PSID sid_ = nullptr;
-};
-
 // Privileges an administrator holds but has not enabled, enabled for as long
 // as this lives: to take a folder back from a user who keeps us out of it,
 // and to remove what that user planted in our place.
