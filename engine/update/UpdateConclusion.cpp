@@ -73,7 +73,9 @@ void Conclude(UpdateOutcome& outcome, std::string reason, UpdateStanding standin
             nothingLeft =
                 nothingLeft && folder && gone(*folder, entry.staged) && gone(*folder, entry.backup);
         }
-        nothingLeft = nothingLeft && gone(survey.Root(), journal->CommitRecord());
+        // Left by an earlier version of this program, which wrote one.
+        if (journal == unrepaired)
+            nothingLeft = nothingLeft && gone(survey.Root(), journal->CommitRecord());
     }
     if (began) {
         nothingLeft = nothingLeft && gone(survey.Root(), JournalDraftName(thisRun.run)) &&

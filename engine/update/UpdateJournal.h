@@ -43,7 +43,10 @@ struct Journal {
     std::string run;  // unique to the run that wrote it; part of every name it chose
     std::vector<JournalTarget> targets;
 
-    // The file written once every destination holds its new bytes.
+    // The file earlier versions wrote once every destination held its new
+    // bytes. No repair needs it (the destinations' bytes tell forward from
+    // back), so it is no longer written; one that stands is deleted with
+    // its journal.
     std::string CommitRecord() const;
     // The file written once every staged copy is in place and before any is
     // asked to replace its destination at the next restart: with it, the
