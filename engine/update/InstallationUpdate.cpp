@@ -130,8 +130,9 @@ UpdateOutcome InstallationUpdate::Run() {
     outcome.keyReplaced = keys_.Replaced();
     const std::string reason = Joined(text::kUnexpectedError, *outcome.unexpected);
     // A step that took effect before it threw counts as the change begun.
+    // Marked, not thrown, where that move is impossible too.
     if (standing_.change != UpdateStanding::Change::Begun && transaction_.Changed())
-        standing_.Move(UpdateStanding::Event::RunBegan);
+        standing_ = Next(standing_, UpdateStanding::Event::RunBegan);
     try {
         (void)transaction_.RollBack();
         Conclude(outcome, reason);
