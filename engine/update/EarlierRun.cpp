@@ -189,8 +189,9 @@ Refusal EarlierRun::SetAside(const std::optional<Journal>& named, RunEvents::Kep
         outcome.kept.push_back(
             {survey_.PathBeside(kept.kept.row, kept.kept.name), kept.keptAs, why});
     }
-    // Its commit record says nothing once the journal is set aside; only an
-    // empty one is the update's, and anything else is left where it is.
+    // A commit record, as earlier versions wrote, says nothing once the
+    // journal is set aside; only an empty one is the update's, and anything
+    // else is left where it is.
     const std::string record = named->CommitRecord();
     if (auto file = survey_.Root().OpenFile(record)) {
         auto text = ReadSmallFile(**file, 1);
