@@ -21,7 +21,13 @@
 
 namespace app {
 
-// The local log is moved to Update.1.log once it holds this much.
+// Where the PC's own log lies, under %ProgramData%, and the name the older
+// half of it is moved to.
+inline constexpr std::string_view kLocalLogFolder[] = {"Kelmina", "Soramido", "Logs"};
+inline constexpr std::string_view kLocalLogName = "Update.log";
+inline constexpr std::string_view kOlderLocalLogName = "Update.1.log";
+
+// The local log is moved to kOlderLocalLogName once it holds this much.
 inline constexpr unsigned long long kLocalLogLimit = 1024ULL * 1024;
 
 // Where the /LOG file whose full path is `full` lies: on a share

@@ -60,10 +60,6 @@ constexpr std::size_t kNamesPerListing = 4096;
     throw std::runtime_error(path + ": " + why);
 }
 
-std::string LastErrorText() {
-    return platform::SystemMessage(GetLastError());
-}
-
 std::string Join(const std::string& folder, std::string_view name) {
     std::string path = folder;
     if (!path.ends_with('\\'))
@@ -84,13 +80,11 @@ platform::ScopedLocal ProtectedList() {
     PSECURITY_DESCRIPTOR raw = nullptr;
     if (!ConvertStringSecurityDescriptorToSecurityDescriptorW(kProtectedList, SDDL_REVISION_1, &raw,
                                                               nullptr)) {
-        throw std::runtime_error("ConvertStringSecurityDescriptor: " + LastErrorText());
+        throw std::runtime_error("ConvertStringSecurityDescriptor: " +
+                                 platform::SystemMessage(GetLastError()));
     }
     return platform::ScopedLocal(raw);
 }
-
-    PSID sid_ = nullptr;
-};
 
 // Privileges an administrator holds but has not enabled, enabled for as long
 // as this lives: to take a folder back from a user who keeps us out of it,
@@ -168,7 +162,7 @@ std::string WhyNotOurFile(HANDLE handle, DWORD attributes, const std::string& pa
         return "is a folder";
     BY_HANDLE_FILE_INFORMATION information;
     if (!GetFileInformationByHandle(handle, &information))
-        Refuse(path, LastErrorText());
+        Refuse(path, platform::SystemMessage(GetLastError()));
     if (information.nNumberOfLinks > 1)
         return "has more than one name";
     const platform::ScopedLocal descriptor = SecurityOf(handle, path);
@@ -348,7 +342,7 @@ void TakeBack(const HeldFolder& folder, std::string_view name, const std::string
     if (!entry)
         Refuse(path, why + "; could not be taken back: " + entry.Error().description);
     if (!MakeOurs(entry->handle.Get()))
-        Refuse(path, why + "; could not be taken back: " + LastErrorText());
+        Refuse(path, why + "; could not be taken back: " + platform::SystemMessage(GetLastError()));
     corrections.push_back(std::string(text::kLogTakenBack) + path + ": " + why);
 }
 
@@ -472,7 +466,7 @@ OpenedFolder ProtectedFolder(const std::vector<std::string>& parts, Corrections&
     platform::ScopedHandle root(CreateFileW(base.c_str(), kFolderAccess, kAnyShare, nullptr,
                                             OPEN_EXISTING, FILE_FLAG_BACKUP_SEMANTICS, nullptr));
     if (!root)
-        Refuse(platform::Utf16ToUtf8(base), LastErrorText());
+        Refuse(platform::Utf16ToUtf8(base), platform::SystemMessage(GetLastError()));
     OpenedFolder folder = Hold(std::move(root), platform::Utf16ToUtf8(base));
     const RunningUser user;
     for (const std::string& part : parts)
@@ -587,7 +581,7 @@ platform::ScopedHandle OpenForAppendingWithoutLinks(const std::string& path) {
         platform::ToLongPath(drive).c_str(), kFolderAccess, kAnyShare, nullptr, OPEN_EXISTING,
         FILE_FLAG_BACKUP_SEMANTICS | FILE_FLAG_OPEN_REPARSE_POINT, nullptr));
     if (!root)
-        throw std::runtime_error(LastErrorText());
+        throw std::runtime_error(platform::SystemMessage(GetLastError()));
     OpenedFolder folder = Hold(std::move(root), drive);
     // Judged on each folder as it is held, before anything is made in it:
     // whatever name, case or short name the path gave it.
