@@ -3,7 +3,6 @@
 #include "platform/win32/WinApi.h"
 
 #include <aclapi.h>
-#include <sddl.h>
 
 #include <atomic>
 #include <cstdio>
@@ -14,6 +13,7 @@
 #include "app/Texts.h"
 #include "platform/win32/FolderSafety.h"
 #include "platform/win32/LongPath.h"
+#include "platform/win32/OwnerAndList.h"
 #include "platform/win32/Utf16.h"
 #include "platform/win32/Win32FileError.h"
 
@@ -23,13 +23,12 @@ namespace {
 
 using platform::FileError;
 using platform::HeldFolder;
+using platform::IsTrustedOwner;
+using platform::MakeOurs;
+using platform::ProtectedList;
+using platform::RecoveryPrivileges;
 using platform::RunningUser;
-using platform::SidText;
-
-// Protected: nothing is inherited from ProgramData, whose list lets Users
-// create files and folders. The files made inside inherit it.
-constexpr wchar_t kProtectedList[] =
-    L"O:BAD:P(A;OICI;FA;;;SY)(A;OICI;FA;;;BA)(A;OICI;0x1200a9;;;BU)";
+using platform::WhyNotOurs;
 
 // Listing, traversing and reading the owner and list. Held without sharing
 // deletion: nobody renames the folder, or so swaps it for a link, meanwhile.
@@ -37,11 +36,6 @@ constexpr ACCESS_MASK kFolderAccess = FILE_LIST_DIRECTORY | FILE_TRAVERSE | READ
 constexpr ULONG kFolderShare = FILE_SHARE_READ | FILE_SHARE_WRITE;
 constexpr ULONG kAnyShare = FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE;
 constexpr ULONG kFileShare = FILE_SHARE_READ | FILE_SHARE_WRITE;
-
-// The rights that change a folder or file, its list or its owner.
-constexpr ACCESS_MASK kWriting = FILE_WRITE_DATA | FILE_APPEND_DATA | FILE_WRITE_EA |
-                                 FILE_DELETE_CHILD | FILE_WRITE_ATTRIBUTES | DELETE | WRITE_DAC |
-                                 WRITE_OWNER | GENERIC_WRITE | GENERIC_ALL | MAXIMUM_ALLOWED;
 
 // What stood at one of our names is renamed aside at once, to a name of
 // this prefix in the same folder, and so never keeps the name however much
@@ -74,66 +68,6 @@ OpenedFolder Hold(platform::ScopedHandle handle, std::string path, bool ours = f
     folder.held.handle = std::move(handle);
     folder.path = std::move(path);
     return folder;
-}
-
-platform::ScopedLocal ProtectedList() {
-    PSECURITY_DESCRIPTOR raw = nullptr;
-    if (!ConvertStringSecurityDescriptorToSecurityDescriptorW(kProtectedList, SDDL_REVISION_1, &raw,
-                                                              nullptr)) {
-        throw std::runtime_error("ConvertStringSecurityDescriptor: " +
-                                 platform::SystemMessage(GetLastError()));
-    }
-    return platform::ScopedLocal(raw);
-}
-
-// Privileges an administrator holds but has not enabled, enabled for as long
-// as this lives: to take a folder back from a user who keeps us out of it,
-// and to remove what that user planted in our place.
-class RecoveryPrivileges {
-  public:
-    RecoveryPrivileges() {
-        HANDLE raw = nullptr;
-        if (!OpenProcessToken(GetCurrentProcess(), TOKEN_ADJUST_PRIVILEGES | TOKEN_QUERY, &raw))
-            return;
-        token_.Reset(raw);
-        Wanted wanted{};
-        const wchar_t* names[] = {SE_TAKE_OWNERSHIP_NAME, SE_RESTORE_NAME, SE_BACKUP_NAME};
-        for (const wchar_t* name : names) {
-            if (LookupPrivilegeValueW(nullptr, name, &wanted.privileges[wanted.count].Luid)) {
-                wanted.privileges[wanted.count++].Attributes = SE_PRIVILEGE_ENABLED;
-            }
-        }
-        DWORD size = 0;
-        restore_ =
-            AdjustTokenPrivileges(token_.Get(), FALSE, reinterpret_cast<TOKEN_PRIVILEGES*>(&wanted),
-                                  sizeof previous_, reinterpret_cast<TOKEN_PRIVILEGES*>(&previous_),
-                                  &size) != FALSE;
-    }
-    ~RecoveryPrivileges() {
-        if (restore_) {
-            AdjustTokenPrivileges(token_.Get(), FALSE,
-                                  reinterpret_cast<TOKEN_PRIVILEGES*>(&previous_), 0, nullptr,
-                                  nullptr);
-        }
-    }
-    RecoveryPrivileges(const RecoveryPrivileges&) = delete;
-    RecoveryPrivileges& operator=(const RecoveryPrivileges&) = delete;
-
-  private:
-    struct Wanted {
-        DWORD count;
-        LUID_AND_ATTRIBUTES privileges[3];
-    };
-    platform::ScopedHandle token_;
-    Wanted previous_{};
-    bool restore_ = false;
-};
-
-bool IsTrustedOwner(PSID owner, PSID runningUser) {
-    return owner != nullptr && IsValidSid(owner) &&
-           (IsWellKnownSid(owner, WinBuiltinAdministratorsSid) ||
-            IsWellKnownSid(owner, WinLocalSystemSid) ||
-            (runningUser != nullptr && EqualSid(owner, runningUser)));
 }
 
 // Owner and list of what `handle` is open as (READ_CONTROL); null where the
@@ -187,17 +121,6 @@ std::string SetAsideName(unsigned attempt) {
                   kSetAsidePrefix.data(), GetCurrentProcessId(),
                   static_cast<unsigned long long>(now.QuadPart) & 0xffffffffULL, attempt & 0xff);
     return name;
-}
-
-// Gives what `handle` is open as (WRITE_OWNER and WRITE_DAC) our owner and
-// list, as it stands: not through SetSecurityInfo, which would carry the
-// list down through what a folder holds by path.
-bool MakeOurs(HANDLE handle) {
-    const platform::ScopedLocal list = ProtectedList();
-    return SetKernelObjectSecurity(handle,
-                                   OWNER_SECURITY_INFORMATION | DACL_SECURITY_INFORMATION |
-                                       PROTECTED_DACL_SECURITY_INFORMATION,
-                                   list.Get()) != FALSE;
 }
 
 // The time this run has spent deleting what was set aside, all calls
@@ -396,50 +319,6 @@ OpenedFolder OpenOurFolder(const OpenedFolder& parent, std::string_view name, PS
 }
 
 }  // namespace
-
-std::string WhyNotOurs(PSECURITY_DESCRIPTOR descriptor, PSID runningUser) {
-    PSID owner = nullptr;
-    BOOL defaulted = FALSE;
-    if (!GetSecurityDescriptorOwner(descriptor, &owner, &defaulted) ||
-        !IsTrustedOwner(owner, runningUser)) {
-        return "belongs to " + (owner != nullptr ? SidText(owner) : std::string("nobody"));
-    }
-    BOOL present = FALSE;
-    PACL list = nullptr;
-    if (!GetSecurityDescriptorDacl(descriptor, &present, &list, &defaulted) || !present ||
-        list == nullptr) {
-        return "lets everybody write";  // no list at all: nothing is denied
-    }
-    for (DWORD i = 0; i < list->AceCount; ++i) {
-        void* ace = nullptr;
-        if (!GetAce(list, i, &ace))
-            return "has a list that cannot be read";
-        const auto* header = static_cast<const ACE_HEADER*>(ace);
-        if (header->AceType == ACCESS_DENIED_ACE_TYPE ||
-            header->AceType == ACCESS_DENIED_CALLBACK_ACE_TYPE ||
-            header->AceType == ACCESS_DENIED_OBJECT_ACE_TYPE) {
-            continue;
-        }
-        // Grants of kinds a file's list does not use are not trusted.
-        if (header->AceType != ACCESS_ALLOWED_ACE_TYPE &&
-            header->AceType != ACCESS_ALLOWED_CALLBACK_ACE_TYPE) {
-            return "has a list with grants of another kind";
-        }
-        const auto* allowed = static_cast<const ACCESS_ALLOWED_ACE*>(ace);
-        if ((allowed->Mask & kWriting) == 0)
-            continue;
-        // Inherit-only entries count too: what is made inside would carry them.
-        const PSID sid = const_cast<DWORD*>(&allowed->SidStart);
-        if (IsWellKnownSid(sid, WinBuiltinAdministratorsSid) ||
-            IsWellKnownSid(sid, WinLocalSystemSid) || IsWellKnownSid(sid, WinCreatorOwnerSid) ||
-            IsWellKnownSid(sid, WinCreatorOwnerRightsSid) ||
-            (runningUser != nullptr && EqualSid(sid, runningUser))) {
-            continue;
-        }
-        return "lets " + SidText(sid) + " write";
-    }
-    return {};
-}
 
 std::wstring ProgramDataFolder() {
     // The system sets it for every process. Not the shell's known-folder

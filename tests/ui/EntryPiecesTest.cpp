@@ -21,6 +21,7 @@
 #include "app/RunRecord.h"
 #include "app/SingleInstance.h"
 #include "engine/Texts.h"
+#include "platform/win32/OwnerAndList.h"
 #include "platform/win32/WinApi.h"
 
 #include <sddl.h>
@@ -171,7 +172,7 @@ TEST(EntryPieces, OnlyAdministratorsSystemAndTheRunningUserMayOwnOrWriteOurFolde
         ASSERT_TRUE(ConvertStringSecurityDescriptorToSecurityDescriptorW(
             each.descriptor, SDDL_REVISION_1, &descriptor, nullptr));
         const platform::ScopedLocal owned(descriptor);
-        EXPECT_EQ(app::WhyNotOurs(descriptor, user), each.why);
+        EXPECT_EQ(platform::WhyNotOurs(descriptor, user), each.why);
     }
 }
 
