@@ -13,7 +13,6 @@
 #include "platform/win32/LongPath.h"
 #include "platform/win32/SystemMessage.h"
 #include "platform/win32/Utf16.h"
-#include "ui/Win32Error.h"
 
 namespace app {
 
@@ -110,13 +109,6 @@ LogPlace PlaceOf(const std::string& full, std::string& onDrive) {
         return LogPlace::Share;
     onDrive = std::move(local);
     return LogPlace::Drive;
-}
-
-LogFile::LogFile(const std::string& path) {
-    platform::ScopedHandle file = OpenForAppending(platform::Utf8ToUtf16(path));
-    if (!file)
-        ui::ThrowLastError("CreateFile (log)");
-    Add(std::move(file), FullPathOf(path), true);
 }
 
 void LogFile::Add(platform::ScopedHandle file, std::string path, bool target) {

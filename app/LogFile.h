@@ -42,9 +42,6 @@ class LogFile {
   public:
     // Writes nowhere until a file is opened.
     LogFile() = default;
-    // Opens `path` for appending, creating it when it does not exist. Throws
-    // std::system_error when it cannot be opened so.
-    explicit LogFile(const std::string& path);
 
     // Opens the PC's own log, moving a full one aside first, and adds to
     // `corrections` what stood in its way and was put right. Empty when it

@@ -469,7 +469,7 @@ platform::ScopedHandle OpenForAppendingWithoutLinks(const std::string& path) {
             throw LogRefused(path + ": " + held.path + " is an installation");
     };
     refuseInstallation(folder);
-    const std::string& file = names.back();
+    const std::string file = names.back();
     names.pop_back();
     const platform::ScopedLocal list = ProtectedList();
     for (const std::string& name : names) {

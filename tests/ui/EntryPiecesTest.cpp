@@ -59,10 +59,14 @@ TEST(EntryPieces, ExitCodeSevenIsAlwaysPrecededByItsReason) {
     };
     char temp[MAX_PATH + 1];
     ASSERT_GT(GetTempPathA(MAX_PATH + 1, temp), 0u);
+    // Opened as /LOG's file is, folder by folder; a name too long to be kept
+    // inside its std::string.
     const std::string path = std::string(temp) + "soramido-entry.log";
     for (const auto& each : cases) {
         {
-            app::LogFile log(path);
+            app::LogFile log;
+            log.OpenTarget(path);
+            ASSERT_FALSE(log.TargetError()) << *log.TargetError();
             engine_test::RecordingReport shown;
             NoEvents events;
             app::RunLog run(&log, shown, events);
