@@ -4,8 +4,6 @@
 
 #include <aclapi.h>
 
-#include <atomic>
-#include <cstdio>
 #include <optional>
 #include <stdexcept>
 
@@ -14,6 +12,7 @@
 #include "platform/win32/FolderSafety.h"
 #include "platform/win32/LongPath.h"
 #include "platform/win32/OwnerAndList.h"
+#include "platform/win32/SetAside.h"
 #include "platform/win32/Utf16.h"
 #include "platform/win32/Win32FileError.h"
 
@@ -28,6 +27,7 @@ using platform::MakeOurs;
 using platform::ProtectedList;
 using platform::RecoveryPrivileges;
 using platform::RunningUser;
+using platform::SetAsideName;
 using platform::WhyNotOurs;
 
 // Listing, traversing and reading the owner and list. Held without sharing
@@ -36,19 +36,6 @@ constexpr ACCESS_MASK kFolderAccess = FILE_LIST_DIRECTORY | FILE_TRAVERSE | READ
 constexpr ULONG kFolderShare = FILE_SHARE_READ | FILE_SHARE_WRITE;
 constexpr ULONG kAnyShare = FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE;
 constexpr ULONG kFileShare = FILE_SHARE_READ | FILE_SHARE_WRITE;
-
-// What stood at one of our names is renamed aside at once, to a name of
-// this prefix in the same folder, and so never keeps the name however much
-// it holds; it is deleted in batches, by this run and the next ones, which
-// find it by the prefix. Only administrators make names in our folders.
-constexpr std::string_view kSetAsidePrefix = "~removed.";
-// A run spends at most this much on deleting what was set aside, and opens
-// at most this many folders on the way down: a deeper one is moved up to
-// be set aside by itself.
-constexpr ULONGLONG kRemovalTimePerRun = 400;  // milliseconds
-constexpr int kDeepest = 32;
-// A folder's names are read in slices: a planted one may hold millions.
-constexpr std::size_t kNamesPerListing = 4096;
 
 [[noreturn]] void Refuse(const std::string& path, const std::string& why) {
     throw std::runtime_error(path + ": " + why);
@@ -111,118 +98,6 @@ std::string WhyNotOurFile(HANDLE handle, DWORD attributes, const std::string& pa
     return {};
 }
 
-// A name of ours for what is set aside in a folder, new each time: the
-// rename never replaces.
-std::string SetAsideName(unsigned attempt) {
-    LARGE_INTEGER now{};
-    QueryPerformanceCounter(&now);
-    char name[48];
-    std::snprintf(name, sizeof name, "%.*s%08lx%08llx%02x", int(kSetAsidePrefix.size()),
-                  kSetAsidePrefix.data(), GetCurrentProcessId(),
-                  static_cast<unsigned long long>(now.QuadPart) & 0xffffffffULL, attempt & 0xff);
-    return name;
-}
-
-// The time this run has spent deleting what was set aside, all calls
-// together.
-std::atomic<ULONGLONG> removalSpent{0};
-
-// One call's deleting, which adds its time to the run's on its end.
-class RemovalTime {
-  public:
-    RemovalTime() = default;
-    ~RemovalTime() { removalSpent += GetTickCount64() - started_; }
-    RemovalTime(const RemovalTime&) = delete;
-    RemovalTime& operator=(const RemovalTime&) = delete;
-    bool Left() const {
-        return removalSpent.load() + (GetTickCount64() - started_) < kRemovalTimePerRun;
-    }
-
-  private:
-    ULONGLONG started_ = GetTickCount64();
-};
-
-constexpr ACCESS_MASK kRemoving =
-    DELETE | FILE_LIST_DIRECTORY | FILE_TRAVERSE | FILE_WRITE_ATTRIBUTES;
-
-// What of a set-aside entry could not be deleted yet: its path below the
-// entry ("" for the entry itself) and why.
-struct Leftover {
-    std::string where;
-    std::string why;
-};
-
-constexpr char kTimeUp[] = "left for the next run";
-
-Leftover Below(std::string_view name, Leftover inner) {
-    if (inner.why == kTimeUp)
-        return inner;
-    inner.where = inner.where.empty() ? std::string(name) : std::string(name) + '\\' + inner.where;
-    return inner;
-}
-
-// Deletes the entry `name` of `folder` as itself: a link, never what it
-// leads to; a folder with everything in it, as far as the run's time goes.
-// A folder `depth` levels below `top`, the folder of ours the whole was set
-// aside in, at kDeepest is moved up into `top` under a name of ours: the
-// next listing of `top` takes it on.
-std::optional<Leftover> RemoveEntry(const HeldFolder& top, const HeldFolder& folder,
-                                    std::string_view name, int depth, const RemovalTime& time) {
-    if (!time.Left())
-        return Leftover{{}, kTimeUp};
-    auto entry = platform::OpenEntry(
-        folder, name, {kRemoving, kAnyShare, FILE_OPEN, FILE_OPEN_FOR_BACKUP_INTENT, true});
-    if (!entry) {
-        if (entry.Error().kind == FileError::Kind::NotFound)
-            return std::nullopt;  // gone already
-        return Leftover{{}, entry.Error().description};
-    }
-    const DWORD attributes = entry->attributes;
-    if ((attributes & FILE_ATTRIBUTE_DIRECTORY) && !(attributes & FILE_ATTRIBUTE_REPARSE_POINT)) {
-        if (depth >= kDeepest) {
-            platform::Failure moved;
-            for (unsigned attempt = 0; attempt < 4; ++attempt) {
-                moved = platform::RenameInFolder(entry->handle.Get(), top, SetAsideName(attempt));
-                if (!moved)
-                    return std::nullopt;
-            }
-            return Leftover{{}, moved->description};
-        }
-        HeldFolder inside{std::move(entry->handle), {}};
-        inside.systemName = platform::SystemNameOf(inside.handle.Get());
-        // Slice by slice, each listing from the first name again: what could
-        // not be deleted is passed over, until a slice holds nothing else.
-        while (true) {
-            auto listing = platform::ReopenForListing(inside);
-            if (!listing)
-                return Leftover{{}, listing.Error().description};
-            std::vector<std::string> names;
-            if (auto failure = platform::ListNames(listing->Get(), kNamesPerListing, names))
-                return Leftover{{}, failure->description};
-            if (names.empty())
-                break;
-            std::optional<Leftover> first;
-            bool removedAny = false;
-            for (const std::string& each : names) {
-                if (auto left = RemoveEntry(top, inside, each, depth + 1, time)) {
-                    if (left->why == kTimeUp)
-                        return left;
-                    if (!first)
-                        first = Below(each, std::move(*left));
-                } else {
-                    removedAny = true;
-                }
-            }
-            if (!removedAny)
-                return first;
-        }
-        entry->handle = std::move(inside.handle);
-    }
-    if (auto failure = platform::DeleteOpened(entry->handle.Get(), attributes))
-        return Leftover{{}, failure->description};
-    return std::nullopt;
-}
-
 // Renames what stands at `name` in `folder` aside, as one operation whatever
 // it holds; a file is deleted at once, a folder taken back and deleted as
 // far as the run's time goes, the rest by the runs after.
@@ -230,8 +105,8 @@ void Remove(const OpenedFolder& folder, std::string_view name, const std::string
             const std::string& why, Corrections& corrections) {
     const RecoveryPrivileges privileges;
     auto entry = platform::OpenEntry(folder.held, name,
-                                     {kRemoving | READ_CONTROL | WRITE_DAC | WRITE_OWNER, kAnyShare,
-                                      FILE_OPEN, FILE_OPEN_FOR_BACKUP_INTENT, true});
+                                     {platform::kRemoving | READ_CONTROL | WRITE_DAC | WRITE_OWNER,
+                                      kAnyShare, FILE_OPEN, FILE_OPEN_FOR_BACKUP_INTENT, true});
     if (!entry)
         Refuse(path, why + "; could not be removed: " + entry.Error().description);
     platform::Failure renamed;
@@ -357,29 +232,7 @@ void ContinueRemoving(const OpenedFolder& folder, Corrections& corrections) {
     if (!folder.ours)
         return;
     const RecoveryPrivileges privileges;
-    const RemovalTime time;
-    // Listed again after each round that removed anything: a folder too
-    // deep comes back at the top.
-    std::vector<std::pair<std::string, Leftover>> left;
-    for (bool removedAny = true; removedAny;) {
-        auto listing = platform::ReopenForListing(folder.held);
-        if (!listing)
-            break;
-        // Only administrators make names in our folders: a few at most.
-        std::vector<std::string> names;
-        platform::ListNames(listing->Get(), kNamesPerListing, names);
-        std::erase_if(names,
-                      [](const std::string& name) { return !name.starts_with(kSetAsidePrefix); });
-        removedAny = false;
-        left.clear();
-        for (const std::string& name : names) {
-            if (auto leftover = RemoveEntry(folder.held, folder.held, name, 0, time))
-                left.emplace_back(name, std::move(*leftover));
-            else
-                removedAny = true;
-        }
-    }
-    for (const auto& [name, leftover] : left) {
+    for (const auto& [name, leftover] : platform::RemoveSetAside(folder.held)) {
         std::string where = Join(folder.path, name);
         if (!leftover.where.empty())
             where = Join(where, leftover.where);

@@ -12,6 +12,7 @@
 
 #include "app/ExitCode.h"
 #include "app/Texts.h"
+#include "engine/Version.h"
 #include "engine/update/InstallationState.h"
 #include "report/Verdict.h"
 
@@ -135,6 +136,11 @@ TEST(ExitCodeHomesTest, TheReportHasAVerdictForEveryCode) {
         EXPECT_TRUE(verdicts.insert(verdict).second) << c.value << ": " << verdict;
     }
     EXPECT_FALSE(code::IsCode(10));
+    // The report's sentences that name the version.
+    for (const std::string_view sentence :
+         {report::VerdictOf(code::kUpdated, true), report::VerdictOf(code::kNotAllCurrent, true),
+          report::StandingName(report::Standing::Current)})
+        EXPECT_TRUE(engine::Names(sentence)) << sentence;
 }
 
 }  // namespace
