@@ -331,7 +331,7 @@ class TMyThread::InstallationSearch : public FolderWalk::Visitor {
             return true;
         }
         if (worker_.files_.IsFolder(Joined(folder, "\\", kSoundFolder))) {
-            switch (worker_.UpdateInstallation(folder, id)) {
+            switch (worker_.RefreshInstallation(folder, id)) {
                 case UpdateEnd::Updated:
                     ++worker_.installationsUpdated_;
                     break;
@@ -399,8 +399,8 @@ void TMyThread::ShowCurrentFolder() {
 
 // ---- the update of one installation ---------------------------------------
 
-UpdateEnd TMyThread::UpdateInstallation(const std::string& installation,
-                                        const std::optional<platform::FileId>& listed) {
+UpdateEnd TMyThread::RefreshInstallation(const std::string& installation,
+                                         const std::optional<platform::FileId>& listed) {
     // A worker driven step by step may not have checked the package yet.
     if (!package_) {
         PackageCheck checked = UpdatePackage::Check(files_, files_.OwnExecutableFolder());

@@ -13,11 +13,11 @@
 #include <string>
 #include <string_view>
 
-#include "engine/search/DriveTable.h"
-#include "engine/filetable/InstallationPlaces.h"
 #include "engine/Report.h"
-#include "engine/update/Retry.h"
 #include "engine/RunEvents.h"
+#include "engine/filetable/InstallationPlaces.h"
+#include "engine/search/DriveTable.h"
+#include "engine/update/Retry.h"
 #include "engine/update/UpdatePackage.h"
 #include "platform/FileSystem.h"
 #include "platform/UiCallQueue.h"
@@ -73,8 +73,8 @@ class TMyThread {
     // all new, all old, or left in the middle for the next run to repair.
     // `listed` is the identity the folder had when the search listed it: a
     // folder swapped in since is not the installation that was found.
-    UpdateEnd UpdateInstallation(const std::string& installation,
-                                 const std::optional<platform::FileId>& listed = std::nullopt);
+    UpdateEnd RefreshInstallation(const std::string& installation,
+                                  const std::optional<platform::FileId>& listed = std::nullopt);
 
     // How long an update waits for files that other programs hold; set
     // before the run or between steps.
@@ -143,9 +143,9 @@ class TMyThread {
     // The package as checked at the start of the run; every copy must match it.
     std::optional<UpdatePackage> package_;
     std::size_t installationsUpdated_ = 0;
-    std::size_t installationsLeft_ = 0;      // as they were, after a failure
-    std::size_t installationsMidway_ = 0;    // neither all old nor all new
-    std::size_t installationsLeftOver_ = 0;  // new, with files of the update's own left
+    std::size_t installationsLeft_ = 0;       // as they were, after a failure
+    std::size_t installationsMidway_ = 0;     // neither all old nor all new
+    std::size_t installationsLeftOver_ = 0;   // new, with files of the update's own left
     std::size_t installationsAtRestart_ = 0;  // staged, waiting for the next restart
     Task task_ = Task::Update;
     std::size_t installationsListed_ = 0;  // by an inventory

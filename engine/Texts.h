@@ -92,7 +92,7 @@ inline constexpr std::string_view kNamesDifferOnlyInCase =
     "大文字と小文字だけが違う名前がほかにもあります";
 // "<installation>\~upd-journal：…", for a file of that name that this
 // program did not write, and for a journal whose files are not as it says.
-inline constexpr std::string_view kNotOurJournal = "更新の記録と同じ名前のファイルがあります";
+inline constexpr std::string_view kNotAJournalFile = "更新の記録と同じ名前のファイルがあります";
 inline constexpr std::string_view kJournalMismatch =
     "中断されていた更新の記録とファイルが合いません";
 // "<installation>\~upd-journal：…：<the system's words>", where this PC's key,

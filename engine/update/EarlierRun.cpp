@@ -72,15 +72,15 @@ Refusal EarlierRun::Repair(UpdateOutcome& outcome) {
         return Describe(journalPath, readJournal.Error());
     const ReadJournal& read = *readJournal;
     if (RefusedAsItStands(read)) {
-        standing_.Move(UpdateStanding::Event::JournalNotOurs);
-        return Reason(journalPath, text::kNotOurJournal);
+        standing_.Move(UpdateStanding::Event::JournalNotAJournal);
+        return Reason(journalPath, text::kNotAJournalFile);
     }
-    if (const auto* forged = std::get_if<JournalForged>(&read)) {
+    if (const auto* unvouched = std::get_if<JournalUnvouched>(&read)) {
         // Not ours, or no longer vouched for (the key lost or replaced since
         // it was written): nothing it names is touched, and it tells nothing
         // of what stands there. The update goes forward from the package
         // instead, which needs nothing the journal says.
-        return SetAside(forged->unverified, RunEvents::KeptWhy::JournalNotOurs, outcome);
+        return SetAside(unvouched->unverified, RunEvents::KeptWhy::JournalNotOurs, outcome);
     }
     if (std::holds_alternative<JournalCutShort>(read)) {
         // Cut short while it was written, before anything else was changed:
@@ -189,8 +189,9 @@ Refusal EarlierRun::SetAside(const std::optional<Journal>& named, RunEvents::Kep
         outcome.kept.push_back(
             {survey_.PathBeside(kept.kept.row, kept.kept.name), kept.keptAs, why});
     }
-    // Its commit record says nothing once the journal is set aside; only an
-    // empty one is the update's, and anything else is left where it is.
+    // A commit record, as earlier versions wrote, says nothing once the
+    // journal is set aside; only an empty one is the update's, and anything
+    // else is left where it is.
     const std::string record = named->CommitRecord();
     if (auto file = survey_.Root().OpenFile(record)) {
         auto text = ReadSmallFile(**file, 1);

@@ -7,6 +7,7 @@
 #include <memory>
 #include <utility>
 
+#include "engine/ReplacementTable.h"
 #include "engine/Texts.h"
 #include "engine/Utf8.h"
 #include "engine/update/FailureWording.h"
@@ -129,8 +130,9 @@ UpdateOutcome InstallationUpdate::Run() {
     outcome.keyReplaced = keys_.Replaced();
     const std::string reason = Joined(text::kUnexpectedError, *outcome.unexpected);
     // A step that took effect before it threw counts as the change begun.
+    // Marked, not thrown, where that move is impossible too.
     if (standing_.change != UpdateStanding::Change::Begun && transaction_.Changed())
-        standing_.Move(UpdateStanding::Event::RunBegan);
+        standing_ = Next(standing_, UpdateStanding::Event::RunBegan);
     try {
         (void)transaction_.RollBack();
         Conclude(outcome, reason);
@@ -145,10 +147,12 @@ UpdateOutcome InstallationUpdate::Run() {
 }
 
 void InstallationUpdate::RunSteps(UpdateOutcome& outcome) {
+    step_ = UpdateStep::Survey;
     Refusal refusal = survey_.Open();
     if (!refusal)
         refusal = survey_.List(standing_);
     outcome.hasXtras = survey_.HasXtras();
+    step_ = UpdateStep::Repair;
     if (!refusal)
         earlier_.TidyDrafts(outcome);
     if (!refusal && standing_.earlier == UpdateStanding::Earlier::Unread) {
@@ -172,6 +176,7 @@ void InstallationUpdate::RunSteps(UpdateOutcome& outcome) {
             earlier_.LeaveUnrepaired();
         }
     }
+    step_ = UpdateStep::Measure;
     if (!refusal)
         Measure();
     // Already at the package's bytes: nothing to change, so nothing (a
@@ -182,6 +187,7 @@ void InstallationUpdate::RunSteps(UpdateOutcome& outcome) {
     }
     // Held by a running program: where the update may wait for the restart,
     // only what no restart would mend refuses it.
+    step_ = UpdateStep::Check;
     Refusal held;
     if (!refusal) {
         refusal = CheckProductNotRunning();
@@ -202,20 +208,26 @@ void InstallationUpdate::RunSteps(UpdateOutcome& outcome) {
             return;
     }
     if (!refusal) {
+        step_ = UpdateStep::Journal;
         PlanJournal();
         refusal = WriteJournal();
     }
+    if (!refusal)
+        step_ = UpdateStep::Stage;
     for (Target& target : targets_) {
         if (!refusal && target.entry)
             refusal = Stage(target);
     }
-    if (!refusal)
+    if (!refusal) {
+        step_ = UpdateStep::Commit;
         refusal = Commit();
+    }
     if (refusal) {
         transaction_.RollBack();
         Conclude(outcome, std::move(*refusal));
         return;
     }
+    step_ = UpdateStep::Finish;
     outcome.leftOver = Finish();
     outcome.state = UpdateEnd::Updated;
 }
@@ -405,29 +417,33 @@ InstallationUpdate::Refusal InstallationUpdate::Stage(Target& target) {
     return std::nullopt;
 }
 
+InstallationUpdate::Refusal InstallationUpdate::ReplaceFile(const Target& target) {
+    const std::size_t i = *target.entry;
+    const JournalTarget& entry = journal_.targets[i];
+    platform::FolderHandle& folder = target.Folder();
+    if (target.exists) {
+        if (Failure failure = transaction_.Do(Renaming(i, folder, entry.destination, entry.backup)))
+            return Describe(survey_.PathOf(target.Row()), *failure);
+    }
+    if (Failure failure = transaction_.Do(Renaming(i, folder, entry.staged, entry.destination)))
+        return Describe(survey_.PathOf(target.Row()), *failure);
+    return std::nullopt;
+}
+
+InstallationUpdate::Refusal InstallationUpdate::RefreshXtras(const Target& target) {
+    return ReplaceFile(target);
+}
+
 InstallationUpdate::Refusal InstallationUpdate::Commit() {
     for (const Target& target : targets_) {
         if (!target.entry)
             continue;
-        const std::size_t i = *target.entry;
-        const JournalTarget& entry = journal_.targets[i];
-        platform::FolderHandle& folder = target.Folder();
-        if (target.exists) {
-            if (Failure failure =
-                    transaction_.Do(Renaming(i, folder, entry.destination, entry.backup)))
-                return Describe(survey_.PathOf(target.Row()), *failure);
-        }
-        if (Failure failure = transaction_.Do(Renaming(i, folder, entry.staged, entry.destination)))
-            return Describe(survey_.PathOf(target.Row()), *failure);
+        const bool plugIn = kReplacements[target.Row()].onlyWithXtras;
+        if (Refusal refusal = plugIn ? RefreshXtras(target) : ReplaceFile(target))
+            return refusal;
     }
-    // Every destination holds its new bytes; the record says so.
-    const std::string record = journal_.CommitRecord();
-    const Failure failure = transaction_.Do(
-        Creating(kNoTarget, survey_.Root(), {record}, [this, record](bool& created) {
-            return WriteNewFile(survey_.Root(), record, {}, created);
-        }));
-    if (failure)
-        return Describe(survey_.PathInRoot(record), *failure);
+    // Every destination holds its new bytes: the files say so themselves,
+    // and a repair reads them, so nothing more is written.
     transaction_.Commit();
     return std::nullopt;
 }
@@ -443,12 +459,9 @@ std::vector<std::string> InstallationUpdate::Finish() {
         if (TryForAWhile(patience_, [&] { return target.Folder().Delete(backup); }))
             left.push_back(survey_.PathBeside(target.Row(), backup));
     }
-    for (const std::string& name : {journal_.CommitRecord(), std::string(kJournalName)}) {
-        if (!left.empty())
-            break;
-        if (TryForAWhile(patience_, [&] { return survey_.Root().Delete(name); }))
-            left.push_back(survey_.PathInRoot(name));
-    }
+    if (left.empty() &&
+        TryForAWhile(patience_, [&] { return survey_.Root().Delete(kJournalName); }))
+        left.push_back(survey_.PathInRoot(kJournalName));
     return left;
 }
 

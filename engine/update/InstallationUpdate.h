@@ -3,36 +3,17 @@
 // (FolderHandle.h), so a folder swapped for a link half way cannot send a
 // write outside the installation.
 //
-//   1. Survey:  the installation folder and the folders of every destination
-//               are opened and listed (InstallationSurvey.h); a name that
-//               matches two entries when letter case is ignored leaves the
-//               installation as it is.
-//   2. Repair:  a journal left by an update that was cut short is followed
-//               first (EarlierRun.h), the installation folder opened anew
-//               and the survey made again; one that this installation's key
-//               does not vouch for is moved aside and kept, with what it
-//               names, and the update goes forward.
-//   3. Measure: each destination is read and compared with the package; one
-//               that already holds the package's bytes is left alone, and an
-//               installation whose every file does needs nothing more.
-//   4. Check:   the product does not run from it, and nothing holds a
-//               destination to be changed open.
-//   5. Journal: a journal naming every file the update will touch
-//               (UpdateJournal.h), signed with this PC's key, is written and
-//               flushed under a name of the run's, then given its own name.
-//   6. Stage:   each package file is copied beside its destination under a
-//               name unique to the run, hashed as it is written, flushed,
-//               and must hash to what the package check found.
-//   7. Commit:  in table order, each destination is moved aside to its
-//               backup name and its staged copy moved to its name; then the
-//               commit record is written.
-//   8. Finish:  the backups, the commit record and last the journal go.
-// A failure before the commit record is written undoes steps 5 to 7 in
-// reverse (UpdateTransaction.h). Then, as after every update that did not
-// go through, the installation is looked at again through its handles, and
-// the outcome says what stands there (UpdateConclusion.h): all old, or left
-// in the middle, with the journal kept for the next run. Where the update
-// stands on the way is UpdateStanding.h's.
+// The steps (survey, repair, measure, check, journal, stage, commit, finish,
+// and the way to the restart), and what a kill after each leaves and the
+// next run does, are told once: kUpdateStory (UpdateStory.h).
+//
+// A failure before the last staged copy is in place undoes the journal, the
+// staging and the commit in reverse (UpdateTransaction.h). Then, as after
+// every update that did not go through, the installation is looked at again
+// through its handles, and the outcome says what stands there
+// (UpdateConclusion.h): all old, or left in the middle, with the journal
+// kept for the next run. Where the update stands on the way is
+// UpdateStanding.h's.
 #pragma once
 
 #include <cstddef>
@@ -48,6 +29,7 @@
 #include "engine/update/UpdateOutcome.h"
 #include "engine/update/UpdatePackage.h"
 #include "engine/update/UpdateStanding.h"
+#include "engine/update/UpdateStory.h"
 #include "engine/update/UpdateTransaction.h"
 #include "platform/FileSystem.h"
 
@@ -77,6 +59,9 @@ class InstallationUpdate {
     // it is for somebody to close the program.
     void MayWaitForRestart() { mayWaitForRestart_ = true; }
 
+    // The step of kUpdateStory the update is at, or was at when it ended.
+    UpdateStep StepNow() const { return step_; }
+
   private:
     using Refusal = InstallationSurvey::Refusal;
     // A destination as this run measured it.
@@ -102,6 +87,12 @@ class InstallationUpdate {
     Refusal WriteJournal();
     Refusal Stage(Target& target);
     Refusal Commit();
+    // Puts one row's staged copy in place of its destination, the old
+    // bytes to the backup name, each move undone by the transaction.
+    Refusal ReplaceFile(const Target& target);
+    // The plug-in's row: replaced as any file, and met only where the
+    // installation has the plug-in folder (the survey leaves it out else).
+    Refusal RefreshXtras(const Target& target);
     std::vector<std::string> Finish();
     // After an update that did not go through: what stands there now.
     void Conclude(UpdateOutcome& outcome, std::string reason);
@@ -136,6 +127,7 @@ class InstallationUpdate {
     Journal journal_;              // this run's
     UpdateTransaction transaction_;
     bool mayWaitForRestart_ = false;
+    UpdateStep step_ = UpdateStep::Survey;
     std::string holder_;  // who holds the files, as the checks found
     Refusal inUse_;       // the first file held, where the update may wait for the restart
 };

@@ -217,6 +217,7 @@ InstallationUpdate::Refusal InstallationUpdate::StageForRestart(UpdateOutcome& o
     platform::RestartReplacements* atRestart = files_.AtRestart();
     if (!atRestart)
         return held;
+    step_ = UpdateStep::StageForRestart;
     PlanJournal();
     // Judged before anything is written: a folder users can change leaves
     // the installation as it is.
@@ -230,6 +231,7 @@ InstallationUpdate::Refusal InstallationUpdate::StageForRestart(UpdateOutcome& o
                 return refusal;
         }
     }
+    step_ = UpdateStep::RestartRecord;
     platform::FolderHandle& root = survey_.Root();
     const std::string record = journal_.RestartRecord();
     auto wasFree = std::make_shared<bool>(false);
@@ -248,6 +250,7 @@ InstallationUpdate::Refusal InstallationUpdate::StageForRestart(UpdateOutcome& o
         })) {
         return Describe(survey_.PathInRoot(record), *failure);
     }
+    step_ = UpdateStep::Register;
     for (const Target& target : targets_) {
         if (!target.entry)
             continue;

@@ -44,7 +44,7 @@ std::string NewKeptJournalName() {
 
 std::vector<KeptName> NamesInKeptJournal(std::string_view text) {
     std::vector<KeptName> names;
-    const JournalForged read = Unverified(text);
+    const JournalUnvouched read = Unverified(text);
     if (!read.unverified)
         return names;
     for (const JournalTarget& target : read.unverified->targets) {

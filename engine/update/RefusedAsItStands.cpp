@@ -12,7 +12,7 @@ std::optional<StandingRefusal> RefusedAsItStands(const FolderNames& installation
         return StandingRefusal{kJournalName, text::kNamesDifferOnlyInCase};
     const FolderNames::Entry* journal = installation.Find(kJournalName);
     if (journal && (journal->isFolder || journal->isLink))
-        return StandingRefusal{kJournalName, text::kNotOurJournal};
+        return StandingRefusal{kJournalName, text::kNotAJournalFile};
     if (installation.Ambiguous(kXtrasFolderName))
         return StandingRefusal{"xtras", text::kNamesDifferOnlyInCase};
     return std::nullopt;

@@ -15,6 +15,10 @@ namespace {
 // the middle. An earlier run's journal that was not followed stays, and is
 // the reason given; a change of this run is only done once it is gone.
 UpdateEnd Verdict(UpdateStanding standing, bool allNew, bool allOld, bool nothingLeft) {
+    // The update lost track of itself: whatever the files say, it is not
+    // done, and the next run looks again.
+    if (standing.impossible)
+        return UpdateEnd::Midway;
     if (allNew && nothingLeft && !standing.EarlierJournalStays())
         return UpdateEnd::Updated;
     if (allOld && nothingLeft)
@@ -73,7 +77,9 @@ void Conclude(UpdateOutcome& outcome, std::string reason, UpdateStanding standin
             nothingLeft =
                 nothingLeft && folder && gone(*folder, entry.staged) && gone(*folder, entry.backup);
         }
-        nothingLeft = nothingLeft && gone(survey.Root(), journal->CommitRecord());
+        // Left by an earlier version of this program, which wrote one.
+        if (journal == unrepaired)
+            nothingLeft = nothingLeft && gone(survey.Root(), journal->CommitRecord());
     }
     if (began) {
         nothingLeft = nothingLeft && gone(survey.Root(), JournalDraftName(thisRun.run)) &&

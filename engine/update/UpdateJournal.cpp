@@ -133,7 +133,7 @@ std::optional<JournalTarget> ParseTarget(std::string_view line, std::string_view
 
 }  // namespace
 
-JournalForged Unverified(std::string_view text) {
+JournalUnvouched Unverified(std::string_view text) {
     Journal journal;
     std::vector<bool> rowSeen(kReplacements.size(), false);
     while (!text.empty()) {
@@ -287,15 +287,15 @@ ReadJournal ParseJournal(std::string_view text, const platform::MachineKey& key)
             std::optional<JournalTarget> target =
                 ParseTarget(line.substr(kTargetPrefix.size()), journal.run);
             if (!target || rowSeen[target->row])
-                return JournalForged{};
+                return JournalUnvouched{};
             rowSeen[target->row] = true;
             journal.targets.push_back(std::move(*target));
         } else {
-            return JournalForged{};
+            return JournalUnvouched{};
         }
     }
     if (journal.targets.empty())
-        return JournalForged{};
+        return JournalUnvouched{};
     return journal;
 }
 

@@ -43,7 +43,10 @@ struct Journal {
     std::string run;  // unique to the run that wrote it; part of every name it chose
     std::vector<JournalTarget> targets;
 
-    // The file written once every destination holds its new bytes.
+    // The file earlier versions wrote once every destination held its new
+    // bytes. No repair needs it (the destinations' bytes tell forward from
+    // back), so it is no longer written; one that stands is deleted with
+    // its journal.
     std::string CommitRecord() const;
     // The file written once every staged copy is in place and before any is
     // asked to replace its destination at the next restart: with it, the
@@ -93,10 +96,10 @@ struct JournalCutShort {};  // ours, cut short while it was written: nothing was
 // another installation's: not followed. `unverified` holds what it names,
 // read as far as it is in the journal's form, so that those files can be
 // told apart from the update's own and left as they are.
-struct JournalForged {
+struct JournalUnvouched {
     std::optional<Journal> unverified;
 };
-using ReadJournal = std::variant<Journal, JournalCutShort, NotAJournal, JournalForged>;
+using ReadJournal = std::variant<Journal, JournalCutShort, NotAJournal, JournalUnvouched>;
 // Reads `text`. A journal is only taken whole and with its keyed digests
 // right, and only when every name in it is one this program would have
 // chosen for one of its own destinations. Cut short is only what this
@@ -107,6 +110,6 @@ ReadJournal ParseJournal(std::string_view text, const platform::MachineKey& key)
 // What a journal that no key vouches for names, read line by line as far as
 // the lines are in the journal's form, of whichever form's number: nothing
 // it says is acted on, but the files it names are left and named.
-JournalForged Unverified(std::string_view text);
+JournalUnvouched Unverified(std::string_view text);
 
 }  // namespace engine

@@ -1,12 +1,12 @@
 // Where the update of one installation stands: what of its files may have
 // changed since they were first listed, and what stands there of a journal
 // an earlier run left. It moves only through Next(), which knows every move
-// the update makes and refuses any other; the verdict of an update that did
-// not go through is read from it (UpdateConclusion.h).
+// the update makes and marks any other impossible; the verdict of an update
+// that did not go through is read from it (UpdateConclusion.h).
 #pragma once
 
-#include <cassert>
 #include <cstdint>
+#include <stdexcept>
 
 namespace engine {
 
@@ -29,7 +29,7 @@ struct UpdateStanding {
         Listed,               // the survey listed the folder without a journal
         ListedJournal,        // the survey listed the folder with a journal
         DraftDeleted,         // a journal draft of an earlier run's was deleted
-        JournalNotOurs,       // the journal was read and is no journal at all
+        JournalNotAJournal,   // the journal was read and is no journal at all
         JournalUnrepaired,    // the journal is ours and stays, not (yet) followed
         JournalCutShortGone,  // the journal, cut short as it was written, was deleted
         JournalFollowed,      // the journal was followed to its end and is gone
@@ -40,15 +40,21 @@ struct UpdateStanding {
 
     Change change = Change::None;
     Earlier earlier = Earlier::None;
+    // A move no update makes was asked for: a fault of the update's own,
+    // after which only a look at the files tells what stands there, and
+    // the update does not count as done.
+    bool impossible = false;
 
-    // Moves on `event`, as Next() says.
+    // Moves on `event`, as Next() says. An impossible move throws, in every
+    // build: the update stops there, what it changed is undone, and the
+    // failure stays with its installation (InstallationUpdate::Run).
     constexpr void Move(Event event);
 
     // Until the earlier run's journal is no longer there, and while the
     // change of this run's or the repair may have left anything, only a
     // look at the files tells what stands there.
     constexpr bool NeedsALook() const {
-        return change != Change::None || earlier == Earlier::Unread ||
+        return impossible || change != Change::None || earlier == Earlier::Unread ||
                earlier == Earlier::Unrepaired;
     }
     // An earlier run's journal stays, and the installation is not at rest.
@@ -59,7 +65,7 @@ struct UpdateStanding {
     // nothing of an earlier run's and nothing of this run's is known to be
     // as it was.
     constexpr bool MaybeChanged() const {
-        return change != Change::None || earlier != Earlier::None;
+        return impossible || change != Change::None || earlier != Earlier::None;
     }
     friend constexpr bool operator==(UpdateStanding, UpdateStanding) = default;
 };
@@ -77,7 +83,7 @@ constexpr bool CanMove(UpdateStanding from, UpdateStanding::Event event) {
             return from.change != Change::Begun && from.earlier == Earlier::None;
         case Event::DraftDeleted:
             return from.change != Change::Begun && from.earlier != Earlier::Unrepaired;
-        case Event::JournalNotOurs:
+        case Event::JournalNotAJournal:
         case Event::JournalUnrepaired:
         case Event::JournalCutShortGone:
             return from.change != Change::Begun && from.earlier == Earlier::Unread;
@@ -94,16 +100,17 @@ constexpr bool CanMove(UpdateStanding from, UpdateStanding::Event event) {
 }
 
 // Where `from` goes on `event`. An event the update cannot meet where it
-// stands is a fault of the update's: a debug build stops at it, and
-// otherwise the standing stays as it was.
+// stands is a fault of the update's: the standing stays where it was,
+// marked impossible.
 constexpr UpdateStanding Next(UpdateStanding from, UpdateStanding::Event event) {
     using Change = UpdateStanding::Change;
     using Earlier = UpdateStanding::Earlier;
     using Event = UpdateStanding::Event;
-    assert(CanMove(from, event));
-    if (!CanMove(from, event))
-        return from;
     UpdateStanding to = from;
+    if (!CanMove(from, event)) {
+        to.impossible = true;
+        return to;
+    }
     switch (event) {
         case Event::Listed:
             to.earlier = Earlier::None;
@@ -114,7 +121,7 @@ constexpr UpdateStanding Next(UpdateStanding from, UpdateStanding::Event event) 
         case Event::DraftDeleted:
             to.change = Change::Repaired;
             break;
-        case Event::JournalNotOurs:
+        case Event::JournalNotAJournal:
             to.earlier = Earlier::NotAJournal;
             break;
         case Event::JournalUnrepaired:
@@ -136,7 +143,10 @@ constexpr UpdateStanding Next(UpdateStanding from, UpdateStanding::Event event) 
 }
 
 constexpr void UpdateStanding::Move(Event event) {
+    const bool possible = CanMove(*this, event);
     *this = Next(*this, event);
+    if (!possible)
+        throw std::logic_error("the update made a move it cannot make where it stood");
 }
 
 }  // namespace engine

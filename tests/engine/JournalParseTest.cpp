@@ -13,7 +13,7 @@ namespace {
 
 using engine::Journal;
 using engine::JournalCutShort;
-using engine::JournalForged;
+using engine::JournalUnvouched;
 using engine::NotAJournal;
 
 constexpr char kRun[] = "0123456789abcdef";
@@ -43,7 +43,7 @@ Journal Whole() {
 }
 
 const char* Kind(const engine::ReadJournal& read) {
-    constexpr const char* kKinds[] = {"whole", "cut short", "not ours", "forged"};
+    constexpr const char* kKinds[] = {"whole", "cut short", "not ours", "unvouched"};
     return kKinds[read.index()];
 }
 
@@ -58,22 +58,22 @@ TEST(JournalParse, EveryCaseReadsAsItMust) {
     const Case cases[] = {
         {"as written", [](Journal&) {}, "whole"},
         {"a name from another row", [](Journal& j) { j.targets[0] = Target(0, "TAVEN.DXR"); },
-         "forged"},
+         "unvouched"},
         {"a name outside the table", [](Journal& j) { j.targets[1] = Target(1, "EVIL.DLL"); },
-         "forged"},
+         "unvouched"},
         {"a path instead of a name", [](Journal& j) { j.targets[0] = Target(0, "..\\QBANK.CXT"); },
-         "forged"},
-        {"a row twice", [](Journal& j) { j.targets[1] = Target(0, "QBANK.CXT"); }, "forged"},
+         "unvouched"},
+        {"a row twice", [](Journal& j) { j.targets[1] = Target(0, "QBANK.CXT"); }, "unvouched"},
         {"a row past the table", [&](Journal& j) { j.targets[1] = Target(past, "TAVEN.DXR"); },
-         "forged"},
+         "unvouched"},
         {"a staged name of another run",
          [](Journal& j) {
              j.targets[0].staged = engine::StagedName("QBANK.CXT", "fedcba9876543210");
          },
-         "forged"},
+         "unvouched"},
         {"the backup named as the staged file",
-         [](Journal& j) { j.targets[0].backup = j.targets[0].staged; }, "forged"},
-        {"no rows at all", [](Journal& j) { j.targets.clear(); }, "forged"},
+         [](Journal& j) { j.targets[0].backup = j.targets[0].staged; }, "unvouched"},
+        {"no rows at all", [](Journal& j) { j.targets.clear(); }, "unvouched"},
     };
     for (const Case& c : cases) {
         Journal journal = Whole();
@@ -85,7 +85,7 @@ TEST(JournalParse, EveryCaseReadsAsItMust) {
             EXPECT_EQ(engine::JournalText(*parsed, key), text) << c.name;
         }
         // Under any other PC's key, nothing is ever followed.
-        EXPECT_STREQ(Kind(engine::ParseJournal(text, Key(2))), "forged") << c.name;
+        EXPECT_STREQ(Kind(engine::ParseJournal(text, Key(2))), "unvouched") << c.name;
     }
 }
 
@@ -100,7 +100,7 @@ TEST(JournalParse, CutAtEveryByteIsNeverWhole) {
     const std::size_t header = text.find('\n', text.find('\n') + 1) + 1;
     for (std::size_t cut = 0; cut < text.size(); ++cut) {
         const std::string bare = text.substr(0, cut);
-        const char* expected = cut < family ? "not ours" : cut < header ? "forged" : "cut short";
+        const char* expected = cut < family ? "not ours" : cut < header ? "unvouched" : "cut short";
         EXPECT_STREQ(Kind(engine::ParseJournal(bare, key)), expected) << cut;
         const std::string padded = bare + std::string(text.size() - cut, '\0');
         EXPECT_STREQ(Kind(engine::ParseJournal(padded, key)), "cut short") << cut;
@@ -120,7 +120,7 @@ TEST(JournalParse, AChangedDigestIsNeverFollowed) {
             for (const char flip : {char(0x01), char(0x20)}) {
                 std::string changed = text;
                 changed[at] = static_cast<char>(changed[at] ^ flip);
-                EXPECT_STREQ(Kind(engine::ParseJournal(changed, key)), "forged")
+                EXPECT_STREQ(Kind(engine::ParseJournal(changed, key)), "unvouched")
                     << at << " ^ " << int(flip);
             }
         }

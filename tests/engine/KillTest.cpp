@@ -1,12 +1,15 @@
 // The updater's process ended at every file operation of one refresh, on the
 // system's own file services (natively, and under Wine on the Win32 ones),
 // each time followed by one run in a new process: that run leaves every file
-// new and nothing of the update's own behind, and says so by its outcome.
+// new and nothing of the update's own behind, says so by its outcome, and
+// logs what the update's story (UpdateStory.h) tells of the step killed in.
 #include <gtest/gtest.h>
 
 #include <algorithm>
 #include <cstdlib>
 #include <filesystem>
+#include <fstream>
+#include <functional>
 #include <memory>
 #include <optional>
 #include <set>
@@ -17,6 +20,7 @@
 #include "engine/update/InstallationUpdate.h"
 #include "engine/update/KeptSets.h"
 #include "engine/update/UpdatePackage.h"
+#include "engine/update/UpdateStory.h"
 #include "platform/AsciiCase.h"
 #include "platform/ForwardingFileSystem.h"
 #include "tests/support/PackageTree.h"
@@ -66,6 +70,31 @@ constexpr int kAllNew = 0;
 constexpr int kNotAllNew = 3;
 constexpr int kNotAsked = 4;  // the refresh ended before the operation to die at
 
+// What a child tells its parent beside its exit code, in a file of the tree
+// outside the installation: the step of the story it was killed in, and the
+// RepairLine bit of what a run to the end logged of a repair.
+constexpr const char* kKilledIn = "killed-in";
+constexpr const char* kLogged = "logged";
+
+void Note(const std::string& root, const char* what, int value) {
+    std::ofstream(std::filesystem::path(root) / what) << value;
+}
+
+std::optional<int> Noted(const test_support::TempTree& tree, const char* what) {
+    const std::optional<std::string> text = tree.Read(what);
+    return text ? std::optional<int>(std::atoi(text->c_str())) : std::nullopt;
+}
+
+int RepairLineOf(const engine::UpdateOutcome& outcome) {
+    if (!outcome.repaired)
+        return engine::kNoRepairLine;
+    for (const engine::RepairLine line : {engine::kRepairUndone, engine::kRepairCompleted}) {
+        if (outcome.repaired->ends_with(engine::RepairLineText(line)))
+            return line;
+    }
+    return 0;  // a line the story does not tell
+}
+
 // Ends this process at once, as a power cut or a kill would, with no
 // destructor, flush or handler run.
 [[noreturn]] void Die() {
@@ -89,6 +118,8 @@ class Fate {
         return result;
     }
     bool Reached() const { return dieAfter_ == 0 || done_ >= dieAfter_; }
+    // Said just before the process dies.
+    void LastWords(std::function<void()> words) { lastWords_ = std::move(words); }
 
   private:
     // Apart from Counted, so that the throw is not inlined into every move
@@ -97,6 +128,8 @@ class Fate {
         if (dieAfter_ != 0 && ++done_ == dieAfter_) {
             if (end_ == End::Throw)
                 throw std::runtime_error("thrown after operation " + std::to_string(done_));
+            if (lastWords_)
+                lastWords_();
             Die();
         }
     }
@@ -104,6 +137,7 @@ class Fate {
     std::size_t dieAfter_;
     End end_;
     std::size_t done_ = 0;
+    std::function<void()> lastWords_;
 };
 
 class FatedStaged final : public platform::StagedFile {
@@ -223,7 +257,9 @@ int RefreshAsAChild(const std::string& root, std::size_t dieAfter) {
     if (!check.package)
         return kNotAllNew;
     engine::InstallationUpdate update(files, *check.package, installation, {});
+    fate.LastWords([&] { Note(root, kKilledIn, int(update.StepNow())); });
     const engine::UpdateOutcome outcome = update.Run();
+    Note(root, kLogged, RepairLineOf(outcome));
     if (!fate.Reached())
         return kNotAsked;
     return outcome.state == engine::UpdateEnd::Updated && outcome.leftOver.empty() ? kAllNew
@@ -271,7 +307,7 @@ int RunChild(const std::string& root, std::size_t dieAfter) {
 
 // Every file of the installation in the tree new or, with `old`, old, and
 // nothing but the product's own names: no journal, no draft, no staged
-// copy, no backup, no commit record.
+// copy, no backup.
 void ExpectOnlyTheProductsFiles(const test_support::TempTree& tree, bool old = false) {
     if (old) {
         EXPECT_EQ(tree.Read("Drive/Product/QBANK.CXT"), "1.50 QBANK.CXT");
@@ -295,7 +331,8 @@ void ExpectOnlyTheProductsFiles(const test_support::TempTree& tree, bool old = f
               (std::vector<std::string>{"q417.mp3"}));
 }
 
-TEST(KillAtAnyStep, OneRunAfterwardsLeavesItAllNewWithNothingLeft) {
+TEST(KillAtAnyStep, OneRunAfterwardsLeavesItAllNewWithNothingLeftAsTheStoryTells) {
+    std::set<engine::UpdateStep> met;
     std::size_t n = 1;
     for (;; ++n) {
         SCOPED_TRACE("killed after operation " + std::to_string(n));
@@ -304,12 +341,32 @@ TEST(KillAtAnyStep, OneRunAfterwardsLeavesItAllNewWithNothingLeft) {
         if (killed == kNotAsked || killed == kAllNew)
             break;  // the refresh got through without reaching the n-th
         ASSERT_EQ(killed, 99);
+        // Killed before the update began (while the package was checked),
+        // the child names no step: nothing of the update's stands.
+        const std::optional<int> step = Noted(tree, kKilledIn);
         EXPECT_EQ(RunChild(tree.Path(), 0), kAllNew);
+        const int logged = Noted(tree, kLogged).value_or(0);
+        if (step) {
+            const engine::StoryStep& told = engine::StoryOf(engine::UpdateStep(*step));
+            met.insert(told.step);
+            EXPECT_NE(told.logs & logged, 0)
+                << "killed in " << told.name << ", the next run logged " << logged
+                << "; the story: " << told.nextRun;
+        } else {
+            EXPECT_EQ(logged, engine::kNoRepairLine);
+        }
         ExpectOnlyTheProductsFiles(tree);
         if (HasFatalFailure())
             break;
     }
     EXPECT_GT(n, 40u);  // every operation of a refresh had its turn
+    // A new installation has nothing to repair and is held by nothing: every
+    // other step met a kill.
+    for (const engine::StoryStep& told : engine::kUpdateStory) {
+        if (!told.forRestart && told.step != engine::UpdateStep::Repair) {
+            EXPECT_TRUE(met.contains(told.step)) << told.name << " met no kill";
+        }
+    }
 }
 
 // This PC's journal key lost, as a reinstalled Windows or a cleaned registry

@@ -108,7 +108,7 @@ TEST_F(RealFolders, TwoXtrasFoldersDifferingInCaseLeaveItAsItWas) {
     StepWorker worker({}, files, ui, report);
 
     platform::WorkerThread thread(
-        ui, [&](std::stop_token) { worker.UpdateInstallation("C:\\Product"); });
+        ui, [&](std::stop_token) { worker.RefreshInstallation("C:\\Product"); });
     thread.WaitForEnd();
 
     EXPECT_EQ(report.log,

@@ -28,7 +28,7 @@ class Refresh : public EngineTest {
     bool RefreshOf(const std::string& installation) {
         bool replaced = false;
         RunSteps([&](StepWorker& worker) {
-            replaced = worker.UpdateInstallation(installation) == State::Updated;
+            replaced = worker.RefreshInstallation(installation) == State::Updated;
         });
         return replaced;
     }
@@ -256,9 +256,9 @@ TEST_F(Refresh, AFailureAtAnyStepLeavesItAllOldOrAllNewOrSaysItIsMidway) {
     const engine::Patience brief{std::chrono::milliseconds(1), std::chrono::milliseconds(1)};
     RunSteps([&](StepWorker& worker) {
         worker.SetPatience(brief);
-        ASSERT_EQ(worker.UpdateInstallation(Plant("Warm").path), State::Updated);  // package read
+        ASSERT_EQ(worker.RefreshInstallation(Plant("Warm").path), State::Updated);  // package read
         const std::size_t before = fs.OperationCount();
-        ASSERT_EQ(worker.UpdateInstallation(Plant("Plain", "VIREL.DXR").path), State::Updated);
+        ASSERT_EQ(worker.RefreshInstallation(Plant("Plain", "VIREL.DXR").path), State::Updated);
         const std::size_t operations = fs.OperationCount() - before;
         std::size_t midway = 0;
         // And an exception thrown by the N-th: it stays with the refresh,
@@ -270,7 +270,7 @@ TEST_F(Refresh, AFailureAtAnyStepLeavesItAllOldOrAllNewOrSaysItIsMidway) {
             const Contents old = ContentsOf(skm);
             fs.ThrowAtOperation(n);
             report.Forget();
-            const State state = worker.UpdateInstallation(skm.path);
+            const State state = worker.RefreshInstallation(skm.path);
             ASSERT_FALSE(report.log.empty());
             const std::string why = "アップデート中にエラーが発生しました：thrown by operation ";
             if (state == State::LeftAsItWas) {
@@ -283,7 +283,7 @@ TEST_F(Refresh, AFailureAtAnyStepLeavesItAllOldOrAllNewOrSaysItIsMidway) {
                     report.log.back().starts_with(skm.path + " は更新の途中のままです：" + why))
                     << report.log.back();
             }
-            EXPECT_EQ(worker.UpdateInstallation(skm.path), State::Updated);
+            EXPECT_EQ(worker.RefreshInstallation(skm.path), State::Updated);
             EXPECT_EQ(ContentsOf(skm), Updated(skm, old));
         }
         // And a file held for a moment by another program (a scanner) at the
@@ -310,7 +310,7 @@ TEST_F(Refresh, AFailureAtAnyStepLeavesItAllOldOrAllNewOrSaysItIsMidway) {
                 else
                     fs.FailOperation(n, {FileError::Kind::Other, "injected"});
 
-                const State state = worker.UpdateInstallation(skm.path);
+                const State state = worker.RefreshInstallation(skm.path);
                 fs.Revive();
                 const bool reached = fs.OperationCount() - start >= n;
 
@@ -371,14 +371,14 @@ TEST_F(Refresh, AFailureAtAnyStepLeavesItAllOldOrAllNewOrSaysItIsMidway) {
                         }
                     }
                     report.Forget();
-                    EXPECT_EQ(worker.UpdateInstallation(skm.path), State::Updated);
+                    EXPECT_EQ(worker.RefreshInstallation(skm.path), State::Updated);
                     ASSERT_FALSE(report.log.empty());
                     EXPECT_TRUE(
                         report.log.front().starts_with(skm.path + " の中断されていた更新を"))
                         << report.log.front();
                 }
                 if (fromThenOn) {
-                    EXPECT_EQ(worker.UpdateInstallation(skm.path), State::Updated);
+                    EXPECT_EQ(worker.RefreshInstallation(skm.path), State::Updated);
                     EXPECT_EQ(ContentsOf(skm), Updated(skm, old));
                 }
                 if (!reached)
@@ -402,7 +402,7 @@ TEST_F(Refresh, AfterACrashAtAnyStepTheNextRunRepairsIt) {
         const std::optional<engine::UpdatePackage> package =
             engine::UpdatePackage::Check(fs, kPackage).package;
         ASSERT_TRUE(package);
-        ASSERT_EQ(worker.UpdateInstallation(Plant("Warm").path), State::Updated);
+        ASSERT_EQ(worker.RefreshInstallation(Plant("Warm").path), State::Updated);
         std::size_t n = 1;
         for (;; ++n) {
             SCOPED_TRACE("crash after operation " + std::to_string(n));
@@ -418,7 +418,7 @@ TEST_F(Refresh, AfterACrashAtAnyStepTheNextRunRepairsIt) {
             for (const Installation& installation : {alone, again}) {
                 const std::size_t start = fs.OperationCount();
                 fs.CrashAfter(n);
-                worker.UpdateInstallation(installation.path);
+                worker.RefreshInstallation(installation.path);
                 fs.Revive();
                 reached = fs.OperationCount() - start > n;
             }
@@ -447,7 +447,7 @@ TEST_F(Refresh, AfterACrashAtAnyStepTheNextRunRepairsIt) {
             }
 
             report.Forget();
-            EXPECT_EQ(worker.UpdateInstallation(again.path), State::Updated);
+            EXPECT_EQ(worker.RefreshInstallation(again.path), State::Updated);
             Lines log;
             if (line)
                 log.push_back(again.path + line->substr(alone.path.size()));
@@ -627,7 +627,7 @@ TEST_F(Refresh, FilesThatWereThereBeforeAreTakenForWhatTheyAre) {
         heard.kept.clear();
 
         State state = State::Updated;
-        RunSteps([&](StepWorker& worker) { state = worker.UpdateInstallation(planted.path); });
+        RunSteps([&](StepWorker& worker) { state = worker.RefreshInstallation(planted.path); });
 
         EXPECT_EQ(state, test.state);
         Lines lines;
@@ -687,7 +687,7 @@ TEST_F(Refresh, FilesThatWereThereBeforeAreTakenForWhatTheyAre) {
     const Contents before = ContentsOf(running);
     report.Forget();
     RunSteps([&](StepWorker& worker) {
-        EXPECT_EQ(worker.UpdateInstallation(running.path), State::Midway);
+        EXPECT_EQ(worker.RefreshInstallation(running.path), State::Midway);
     });
     fs.SetRunningProgram("");
     Lines lines = running.RefreshLines(std::string());
@@ -716,7 +716,7 @@ TEST_F(Refresh, FilesThatWereThereBeforeAreTakenForWhatTheyAre) {
     fs.FileAt(finished.path + "\\ZUM.DXR").Hold();
     report.Forget();
     RunSteps([&](StepWorker& worker) {
-        EXPECT_EQ(worker.UpdateInstallation(finished.path), State::Updated);
+        EXPECT_EQ(worker.RefreshInstallation(finished.path), State::Updated);
     });
     lines = {finished.path + " の中断されていた更新を仕上げました"};
     Append(lines, finished.RefreshLines());

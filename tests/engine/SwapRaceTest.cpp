@@ -153,7 +153,7 @@ TEST_F(SwapRace, FoldersSwappedForLinksMidwaySendNoWriteOutsideTheInstallation) 
             // all along, it must be refused.
             ASSERT_TRUE(Exchanged(tree.Path(target.place), link));
             const bool doneThroughLink =
-                worker.UpdateInstallation("T:\\Inst") == engine::UpdateEnd::Updated;
+                worker.RefreshInstallation("T:\\Inst") == engine::UpdateEnd::Updated;
             ASSERT_TRUE(Exchanged(tree.Path(target.place), link));
             EXPECT_FALSE(doneThroughLink) << target.place;
             ASSERT_EQ(Take(tree.Path("Drive/Inst")), old) << target.place;
@@ -165,7 +165,7 @@ TEST_F(SwapRace, FoldersSwappedForLinksMidwaySendNoWriteOutsideTheInstallation) 
                 bool done = false;
                 {
                     Swapper swapper(tree.Path(target.place), link);
-                    done = worker.UpdateInstallation("T:\\Inst") == engine::UpdateEnd::Updated;
+                    done = worker.RefreshInstallation("T:\\Inst") == engine::UpdateEnd::Updated;
                 }
                 const Snapshot now = Take(tree.Path("Drive/Inst"));
                 ASSERT_EQ(now, done ? updated : old) << target.place << ", round " << round;

@@ -5,6 +5,7 @@
 
 #include <gtest/gtest.h>
 
+#include <stdexcept>
 #include <vector>
 
 namespace engine {
@@ -21,7 +22,7 @@ TEST(UpdateStandingTest, EachWayLeavesWhatItChanged) {
         {"nothing found", {Event::Listed}, false, false, false},
         {"refused before the journal was read", {Event::ListedJournal}, true, true, true},
         {"the user's file of the journal's name",
-         {Event::ListedJournal, Event::JournalNotOurs},
+         {Event::ListedJournal, Event::JournalNotAJournal},
          false,
          false,
          true},
@@ -73,6 +74,19 @@ TEST(UpdateStandingTest, RefusesWhatNoUpdateDoes) {
     EXPECT_FALSE(CanMove(began, Event::Listed));                      // nor listed anew
     EXPECT_FALSE(CanMove(unrepaired, Event::RunBegan));  // beside a journal not followed
     EXPECT_FALSE(CanMove(unrepaired, Event::ListedJournal));
+}
+
+// In every build, not only where asserts stop: the standing that lost track
+// is looked at and never taken for at rest, and the run stops at it.
+TEST(UpdateStandingTest, AnImpossibleMoveIsAFailureThatStays) {
+    UpdateStanding began = Next(UpdateStanding{}, Event::RunBegan);
+    const UpdateStanding lost = Next(Next(UpdateStanding{}, Event::Listed), Event::JournalFollowed);
+    EXPECT_TRUE(lost.impossible);
+    EXPECT_TRUE(lost.NeedsALook());
+    EXPECT_TRUE(lost.MaybeChanged());
+    EXPECT_TRUE(Next(lost, Event::RunBegan).impossible);  // it stays
+    EXPECT_THROW(began.Move(Event::Listed), std::logic_error);
+    EXPECT_TRUE(began.impossible);
 }
 
 }  // namespace
