@@ -1,11 +1,16 @@
 // The exit codes of Update.exe, which a deployment script reads as
-// %ERRORLEVEL%. docs/administrators.md and the /? box list them; keep the three in step.
+// %ERRORLEVEL%, and the states /LIST gives. The /? box, the event messages,
+// docs/administrators.md, the publisher's note, the start-up script and the
+// report all tell them; tests/commandline/ExitCodeHomesTest reads each of
+// those against kCodes, kPrecedence and kListStates below.
 #pragma once
 
 #include <cstddef>
 #include <optional>
+#include <string_view>
 
 #include "engine/RunEvents.h"
+#include "engine/Version.h"
 
 namespace app::exit_code {
 
@@ -28,9 +33,44 @@ inline constexpr int kNotAllCurrent = 9;  // /LIST: an installation found is not
 // the PC itself.
 inline constexpr int kRestartNeeded = 3010;
 
+// Every code, with the words the event message gives it after
+// "ended with exit code <N>: ".
+struct Code {
+    int value;
+    std::string_view meaning;
+};
+inline constexpr Code kCodes[] = {
+    {kUpdated, "every installation found was updated"},
+    {kNothingFound, "no installation was found"},
+    {kSomeLeft, "one or more installations were left as they were"},
+    {kPackageDamaged, "files of the update package are missing or damaged"},
+    {kStopped, "the run was stopped before its verdict"},
+    {kAlreadyRunning, "another Update.exe was running"},
+    {kBadCommandLine, "the command line was refused"},
+    {kUnexpected, "an unexpected error"},
+    {kLeftMidway, "an installation was left in the middle of its update"},
+    {kNotAllCurrent, "an installation found is not at 1.55B"},
+    {kRestartNeeded,
+     "every installation found was updated or will be finished at the next restart"},
+};
+
+constexpr bool IsCode(int value) {
+    for (const Code& code : kCodes) {
+        if (code.value == value)
+            return true;
+    }
+    return false;
+}
+
 // Where a run's installations ended differently, the one the PC most needs
 // to hear of decides: 8 (one in the middle of its update), then 2 (one left
 // as it was), then 3010 (one waits for the restart), then 0.
+inline constexpr int kPrecedence[] = {kLeftMidway, kSomeLeft, kRestartNeeded, kUpdated};
+
+// The states a /LIST line gives an installation, in the order the texts
+// list them.
+inline constexpr std::string_view kListStates[] = {engine::kVersion, "old",     "mixed",
+                                                   "interrupted",    "restart", "blocked"};
 
 constexpr int Of(engine::RunOutcome outcome) {
     switch (outcome) {

@@ -11,11 +11,31 @@
 #include "app/Texts.h"
 #include "engine/Texts.h"
 #include "platform/win32/LongPath.h"
+#include "platform/win32/SystemMessage.h"
 #include "platform/win32/Utf16.h"
-#include "ui/ErrorBox.h"
-#include "ui/Win32Error.h"
 
 namespace app {
+
+// Whether `text` names the PC's own log, %ProgramData%\<folder>\<name>.
+constexpr bool NamesLocalLog(std::string_view text) {
+    constexpr std::string_view kRoot = "%ProgramData%";
+    std::size_t at = text.find(kRoot);
+    if (at == std::string_view::npos)
+        return false;
+    at += kRoot.size();
+    const auto next = [&](std::string_view part) {
+        if (text.substr(at, 1) != "\\" || text.substr(at + 1, part.size()) != part)
+            return false;
+        at += 1 + part.size();
+        return true;
+    };
+    for (const std::string_view part : kLocalLogFolder) {
+        if (!next(part))
+            return false;
+    }
+    return next(kLocalLogName);
+}
+static_assert(NamesLocalLog(text::kUsage), "the /? box names the PC's own log where it lies");
 
 namespace {
 
@@ -40,11 +60,6 @@ DWORD WriteAll(HANDLE file, std::string_view bytes) {
     if (!WriteFile(file, bytes.data(), static_cast<DWORD>(bytes.size()), &written, nullptr))
         return GetLastError();
     return written == bytes.size() ? 0 : ERROR_DISK_FULL;
-}
-
-std::string LastErrorText() {
-    return ui::SystemErrorText(
-        std::error_code(static_cast<int>(GetLastError()), std::system_category()));
 }
 
 // Append access alone makes every write land at the end of the file, as
@@ -96,13 +111,6 @@ LogPlace PlaceOf(const std::string& full, std::string& onDrive) {
     return LogPlace::Drive;
 }
 
-LogFile::LogFile(const std::string& path) {
-    platform::ScopedHandle file = OpenForAppending(platform::Utf8ToUtf16(path));
-    if (!file)
-        ui::ThrowLastError("CreateFile (log)");
-    Add(std::move(file), FullPathOf(path), true);
-}
-
 void LogFile::Add(platform::ScopedHandle file, std::string path, bool target) {
     if (SizeOf(file.Get()).QuadPart == 0)
         WriteAll(file.Get(), kByteOrderMark);
@@ -112,26 +120,28 @@ void LogFile::Add(platform::ScopedHandle file, std::string path, bool target) {
 
 std::string LogFile::OpenLocal(Corrections& corrections) noexcept {
     try {
-        const OpenedFolder folder = ProtectedFolder({"Kelmina", "Soramido", "Logs"}, corrections);
+        const OpenedFolder folder = ProtectedFolder(
+            std::vector<std::string>(std::begin(kLocalLogFolder), std::end(kLocalLogFolder)),
+            corrections);
         ContinueRemoving(folder, corrections);
         // What cannot be cleared from the old log's name only keeps the log
         // from being moved aside: it grows on, and says why.
         bool canRotate = true;
         try {
-            ClearForOurFile(folder, "Update.1.log", corrections);
+            ClearForOurFile(folder, kOlderLocalLogName, corrections);
         } catch (const std::exception& blocked) {
             corrections.push_back(std::string(text::kLogNotPutRight) + blocked.what());
             canRotate = false;
         }
         platform::ScopedHandle file =
-            OpenOurFile(folder, "Update.log", FILE_APPEND_DATA, corrections);
+            OpenOurFile(folder, kLocalLogName, FILE_APPEND_DATA, corrections);
         if (canRotate &&
             static_cast<unsigned long long>(SizeOf(file.Get()).QuadPart) >= kLocalLogLimit) {
             file.Reset();
-            RenameOurFile(folder, "Update.log", "Update.1.log");
-            file = OpenOurFile(folder, "Update.log", FILE_APPEND_DATA, corrections);
+            RenameOurFile(folder, kLocalLogName, kOlderLocalLogName);
+            file = OpenOurFile(folder, kLocalLogName, FILE_APPEND_DATA, corrections);
         }
-        Add(std::move(file), folder.path + "\\Update.log", false);
+        Add(std::move(file), folder.path + "\\" + std::string(kLocalLogName), false);
         return {};
     } catch (const std::exception& refused) {
         return refused.what();
@@ -154,7 +164,7 @@ void LogFile::OpenTarget(const std::string& path) noexcept {
             MakeFoldersAbove(wide);
             file = OpenForAppending(wide);
             if (!file)
-                why = LastErrorText();
+                why = platform::LastErrorText();
         } else if (place == LogPlace::Drive) {
             // A standard user may make folders and links on a local drive:
             // nothing on the way may lead elsewhere.
@@ -270,7 +280,7 @@ void LogFile::Append(std::string_view line) noexcept {
             if (error != 0 && sinks_[i].target) {
                 const std::string path = sinks_[i].path;
                 sinks_.erase(sinks_.begin() + static_cast<std::ptrdiff_t>(i));
-                TargetUnavailable(path, ui::SystemErrorText(std::error_code(
+                TargetUnavailable(path, platform::SystemErrorText(std::error_code(
                                             static_cast<int>(error), std::system_category())));
                 return;
             }

@@ -21,7 +21,13 @@
 
 namespace app {
 
-// The local log is moved to Update.1.log once it holds this much.
+// Where the PC's own log lies, under %ProgramData%, and the name the older
+// half of it is moved to.
+inline constexpr std::string_view kLocalLogFolder[] = {"Kelmina", "Soramido", "Logs"};
+inline constexpr std::string_view kLocalLogName = "Update.log";
+inline constexpr std::string_view kOlderLocalLogName = "Update.1.log";
+
+// The local log is moved to kOlderLocalLogName once it holds this much.
 inline constexpr unsigned long long kLocalLogLimit = 1024ULL * 1024;
 
 // Where the /LOG file whose full path is `full` lies: on a share
@@ -36,9 +42,6 @@ class LogFile {
   public:
     // Writes nowhere until a file is opened.
     LogFile() = default;
-    // Opens `path` for appending, creating it when it does not exist. Throws
-    // std::system_error when it cannot be opened so.
-    explicit LogFile(const std::string& path);
 
     // Opens the PC's own log, moving a full one aside first, and adds to
     // `corrections` what stood in its way and was put right. Empty when it

@@ -3,10 +3,7 @@
 #include "platform/win32/WinApi.h"
 
 #include <aclapi.h>
-#include <sddl.h>
 
-#include <atomic>
-#include <cstdio>
 #include <optional>
 #include <stdexcept>
 
@@ -14,6 +11,8 @@
 #include "app/Texts.h"
 #include "platform/win32/FolderSafety.h"
 #include "platform/win32/LongPath.h"
+#include "platform/win32/OwnerAndList.h"
+#include "platform/win32/SetAside.h"
 #include "platform/win32/Utf16.h"
 #include "platform/win32/Win32FileError.h"
 
@@ -23,13 +22,13 @@ namespace {
 
 using platform::FileError;
 using platform::HeldFolder;
+using platform::IsTrustedOwner;
+using platform::MakeOurs;
+using platform::ProtectedList;
+using platform::RecoveryPrivileges;
 using platform::RunningUser;
-using platform::SidText;
-
-// Protected: nothing is inherited from ProgramData, whose list lets Users
-// create files and folders. The files made inside inherit it.
-constexpr wchar_t kProtectedList[] =
-    L"O:BAD:P(A;OICI;FA;;;SY)(A;OICI;FA;;;BA)(A;OICI;0x1200a9;;;BU)";
+using platform::SetAsideName;
+using platform::WhyNotOurs;
 
 // Listing, traversing and reading the owner and list. Held without sharing
 // deletion: nobody renames the folder, or so swaps it for a link, meanwhile.
@@ -38,30 +37,8 @@ constexpr ULONG kFolderShare = FILE_SHARE_READ | FILE_SHARE_WRITE;
 constexpr ULONG kAnyShare = FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE;
 constexpr ULONG kFileShare = FILE_SHARE_READ | FILE_SHARE_WRITE;
 
-// The rights that change a folder or file, its list or its owner.
-constexpr ACCESS_MASK kWriting = FILE_WRITE_DATA | FILE_APPEND_DATA | FILE_WRITE_EA |
-                                 FILE_DELETE_CHILD | FILE_WRITE_ATTRIBUTES | DELETE | WRITE_DAC |
-                                 WRITE_OWNER | GENERIC_WRITE | GENERIC_ALL | MAXIMUM_ALLOWED;
-
-// What stood at one of our names is renamed aside at once, to a name of
-// this prefix in the same folder, and so never keeps the name however much
-// it holds; it is deleted in batches, by this run and the next ones, which
-// find it by the prefix. Only administrators make names in our folders.
-constexpr std::string_view kSetAsidePrefix = "~removed.";
-// A run spends at most this much on deleting what was set aside, and opens
-// at most this many folders on the way down: a deeper one is moved up to
-// be set aside by itself.
-constexpr ULONGLONG kRemovalTimePerRun = 400;  // milliseconds
-constexpr int kDeepest = 32;
-// A folder's names are read in slices: a planted one may hold millions.
-constexpr std::size_t kNamesPerListing = 4096;
-
 [[noreturn]] void Refuse(const std::string& path, const std::string& why) {
     throw std::runtime_error(path + ": " + why);
-}
-
-std::string LastErrorText() {
-    return platform::SystemMessage(GetLastError());
 }
 
 std::string Join(const std::string& folder, std::string_view name) {
@@ -78,65 +55,6 @@ OpenedFolder Hold(platform::ScopedHandle handle, std::string path, bool ours = f
     folder.held.handle = std::move(handle);
     folder.path = std::move(path);
     return folder;
-}
-
-platform::ScopedLocal ProtectedList() {
-    PSECURITY_DESCRIPTOR raw = nullptr;
-    if (!ConvertStringSecurityDescriptorToSecurityDescriptorW(kProtectedList, SDDL_REVISION_1, &raw,
-                                                              nullptr)) {
-        throw std::runtime_error("ConvertStringSecurityDescriptor: " + LastErrorText());
-    }
-    return platform::ScopedLocal(raw);
-}
-
-// Privileges an administrator holds but has not enabled, enabled for as long
-// as this lives: to take a folder back from a user who keeps us out of it,
-// and to remove what that user planted in our place.
-class RecoveryPrivileges {
-  public:
-    RecoveryPrivileges() {
-        HANDLE raw = nullptr;
-        if (!OpenProcessToken(GetCurrentProcess(), TOKEN_ADJUST_PRIVILEGES | TOKEN_QUERY, &raw))
-            return;
-        token_.Reset(raw);
-        Wanted wanted{};
-        const wchar_t* names[] = {SE_TAKE_OWNERSHIP_NAME, SE_RESTORE_NAME, SE_BACKUP_NAME};
-        for (const wchar_t* name : names) {
-            if (LookupPrivilegeValueW(nullptr, name, &wanted.privileges[wanted.count].Luid)) {
-                wanted.privileges[wanted.count++].Attributes = SE_PRIVILEGE_ENABLED;
-            }
-        }
-        DWORD size = 0;
-        restore_ =
-            AdjustTokenPrivileges(token_.Get(), FALSE, reinterpret_cast<TOKEN_PRIVILEGES*>(&wanted),
-                                  sizeof previous_, reinterpret_cast<TOKEN_PRIVILEGES*>(&previous_),
-                                  &size) != FALSE;
-    }
-    ~RecoveryPrivileges() {
-        if (restore_) {
-            AdjustTokenPrivileges(token_.Get(), FALSE,
-                                  reinterpret_cast<TOKEN_PRIVILEGES*>(&previous_), 0, nullptr,
-                                  nullptr);
-        }
-    }
-    RecoveryPrivileges(const RecoveryPrivileges&) = delete;
-    RecoveryPrivileges& operator=(const RecoveryPrivileges&) = delete;
-
-  private:
-    struct Wanted {
-        DWORD count;
-        LUID_AND_ATTRIBUTES privileges[3];
-    };
-    platform::ScopedHandle token_;
-    Wanted previous_{};
-    bool restore_ = false;
-};
-
-bool IsTrustedOwner(PSID owner, PSID runningUser) {
-    return owner != nullptr && IsValidSid(owner) &&
-           (IsWellKnownSid(owner, WinBuiltinAdministratorsSid) ||
-            IsWellKnownSid(owner, WinLocalSystemSid) ||
-            (runningUser != nullptr && EqualSid(owner, runningUser)));
 }
 
 // Owner and list of what `handle` is open as (READ_CONTROL); null where the
@@ -165,7 +83,7 @@ std::string WhyNotOurFile(HANDLE handle, DWORD attributes, const std::string& pa
         return "is a folder";
     BY_HANDLE_FILE_INFORMATION information;
     if (!GetFileInformationByHandle(handle, &information))
-        Refuse(path, LastErrorText());
+        Refuse(path, platform::SystemMessage(GetLastError()));
     if (information.nNumberOfLinks > 1)
         return "has more than one name";
     const platform::ScopedLocal descriptor = SecurityOf(handle, path);
@@ -180,129 +98,6 @@ std::string WhyNotOurFile(HANDLE handle, DWORD attributes, const std::string& pa
     return {};
 }
 
-// A name of ours for what is set aside in a folder, new each time: the
-// rename never replaces.
-std::string SetAsideName(unsigned attempt) {
-    LARGE_INTEGER now{};
-    QueryPerformanceCounter(&now);
-    char name[48];
-    std::snprintf(name, sizeof name, "%.*s%08lx%08llx%02x", int(kSetAsidePrefix.size()),
-                  kSetAsidePrefix.data(), GetCurrentProcessId(),
-                  static_cast<unsigned long long>(now.QuadPart) & 0xffffffffULL, attempt & 0xff);
-    return name;
-}
-
-// Gives what `handle` is open as (WRITE_OWNER and WRITE_DAC) our owner and
-// list, as it stands: not through SetSecurityInfo, which would carry the
-// list down through what a folder holds by path.
-bool MakeOurs(HANDLE handle) {
-    const platform::ScopedLocal list = ProtectedList();
-    return SetKernelObjectSecurity(handle,
-                                   OWNER_SECURITY_INFORMATION | DACL_SECURITY_INFORMATION |
-                                       PROTECTED_DACL_SECURITY_INFORMATION,
-                                   list.Get()) != FALSE;
-}
-
-// The time this run has spent deleting what was set aside, all calls
-// together.
-std::atomic<ULONGLONG> removalSpent{0};
-
-// One call's deleting, which adds its time to the run's on its end.
-class RemovalTime {
-  public:
-    RemovalTime() = default;
-    ~RemovalTime() { removalSpent += GetTickCount64() - started_; }
-    RemovalTime(const RemovalTime&) = delete;
-    RemovalTime& operator=(const RemovalTime&) = delete;
-    bool Left() const {
-        return removalSpent.load() + (GetTickCount64() - started_) < kRemovalTimePerRun;
-    }
-
-  private:
-    ULONGLONG started_ = GetTickCount64();
-};
-
-constexpr ACCESS_MASK kRemoving =
-    DELETE | FILE_LIST_DIRECTORY | FILE_TRAVERSE | FILE_WRITE_ATTRIBUTES;
-
-// What of a set-aside entry could not be deleted yet: its path below the
-// entry ("" for the entry itself) and why.
-struct Leftover {
-    std::string where;
-    std::string why;
-};
-
-constexpr char kTimeUp[] = "left for the next run";
-
-Leftover Below(std::string_view name, Leftover inner) {
-    if (inner.why == kTimeUp)
-        return inner;
-    inner.where = inner.where.empty() ? std::string(name) : std::string(name) + '\\' + inner.where;
-    return inner;
-}
-
-// Deletes the entry `name` of `folder` as itself: a link, never what it
-// leads to; a folder with everything in it, as far as the run's time goes.
-// A folder `depth` levels below `top`, the folder of ours the whole was set
-// aside in, at kDeepest is moved up into `top` under a name of ours: the
-// next listing of `top` takes it on.
-std::optional<Leftover> RemoveEntry(const HeldFolder& top, const HeldFolder& folder,
-                                    std::string_view name, int depth, const RemovalTime& time) {
-    if (!time.Left())
-        return Leftover{{}, kTimeUp};
-    auto entry = platform::OpenEntry(
-        folder, name, {kRemoving, kAnyShare, FILE_OPEN, FILE_OPEN_FOR_BACKUP_INTENT, true});
-    if (!entry) {
-        if (entry.Error().kind == FileError::Kind::NotFound)
-            return std::nullopt;  // gone already
-        return Leftover{{}, entry.Error().description};
-    }
-    const DWORD attributes = entry->attributes;
-    if ((attributes & FILE_ATTRIBUTE_DIRECTORY) && !(attributes & FILE_ATTRIBUTE_REPARSE_POINT)) {
-        if (depth >= kDeepest) {
-            platform::Failure moved;
-            for (unsigned attempt = 0; attempt < 4; ++attempt) {
-                moved = platform::RenameInFolder(entry->handle.Get(), top, SetAsideName(attempt));
-                if (!moved)
-                    return std::nullopt;
-            }
-            return Leftover{{}, moved->description};
-        }
-        HeldFolder inside{std::move(entry->handle), {}};
-        inside.systemName = platform::SystemNameOf(inside.handle.Get());
-        // Slice by slice, each listing from the first name again: what could
-        // not be deleted is passed over, until a slice holds nothing else.
-        while (true) {
-            auto listing = platform::ReopenForListing(inside);
-            if (!listing)
-                return Leftover{{}, listing.Error().description};
-            std::vector<std::string> names;
-            if (auto failure = platform::ListNames(listing->Get(), kNamesPerListing, names))
-                return Leftover{{}, failure->description};
-            if (names.empty())
-                break;
-            std::optional<Leftover> first;
-            bool removedAny = false;
-            for (const std::string& each : names) {
-                if (auto left = RemoveEntry(top, inside, each, depth + 1, time)) {
-                    if (left->why == kTimeUp)
-                        return left;
-                    if (!first)
-                        first = Below(each, std::move(*left));
-                } else {
-                    removedAny = true;
-                }
-            }
-            if (!removedAny)
-                return first;
-        }
-        entry->handle = std::move(inside.handle);
-    }
-    if (auto failure = platform::DeleteOpened(entry->handle.Get(), attributes))
-        return Leftover{{}, failure->description};
-    return std::nullopt;
-}
-
 // Renames what stands at `name` in `folder` aside, as one operation whatever
 // it holds; a file is deleted at once, a folder taken back and deleted as
 // far as the run's time goes, the rest by the runs after.
@@ -310,8 +105,8 @@ void Remove(const OpenedFolder& folder, std::string_view name, const std::string
             const std::string& why, Corrections& corrections) {
     const RecoveryPrivileges privileges;
     auto entry = platform::OpenEntry(folder.held, name,
-                                     {kRemoving | READ_CONTROL | WRITE_DAC | WRITE_OWNER, kAnyShare,
-                                      FILE_OPEN, FILE_OPEN_FOR_BACKUP_INTENT, true});
+                                     {platform::kRemoving | READ_CONTROL | WRITE_DAC | WRITE_OWNER,
+                                      kAnyShare, FILE_OPEN, FILE_OPEN_FOR_BACKUP_INTENT, true});
     if (!entry)
         Refuse(path, why + "; could not be removed: " + entry.Error().description);
     platform::Failure renamed;
@@ -345,7 +140,7 @@ void TakeBack(const HeldFolder& folder, std::string_view name, const std::string
     if (!entry)
         Refuse(path, why + "; could not be taken back: " + entry.Error().description);
     if (!MakeOurs(entry->handle.Get()))
-        Refuse(path, why + "; could not be taken back: " + LastErrorText());
+        Refuse(path, why + "; could not be taken back: " + platform::SystemMessage(GetLastError()));
     corrections.push_back(std::string(text::kLogTakenBack) + path + ": " + why);
 }
 
@@ -400,50 +195,6 @@ OpenedFolder OpenOurFolder(const OpenedFolder& parent, std::string_view name, PS
 
 }  // namespace
 
-std::string WhyNotOurs(PSECURITY_DESCRIPTOR descriptor, PSID runningUser) {
-    PSID owner = nullptr;
-    BOOL defaulted = FALSE;
-    if (!GetSecurityDescriptorOwner(descriptor, &owner, &defaulted) ||
-        !IsTrustedOwner(owner, runningUser)) {
-        return "belongs to " + (owner != nullptr ? SidText(owner) : std::string("nobody"));
-    }
-    BOOL present = FALSE;
-    PACL list = nullptr;
-    if (!GetSecurityDescriptorDacl(descriptor, &present, &list, &defaulted) || !present ||
-        list == nullptr) {
-        return "lets everybody write";  // no list at all: nothing is denied
-    }
-    for (DWORD i = 0; i < list->AceCount; ++i) {
-        void* ace = nullptr;
-        if (!GetAce(list, i, &ace))
-            return "has a list that cannot be read";
-        const auto* header = static_cast<const ACE_HEADER*>(ace);
-        if (header->AceType == ACCESS_DENIED_ACE_TYPE ||
-            header->AceType == ACCESS_DENIED_CALLBACK_ACE_TYPE ||
-            header->AceType == ACCESS_DENIED_OBJECT_ACE_TYPE) {
-            continue;
-        }
-        // Grants of kinds a file's list does not use are not trusted.
-        if (header->AceType != ACCESS_ALLOWED_ACE_TYPE &&
-            header->AceType != ACCESS_ALLOWED_CALLBACK_ACE_TYPE) {
-            return "has a list with grants of another kind";
-        }
-        const auto* allowed = static_cast<const ACCESS_ALLOWED_ACE*>(ace);
-        if ((allowed->Mask & kWriting) == 0)
-            continue;
-        // Inherit-only entries count too: what is made inside would carry them.
-        const PSID sid = const_cast<DWORD*>(&allowed->SidStart);
-        if (IsWellKnownSid(sid, WinBuiltinAdministratorsSid) ||
-            IsWellKnownSid(sid, WinLocalSystemSid) || IsWellKnownSid(sid, WinCreatorOwnerSid) ||
-            IsWellKnownSid(sid, WinCreatorOwnerRightsSid) ||
-            (runningUser != nullptr && EqualSid(sid, runningUser))) {
-            continue;
-        }
-        return "lets " + SidText(sid) + " write";
-    }
-    return {};
-}
-
 std::wstring ProgramDataFolder() {
     // The system sets it for every process. Not the shell's known-folder
     // call: it may leave a hidden window on this thread, which in a run
@@ -469,7 +220,7 @@ OpenedFolder ProtectedFolder(const std::vector<std::string>& parts, Corrections&
     platform::ScopedHandle root(CreateFileW(base.c_str(), kFolderAccess, kAnyShare, nullptr,
                                             OPEN_EXISTING, FILE_FLAG_BACKUP_SEMANTICS, nullptr));
     if (!root)
-        Refuse(platform::Utf16ToUtf8(base), LastErrorText());
+        Refuse(platform::Utf16ToUtf8(base), platform::SystemMessage(GetLastError()));
     OpenedFolder folder = Hold(std::move(root), platform::Utf16ToUtf8(base));
     const RunningUser user;
     for (const std::string& part : parts)
@@ -481,29 +232,7 @@ void ContinueRemoving(const OpenedFolder& folder, Corrections& corrections) {
     if (!folder.ours)
         return;
     const RecoveryPrivileges privileges;
-    const RemovalTime time;
-    // Listed again after each round that removed anything: a folder too
-    // deep comes back at the top.
-    std::vector<std::pair<std::string, Leftover>> left;
-    for (bool removedAny = true; removedAny;) {
-        auto listing = platform::ReopenForListing(folder.held);
-        if (!listing)
-            break;
-        // Only administrators make names in our folders: a few at most.
-        std::vector<std::string> names;
-        platform::ListNames(listing->Get(), kNamesPerListing, names);
-        std::erase_if(names,
-                      [](const std::string& name) { return !name.starts_with(kSetAsidePrefix); });
-        removedAny = false;
-        left.clear();
-        for (const std::string& name : names) {
-            if (auto leftover = RemoveEntry(folder.held, folder.held, name, 0, time))
-                left.emplace_back(name, std::move(*leftover));
-            else
-                removedAny = true;
-        }
-    }
-    for (const auto& [name, leftover] : left) {
+    for (const auto& [name, leftover] : platform::RemoveSetAside(folder.held)) {
         std::string where = Join(folder.path, name);
         if (!leftover.where.empty())
             where = Join(where, leftover.where);
@@ -584,7 +313,7 @@ platform::ScopedHandle OpenForAppendingWithoutLinks(const std::string& path) {
         platform::ToLongPath(drive).c_str(), kFolderAccess, kAnyShare, nullptr, OPEN_EXISTING,
         FILE_FLAG_BACKUP_SEMANTICS | FILE_FLAG_OPEN_REPARSE_POINT, nullptr));
     if (!root)
-        throw std::runtime_error(LastErrorText());
+        throw std::runtime_error(platform::SystemMessage(GetLastError()));
     OpenedFolder folder = Hold(std::move(root), drive);
     // Judged on each folder as it is held, before anything is made in it:
     // whatever name, case or short name the path gave it.
@@ -593,7 +322,7 @@ platform::ScopedHandle OpenForAppendingWithoutLinks(const std::string& path) {
             throw LogRefused(path + ": " + held.path + " is an installation");
     };
     refuseInstallation(folder);
-    const std::string& file = names.back();
+    const std::string file = names.back();
     names.pop_back();
     const platform::ScopedLocal list = ProtectedList();
     for (const std::string& name : names) {

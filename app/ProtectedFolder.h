@@ -49,7 +49,7 @@ std::wstring ProgramDataFolder();
 OpenedFolder ProtectedFolder(const std::vector<std::string>& parts, Corrections& corrections);
 
 // Removes what stands at `name` in `folder` unless it is a file of ours or
-// nothing: its owner and list as WhyNotOurs judges them, one name, no link.
+// nothing: its owner and list as platform::WhyNotOurs judges them, one name, no link.
 // Whatever it holds, the name is free at once: the entry is renamed aside
 // and deleted, a folder in batches over this run and the next ones. Throws
 // like ProtectedFolder.
@@ -78,11 +78,5 @@ void RenameOurFile(const OpenedFolder& folder, std::string_view from, std::strin
 // installation of the product is refused with LogRefused, before anything
 // is made in it.
 platform::ScopedHandle OpenForAppendingWithoutLinks(const std::string& path);
-
-// Why a file or folder whose security descriptor is `descriptor` is not
-// ours, or empty when it is: its owner is Administrators, SYSTEM or
-// `runningUser`, and its list lets nobody else write, delete, or change the
-// list or the owner.
-std::string WhyNotOurs(PSECURITY_DESCRIPTOR descriptor, PSID runningUser);
 
 }  // namespace app

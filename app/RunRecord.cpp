@@ -11,16 +11,15 @@
 #include "app/ExitCode.h"
 #include "app/LogFile.h"
 #include "app/Texts.h"
+#include "engine/Version.h"
 #include "platform/win32/ProgramKey.h"
 #include "platform/win32/ScopedWin.h"
+#include "platform/win32/SystemMessage.h"
 #include "platform/win32/Utf16.h"
-#include "ui/ErrorBox.h"
 
 namespace app {
 
 namespace {
-
-constexpr wchar_t kVersion[] = L"1.55B";
 
 // The registry's calls return their error instead of setting the last one.
 void Check(LSTATUS status, const char* call) {
@@ -106,7 +105,7 @@ void WriteRunRecord(const RunRecord& record) {
     DeleteValue(key.Get(), L"UpToDate");
     switch (exit_code::VersionAfter(record.exitCode)) {
         case exit_code::VersionChange::Write:
-            SetText(key.Get(), L"Version", kVersion);
+            SetText(key.Get(), L"Version", engine::kVersionWide.data());
             break;
         case exit_code::VersionChange::Remove:
             DeleteValue(key.Get(), L"Version");
@@ -198,7 +197,7 @@ void RunRecorder::Record(int code, const engine::InstallationCount& count,
         WriteRunRecord(record);
         return;
     } catch (const std::system_error& failure) {
-        why = ui::SystemErrorText(failure.code());
+        why = platform::SystemErrorText(failure.code());
     } catch (...) {
         why = "?";
     }

@@ -6,6 +6,8 @@
 
 #include <string_view>
 
+#include "engine/Version.h"
+
 namespace app::text {
 
 // ---- the command line -------------------------------------------------------
@@ -28,7 +30,8 @@ inline constexpr std::string_view kUsage =
     "/LIST\n"
     "　何も変更せずに、インストールごとの状態を表示します：\n"
     "　1.55B（更新済み）、old（更新前）、\n"
-    "　mixed（一部だけ更新済み）、interrupted（中断された更新あり）。\n"
+    "　mixed（一部だけ更新済み）、interrupted（中断された更新あり）、\n"
+    "　restart（次の再起動で更新されます）、blocked（このままでは更新できません）。\n"
     "/SUPPRESSMSGBOXES\n"
     "　メッセージを表示せず、ログに書きます。\n"
     "/NOCANCEL\n"
@@ -51,9 +54,11 @@ inline constexpr std::string_view kUsage =
     "7　予期しないエラーが発生しました\n"
     "8　更新の途中のままのインストールがあります（もう一度実行してください）\n"
     "9　/LIST：1.55B になっていないインストールがあります\n"
+    "3010　すべて更新したか、次の再起動で更新されます（再起動はしません）\n"
     "\n"
     "結果が出た実行は HKEY_LOCAL_MACHINE\\SOFTWARE\\Kelmina\\Soramido\\Update に記録されます。\n"
     "すべてのインストールが 1.55B のとき UpToDate が 1 になります（/LIST は記録しません）。";
+static_assert(engine::Names(kUsage));
 
 // Each is followed by the argument as Windows split it from the command line.
 inline constexpr std::string_view kUnknownSwitch = "不明なスイッチです：";
@@ -76,6 +81,7 @@ inline constexpr std::string_view kLogIsDevice = "ログファイルにデバイ
 // Plain ASCII words, each line after its time stamp.
 
 inline constexpr std::string_view kLogStart = "start Update.exe 1.55B";  // then the switches
+static_assert(kLogStart.ends_with(engine::kVersion));
 // After the start line: which PC wrote the log.
 inline constexpr std::string_view kLogComputer = "computer ";  // <NetBIOS name>
 inline constexpr std::string_view kLogUser = "user ";          // <DOMAIN\name>

@@ -23,13 +23,9 @@ using engine::text::kUnexpectedError;
 // "YYYY-MM-DD hh:mm:ss.mmm " before every line.
 inline constexpr std::size_t kStampSize = 24;
 
-// "<installation>: finished at the next restart: held by <program>", and the
-// exit code of a run that left one so.
+// "<installation>: finished at the next restart: held by <program>".
 inline constexpr std::string_view kFinishedAtRestart = ": finished at the next restart: ";
-inline constexpr int kExitFinishedAtRestart = 3010;
 
-// The states a /LIST line gives an installation.
-inline constexpr std::string_view kListStates[] = {"1.55B",       "old",     "mixed",
-                                                   "interrupted", "blocked", "restart"};
+using app::exit_code::kListStates;
 
 }  // namespace report::words

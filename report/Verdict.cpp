@@ -30,7 +30,7 @@ std::string_view VerdictOf(std::optional<int> exitCode, bool list) {
             return "更新の途中のままです（もう一度実行してください）";
         case code::kNotAllCurrent:
             return "1.55B になっていないインストールがあります（/LIST）";
-        case words::kExitFinishedAtRestart:
+        case code::kRestartNeeded:
             return "再起動待ち（次の再起動で更新が完了します）";
         default:
             return "不明な終了コードです";
@@ -43,7 +43,7 @@ Standing StandingOf(const PcRow& row) {
     switch (*row.exitCode) {
         case code::kUpdated:
             return Standing::Current;
-        case words::kExitFinishedAtRestart:
+        case code::kRestartNeeded:
             return Standing::Restart;
         case code::kSomeLeft:
         case code::kNotAllCurrent:
@@ -98,8 +98,8 @@ std::string_view StandingKey(Standing standing) {
 }
 
 std::string_view StateName(std::string_view state) {
-    if (state == "1.55B" || state == "updated")
-        return "1.55B";
+    if (state == engine::kVersion || state == "updated")
+        return engine::kVersion;
     if (state == "old")
         return "更新前";
     if (state == "mixed")

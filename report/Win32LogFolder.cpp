@@ -4,6 +4,7 @@
 
 #include "platform/win32/LongPath.h"
 #include "platform/win32/ScopedWin.h"
+#include "platform/win32/SystemMessage.h"
 #include "platform/win32/Utf16.h"
 #include "platform/win32/WinApi.h"
 
@@ -57,16 +58,8 @@ bool EndsWithLog(std::wstring_view name) {
 }  // namespace
 
 std::string SystemErrorText(unsigned long code) {
-    wchar_t* text = nullptr;
-    const DWORD length = FormatMessageW(
-        FORMAT_MESSAGE_ALLOCATE_BUFFER | FORMAT_MESSAGE_FROM_SYSTEM | FORMAT_MESSAGE_IGNORE_INSERTS,
-        nullptr, code, 0, reinterpret_cast<wchar_t*>(&text), 0, nullptr);
-    const platform::ScopedLocal owner(static_cast<HLOCAL>(text));
-    std::wstring words = length > 0 && text ? std::wstring(text, length) : std::wstring();
-    while (!words.empty() &&
-           (words.back() == L'\r' || words.back() == L'\n' || words.back() == L' '))
-        words.pop_back();
-    return words.empty() ? "エラー " + std::to_string(code) : platform::Utf16ToUtf8(words);
+    const std::string words = platform::SystemText(code);
+    return words.empty() ? "エラー " + std::to_string(code) : words;
 }
 
 Win32LogFolder::Win32LogFolder(const std::string& path)

@@ -2,7 +2,7 @@
 
 #include <system_error>
 
-#include "platform/win32/ScopedWin.h"
+#include "platform/win32/SystemMessage.h"
 #include "platform/win32/Utf16.h"
 #include "ui/Texts.h"
 
@@ -36,13 +36,6 @@ char32_t LastCharacter(std::string_view utf8) {
     return code;
 }
 
-std::string TrimLineEnd(std::string text) {
-    while (!text.empty() && (text.back() == '\n' || text.back() == '\r' || text.back() == ' ')) {
-        text.pop_back();
-    }
-    return text;
-}
-
 }  // namespace
 
 void ShowErrorBox(HWND owner, std::string_view message) noexcept {
@@ -66,26 +59,12 @@ std::string FailureMessage(const std::exception_ptr& failure) {
         std::rethrow_exception(failure);
     } catch (const std::system_error& error) {
         // Its what() is in the ANSI code page; the system's own wide text is not.
-        return WithClosingFullStop(SystemErrorText(error.code()));
+        return WithClosingFullStop(platform::SystemErrorText(error.code()));
     } catch (const std::exception& error) {
         return WithClosingFullStop(error.what());
     } catch (...) {
         return WithClosingFullStop("Unknown failure");
     }
-}
-
-std::string SystemErrorText(const std::error_code& error) {
-    if (error.category() != std::system_category())
-        return TrimLineEnd(error.message());
-    wchar_t* buffer = nullptr;
-    const DWORD length = FormatMessageW(
-        FORMAT_MESSAGE_ALLOCATE_BUFFER | FORMAT_MESSAGE_FROM_SYSTEM | FORMAT_MESSAGE_IGNORE_INSERTS,
-        nullptr, static_cast<DWORD>(error.value()), 0, reinterpret_cast<wchar_t*>(&buffer), 0,
-        nullptr);
-    const platform::ScopedLocal owned(buffer);
-    if (length == 0 || buffer == nullptr)
-        return TrimLineEnd(error.message());
-    return TrimLineEnd(platform::Utf16ToUtf8(std::wstring_view(buffer, length)));
 }
 
 }  // namespace ui

@@ -34,8 +34,4 @@ void ShowFailureBox(HWND owner, const std::exception_ptr& failure, Show&& show) 
     }
 }
 
-// The system's own description of `error`: Windows' message text for a Win32
-// error code, the C library's for an errno value; without trailing line breaks.
-std::string SystemErrorText(const std::error_code& error);
-
 }  // namespace ui

@@ -4,6 +4,7 @@
 #include <utility>
 
 #include "engine/Texts.h"
+#include "platform/win32/SystemMessage.h"
 #include "platform/win32/Utf16.h"
 #include "ui/ControlIds.h"
 #include "ui/ControlText.h"
@@ -150,7 +151,8 @@ void TForm1::Button1Click() {
         } catch (const std::system_error& error) {
             SetText(layout_.Button1, engine::text::kRunCaption);
             runUnderWay_ = false;
-            ShowErrorBox(std::string(text::kThreadCreationError) + SystemErrorText(error.code()));
+            ShowErrorBox(std::string(text::kThreadCreationError) +
+                         platform::SystemErrorText(error.code()));
             return;
         } catch (...) {
             SetText(layout_.Button1, engine::text::kRunCaption);

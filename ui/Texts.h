@@ -5,12 +5,15 @@
 
 #include <string_view>
 
+#include "engine/Version.h"
+
 namespace ui::text {
 
 inline constexpr std::string_view kApplicationTitle = "SoramidoUpDate";
 inline constexpr std::string_view kFormCaption = "「そらみど+ルトナ」アップデート";
 inline constexpr std::string_view kHeading =
     "「ケルミナ そらみど」を最新版(Ver.1.55B)に更新します。";
+static_assert(engine::Names(kHeading));
 inline constexpr std::string_view kCloseCaption = "閉じる";
 // Followed by the system's description of why the thread could not be made.
 inline constexpr std::string_view kThreadCreationError = "スレッド作成エラー：";

@@ -2,9 +2,6 @@
 
 #include <winternl.h>
 
-#include "platform/win32/ScopedWin.h"
-#include "platform/win32/Utf16.h"
-
 namespace platform {
 namespace {
 
@@ -12,25 +9,6 @@ namespace {
 constexpr DWORD kErrorStoppedOnSymlink = 681;
 
 }  // namespace
-
-std::string SystemMessage(DWORD code) {
-    wchar_t* buffer = nullptr;
-    // Language 0: the user's language, falling back as the system does.
-    const DWORD length = FormatMessageW(
-        FORMAT_MESSAGE_ALLOCATE_BUFFER | FORMAT_MESSAGE_FROM_SYSTEM | FORMAT_MESSAGE_IGNORE_INSERTS,
-        nullptr, code, 0, reinterpret_cast<wchar_t*>(&buffer), 0, nullptr);
-    const ScopedLocal owned(buffer);
-    if (length == 0 || buffer == nullptr)
-        return "Error " + std::to_string(code);
-    std::wstring_view text(buffer, length);
-    // U+3002 is the Japanese full stop that ends the messages of a Japanese
-    // system.
-    while (!text.empty() && (text.back() == L'\r' || text.back() == L'\n' || text.back() == L' ' ||
-                             text.back() == L'.' || text.back() == L'\u3002')) {
-        text.remove_suffix(1);
-    }
-    return Utf16ToUtf8(text);
-}
 
 FileError FileErrorOf(DWORD code) {
     FileError failure;

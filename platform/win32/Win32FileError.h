@@ -5,14 +5,10 @@
 #include <string>
 
 #include "platform/FolderHandle.h"
+#include "platform/win32/SystemMessage.h"
 #include "platform/win32/WinApi.h"
 
 namespace platform {
-
-// The system's message for a Win32 error code, in UTF-8, without the line
-// break and full stop that end it, since the program places it inside its own
-// sentences. "Error <code>" when the system has no text for it.
-std::string SystemMessage(DWORD code);
 
 // The failure that a Win32 error code stands for: a missing file or path is
 // NotFound, a sharing or lock violation InUse, a link the system would not

@@ -3,6 +3,7 @@
 #include <gtest/gtest.h>
 
 #include <optional>
+#include <set>
 #include <string>
 #include <vector>
 
@@ -141,38 +142,60 @@ engine::InstallationCount Count(std::size_t found, std::size_t updated, std::siz
     return count;
 }
 
-TEST(CommandLineTest, TheRecordAndTheExitCodeTellWhatThePcNeeds) {
-    using app::exit_code::VersionChange;
+// Read against the table of codes and the order in which they win, not
+// against a copy of the mapping: two outcomes on one code, a code no text
+// lists, or a record that calls a PC current after a code that outranks 0.
+TEST(CommandLineTest, EachOutcomeHasACodeOfItsOwnAndAHalfUpdatedInstallationWins) {
     using engine::RunOutcome;
-    struct Row {
-        engine::InstallationCount count;
-        int code;
-        RunOutcome outcome;
-        bool everyDriveSearched;
-        VersionChange version;
-        std::optional<bool> upToDate;
+    namespace code = app::exit_code;
+    const engine::InstallationCount calm = Count(2, 1, 1);
+    const engine::InstallationCount midway = Count(2, 1, 0);
+    std::set<int> seen;
+    for (int value = 0; value <= static_cast<int>(RunOutcome::Failed); ++value) {
+        const auto outcome = static_cast<RunOutcome>(value);
+        SCOPED_TRACE(value);
+        const int plain = code::Of(outcome);
+        EXPECT_TRUE(code::IsCode(plain));
+        EXPECT_TRUE(seen.insert(plain).second) << plain << " told for two outcomes";
+        EXPECT_EQ(code::Of(outcome, calm), plain);
+        // A run that reached its own verdict already counted the installation.
+        const bool noVerdict = outcome == RunOutcome::Stopped || outcome == RunOutcome::Failed;
+        EXPECT_EQ(code::Of(outcome, midway), noVerdict ? code::kLeftMidway : plain);
+    }
+}
+
+TEST(CommandLineTest, TheRecordTellsWhatTheCodeThatWonTells) {
+    namespace code = app::exit_code;
+    using code::VersionChange;
+    const auto outranksUpdated = [](int value) {
+        for (const int winner : code::kPrecedence) {
+            if (winner == code::kUpdated)
+                return false;
+            if (winner == value)
+                return true;
+        }
+        return false;
     };
-    const Row rows[] = {
-        {Count(2, 2, 0), 0, RunOutcome::Updated, true, VersionChange::Write, true},
-        {Count(2, 2, 0), 0, RunOutcome::Updated, false, VersionChange::Write, false},
-        {Count(0, 0, 0), 1, RunOutcome::NothingFound, true, VersionChange::Keep, true},
-        {Count(0, 0, 0), 1, RunOutcome::NothingFound, false, VersionChange::Keep, false},
-        {Count(2, 1, 1), 2, RunOutcome::SomeLeft, true, VersionChange::Remove, false},
-        {Count(2, 1, 0), 8, RunOutcome::LeftMidway, true, VersionChange::Remove, false},
-        {Count(0, 0, 0), 3, RunOutcome::PackageDamaged, true, VersionChange::Keep, std::nullopt},
-        {Count(1, 0, 0), 9, RunOutcome::SomeBehind, true, VersionChange::Keep, std::nullopt},
-        // Stopped or failed: an installation in the middle decides.
-        {Count(1, 1, 0), 4, RunOutcome::Stopped, true, VersionChange::Keep, std::nullopt},
-        {Count(2, 1, 0), 8, RunOutcome::Stopped, true, VersionChange::Remove, false},
-        {Count(1, 0, 1), 7, RunOutcome::Failed, true, VersionChange::Keep, std::nullopt},
-        {Count(1, 0, 0), 8, RunOutcome::Failed, true, VersionChange::Remove, false},
-    };
-    for (const Row& row : rows) {
-        SCOPED_TRACE(static_cast<int>(row.outcome));
-        const int code = app::exit_code::Of(row.outcome, row.count);
-        EXPECT_EQ(code, row.code);
-        EXPECT_EQ(app::exit_code::VersionAfter(code), row.version);
-        EXPECT_EQ(app::exit_code::UpToDateAfter(code, row.everyDriveSearched), row.upToDate);
+    for (const code::Code& c : code::kCodes) {
+        for (const bool everyDrive : {true, false}) {
+            SCOPED_TRACE(std::to_string(c.value) + (everyDrive ? "" : " a drive not searched"));
+            const std::optional<bool> pending = code::PendingRestartAfter(c.value, 1);
+            if (outranksUpdated(c.value)) {
+                EXPECT_EQ(code::VersionAfter(c.value), VersionChange::Remove);
+                EXPECT_EQ(code::UpToDateAfter(c.value, everyDrive), false);
+                EXPECT_EQ(pending, true);
+            } else if (c.value == code::kUpdated || c.value == code::kNothingFound) {
+                EXPECT_EQ(code::VersionAfter(c.value),
+                          c.value == code::kUpdated ? VersionChange::Write : VersionChange::Keep);
+                EXPECT_EQ(code::UpToDateAfter(c.value, everyDrive), everyDrive);
+                EXPECT_EQ(code::PendingRestartAfter(c.value, 0), false);
+            } else {
+                // No verdict on the installations: the record keeps what it knew.
+                EXPECT_EQ(code::VersionAfter(c.value), VersionChange::Keep);
+                EXPECT_EQ(code::UpToDateAfter(c.value, everyDrive), std::nullopt);
+                EXPECT_EQ(pending, std::nullopt);
+            }
+        }
     }
 }
 

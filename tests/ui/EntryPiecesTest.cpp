@@ -21,6 +21,7 @@
 #include "app/RunRecord.h"
 #include "app/SingleInstance.h"
 #include "engine/Texts.h"
+#include "platform/win32/OwnerAndList.h"
 #include "platform/win32/WinApi.h"
 
 #include <sddl.h>
@@ -58,10 +59,14 @@ TEST(EntryPieces, ExitCodeSevenIsAlwaysPrecededByItsReason) {
     };
     char temp[MAX_PATH + 1];
     ASSERT_GT(GetTempPathA(MAX_PATH + 1, temp), 0u);
+    // Opened as /LOG's file is, folder by folder; a name too long to be kept
+    // inside its std::string.
     const std::string path = std::string(temp) + "soramido-entry.log";
     for (const auto& each : cases) {
         {
-            app::LogFile log(path);
+            app::LogFile log;
+            log.OpenTarget(path);
+            ASSERT_FALSE(log.TargetError()) << *log.TargetError();
             engine_test::RecordingReport shown;
             NoEvents events;
             app::RunLog run(&log, shown, events);
@@ -171,7 +176,7 @@ TEST(EntryPieces, OnlyAdministratorsSystemAndTheRunningUserMayOwnOrWriteOurFolde
         ASSERT_TRUE(ConvertStringSecurityDescriptorToSecurityDescriptorW(
             each.descriptor, SDDL_REVISION_1, &descriptor, nullptr));
         const platform::ScopedLocal owned(descriptor);
-        EXPECT_EQ(app::WhyNotOurs(descriptor, user), each.why);
+        EXPECT_EQ(platform::WhyNotOurs(descriptor, user), each.why);
     }
 }
 

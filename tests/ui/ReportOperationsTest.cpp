@@ -5,6 +5,7 @@
 #include <stdexcept>
 #include <system_error>
 
+#include "platform/win32/SystemMessage.h"
 #include "tests/ui/FormFixture.h"
 #include "ui/ErrorBox.h"
 
@@ -111,16 +112,20 @@ TEST(ErrorBoxText, EndsWithAFullStopUnlessItEndsInOneOrSomethingBefore) {
 
 TEST(ErrorBoxText, SystemErrorsReadAsTheSystemWordsThem) {
     const std::string text =
-        ui::SystemErrorText(std::error_code(ERROR_ACCESS_DENIED, std::system_category()));
+        platform::SystemErrorText(std::error_code(ERROR_ACCESS_DENIED, std::system_category()));
     EXPECT_FALSE(text.empty());
     EXPECT_NE(text.back(), '\n');
+    // Inside the logs' sentences the same words, without the full stop.
+    const std::string inSentence = platform::SystemMessage(ERROR_ACCESS_DENIED);
+    EXPECT_TRUE(text.starts_with(inSentence) && !inSentence.ends_with('.')) << inSentence;
+    EXPECT_EQ(platform::SystemMessage(0xE0001234), "Error 3758101044");
     EXPECT_FALSE(
-        ui::SystemErrorText(std::make_error_code(std::errc::resource_unavailable_try_again))
+        platform::SystemErrorText(std::make_error_code(std::errc::resource_unavailable_try_again))
             .empty());
     // A failure escaping a handler reads the same, not as its ANSI what().
     const std::error_code denied(ERROR_ACCESS_DENIED, std::system_category());
     EXPECT_EQ(ui::FailureMessage(std::make_exception_ptr(std::system_error(denied, "CreateFile"))),
-              ui::WithClosingFullStop(ui::SystemErrorText(denied)));
+              ui::WithClosingFullStop(platform::SystemErrorText(denied)));
     EXPECT_EQ(ui::FailureMessage(std::make_exception_ptr(std::runtime_error("gone"))), "gone.");
 }
 
