@@ -91,6 +91,7 @@ TEST(ChangeJournal, AReadingGetsToWhereTheJournalStoodOrSaysWhyNot) {
     // An answer whose next read starts at `next`, with records numbered `usns`.
     const auto answer = [](std::int64_t next, const std::vector<std::int64_t>& usns) {
         std::vector<CraftedRecord> records;
+        records.reserve(usns.size());
         for (std::int64_t usn : usns)
             records.push_back({usn, kFileRenamed});
         return JournalAnswerOf(next, records);
