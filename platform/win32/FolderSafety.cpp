@@ -48,19 +48,16 @@ RunningUser::RunningUser() {
         sid_ = reinterpret_cast<TOKEN_USER*>(buffer_)->User.Sid;
 }
 
-std::optional<std::string> WhyUsersCanChange(PSECURITY_DESCRIPTOR descriptor, PSID runningUser) {
-    PSID owner = nullptr;
-    BOOL defaulted = FALSE;
-    if (!GetSecurityDescriptorOwner(descriptor, &owner, &defaulted) ||
-        !IsTrusted(owner, runningUser)) {
-        // Its owner may change its list whatever the list says.
-        return "belongs to " + (owner != nullptr ? SidText(owner) : std::string("nobody"));
-    }
+std::optional<std::string> UntrustedGrant(PSECURITY_DESCRIPTOR descriptor, ACCESS_MASK rights,
+                                          bool countInheritOnly,
+                                          bool (*trusted)(PSID sid, PSID runningUser),
+                                          PSID runningUser, const std::string& verb) {
     BOOL present = FALSE;
+    BOOL defaulted = FALSE;
     PACL list = nullptr;
     if (!GetSecurityDescriptorDacl(descriptor, &present, &list, &defaulted) || !present ||
         list == nullptr) {
-        return std::string("lets everybody change it");
+        return "lets everybody " + verb;  // no list at all: nothing is denied
     }
     for (DWORD i = 0; i < list->AceCount; ++i) {
         void* ace = nullptr;
@@ -72,23 +69,34 @@ std::optional<std::string> WhyUsersCanChange(PSECURITY_DESCRIPTOR descriptor, PS
             header->AceType == ACCESS_DENIED_OBJECT_ACE_TYPE) {
             continue;
         }
+        // Grants of kinds a file system's list does not use are not trusted.
         if (header->AceType != ACCESS_ALLOWED_ACE_TYPE &&
             header->AceType != ACCESS_ALLOWED_CALLBACK_ACE_TYPE) {
             return std::string("has a list with grants of another kind");
         }
-        // What only the entries made inside inherit: each folder below on
-        // the way is judged by its own list.
-        if ((header->AceFlags & INHERIT_ONLY_ACE) != 0)
+        if (!countInheritOnly && (header->AceFlags & INHERIT_ONLY_ACE) != 0)
             continue;
         const auto* allowed = static_cast<const ACCESS_ALLOWED_ACE*>(ace);
-        if ((allowed->Mask & kChanging) == 0)
+        if ((allowed->Mask & rights) == 0)
             continue;
         const PSID sid = const_cast<DWORD*>(&allowed->SidStart);
-        if (IsTrusted(sid, runningUser))
-            continue;
-        return "lets " + SidText(sid) + " change it";
+        if (!trusted(sid, runningUser))
+            return "lets " + SidText(sid) + ' ' + verb;
     }
     return std::nullopt;
+}
+
+std::optional<std::string> WhyUsersCanChange(PSECURITY_DESCRIPTOR descriptor, PSID runningUser) {
+    PSID owner = nullptr;
+    BOOL defaulted = FALSE;
+    if (!GetSecurityDescriptorOwner(descriptor, &owner, &defaulted) ||
+        !IsTrusted(owner, runningUser)) {
+        // Its owner may change its list whatever the list says.
+        return "belongs to " + (owner != nullptr ? SidText(owner) : std::string("nobody"));
+    }
+    // What only the entries made inside inherit does not count: each folder
+    // below on the way is judged by its own list.
+    return UntrustedGrant(descriptor, kChanging, false, IsTrusted, runningUser, "change it");
 }
 
 }  // namespace platform

@@ -29,6 +29,15 @@ class RunningUser {
     PSID sid_ = nullptr;
 };
 
+// Why an access list lets someone change what it guards, as its first grant
+// of any of `rights` to an account `trusted` does not accept finds it:
+// nothing where none does. Denials are passed over (they only take away);
+// inherit-only grants count only with `countInheritOnly`.
+std::optional<std::string> UntrustedGrant(PSECURITY_DESCRIPTOR descriptor, ACCESS_MASK rights,
+                                          bool countInheritOnly,
+                                          bool (*trusted)(PSID sid, PSID runningUser),
+                                          PSID runningUser, const std::string& verb);
+
 // Why a folder whose security descriptor is `descriptor` can be changed by
 // someone other than Administrators, SYSTEM, TrustedInstaller or
 // `runningUser` (who runs this program as an administrator); nullopt when it

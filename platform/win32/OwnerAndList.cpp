@@ -20,6 +20,13 @@ constexpr ACCESS_MASK kWriting = FILE_WRITE_DATA | FILE_APPEND_DATA | FILE_WRITE
                                  FILE_DELETE_CHILD | FILE_WRITE_ATTRIBUTES | DELETE | WRITE_DAC |
                                  WRITE_OWNER | GENERIC_WRITE | GENERIC_ALL | MAXIMUM_ALLOWED;
 
+bool MayWrite(PSID sid, PSID runningUser) {
+    return IsWellKnownSid(sid, WinBuiltinAdministratorsSid) ||
+           IsWellKnownSid(sid, WinLocalSystemSid) || IsWellKnownSid(sid, WinCreatorOwnerSid) ||
+           IsWellKnownSid(sid, WinCreatorOwnerRightsSid) ||
+           (runningUser != nullptr && EqualSid(sid, runningUser));
+}
+
 }  // namespace
 
 ScopedLocal ProtectedList() {
@@ -46,41 +53,9 @@ std::string WhyNotOurs(PSECURITY_DESCRIPTOR descriptor, PSID runningUser) {
         !IsTrustedOwner(owner, runningUser)) {
         return "belongs to " + (owner != nullptr ? SidText(owner) : std::string("nobody"));
     }
-    BOOL present = FALSE;
-    PACL list = nullptr;
-    if (!GetSecurityDescriptorDacl(descriptor, &present, &list, &defaulted) || !present ||
-        list == nullptr) {
-        return "lets everybody write";  // no list at all: nothing is denied
-    }
-    for (DWORD i = 0; i < list->AceCount; ++i) {
-        void* ace = nullptr;
-        if (!GetAce(list, i, &ace))
-            return "has a list that cannot be read";
-        const auto* header = static_cast<const ACE_HEADER*>(ace);
-        if (header->AceType == ACCESS_DENIED_ACE_TYPE ||
-            header->AceType == ACCESS_DENIED_CALLBACK_ACE_TYPE ||
-            header->AceType == ACCESS_DENIED_OBJECT_ACE_TYPE) {
-            continue;
-        }
-        // Grants of kinds a file's list does not use are not trusted.
-        if (header->AceType != ACCESS_ALLOWED_ACE_TYPE &&
-            header->AceType != ACCESS_ALLOWED_CALLBACK_ACE_TYPE) {
-            return "has a list with grants of another kind";
-        }
-        const auto* allowed = static_cast<const ACCESS_ALLOWED_ACE*>(ace);
-        if ((allowed->Mask & kWriting) == 0)
-            continue;
-        // Inherit-only entries count too: what is made inside would carry them.
-        const PSID sid = const_cast<DWORD*>(&allowed->SidStart);
-        if (IsWellKnownSid(sid, WinBuiltinAdministratorsSid) ||
-            IsWellKnownSid(sid, WinLocalSystemSid) || IsWellKnownSid(sid, WinCreatorOwnerSid) ||
-            IsWellKnownSid(sid, WinCreatorOwnerRightsSid) ||
-            (runningUser != nullptr && EqualSid(sid, runningUser))) {
-            continue;
-        }
-        return "lets " + SidText(sid) + " write";
-    }
-    return {};
+    // Inherit-only entries count too: what is made inside would carry them.
+    return UntrustedGrant(descriptor, kWriting, true, MayWrite, runningUser, "write")
+        .value_or(std::string());
 }
 
 bool MakeOurs(HANDLE handle) {
