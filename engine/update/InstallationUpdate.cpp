@@ -5,6 +5,8 @@
 #include <exception>
 #include <functional>
 #include <memory>
+#include <stdexcept>
+#include <string>
 #include <utility>
 
 #include "engine/ReplacementTable.h"
@@ -147,108 +149,93 @@ UpdateOutcome InstallationUpdate::Run() {
 }
 
 void InstallationUpdate::RunSteps(UpdateOutcome& outcome) {
-    step_ = UpdateStep::Survey;
+    for (const StoryStep& told : kUpdateStory) {
+        // The check chose the way: the change now, or the restart.
+        if (told.way != Way::Every && (told.way == Way::AtRestart) != held_.has_value())
+            continue;
+        step_ = told.step;
+        if (!MayBegin(step_, standing_, transaction_.Changed())) {
+            standing_.impossible = true;
+            throw std::logic_error("the update began the step \"" + std::string(told.name) +
+                                   "\" where it cannot stand");
+        }
+        StepEnd end = Take(step_, outcome);
+        if (end.refusal) {
+            transaction_.RollBack();
+            Conclude(outcome, std::move(*end.refusal));
+            return;
+        }
+        if (end.done)
+            return;
+    }
+}
+
+InstallationUpdate::StepEnd InstallationUpdate::Take(UpdateStep step, UpdateOutcome& outcome) {
+    switch (step) {
+        case UpdateStep::Survey:
+            return Survey(outcome);
+        case UpdateStep::Repair:
+            return Repair(outcome);
+        case UpdateStep::Measure:
+            return Measure(outcome);
+        case UpdateStep::Check:
+            return Check();
+        case UpdateStep::Journal:
+            return WriteJournal();
+        case UpdateStep::Stage:
+            return StageAll();
+        case UpdateStep::Commit:
+            return Commit();
+        case UpdateStep::Finish:
+            return Finish(outcome);
+        case UpdateStep::StageForRestart:
+            return StageForRestart();
+        case UpdateStep::RestartRecord:
+            return WriteRestartRecord();
+        case UpdateStep::Register:
+            return RegisterForRestart(outcome);
+    }
+    throw std::logic_error("the update met a step it does not know");
+}
+
+// ---- the steps -------------------------------------------------------------------
+
+InstallationUpdate::StepEnd InstallationUpdate::Survey(UpdateOutcome& outcome) {
     Refusal refusal = survey_.Open();
     if (!refusal)
         refusal = survey_.List(standing_);
     outcome.hasXtras = survey_.HasXtras();
-    step_ = UpdateStep::Repair;
-    if (!refusal)
-        earlier_.TidyDrafts(outcome);
-    if (!refusal && standing_.earlier == UpdateStanding::Earlier::Unread) {
-        // Staged for the restart: it goes forward, now or at the restart.
-        if (const std::optional<Journal> waiting = JournalWaitingForRestart()) {
-            if (FollowWaitingJournal(*waiting, outcome, refusal))
-                return;
-        }
-    }
-    if (!refusal && standing_.earlier == UpdateStanding::Earlier::Unread) {
-        // Nothing is touched while the product runs from the installation,
-        // not even to repair it.
-        refusal = CheckProductNotRunning();
-        if (!refusal) {
-            refusal = earlier_.Repair(outcome);
-            outcome.hasXtras = survey_.HasXtras();
-        } else {
-            // Refused before the repair: what stands there is what the
-            // journal of the earlier run says, if anything, and the lines
-            // tell it.
-            earlier_.LeaveUnrepaired();
-        }
-    }
-    step_ = UpdateStep::Measure;
-    if (!refusal)
-        Measure();
-    // Already at the package's bytes: nothing to change, so nothing (a
-    // held file, the product running) can stand in the way.
-    if (!refusal && AllNew()) {
-        outcome.state = UpdateEnd::Updated;
-        return;
-    }
-    // Held by a running program: where the update may wait for the restart,
-    // only what no restart would mend refuses it.
-    step_ = UpdateStep::Check;
-    Refusal held;
-    if (!refusal) {
-        refusal = CheckProductNotRunning();
-        if (refusal && mayWaitForRestart_)
-            held = std::exchange(refusal, std::nullopt);
-    }
-    if (!refusal)
-        refusal = CheckNothingHoldsIt();
-    if (!held)
-        held = std::exchange(inUse_, std::nullopt);
-    for (const Target& target : targets_) {
-        if (!refusal && target.unmeasured)
-            refusal = Describe(survey_.PathOf(target.Row()), *target.unmeasured);
-    }
-    if (!refusal && held) {
-        refusal = StageForRestart(outcome, *held);
-        if (!refusal)
-            return;
-    }
-    if (!refusal) {
-        step_ = UpdateStep::Journal;
-        PlanJournal();
-        refusal = WriteJournal();
-    }
-    if (!refusal)
-        step_ = UpdateStep::Stage;
-    for (Target& target : targets_) {
-        if (!refusal && target.entry)
-            refusal = Stage(target);
-    }
-    if (!refusal) {
-        step_ = UpdateStep::Commit;
-        refusal = Commit();
-    }
-    if (refusal) {
-        transaction_.RollBack();
-        Conclude(outcome, std::move(*refusal));
-        return;
-    }
-    step_ = UpdateStep::Finish;
-    outcome.leftOver = Finish();
-    outcome.state = UpdateEnd::Updated;
+    return Unless(std::move(refusal));
 }
 
-// ---- the checks ------------------------------------------------------------------
-
-InstallationUpdate::Refusal InstallationUpdate::CheckProductNotRunning() {
-    // The very file, not its path: the product may have been started
-    // through a link, another drive letter or a short name.
-    auto product = survey_.Root().OpenFile(survey_.ProductFile());
-    if (!product)
-        return std::nullopt;  // no such program file can be running
-    const std::optional<platform::FileId> id = (*product)->Id();
-    if (id && files_.ProgramRunsFrom(*id)) {
-        holder_ = text::kProductProgram;
-        return std::string(text::kProductRunning);
+InstallationUpdate::StepEnd InstallationUpdate::Repair(UpdateOutcome& outcome) {
+    earlier_.TidyDrafts(outcome);
+    if (standing_.earlier != UpdateStanding::Earlier::Unread)
+        return {};
+    // Staged for the restart: it goes forward, now or at the restart.
+    if (const std::optional<Journal> waiting = JournalWaitingForRestart()) {
+        Refusal refusal;
+        if (FollowWaitingJournal(*waiting, outcome, refusal))
+            return Done();
+        if (refusal)
+            return Unless(std::move(refusal));
+        if (standing_.earlier != UpdateStanding::Earlier::Unread)
+            return {};
     }
-    return std::nullopt;
+    // Nothing is touched while the product runs from the installation, not
+    // even to repair it.
+    if (Refusal running = CheckProductNotRunning()) {
+        // What stands there is what the journal of the earlier run says, if
+        // anything, and the lines tell it.
+        earlier_.LeaveUnrepaired();
+        return Unless(std::move(running));
+    }
+    Refusal refusal = earlier_.Repair(outcome);
+    outcome.hasXtras = survey_.HasXtras();
+    return Unless(std::move(refusal));
 }
 
-void InstallationUpdate::Measure() {
+InstallationUpdate::StepEnd InstallationUpdate::Measure(UpdateOutcome& outcome) {
     targets_.clear();
     for (const Destination& destination : survey_.Destinations()) {
         Target& target = targets_.emplace_back();
@@ -268,6 +255,49 @@ void InstallationUpdate::Measure() {
         const PackageFile& source = package_.File(target.Row());
         target.isNew = target.bytes && *target.bytes == Bytes{source.size, source.digest};
     }
+    // Already at the package's bytes: nothing to change, so nothing (a held
+    // file, the product running) can stand in the way.
+    if (!AllNew())
+        return {};
+    outcome.state = UpdateEnd::Updated;
+    return Done();
+}
+
+InstallationUpdate::StepEnd InstallationUpdate::Check() {
+    // Held by a running program: where the update may wait for the restart,
+    // only what no restart would mend refuses it.
+    Refusal refusal = CheckProductNotRunning();
+    if (refusal && mayWaitForRestart_)
+        held_ = std::exchange(refusal, std::nullopt);
+    if (!refusal)
+        refusal = CheckNothingHoldsIt();
+    if (!held_)
+        held_ = std::exchange(inUse_, std::nullopt);
+    for (const Target& target : targets_) {
+        if (!refusal && target.unmeasured)
+            refusal = Describe(survey_.PathOf(target.Row()), *target.unmeasured);
+    }
+    // Without the system's replacements at the restart, a held file
+    // refuses the update as in a run somebody watches.
+    if (!refusal && held_ && !files_.AtRestart())
+        refusal = std::exchange(held_, std::nullopt);
+    return Unless(std::move(refusal));
+}
+
+// ---- the checks ------------------------------------------------------------------
+
+InstallationUpdate::Refusal InstallationUpdate::CheckProductNotRunning() {
+    // The very file, not its path: the product may have been started
+    // through a link, another drive letter or a short name.
+    auto product = survey_.Root().OpenFile(survey_.ProductFile());
+    if (!product)
+        return std::nullopt;  // no such program file can be running
+    const std::optional<platform::FileId> id = (*product)->Id();
+    if (id && files_.ProgramRunsFrom(*id)) {
+        holder_ = text::kProductProgram;
+        return std::string(text::kProductRunning);
+    }
+    return std::nullopt;
 }
 
 bool InstallationUpdate::AllNew() const {
@@ -331,7 +361,7 @@ InstallationUpdate::Refusal InstallationUpdate::CheckNothingHoldsIt() {
 // ---- the change ------------------------------------------------------------------
 
 void InstallationUpdate::PlanJournal() {
-    // Without a key, WriteJournal refuses the update before anything is named.
+    // Without a key, WriteJournalFile refuses the update before anything is named.
     auto key = keys_.For(survey_.Root());
     journal_ = Journal{key ? KeyedRunIdentity(*key) : NewRunIdentity(), {}};
     for (Target& target : targets_) {
@@ -351,7 +381,12 @@ void InstallationUpdate::PlanJournal() {
     }
 }
 
-InstallationUpdate::Refusal InstallationUpdate::WriteJournal() {
+InstallationUpdate::StepEnd InstallationUpdate::WriteJournal() {
+    PlanJournal();
+    return Unless(WriteJournalFile());
+}
+
+InstallationUpdate::Refusal InstallationUpdate::WriteJournalFile() {
     const std::string journalPath = survey_.PathInRoot(kJournalName);
     auto key = keys_.For(survey_.Root());
     if (!key)
@@ -376,6 +411,16 @@ InstallationUpdate::Refusal InstallationUpdate::WriteJournal() {
     if (failure)
         return Describe(journalPath, *failure);
     return std::nullopt;
+}
+
+InstallationUpdate::StepEnd InstallationUpdate::StageAll() {
+    for (Target& target : targets_) {
+        if (!target.entry)
+            continue;
+        if (Refusal refusal = Stage(target))
+            return Unless(std::move(refusal));
+    }
+    return {};
 }
 
 InstallationUpdate::Refusal InstallationUpdate::Stage(Target& target) {
@@ -434,21 +479,21 @@ InstallationUpdate::Refusal InstallationUpdate::RefreshXtras(const Target& targe
     return ReplaceFile(target);
 }
 
-InstallationUpdate::Refusal InstallationUpdate::Commit() {
+InstallationUpdate::StepEnd InstallationUpdate::Commit() {
     for (const Target& target : targets_) {
         if (!target.entry)
             continue;
         const bool plugIn = kReplacements[target.Row()].onlyWithXtras;
         if (Refusal refusal = plugIn ? RefreshXtras(target) : ReplaceFile(target))
-            return refusal;
+            return Unless(std::move(refusal));
     }
     // Every destination holds its new bytes: the files say so themselves,
     // and a repair reads them, so nothing more is written.
     transaction_.Commit();
-    return std::nullopt;
+    return {};
 }
 
-std::vector<std::string> InstallationUpdate::Finish() {
+InstallationUpdate::StepEnd InstallationUpdate::Finish(UpdateOutcome& outcome) {
     // The journal goes last, and only once every backup is gone: until
     // then the next run finishes what is left, as the journal says.
     std::vector<std::string> left;
@@ -462,7 +507,9 @@ std::vector<std::string> InstallationUpdate::Finish() {
     if (left.empty() &&
         TryForAWhile(patience_, [&] { return survey_.Root().Delete(kJournalName); }))
         left.push_back(survey_.PathInRoot(kJournalName));
-    return left;
+    outcome.leftOver = std::move(left);
+    outcome.state = UpdateEnd::Updated;
+    return Done();
 }
 
 void InstallationUpdate::Conclude(UpdateOutcome& outcome, std::string reason) {

@@ -19,6 +19,7 @@
 #include <cstddef>
 #include <optional>
 #include <string>
+#include <utility>
 #include <vector>
 
 #include "engine/update/EarlierRun.h"
@@ -78,22 +79,47 @@ class InstallationUpdate {
         const std::string& Name() const { return destination->name; }
     };
 
+    // How a step ends: the next step follows, unless the update's outcome
+    // is decided (`done`) or the update is refused for `refusal`, and what
+    // it changed undone.
+    struct StepEnd {
+        bool done = false;
+        Refusal refusal;
+    };
+    static StepEnd Done() { return {.done = true, .refusal = std::nullopt}; }
+    // On to the next step, unless refused.
+    static StepEnd Unless(Refusal refusal) {
+        return {.done = false, .refusal = std::move(refusal)};
+    }
+
+    // The one loop: each step of kUpdateStory on the update's way, in turn,
+    // begun only where the update may stand at it (MayBegin).
     void RunSteps(UpdateOutcome& outcome);
+    StepEnd Take(UpdateStep step, UpdateOutcome& outcome);
+
+    // ---- the steps, each a change whose undo the transaction keeps ----
+    StepEnd Survey(UpdateOutcome& outcome);
+    StepEnd Repair(UpdateOutcome& outcome);
+    StepEnd Measure(UpdateOutcome& outcome);
+    StepEnd Check();
+    StepEnd WriteJournal();
+    StepEnd StageAll();
+    StepEnd Commit();
+    StepEnd Finish(UpdateOutcome& outcome);
+
     Refusal CheckProductNotRunning();
-    void Measure();
     bool AllNew() const;
     Refusal CheckNothingHoldsIt();
     void PlanJournal();
-    Refusal WriteJournal();
+    // Writes this run's journal, signed, under its draft name and then its own.
+    Refusal WriteJournalFile();
     Refusal Stage(Target& target);
-    Refusal Commit();
     // Puts one row's staged copy in place of its destination, the old
     // bytes to the backup name, each move undone by the transaction.
     Refusal ReplaceFile(const Target& target);
     // The plug-in's row: replaced as any file, and met only where the
     // installation has the plug-in folder (the survey leaves it out else).
     Refusal RefreshXtras(const Target& target);
-    std::vector<std::string> Finish();
     // After an update that did not go through: what stands there now.
     void Conclude(UpdateOutcome& outcome, std::string reason);
 
@@ -106,9 +132,13 @@ class InstallationUpdate {
     // decided the outcome; else `refusal` says why it could not be followed,
     // or nothing when the repair goes on.
     bool FollowWaitingJournal(const Journal& journal, UpdateOutcome& outcome, Refusal& refusal);
-    // Stages the whole installation, held because `held`, and asks for each
-    // staged copy to replace its destination at the next restart.
-    Refusal StageForRestart(UpdateOutcome& outcome, const std::string& held);
+    // The way to the restart, for an installation held by a running
+    // program: the whole installation journaled and staged, the restart
+    // record written, then each staged copy asked to replace its
+    // destination at the next restart.
+    StepEnd StageForRestart();
+    StepEnd WriteRestartRecord();
+    StepEnd RegisterForRestart(UpdateOutcome& outcome);
     // Why a folder of a destination of `journal` cannot wait for the
     // restart; nothing when none.
     Refusal WhyNotAtRestart(const Journal& journal);
@@ -130,6 +160,7 @@ class InstallationUpdate {
     UpdateStep step_ = UpdateStep::Survey;
     std::string holder_;  // who holds the files, as the checks found
     Refusal inUse_;       // the first file held, where the update may wait for the restart
+    Refusal held_;        // why the update waits for the restart: its way goes there
 };
 
 }  // namespace engine

@@ -13,7 +13,10 @@
 //     not do is done now, by renames through the handles, the replacements
 //     asked for are taken back, the record deleted, and the usual repair
 //     finishes the journal: the backups, the journal, nothing else left.
+#include <memory>
+#include <string>
 #include <utility>
+#include <vector>
 
 #include "engine/Texts.h"
 #include "engine/update/FailureWording.h"
@@ -212,26 +215,18 @@ bool InstallationUpdate::FollowWaitingJournal(const Journal& journal, UpdateOutc
     return false;
 }
 
-InstallationUpdate::Refusal InstallationUpdate::StageForRestart(UpdateOutcome& outcome,
-                                                                const std::string& held) {
-    platform::RestartReplacements* atRestart = files_.AtRestart();
-    if (!atRestart)
-        return held;
-    step_ = UpdateStep::StageForRestart;
+InstallationUpdate::StepEnd InstallationUpdate::StageForRestart() {
     PlanJournal();
     // Judged before anything is written: a folder users can change leaves
     // the installation as it is.
     if (Refusal why = WhyNotAtRestart(journal_))
-        return why;
-    if (Refusal refusal = WriteJournal())
-        return refusal;
-    for (Target& target : targets_) {
-        if (target.entry) {
-            if (Refusal refusal = Stage(target))
-                return refusal;
-        }
-    }
-    step_ = UpdateStep::RestartRecord;
+        return Unless(std::move(why));
+    if (Refusal refusal = WriteJournalFile())
+        return Unless(std::move(refusal));
+    return StageAll();
+}
+
+InstallationUpdate::StepEnd InstallationUpdate::WriteRestartRecord() {
     platform::FolderHandle& root = survey_.Root();
     const std::string record = journal_.RestartRecord();
     auto wasFree = std::make_shared<bool>(false);
@@ -248,9 +243,13 @@ InstallationUpdate::Refusal InstallationUpdate::StageForRestart(UpdateOutcome& o
             .undo = [&root, record] { return root.Delete(record); },
             .undoDeletes = true,
         })) {
-        return Describe(survey_.PathInRoot(record), *failure);
+        return Unless(Describe(survey_.PathInRoot(record), *failure));
     }
-    step_ = UpdateStep::Register;
+    return {};
+}
+
+InstallationUpdate::StepEnd InstallationUpdate::RegisterForRestart(UpdateOutcome& outcome) {
+    platform::RestartReplacements* atRestart = files_.AtRestart();
     for (const Target& target : targets_) {
         if (!target.entry)
             continue;
@@ -271,14 +270,14 @@ InstallationUpdate::Refusal InstallationUpdate::StageForRestart(UpdateOutcome& o
                          destination] { return atRestart->TakeBack(folder, staged, destination); },
                 .undoDeletes = false,
             })) {
-            return Describe(survey_.PathOf(target.Row()), *failure);
+            return Unless(Describe(survey_.PathOf(target.Row()), *failure));
         }
     }
     transaction_.Commit();
     outcome.state = UpdateEnd::AtRestart;
-    outcome.reason = held;
+    outcome.reason = *held_;
     outcome.heldBy = holder_;
-    return std::nullopt;
+    return Done();
 }
 
 }  // namespace engine

@@ -363,7 +363,7 @@ TEST(KillAtAnyStep, OneRunAfterwardsLeavesItAllNewWithNothingLeftAsTheStoryTells
     // A new installation has nothing to repair and is held by nothing: every
     // other step met a kill.
     for (const engine::StoryStep& told : engine::kUpdateStory) {
-        if (!told.forRestart && told.step != engine::UpdateStep::Repair) {
+        if (told.way != engine::Way::AtRestart && told.step != engine::UpdateStep::Repair) {
             EXPECT_TRUE(met.contains(told.step)) << told.name << " met no kill";
         }
     }
