@@ -11,8 +11,8 @@
 #include "platform/win32/LongPath.h"
 #include "platform/win32/OwnerAndList.h"
 #include "platform/win32/SetAside.h"
+#include "platform/win32/SystemMessage.h"
 #include "platform/win32/Utf16.h"
-#include "platform/win32/Win32FileError.h"
 
 namespace app {
 
