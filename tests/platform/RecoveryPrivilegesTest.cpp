@@ -1,11 +1,10 @@
 // The privileges that take a folder back hold on the thread that asked for
-// them, and only while it holds them: the search and the window, on threads
-// of their own, keep opening folders without them meanwhile.
+// them, and only meanwhile: the search and the window open folders without.
 #include <gtest/gtest.h>
 
-#include <algorithm>
 #include <array>
-#include <cstdio>
+#include <cstring>
+#include <span>
 #include <thread>
 
 #include "platform/win32/OwnerAndList.h"
@@ -14,93 +13,68 @@
 
 namespace {
 
-// Per privilege (take ownership, restore, backup): not held, held, enabled.
-enum class State { Absent, Held, Enabled };
-using States = std::array<State, 3>;
+struct Privileges {
+    DWORD count = 3;
+    LUID_AND_ATTRIBUTES each[3] = {};
+};
 
-const wchar_t* const kNames[] = {SE_TAKE_OWNERSHIP_NAME, SE_RESTORE_NAME, SE_BACKUP_NAME};
-
-States StatesOf(HANDLE token) {
-    States states{};
-    alignas(TOKEN_PRIVILEGES) BYTE buffer[4096];
+// Per privilege (take ownership, restore, backup): 0 not held, 1 held, 2 enabled.
+std::array<int, 3> StatesOf(HANDLE token, const Privileges& wanted) {
+    alignas(TOKEN_PRIVILEGES) BYTE buffer[4096] = {};
     DWORD size = 0;
     EXPECT_TRUE(GetTokenInformation(token, TokenPrivileges, buffer, sizeof buffer, &size));
-    const auto* privileges = reinterpret_cast<const TOKEN_PRIVILEGES*>(buffer);
-    for (std::size_t i = 0; i < states.size(); ++i) {
-        LUID luid{};
-        EXPECT_TRUE(LookupPrivilegeValueW(nullptr, kNames[i], &luid));
-        for (DWORD j = 0; j < privileges->PrivilegeCount; ++j) {
-            const LUID_AND_ATTRIBUTES& each = privileges->Privileges[j];
-            if (each.Luid.LowPart == luid.LowPart && each.Luid.HighPart == luid.HighPart)
-                states[i] = (each.Attributes & SE_PRIVILEGE_ENABLED) ? State::Enabled : State::Held;
-        }
-    }
+    const auto& held = *reinterpret_cast<const TOKEN_PRIVILEGES*>(buffer);
+    std::array<int, 3> states{};
+    for (std::size_t i = 0; i < states.size(); ++i)
+        for (const LUID_AND_ATTRIBUTES& one : std::span(held.Privileges, held.PrivilegeCount))
+            if (std::memcmp(&one.Luid, &wanted.each[i].Luid, sizeof(LUID)) == 0)
+                states[i] = (one.Attributes & SE_PRIVILEGE_ENABLED) ? 2 : 1;
     return states;
 }
 
-platform::ScopedHandle ProcessToken() {
+// The process's token, or the calling thread's (none when it has none).
+platform::ScopedHandle Token(bool thread) {
     HANDLE raw = nullptr;
-    EXPECT_TRUE(OpenProcessToken(GetCurrentProcess(), TOKEN_QUERY | TOKEN_ADJUST_PRIVILEGES, &raw));
-    return platform::ScopedHandle(raw);
-}
-
-// The calling thread's impersonation token; none when it has none.
-platform::ScopedHandle ThreadToken() {
-    HANDLE raw = nullptr;
-    if (!OpenThreadToken(GetCurrentThread(), TOKEN_QUERY, TRUE, &raw)) {
-        EXPECT_EQ(GetLastError(), static_cast<DWORD>(ERROR_NO_TOKEN));
-        return {};
-    }
-    return platform::ScopedHandle(raw);
-}
-
-void SetOnProcess(const States& states) {
-    const platform::ScopedHandle token = ProcessToken();
-    for (std::size_t i = 0; i < states.size(); ++i) {
-        TOKEN_PRIVILEGES one{1, {{{}, states[i] == State::Enabled ? SE_PRIVILEGE_ENABLED : 0u}}};
-        if (states[i] != State::Absent &&
-            LookupPrivilegeValueW(nullptr, kNames[i], &one.Privileges[0].Luid)) {
-            EXPECT_TRUE(AdjustTokenPrivileges(token.Get(), FALSE, &one, 0, nullptr, nullptr));
-        }
-    }
+    if (thread ? OpenThreadToken(GetCurrentThread(), TOKEN_QUERY, TRUE, &raw)
+               : OpenProcessToken(GetCurrentProcess(), TOKEN_QUERY | TOKEN_ADJUST_PRIVILEGES, &raw))
+        return platform::ScopedHandle(raw);
+    EXPECT_EQ(GetLastError(), static_cast<DWORD>(ERROR_NO_TOKEN));
+    return {};
 }
 
 TEST(RecoveryPrivileges, AreEnabledOnTheCallingThreadOnlyAndOnlyWhileHeld) {
-    const States before = StatesOf(ProcessToken().Get());
-    // Off on the process, as an administrator's token has them: enabling
-    // them there would show.
-    States off = before;
-    for (State& each : off)
-        each = each == State::Absent ? State::Absent : State::Held;
-    SetOnProcess(off);
-    States enabled = off;
-    for (State& each : enabled)
-        each = each == State::Held ? State::Enabled : State::Absent;
-    std::printf("recovery privileges the account holds: %d of 3\n",
-                int(std::count(enabled.begin(), enabled.end(), State::Enabled)));
-    ASSERT_FALSE(ThreadToken());
+    Privileges off;  // all attributes 0: disabled
+    const wchar_t* names[] = {SE_TAKE_OWNERSHIP_NAME, SE_RESTORE_NAME, SE_BACKUP_NAME};
+    for (int i = 0; i < 3; ++i)
+        ASSERT_TRUE(LookupPrivilegeValueW(nullptr, names[i], &off.each[i].Luid));
+    // Disabled on the process first, as an administrator's token has them:
+    // enabling them there would show.
+    const platform::ScopedHandle process = Token(false);
+    Privileges before;
+    AdjustTokenPrivileges(process.Get(), FALSE, reinterpret_cast<TOKEN_PRIVILEGES*>(&off),
+                          sizeof before, reinterpret_cast<TOKEN_PRIVILEGES*>(&before), nullptr);
+    const auto disabled = StatesOf(process.Get(), off);
+    auto enabled = disabled;
+    for (int& each : enabled)
+        each *= 2;
+    ASSERT_FALSE(Token(true));
     {
         const platform::RecoveryPrivileges outer;
-        EXPECT_EQ(StatesOf(ProcessToken().Get()), off);
-        const platform::ScopedHandle token = ThreadToken();
-        ASSERT_TRUE(token);
-        EXPECT_EQ(StatesOf(token.Get()), enabled);
-        bool otherHasToken = true;
-        std::thread([&] { otherHasToken = bool(ThreadToken()); }).join();
-        EXPECT_FALSE(otherHasToken);
+        EXPECT_EQ(StatesOf(Token(true).Get(), off), enabled);
+        bool otherHasOne = true;
+        std::thread([&] { otherHasOne = bool(Token(true)); }).join();
+        EXPECT_FALSE(otherHasOne);
         {
             const platform::RecoveryPrivileges inner;
-            EXPECT_EQ(StatesOf(ThreadToken().Get()), enabled);
+            EXPECT_EQ(StatesOf(Token(true).Get(), off), enabled);
         }
-        // The outer one's token is back, not none.
-        const platform::ScopedHandle after = ThreadToken();
-        ASSERT_TRUE(after);
-        EXPECT_EQ(StatesOf(after.Get()), enabled);
-        EXPECT_EQ(StatesOf(ProcessToken().Get()), off);
+        EXPECT_EQ(StatesOf(Token(true).Get(), off), enabled);  // the outer's, not none
+        EXPECT_EQ(StatesOf(process.Get(), off), disabled);
     }
-    EXPECT_FALSE(ThreadToken());
-    EXPECT_EQ(StatesOf(ProcessToken().Get()), off);
-    SetOnProcess(before);
+    EXPECT_FALSE(Token(true));
+    EXPECT_EQ(StatesOf(process.Get(), off), disabled);
+    AdjustTokenPrivileges(process.Get(), FALSE, reinterpret_cast<TOKEN_PRIVILEGES*>(&before), 0,
+                          nullptr, nullptr);
 }
 
 }  // namespace
