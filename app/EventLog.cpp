@@ -11,6 +11,7 @@
 #include "app/ProtectedFolder.h"
 #include "app/Texts.h"
 #include "platform/win32/ScopedWin.h"
+#include "platform/win32/SystemMessage.h"
 #include "platform/win32/Utf16.h"
 
 namespace app {
@@ -145,6 +146,8 @@ void FinishRun(LogFile& log, int exitCode) noexcept {
     Corrections corrections;
     try {
         WriteRunEvent(exitCode, log.Counts(), log.FullPath(), corrections);
+    } catch (const std::system_error& failure) {
+        log.WriteLine(std::string(text::kLogEventFailed) + platform::SystemErrorWhat(failure));
     } catch (const std::exception& failure) {
         log.WriteLine(std::string(text::kLogEventFailed) + failure.what());
     } catch (...) {

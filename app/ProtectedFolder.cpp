@@ -2,8 +2,6 @@
 
 #include "platform/win32/WinApi.h"
 
-#include <aclapi.h>
-
 #include <optional>
 #include <stdexcept>
 
@@ -13,21 +11,20 @@
 #include "platform/win32/LongPath.h"
 #include "platform/win32/OwnerAndList.h"
 #include "platform/win32/SetAside.h"
+#include "platform/win32/SystemMessage.h"
 #include "platform/win32/Utf16.h"
-#include "platform/win32/Win32FileError.h"
 
 namespace app {
 
 namespace {
 
 using platform::FileError;
+using platform::FileJudged;
 using platform::HeldFolder;
-using platform::IsTrustedOwner;
-using platform::MakeOurs;
+using platform::OwnerAndListOf;
 using platform::ProtectedList;
-using platform::RecoveryPrivileges;
 using platform::RunningUser;
-using platform::SetAsideName;
+using platform::WhyNotOurFile;
 using platform::WhyNotOurs;
 
 // Listing, traversing and reading the owner and list. Held without sharing
@@ -57,90 +54,24 @@ OpenedFolder Hold(platform::ScopedHandle handle, std::string path, bool ours = f
     return folder;
 }
 
-// Owner and list of what `handle` is open as (READ_CONTROL); null where the
-// file system keeps none (FAT), which has no links to plant either.
-platform::ScopedLocal SecurityOf(HANDLE handle, const std::string& path) {
-    PSECURITY_DESCRIPTOR descriptor = nullptr;
-    const DWORD status = GetSecurityInfo(handle, SE_FILE_OBJECT,
-                                         OWNER_SECURITY_INFORMATION | DACL_SECURITY_INFORMATION,
-                                         nullptr, nullptr, nullptr, nullptr, &descriptor);
-    platform::ScopedLocal owned(descriptor);
-    if (status == ERROR_NOT_SUPPORTED || status == ERROR_INVALID_FUNCTION)
-        return {};
-    if (status != ERROR_SUCCESS)
-        Refuse(path, platform::SystemMessage(status));
-    return owned;
-}
-
-// Why the file open as `handle`, whose attributes are `attributes`, is not
-// a file of ours; empty when it is. At our own names its list is judged as
-// well; /LOG's file keeps the list its folder gives it, which an
-// administrator chose.
-enum class Judged : unsigned char { OwnerOnly, OwnerAndList };
-std::string WhyNotOurFile(HANDLE handle, DWORD attributes, const std::string& path,
-                          PSID runningUser, Judged judged) {
-    if (attributes & FILE_ATTRIBUTE_DIRECTORY)
-        return "is a folder";
-    BY_HANDLE_FILE_INFORMATION information;
-    if (!GetFileInformationByHandle(handle, &information))
-        Refuse(path, platform::SystemMessage(GetLastError()));
-    if (information.nNumberOfLinks > 1)
-        return "has more than one name";
-    const platform::ScopedLocal descriptor = SecurityOf(handle, path);
-    if (descriptor && judged == Judged::OwnerAndList)
-        return WhyNotOurs(descriptor.Get(), runningUser);
-    PSID owner = nullptr;
-    BOOL defaulted = FALSE;
-    if (descriptor && (!GetSecurityDescriptorOwner(descriptor.Get(), &owner, &defaulted) ||
-                       !IsTrustedOwner(owner, runningUser))) {
-        return "belongs to another user";
-    }
-    return {};
-}
-
 // Renames what stands at `name` in `folder` aside, as one operation whatever
 // it holds; a file is deleted at once, a folder taken back and deleted as
 // far as the run's time goes, the rest by the runs after.
 void Remove(const OpenedFolder& folder, std::string_view name, const std::string& path,
             const std::string& why, Corrections& corrections) {
-    const RecoveryPrivileges privileges;
-    auto entry = platform::OpenEntry(folder.held, name,
-                                     {platform::kRemoving | READ_CONTROL | WRITE_DAC | WRITE_OWNER,
-                                      kAnyShare, FILE_OPEN, FILE_OPEN_FOR_BACKUP_INTENT, true});
-    if (!entry)
-        Refuse(path, why + "; could not be removed: " + entry.Error().description);
-    platform::Failure renamed;
-    for (unsigned attempt = 0; attempt < 4; ++attempt) {
-        renamed = platform::RenameInFolder(entry->handle.Get(), folder.held, SetAsideName(attempt));
-        if (!renamed)
-            break;
-    }
-    if (renamed)
-        Refuse(path, why + "; could not be removed: " + renamed->description);
+    auto outcome = platform::SetAsideEntry(folder.held, name);
+    if (!outcome)
+        Refuse(path, why + "; could not be removed: " + outcome.Error().description);
     corrections.push_back(std::string(text::kLogRemoved) + path + ": " + why);
-    const bool plainFolder = (entry->attributes & FILE_ATTRIBUTE_DIRECTORY) &&
-                             !(entry->attributes & FILE_ATTRIBUTE_REPARSE_POINT);
-    if (!plainFolder && !platform::DeleteOpened(entry->handle.Get(), entry->attributes))
-        return;
-    // Nobody but us adds to it from now on, short of a handle opened before.
-    if (plainFolder)
-        MakeOurs(entry->handle.Get());
-    entry->handle.Reset();
-    ContinueRemoving(folder, corrections);
+    if (*outcome == platform::SetAsideOutcome::Left)
+        ContinueRemoving(folder, corrections);
 }
 
-// Gives the entry `name` of `folder` our owner and list, through a handle
-// that does not follow a link.
+// Gives the entry `name` of `folder` our owner and list.
 void TakeBack(const HeldFolder& folder, std::string_view name, const std::string& path,
               const std::string& why, Corrections& corrections) {
-    const RecoveryPrivileges privileges;
-    auto entry = platform::OpenEntry(folder, name,
-                                     {WRITE_OWNER | WRITE_DAC | READ_CONTROL, kAnyShare, FILE_OPEN,
-                                      FILE_OPEN_FOR_BACKUP_INTENT});
-    if (!entry)
-        Refuse(path, why + "; could not be taken back: " + entry.Error().description);
-    if (!MakeOurs(entry->handle.Get()))
-        Refuse(path, why + "; could not be taken back: " + platform::SystemMessage(GetLastError()));
+    if (const auto failure = platform::TakeBackEntry(folder, name))
+        Refuse(path, why + "; could not be taken back: " + failure->description);
     corrections.push_back(std::string(text::kLogTakenBack) + path + ": " + why);
 }
 
@@ -161,7 +92,7 @@ OpenedFolder OpenOurFolder(const OpenedFolder& parent, std::string_view name, PS
                 Remove(parent, name, path, "is a file", corrections);
                 continue;
             }
-            const platform::ScopedLocal descriptor = SecurityOf(entry->handle.Get(), path);
+            const platform::ScopedLocal descriptor = OwnerAndListOf(entry->handle.Get(), path);
             why = descriptor ? WhyNotOurs(descriptor.Get(), runningUser) : std::string();
             if (why.empty())
                 return Hold(std::move(entry->handle), path, true);
@@ -231,7 +162,6 @@ OpenedFolder ProtectedFolder(const std::vector<std::string>& parts, Corrections&
 void ContinueRemoving(const OpenedFolder& folder, Corrections& corrections) {
     if (!folder.ours)
         return;
-    const RecoveryPrivileges privileges;
     for (const auto& [name, leftover] : platform::RemoveSetAside(folder.held)) {
         std::string where = Join(folder.path, name);
         if (!leftover.where.empty())
@@ -247,7 +177,7 @@ void ClearForOurFile(const OpenedFolder& folder, std::string_view name, Correcti
     if (entry) {
         const RunningUser user;
         why = WhyNotOurFile(entry->handle.Get(), entry->attributes, path, user.Sid(),
-                            Judged::OwnerAndList);
+                            FileJudged::OwnerAndList);
         entry->handle.Reset();
     } else if (entry.Error().kind == FileError::Kind::NotFound) {
         return;
@@ -358,7 +288,7 @@ platform::ScopedHandle OpenForAppendingWithoutLinks(const std::string& path) {
             {FILE_APPEND_DATA | READ_CONTROL, kFileShare, FILE_OPEN, FILE_NON_DIRECTORY_FILE});
         if (entry) {
             const std::string why = WhyNotOurFile(entry->handle.Get(), entry->attributes, path,
-                                                  user.Sid(), Judged::OwnerOnly);
+                                                  user.Sid(), FileJudged::OwnerOnly);
             if (!why.empty())
                 throw std::runtime_error("the file " + why);
             return std::move(entry->handle);

@@ -48,11 +48,10 @@ std::wstring ProgramDataFolder();
 // std::runtime_error, with a reason for the log, when that cannot be done.
 OpenedFolder ProtectedFolder(const std::vector<std::string>& parts, Corrections& corrections);
 
-// Removes what stands at `name` in `folder` unless it is a file of ours or
-// nothing: its owner and list as platform::WhyNotOurs judges them, one name, no link.
-// Whatever it holds, the name is free at once: the entry is renamed aside
-// and deleted, a folder in batches over this run and the next ones. Throws
-// like ProtectedFolder.
+// Removes what stands at `name` in `folder` unless it is a file of ours, as
+// platform::WhyNotOurFile judges it with its list, or nothing. Whatever it holds, the name is free
+// at once: the entry is renamed aside and deleted, a folder in batches over this run and the next
+// ones. Throws like ProtectedFolder.
 void ClearForOurFile(const OpenedFolder& folder, std::string_view name, Corrections& corrections);
 
 // Deletes, as far as this run's share of time goes, what earlier runs set

@@ -28,6 +28,7 @@
 #include "app/Unattended.h"
 #include "engine/Texts.h"
 #include "platform/win32/ScopedWin.h"
+#include "platform/win32/SystemMessage.h"
 #include "platform/win32/SystemModule.h"
 #include "platform/win32/Utf16.h"
 #include "platform/win32/Win32FileSystem.h"
@@ -140,6 +141,8 @@ class LoggedForm final : public ui::TForm1 {
 std::string Description(const std::exception_ptr& failure) {
     try {
         std::rethrow_exception(failure);
+    } catch (const std::system_error& error) {
+        return platform::SystemErrorWhat(error);
     } catch (const std::exception& error) {
         return error.what();
     } catch (...) {

@@ -151,8 +151,8 @@ void TForm1::Button1Click() {
         } catch (const std::system_error& error) {
             SetText(layout_.Button1, engine::text::kRunCaption);
             runUnderWay_ = false;
-            ShowErrorBox(std::string(text::kThreadCreationError) +
-                         platform::SystemErrorText(error.code()));
+            ShowErrorBox(WithClosingFullStop(std::string(text::kThreadCreationError) +
+                                             platform::SystemErrorText(error.code())));
             return;
         } catch (...) {
             SetText(layout_.Button1, engine::text::kRunCaption);

@@ -4,6 +4,8 @@
 #include <cstdio>
 #include <optional>
 
+#include "platform/win32/OwnerAndList.h"
+
 namespace platform {
 namespace {
 
@@ -119,7 +121,32 @@ std::string SetAsideName(unsigned attempt) {
     return name;
 }
 
+Result<SetAsideOutcome> SetAsideEntry(const HeldFolder& folder, std::string_view name) {
+    const RecoveryPrivileges privileges;
+    auto entry = OpenEntry(folder, name,
+                           {kRemoving | READ_CONTROL | WRITE_DAC | WRITE_OWNER, kAnyShare,
+                            FILE_OPEN, FILE_OPEN_FOR_BACKUP_INTENT, true});
+    if (!entry)
+        return entry.Error();
+    Failure renamed;
+    for (unsigned attempt = 0; attempt < 4; ++attempt) {
+        renamed = RenameInFolder(entry->handle.Get(), folder, SetAsideName(attempt));
+        if (!renamed)
+            break;
+    }
+    if (renamed)
+        return *renamed;
+    const bool plainFolder = (entry->attributes & FILE_ATTRIBUTE_DIRECTORY) &&
+                             !(entry->attributes & FILE_ATTRIBUTE_REPARSE_POINT);
+    if (!plainFolder && !DeleteOpened(entry->handle.Get(), entry->attributes))
+        return SetAsideOutcome::Deleted;
+    if (plainFolder)
+        MakeOurs(entry->handle.Get());
+    return SetAsideOutcome::Left;
+}
+
 std::vector<std::pair<std::string, Leftover>> RemoveSetAside(const HeldFolder& folder) {
+    const RecoveryPrivileges privileges;
     const RemovalTime time;
     // Listed again after each round that removed anything: a folder too
     // deep comes back at the top.

@@ -26,6 +26,19 @@ inline constexpr ACCESS_MASK kRemoving =
 // replaces.
 std::string SetAsideName(unsigned attempt);
 
+// What became of an entry set aside: deleted at once, or left under its
+// set-aside name for RemoveSetAside (a folder, or what could not be deleted
+// yet).
+enum class SetAsideOutcome : unsigned char { Deleted, Left };
+
+// Renames whatever stands at `name` in `folder` aside, in one operation
+// however much it holds, as itself (a link, never what it leads to), with
+// RecoveryPrivileges. Anything but a folder is deleted at once; a folder is
+// given the protected list and its owner, so that nobody but us adds to it
+// from now on, short of a handle opened before. The failure says why the
+// name could not be freed.
+Result<SetAsideOutcome> SetAsideEntry(const HeldFolder& folder, std::string_view name);
+
 // What of a set-aside entry could not be deleted yet: its path below the
 // entry ("" for the entry itself) and why.
 struct Leftover {
@@ -36,7 +49,8 @@ struct Leftover {
 // Deletes, as far as this run's share of time goes, what was set aside in
 // `folder`, each entry as itself (a link, never what it leads to); returns
 // each set-aside name that is still there, with what of it is left and why.
-// The process spends at most 400 ms on it over all calls together.
+// The process spends at most 400 ms on it over all calls together. Holds
+// RecoveryPrivileges meanwhile.
 std::vector<std::pair<std::string, Leftover>> RemoveSetAside(const HeldFolder& folder);
 
 }  // namespace platform

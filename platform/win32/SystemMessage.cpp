@@ -8,14 +8,19 @@
 namespace platform {
 namespace {
 
-bool EndsWith(std::string_view text, std::string_view end) {
-    return text.size() >= end.size() && text.substr(text.size() - end.size()) == end;
-}
-
-std::string TrimLineEnd(std::string text) {
-    while (!text.empty() && (text.back() == '\n' || text.back() == '\r' || text.back() == ' '))
-        text.pop_back();
-    return text;
+// Drops the line break and the full stop that end a message: "。" (U+3002)
+// ends those of a Japanese system.
+std::string Trimmed(std::string text) {
+    constexpr std::string_view kJapaneseFullStop = "\xE3\x80\x82";
+    for (;;) {
+        if (text.ends_with(kJapaneseFullStop))
+            text.resize(text.size() - kJapaneseFullStop.size());
+        else if (!text.empty() && (text.back() == '.' || text.back() == ' ' ||
+                                   text.back() == '\r' || text.back() == '\n'))
+            text.pop_back();
+        else
+            return text;
+    }
 }
 
 }  // namespace
@@ -29,24 +34,12 @@ std::string SystemText(DWORD code) {
     const ScopedLocal owned(buffer);
     if (length == 0 || buffer == nullptr)
         return {};
-    return TrimLineEnd(Utf16ToUtf8(std::wstring_view(buffer, length)));
+    return Trimmed(Utf16ToUtf8(std::wstring_view(buffer, length)));
 }
 
 std::string SystemMessage(DWORD code) {
     std::string text = SystemText(code);
-    if (text.empty())
-        return "Error " + std::to_string(code);
-    // "。" (U+3002) is the full stop that ends the messages of a Japanese system.
-    constexpr std::string_view kJapaneseFullStop = "\xE3\x80\x82";
-    for (;;) {
-        if (EndsWith(text, kJapaneseFullStop))
-            text.resize(text.size() - kJapaneseFullStop.size());
-        else if (!text.empty() && (text.back() == '.' || text.back() == ' ' ||
-                                   text.back() == '\r' || text.back() == '\n'))
-            text.pop_back();
-        else
-            return text;
-    }
+    return text.empty() ? "Error " + std::to_string(code) : text;
 }
 
 std::string SystemErrorText(const std::error_code& error) {
@@ -55,12 +48,22 @@ std::string SystemErrorText(const std::error_code& error) {
         if (!text.empty())
             return text;
     }
-    return TrimLineEnd(error.message());
+    return Trimmed(error.message());
 }
 
 std::string LastErrorText() {
     return SystemErrorText(
         std::error_code(static_cast<int>(GetLastError()), std::system_category()));
+}
+
+std::string SystemErrorWhat(const std::system_error& error) {
+    // what() is "<call>: <the library's words>", or the words alone.
+    std::string_view what = error.what();
+    const std::string library = error.code().message();
+    if (!what.ends_with(library))
+        return SystemErrorText(error.code());
+    what.remove_suffix(library.size());
+    return std::string(what).append(SystemErrorText(error.code()));
 }
 
 }  // namespace platform

@@ -115,10 +115,13 @@ TEST(ErrorBoxText, SystemErrorsReadAsTheSystemWordsThem) {
         platform::SystemErrorText(std::error_code(ERROR_ACCESS_DENIED, std::system_category()));
     EXPECT_FALSE(text.empty());
     EXPECT_NE(text.back(), '\n');
-    // Inside the logs' sentences the same words, without the full stop.
-    const std::string inSentence = platform::SystemMessage(ERROR_ACCESS_DENIED);
-    EXPECT_TRUE(text.starts_with(inSentence) && !inSentence.ends_with('.')) << inSentence;
+    // One form everywhere, to go inside the program's own lines: no full stop.
+    EXPECT_TRUE(text == platform::SystemMessage(ERROR_ACCESS_DENIED) && !text.ends_with('.'));
     EXPECT_EQ(platform::SystemMessage(0xE0001234), "Error 3758101044");
+    // A failure in the log names its call, then the same words in UTF-8.
+    EXPECT_EQ(platform::SystemErrorWhat(
+                  std::system_error(ERROR_ACCESS_DENIED, std::system_category(), "CreateFile")),
+              "CreateFile: " + text);
     EXPECT_FALSE(
         platform::SystemErrorText(std::make_error_code(std::errc::resource_unavailable_try_again))
             .empty());
