@@ -3,6 +3,7 @@
 #include <variant>
 
 #include "engine/ReplacementTable.h"
+#include "engine/Version.h"
 #include "engine/update/DestinationPath.h"
 #include "engine/update/FolderNames.h"
 #include "engine/update/InstallationRepair.h"
@@ -15,7 +16,7 @@ namespace engine {
 std::string_view StateName(InstallationState state) {
     switch (state) {
         case InstallationState::Current:
-            return "1.55B";
+            return kVersion;
         case InstallationState::Old:
             return "old";
         case InstallationState::Mixed:

@@ -1,6 +1,7 @@
 // Every text that tells Update.exe's exit codes or /LIST's states, read
 // against app/ExitCode.h: a code added, dropped or renumbered there and not
-// in one of them, or the other way round, fails here.
+// in one of them, or the other way round, fails here. Likewise every text
+// that names the version, read against engine/Version.h.
 #include <gtest/gtest.h>
 
 #include <fstream>
@@ -13,6 +14,7 @@
 #include "app/ExitCode.h"
 #include "app/Texts.h"
 #include "engine/Version.h"
+#include "engine/VersionParts.h"
 #include "engine/update/InstallationState.h"
 #include "report/Verdict.h"
 
@@ -58,6 +60,16 @@ std::vector<int> NumbersIn(const std::string& text, const std::string& around) {
          it != std::sregex_iterator(); ++it)
         numbers.push_back(std::stoi((*it)[1]));
     return numbers;
+}
+
+// Group 1 of every match of `pattern` in `text`.
+std::vector<std::string> Matches(const std::string& text, const std::string& pattern) {
+    const std::regex compiled(pattern);
+    std::vector<std::string> found;
+    for (auto it = std::sregex_iterator(text.begin(), text.end(), compiled);
+         it != std::sregex_iterator(); ++it)
+        found.push_back((*it)[1]);
+    return found;
 }
 
 std::vector<int> Codes() {
@@ -141,6 +153,37 @@ TEST(ExitCodeHomesTest, TheReportHasAVerdictForEveryCode) {
          {report::VerdictOf(code::kUpdated, true), report::VerdictOf(code::kNotAllCurrent, true),
           report::StandingName(report::Standing::Current)})
         EXPECT_TRUE(engine::Names(sentence)) << sentence;
+}
+
+// The version embedded in sentences and files that cannot take it from
+// engine/Version.h: one left behind when the version changes fails here.
+TEST(VersionHomesTest, EveryTextNamesTheVersionOfTheProgram) {
+    const std::string numbers =
+        std::to_string(SORAMIDO_VERSION_MAJOR) + "." + std::to_string(SORAMIDO_VERSION_MINOR);
+    const std::string version(engine::kVersion);
+    const std::string inText = "(\\d+\\.\\d+[A-Z]?)";
+    const std::string inManifest = "name=\"Soramido\\.\\w+\" version=\"([\\d.]+)\"";
+    const struct {
+        const char* file;
+        std::string pattern, expected;
+    } homes[] = {
+        {"app/Texts.h", inText, version},
+        {"app/ExitCode.h", inText, version},
+        {"app/EventMessages.mc", inText, version},
+        {"ui/Texts.h", inText, version},
+        {"report/Verdict.cpp", inText, version},
+        {"docs/administrators.md", inText, version},
+        {"dist/はじめにお読みください.txt", inText, version},
+        {"app/Update.manifest", inManifest, numbers + ".0.0"},
+        {"report/Report.manifest", inManifest, numbers + ".0.0"},
+        {"CMakeLists.txt", "project\\(\\w+ VERSION ([\\d.]+)", numbers},
+    };
+    for (const auto& [file, pattern, expected] : homes) {
+        const std::vector<std::string> named = Matches(SourceFile(file), pattern);
+        EXPECT_FALSE(named.empty()) << file << " names no version";
+        for (const std::string& each : named)
+            EXPECT_EQ(each, expected) << file;
+    }
 }
 
 }  // namespace
