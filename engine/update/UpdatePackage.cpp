@@ -68,7 +68,7 @@ bool MeasureFile(platform::FileSystem& files, PackageFile& file) {
 PackageCheck UpdatePackage::Check(platform::FileSystem& files, const std::string& programFolder) {
     // The Data folder is listed once and each file named as it stands there:
     // the package's file system may tell letter case apart, Windows' does not.
-    const std::string folder = programFolder + std::string(kPackageFolder);
+    const std::string folder = platform::JoinPath(programFolder, kPackageFolder);
     PackageCheck checked;
     auto opened = files.OpenFolderNoLink(folder);
     if (!opened && opened.Error().kind == platform::FileError::Kind::Link) {
