@@ -10,6 +10,7 @@
 #include "app/LogFile.h"
 #include "app/ProtectedFolder.h"
 #include "app/Texts.h"
+#include "platform/PathJoin.h"
 #include "platform/win32/ScopedWin.h"
 #include "platform/win32/SystemMessage.h"
 #include "platform/win32/Utf16.h"
@@ -62,7 +63,7 @@ std::wstring PutMessageFile(Corrections& corrections) {
     const OpenedFolder folder =
         ProtectedFolder({"Kelmina", "Soramido", "EventMessages"}, corrections);
     ContinueRemoving(folder, corrections);
-    std::wstring path = platform::Utf8ToUtf16(folder.path + "\\" + kMessageFileName);
+    std::wstring path = platform::Utf8ToUtf16(platform::JoinPath(folder.path, kMessageFileName));
     {
         const platform::ScopedHandle present =
             OpenOurFile(folder, kMessageFileName, GENERIC_READ, corrections);

@@ -10,6 +10,7 @@
 #include "app/ProtectedFolder.h"
 #include "app/Texts.h"
 #include "engine/Texts.h"
+#include "platform/PathJoin.h"
 #include "platform/win32/LongPath.h"
 #include "platform/win32/SystemMessage.h"
 #include "platform/win32/Utf16.h"
@@ -141,7 +142,7 @@ std::string LogFile::OpenLocal(Corrections& corrections) noexcept {
             RenameOurFile(folder, kLocalLogName, kOlderLocalLogName);
             file = OpenOurFile(folder, kLocalLogName, FILE_APPEND_DATA, corrections);
         }
-        Add(std::move(file), folder.path + "\\" + std::string(kLocalLogName), false);
+        Add(std::move(file), platform::JoinPath(folder.path, kLocalLogName), false);
         return {};
     } catch (const std::exception& refused) {
         return refused.what();

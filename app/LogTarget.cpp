@@ -8,6 +8,7 @@
 #include <vector>
 
 #include "engine/ReplacementTable.h"
+#include "platform/PathJoin.h"
 #include "platform/win32/FileIdentity.h"
 #include "platform/win32/LongPath.h"
 #include "platform/win32/ModulePath.h"

@@ -17,6 +17,7 @@
 #include <string_view>
 #include <vector>
 
+#include "platform/PathJoin.h"
 #include "platform/win32/ScopedWin.h"
 
 int wmain(int argc, wchar_t** argv) {
@@ -32,7 +33,7 @@ int wmain(int argc, wchar_t** argv) {
         folders.pop_back();
         WIN32_FIND_DATAW data;
         const platform::ScopedFindHandle listing(
-            FindFirstFileExW((folder + L"\\*").c_str(), FindExInfoBasic, &data,
+            FindFirstFileExW(platform::JoinPath(folder, L"*").c_str(), FindExInfoBasic, &data,
                              FindExSearchNameMatch, nullptr, FIND_FIRST_EX_LARGE_FETCH));
         if (!listing)
             continue;
@@ -43,7 +44,7 @@ int wmain(int argc, wchar_t** argv) {
             ++entries;
             if ((data.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) != 0 &&
                 (data.dwFileAttributes & FILE_ATTRIBUTE_REPARSE_POINT) == 0) {
-                folders.push_back(folder + L"\\" + data.cFileName);
+                folders.push_back(platform::JoinPath(folder, data.cFileName));
             }
         } while (FindNextFileW(listing.Get(), &data));
     }

@@ -8,6 +8,7 @@
 #include <string>
 
 #include "engine/ReplacementTable.h"
+#include "platform/PathJoin.h"
 
 namespace bench {
 
@@ -106,7 +107,7 @@ class PackageFolder : public platform::FolderHandle {
     }
     platform::Result<std::unique_ptr<platform::SourceFile>> OpenFile(
         std::string_view name) override {
-        return files_.OpenSourceFile(std::string("P:\\Data\\").append(name));
+        return files_.OpenSourceFile(platform::JoinPath("P:\\Data", name));
     }
     platform::Result<Entry> Inspect(std::string_view) override { return NotGenerated(); }
     platform::Failure CheckNotInUse(std::string_view) override { return NotGenerated(); }

@@ -8,6 +8,7 @@
 
 #include "bench/ChildProcess.h"
 #include "engine/ReplacementTable.h"
+#include "platform/PathJoin.h"
 
 namespace bench {
 
@@ -134,9 +135,9 @@ WindowRunFigures TimeWindowAgainstNoWindow(const WindowRunSetup& setup) {
              {windowFirst ? "/SILENT" : "/VERYSILENT", windowFirst ? "/VERYSILENT" : "/SILENT"}) {
             const std::string log = std::string(mode + 1) + ".log";
             fs::remove(package / log, error);
-            RunProgram(
-                {(setup.scripts / "wine-run").string(), "P:\\Update.exe", mode, "/LOG=P:\\" + log},
-                options);
+            RunProgram({(setup.scripts / "wine-run").string(), "P:\\Update.exe", mode,
+                        "/LOG=" + platform::JoinPath("P:\\", log)},
+                       options);
             bool completed = false;
             const double seconds =
                 VerdictSeconds(ReadWhole(package / log), figures.logLines, completed);

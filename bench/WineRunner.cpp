@@ -4,6 +4,7 @@
 #include <sstream>
 
 #include "bench/ChildProcess.h"
+#include "platform/PathJoin.h"
 
 namespace bench {
 
@@ -51,7 +52,8 @@ WineFigures TimeInPrefix(const WineSetup& setup, const std::filesystem::path& pr
         figures.skipped = "cannot copy the program into the prefix: " + error.message();
         return figures;
     }
-    std::vector<std::string> command = {(setup.scripts / "wine-run").string(), "C:\\" + name};
+    std::vector<std::string> command = {(setup.scripts / "wine-run").string(),
+                                        platform::JoinPath("C:\\", name)};
     command.insert(command.end(), arguments.begin(), arguments.end());
     const ChildOptions options{.captureOutput = true,
                                .quiet = true,

@@ -15,6 +15,7 @@
 #include "engine/search/ReadAheadSize.h"
 #include "engine/update/InstallationUpdate.h"
 #include "platform/AsciiCase.h"
+#include "platform/PathJoin.h"
 
 namespace engine {
 
@@ -326,11 +327,11 @@ class TMyThread::InstallationSearch : public FolderWalk::Visitor {
         if (!handled_.insert(folder).second)
             return true;
         if (worker_.task_ == Task::List) {
-            if (worker_.files_.IsFolder(Joined(folder, "\\", kSoundFolder)))
+            if (worker_.files_.IsFolder(platform::JoinPath(folder, kSoundFolder)))
                 worker_.ListInstallation(folder);
             return true;
         }
-        if (worker_.files_.IsFolder(Joined(folder, "\\", kSoundFolder))) {
+        if (worker_.files_.IsFolder(platform::JoinPath(folder, kSoundFolder))) {
             switch (worker_.RefreshInstallation(folder, id)) {
                 case UpdateEnd::Updated:
                     ++worker_.installationsUpdated_;

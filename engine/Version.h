@@ -8,9 +8,11 @@
 #include <cstddef>
 #include <string_view>
 
+#include "engine/VersionParts.h"
+
 namespace engine {
 
-inline constexpr std::string_view kVersion = "1.55B";
+inline constexpr std::string_view kVersion = SORAMIDO_VERSION;
 
 // The same for a Win32 call, zero-ended: plain ASCII, one wide character to
 // a byte.

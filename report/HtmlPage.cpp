@@ -1,6 +1,7 @@
 #include <initializer_list>
 #include <string>
 
+#include "engine/Version.h"
 #include "report/Pages.h"
 #include "report/ShownText.h"
 #include "report/Verdict.h"
@@ -141,7 +142,9 @@ std::string HtmlPage(const Survey& survey, const PageFacts& facts) {
         "<meta name=\"color-scheme\" content=\"light dark\">"
         "<title>「ケルミナ そらみど」アップデートの状況</title><style>";
     page += kStyle;
-    page += "</style></head><body>\n<h1>「ケルミナ そらみど」1.55B アップデートの状況</h1>";
+    page += "</style></head><body>\n<h1>「ケルミナ そらみど」";
+    page += engine::kVersion;
+    page += " アップデートの状況</h1>";
     page += "<p class=\"facts\">ログのフォルダー：" + Isolated(facts.folder, 400) + "　作成：" +
             Text(facts.madeAt) + "　「連絡なし」は最終実行から " + std::to_string(facts.staleDays) +
             " 日を超えた PC です</p>\n";

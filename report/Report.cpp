@@ -12,6 +12,7 @@
 #include <string>
 #include <vector>
 
+#include "platform/PathJoin.h"
 #include "platform/win32/LongPath.h"
 #include "platform/win32/ModulePath.h"
 #include "platform/win32/ScopedWin.h"

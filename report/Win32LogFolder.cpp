@@ -2,6 +2,7 @@
 
 #include <stdexcept>
 
+#include "platform/PathJoin.h"
 #include "platform/win32/LongPath.h"
 #include "platform/win32/ScopedWin.h"
 #include "platform/win32/SystemMessage.h"

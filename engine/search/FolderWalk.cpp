@@ -5,6 +5,8 @@
 #include <utility>
 #include <vector>
 
+#include "platform/PathJoin.h"
+
 namespace engine {
 
 // One folder on the current path whose listing is still being worked
@@ -54,8 +56,7 @@ void FolderWalk::Run(const std::string& root, const InstallationPlaces* places) 
         const std::size_t i = level.nextFolder++;
         if (listing.Skipped(i))
             continue;
-        path += '\\';
-        path += listing.Name(i);
+        platform::AppendToPath(path, listing.Name(i));
         if (listing.isLink[i] && LeadsToAncestor(path, stack))
             continue;
         place.resize(level.depth);

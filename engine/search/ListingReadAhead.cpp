@@ -4,6 +4,8 @@
 #include <system_error>
 #include <utility>
 
+#include "platform/PathJoin.h"
+
 namespace engine {
 
 namespace {
@@ -26,13 +28,6 @@ std::size_t NextToRead(const FolderListing& listing, std::size_t i) {
     while (i < listing.Subfolders() && (listing.isLink[i] || listing.Skipped(i)))
         ++i;
     return i;
-}
-
-std::string Join(const std::string& folder, std::string_view name) {
-    std::string path;
-    path.reserve(folder.size() + 1 + name.size());
-    path.append(folder).append(1, '\\').append(name);
-    return path;
 }
 
 }  // namespace
@@ -125,7 +120,8 @@ void ListingReadAhead::Serve() {
 ListingReadAhead::Job ListingReadAhead::NextJob() {
     const auto first = toRead_.begin();
     const Subfolders& subfolders = first->second;
-    Job job{first->first, Join(subfolders.path, subfolders.listing->Name(subfolders.next)),
+    Job job{first->first,
+            platform::JoinPath(subfolders.path, subfolders.listing->Name(subfolders.next)),
             subfolders.listing->ScopeOf(subfolders.next)};
     Reading& reading = reading_[job.place];
     // Nothing below throws.

@@ -1,6 +1,7 @@
 #include "engine/update/DestinationPath.h"
 
 #include "engine/ReplacementTable.h"
+#include "platform/PathJoin.h"
 
 namespace engine {
 
@@ -8,13 +9,13 @@ std::string FolderOfRow(std::string_view installation, std::size_t row) {
     std::string path(installation);
     for (std::string_view folder : kReplacements[row].folders) {
         if (!folder.empty())
-            path.append("\\").append(folder);
+            platform::AppendToPath(path, folder);
     }
     return path;
 }
 
 std::string DestinationPath(std::string_view installation, std::size_t row) {
-    return FolderOfRow(installation, row).append("\\").append(kReplacements[row].file);
+    return platform::JoinPath(FolderOfRow(installation, row), kReplacements[row].file);
 }
 
 }  // namespace engine

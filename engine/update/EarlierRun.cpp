@@ -12,6 +12,7 @@
 #include "engine/update/KeptSets.h"
 #include "engine/update/RefusedAsItStands.h"
 #include "engine/update/UpdateOutcome.h"
+#include "platform/PathJoin.h"
 
 namespace engine {
 
@@ -148,10 +149,11 @@ KeptSets EarlierRun::Kept() const {
 std::vector<std::string> EarlierRun::KeptBefore() const {
     if (!survey_.IsOpen() || survey_.KeptJournals().empty())
         return {};
-    const std::string prefix = survey_.Path() + '\\';
     return Kept().Names([&](std::size_t row, std::string_view name) {
         std::string path = survey_.PathBeside(row, name);
-        return path.starts_with(prefix) ? path.substr(prefix.size()) : path;
+        if (const std::optional<std::string_view> below = platform::PathBelow(survey_.Path(), path))
+            return std::string(*below);
+        return path;
     });
 }
 

@@ -3,18 +3,20 @@
 #include <variant>
 
 #include "engine/ReplacementTable.h"
+#include "engine/Version.h"
 #include "engine/update/DestinationPath.h"
 #include "engine/update/FolderNames.h"
 #include "engine/update/InstallationRepair.h"
 #include "engine/update/RefusedAsItStands.h"
 #include "engine/update/UpdateJournal.h"
+#include "platform/PathJoin.h"
 
 namespace engine {
 
 std::string_view StateName(InstallationState state) {
     switch (state) {
         case InstallationState::Current:
-            return "1.55B";
+            return kVersion;
         case InstallationState::Old:
             return "old";
         case InstallationState::Mixed:
@@ -51,7 +53,8 @@ std::optional<InstallationState> JournalState(platform::FileSystem& files,
     const ReadJournal& read = *journal;
     if (key && folder && std::holds_alternative<Journal>(read)) {
         // With its restart record, it goes forward: now or at the restart.
-        const std::string record = installation + '\\' + std::get<Journal>(read).RestartRecord();
+        const std::string record =
+            platform::JoinPath(installation, std::get<Journal>(read).RestartRecord());
         return files.OpenSourceFile(record) ? InstallationState::Restart
                                             : InstallationState::Interrupted;
     }
@@ -77,8 +80,8 @@ InstallationState InspectInstallation(platform::FileSystem& files, const UpdateP
     if (RefusedAsItStands(names))
         return InstallationState::Blocked;
     if (const FolderNames::Entry* journal = names.Find(kJournalName)) {
-        if (const std::optional<InstallationState> state =
-                JournalState(files, installation, installation + '\\' + journal->name)) {
+        if (const std::optional<InstallationState> state = JournalState(
+                files, installation, platform::JoinPath(installation, journal->name))) {
             return *state;
         }
     }
@@ -100,7 +103,7 @@ InstallationState InspectInstallation(platform::FileSystem& files, const UpdateP
                 continue;
             if (inside->Ambiguous(component))
                 return InstallationState::Blocked;
-            folder.append("\\").append(component);
+            platform::AppendToPath(folder, component);
             listed = FolderNames();
             files.ListFolder(folder, [&](const platform::FolderEntry& entry) {
                 listed.Add(entry);

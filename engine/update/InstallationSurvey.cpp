@@ -9,12 +9,12 @@
 #include "engine/update/KeptSets.h"
 #include "engine/update/RefusedAsItStands.h"
 #include "engine/update/UpdateJournal.h"
+#include "platform/PathJoin.h"
 
 namespace engine {
 
 using platform::FileError;
 using wording::Describe;
-using wording::Joined;
 using wording::Reason;
 
 InstallationSurvey::InstallationSurvey(platform::FileSystem& files, std::string installation,
@@ -113,7 +113,7 @@ InstallationSurvey::Refusal InstallationSurvey::Reach(Destination& destination,
     for (std::string_view component : destination.Row().folders) {
         if (component.empty())
             continue;
-        path.append("\\").append(component);
+        platform::AppendToPath(path, component);
         if (names->Ambiguous(component))
             return Reason(path, text::kNamesDifferOnlyInCase);
         const FolderNames::Entry* entry = names->Find(component);
@@ -156,11 +156,11 @@ std::string InstallationSurvey::PathOf(std::size_t row) const {
 }
 
 std::string InstallationSurvey::PathBeside(std::size_t row, std::string_view name) const {
-    return FolderOfRow(installation_, row).append("\\").append(name);
+    return platform::JoinPath(FolderOfRow(installation_, row), name);
 }
 
 std::string InstallationSurvey::PathInRoot(std::string_view name) const {
-    return Joined(installation_ + '\\', name);
+    return platform::JoinPath(installation_, name);
 }
 
 }  // namespace engine

@@ -10,6 +10,7 @@
 #include "engine/update/FileBytes.h"
 #include "engine/update/InstallationRepair.h"
 #include "platform/AsciiCase.h"
+#include "platform/PathJoin.h"
 
 namespace engine {
 
@@ -182,11 +183,13 @@ std::vector<std::string> KeptNamesIn(platform::FileSystem& files, const std::str
         }
         return at->second.get();
     };
-    const std::string prefix = installation + '\\';
     return KeptSets(**root, folderOf, std::move(journals), Patience{})
         .Names([&](std::size_t row, std::string_view name) {
-            std::string path = FolderOfRow(installation, row).append("\\").append(name);
-            return path.starts_with(prefix) ? path.substr(prefix.size()) : path;
+            std::string path = platform::JoinPath(FolderOfRow(installation, row), name);
+            if (const std::optional<std::string_view> below =
+                    platform::PathBelow(installation, path))
+                return std::string(*below);
+            return path;
         });
 }
 

@@ -9,6 +9,7 @@
 #include "engine/update/FileBytes.h"
 #include "engine/update/FolderNames.h"
 #include "platform/AsciiCase.h"
+#include "platform/PathJoin.h"
 
 namespace engine {
 namespace {
@@ -67,7 +68,7 @@ bool MeasureFile(platform::FileSystem& files, PackageFile& file) {
 PackageCheck UpdatePackage::Check(platform::FileSystem& files, const std::string& programFolder) {
     // The Data folder is listed once and each file named as it stands there:
     // the package's file system may tell letter case apart, Windows' does not.
-    const std::string folder = programFolder + std::string(kPackageFolder);
+    const std::string folder = platform::JoinPath(programFolder, kPackageFolder);
     PackageCheck checked;
     auto opened = files.OpenFolderNoLink(folder);
     if (!opened && opened.Error().kind == platform::FileError::Kind::Link) {
@@ -93,7 +94,7 @@ PackageCheck UpdatePackage::Check(platform::FileSystem& files, const std::string
         PackageFile& file = package.files_[row];
         const FolderNames::Entry* onDisk = present.Find(name);
         package.names_[row] = onDisk ? onDisk->name : std::string(name);
-        file.path = folder + '\\' + package.names_[row];
+        file.path = platform::JoinPath(folder, package.names_[row]);
         if (!onDisk || (onDisk->isFolder && !onDisk->isLink)) {
             checked.problems.push_back(std::string(text::kPackageFileMissing) + file.path);
             continue;

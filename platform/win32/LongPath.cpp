@@ -43,13 +43,6 @@ std::wstring WithoutLongPrefix(std::wstring_view path) {
     return std::wstring(path);
 }
 
-std::wstring JoinPath(std::wstring folder, std::wstring_view name) {
-    if (folder.empty() || folder.back() != L'\\')
-        folder += L'\\';
-    folder += name;
-    return folder;
-}
-
 std::wstring FullPathName(const std::wstring& path) {
     std::wstring full(MAX_PATH, L'\0');
     for (;;) {

@@ -23,7 +23,4 @@ std::wstring WithoutLongPrefix(std::wstring_view path);
 // cannot complete it.
 std::wstring FullPathName(const std::wstring& path);
 
-// `folder` + '\' + `name`, without doubling the '\' after a drive root.
-std::wstring JoinPath(std::wstring folder, std::wstring_view name);
-
 }  // namespace platform

@@ -6,6 +6,7 @@
 #include <cstring>
 #include <vector>
 
+#include "platform/PathJoin.h"
 #include "platform/win32/Utf16.h"
 #include "platform/win32/Win32FileError.h"
 
@@ -90,11 +91,7 @@ Result<OpenedEntry> OpenEntry(const HeldFolder& folder, std::string_view name,
     // A file system that cannot name a handle leaves it out.
     const std::wstring opened = SystemNameOf(entry.handle.Get());
     if (!opened.empty() && !folder.systemName.empty()) {
-        std::wstring expected = folder.systemName;
-        if (expected.back() != L'\\')
-            expected += L'\\';
-        expected += *wide;
-        if (!SameName(opened, expected))
+        if (!SameName(opened, JoinPath(folder.systemName, *wide)))
             return LinkError();
     }
     entry.attributes = tag.FileAttributes;

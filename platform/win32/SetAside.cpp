@@ -4,6 +4,7 @@
 #include <cstdio>
 #include <optional>
 
+#include "platform/PathJoin.h"
 #include "platform/win32/OwnerAndList.h"
 
 namespace platform {
@@ -43,7 +44,7 @@ constexpr char kTimeUp[] = "left for the next run";
 Leftover Below(std::string_view name, Leftover inner) {
     if (inner.why == kTimeUp)
         return inner;
-    inner.where = inner.where.empty() ? std::string(name) : std::string(name) + '\\' + inner.where;
+    inner.where = inner.where.empty() ? std::string(name) : JoinPath(name, inner.where);
     return inner;
 }
 

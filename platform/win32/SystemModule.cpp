@@ -2,6 +2,8 @@
 
 #include <string>
 
+#include "platform/PathJoin.h"
+
 namespace platform {
 
 ScopedModule LoadSystemModule(const wchar_t* name) {
@@ -9,7 +11,7 @@ ScopedModule LoadSystemModule(const wchar_t* name) {
     const UINT length = GetSystemDirectoryW(folder, MAX_PATH);
     if (length == 0 || length >= MAX_PATH)
         return ScopedModule();
-    const std::wstring path = std::wstring(folder, length) + L'\\' + name;
+    const std::wstring path = JoinPath(std::wstring_view(folder, length), name);
     return ScopedModule(LoadLibraryW(path.c_str()));
 }
 

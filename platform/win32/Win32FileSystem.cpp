@@ -5,6 +5,7 @@
 
 #include <algorithm>
 
+#include "platform/PathJoin.h"
 #include "platform/win32/FileIdentity.h"
 #include "platform/win32/LongPath.h"
 #include "platform/win32/ModulePath.h"

@@ -4,6 +4,7 @@
 
 #include <vector>
 
+#include "platform/PathJoin.h"
 #include "platform/win32/FileIdentity.h"
 #include "platform/win32/FolderSafety.h"
 #include "platform/win32/PendingRenames.h"
@@ -68,9 +69,8 @@ Result<Pair> PairOf(FolderHandle& folder, std::string_view staged, std::string_v
     auto path = FullPathOf(folder);
     if (!path)
         return path.Error();
-    const std::wstring beside = *path + L'\\';
-    return Pair{PendingSource(beside + Utf8ToUtf16(staged)),
-                PendingReplacement(beside + Utf8ToUtf16(destination))};
+    return Pair{PendingSource(JoinPath(*path, Utf8ToUtf16(staged))),
+                PendingReplacement(JoinPath(*path, Utf8ToUtf16(destination)))};
 }
 
 // The value as it stands; empty where there is none.
@@ -155,7 +155,7 @@ Result<std::optional<std::string>> Win32RestartReplacements::FolderUsersCanChang
         const std::size_t end = std::min(path->find(L'\\', start), path->size());
         const std::wstring name = path->substr(start, end - start);
         start = end + 1;
-        reached += L'\\' + name;
+        AppendToPath(reached, name);
         auto below = OpenEntry(held, Utf16ToUtf8(name),
                                {kJudgeAccess, kAnyShare, FILE_OPEN,
                                 FILE_DIRECTORY_FILE | FILE_OPEN_FOR_BACKUP_INTENT});
@@ -194,9 +194,9 @@ Failure Win32RestartReplacements::Register(FolderHandle& folder, std::string_vie
     auto path = FullPathOf(folder);
     if (!path)
         return path.Error();
-    const std::wstring beside = L"\\\\?\\" + *path + L'\\';
-    if (!MoveFileExW((beside + Utf8ToUtf16(staged)).c_str(),
-                     (beside + Utf8ToUtf16(destination)).c_str(),
+    const std::wstring folderPath = L"\\\\?\\" + *path;
+    if (!MoveFileExW(JoinPath(folderPath, Utf8ToUtf16(staged)).c_str(),
+                     JoinPath(folderPath, Utf8ToUtf16(destination)).c_str(),
                      MOVEFILE_DELAY_UNTIL_REBOOT | MOVEFILE_REPLACE_EXISTING)) {
         FileError error = LastFileError();
         error.kind = FileError::Kind::Other;

@@ -1,6 +1,7 @@
 // Every text that tells Update.exe's exit codes or /LIST's states, read
 // against app/ExitCode.h: a code added, dropped or renumbered there and not
-// in one of them, or the other way round, fails here.
+// in one of them, or the other way round, fails here. Likewise every text
+// that names the version, read against engine/Version.h.
 #include <gtest/gtest.h>
 
 #include <fstream>
@@ -13,6 +14,7 @@
 #include "app/ExitCode.h"
 #include "app/Texts.h"
 #include "engine/Version.h"
+#include "engine/VersionParts.h"
 #include "engine/update/InstallationState.h"
 #include "report/Verdict.h"
 
@@ -141,6 +143,40 @@ TEST(ExitCodeHomesTest, TheReportHasAVerdictForEveryCode) {
          {report::VerdictOf(code::kUpdated, true), report::VerdictOf(code::kNotAllCurrent, true),
           report::StandingName(report::Standing::Current)})
         EXPECT_TRUE(engine::Names(sentence)) << sentence;
+}
+
+// The version as sentences and files spell it where they cannot take it from
+// engine/Version.h: one left behind when it changes fails here.
+TEST(VersionHomesTest, EveryTextSpellsTheVersionOfTheProgram) {
+    const std::string version(engine::kVersion);
+    const std::string numbers =
+        std::to_string(SORAMIDO_VERSION_MAJOR) + "." + std::to_string(SORAMIDO_VERSION_MINOR);
+    const std::string inText = "(\\d+\\.\\d+[A-Z]?)";
+    const std::string inManifest = "name=\"Soramido\\.\\w+\" version=\"([\\d.]+)\"";
+    const struct {
+        const char* file;
+        std::string pattern, expected;
+    } homes[] = {
+        {"app/Texts.h", inText, version},
+        {"app/ExitCode.h", inText, version},
+        {"app/EventMessages.mc", inText, version},
+        {"ui/Texts.h", inText, version},
+        {"report/Verdict.cpp", inText, version},
+        {"docs/administrators.md", inText, version},
+        {"dist/はじめにお読みください.txt", inText, version},
+        {"app/Update.manifest", inManifest, numbers + ".0.0"},
+        {"report/Report.manifest", inManifest, numbers + ".0.0"},
+        {"CMakeLists.txt", "project\\(\\w+ VERSION ([\\d.]+)", numbers},
+    };
+    for (const auto& [file, pattern, expected] : homes) {
+        const std::string text = SourceFile(file);
+        const std::regex compiled(pattern);
+        int named = 0;
+        for (auto it = std::sregex_iterator(text.begin(), text.end(), compiled);
+             it != std::sregex_iterator(); ++it, ++named)
+            EXPECT_EQ((*it)[1], expected) << file;
+        EXPECT_GT(named, 0) << file << " names no version";
+    }
 }
 
 }  // namespace
