@@ -7,6 +7,7 @@
 
 #include "app/LogTarget.h"
 #include "app/Texts.h"
+#include "platform/PathJoin.h"
 #include "platform/win32/FolderSafety.h"
 #include "platform/win32/LongPath.h"
 #include "platform/win32/OwnerAndList.h"
@@ -36,13 +37,6 @@ constexpr ULONG kFileShare = FILE_SHARE_READ | FILE_SHARE_WRITE;
 
 [[noreturn]] void Refuse(const std::string& path, const std::string& why) {
     throw std::runtime_error(path + ": " + why);
-}
-
-std::string Join(const std::string& folder, std::string_view name) {
-    std::string path = folder;
-    if (!path.ends_with('\\'))
-        path += '\\';
-    return path.append(name);
 }
 
 OpenedFolder Hold(platform::ScopedHandle handle, std::string path, bool ours = false) {
@@ -80,7 +74,7 @@ void TakeBack(const HeldFolder& folder, std::string_view name, const std::string
 // when a link or a file stands in its place.
 OpenedFolder OpenOurFolder(const OpenedFolder& parent, std::string_view name, PSID runningUser,
                            Corrections& corrections) {
-    const std::string path = Join(parent.path, name);
+    const std::string path = platform::JoinPath(parent.path, name);
     bool takenBack = false;
     for (int attempt = 0; attempt < 4; ++attempt) {
         auto entry =
@@ -141,12 +135,11 @@ std::wstring ProgramDataFolder() {
     if (length == 0 || length >= folder.size())
         throw std::runtime_error("%ProgramData% is not known");
     folder.resize(length);
-    return folder + L"\\Kelmina\\Soramido";
+    return folder;
 }
 
 OpenedFolder ProtectedFolder(const std::vector<std::string>& parts, Corrections& corrections) {
-    std::wstring base = ProgramDataFolder();
-    base.resize(base.size() - std::wstring_view(L"\\Kelmina\\Soramido").size());
+    const std::wstring base = ProgramDataFolder();
     // %ProgramData% itself is the system's: only administrators change it.
     platform::ScopedHandle root(CreateFileW(base.c_str(), kFolderAccess, kAnyShare, nullptr,
                                             OPEN_EXISTING, FILE_FLAG_BACKUP_SEMANTICS, nullptr));
@@ -163,15 +156,15 @@ void ContinueRemoving(const OpenedFolder& folder, Corrections& corrections) {
     if (!folder.ours)
         return;
     for (const auto& [name, leftover] : platform::RemoveSetAside(folder.held)) {
-        std::string where = Join(folder.path, name);
+        std::string where = platform::JoinPath(folder.path, name);
         if (!leftover.where.empty())
-            where = Join(where, leftover.where);
+            where = platform::JoinPath(where, leftover.where);
         corrections.push_back(std::string(text::kLogStillRemoving) + where + ": " + leftover.why);
     }
 }
 
 void ClearForOurFile(const OpenedFolder& folder, std::string_view name, Corrections& corrections) {
-    const std::string path = Join(folder.path, name);
+    const std::string path = platform::JoinPath(folder.path, name);
     auto entry = platform::OpenEntry(folder.held, name, {READ_CONTROL, kAnyShare, FILE_OPEN, 0});
     std::string why;
     if (entry) {
@@ -195,7 +188,7 @@ void ClearForOurFile(const OpenedFolder& folder, std::string_view name, Correcti
 platform::ScopedHandle OpenOurFile(const OpenedFolder& folder, std::string_view name,
                                    ACCESS_MASK access, Corrections& corrections) {
     ClearForOurFile(folder, name, corrections);
-    const std::string path = Join(folder.path, name);
+    const std::string path = platform::JoinPath(folder.path, name);
     auto entry = platform::OpenEntry(
         folder.held, name, {access | READ_CONTROL, kFileShare, FILE_OPEN, FILE_NON_DIRECTORY_FILE});
     if (entry)
@@ -215,16 +208,16 @@ void RenameOurFile(const OpenedFolder& folder, std::string_view from, std::strin
             folder.held, to,
             {DELETE | FILE_WRITE_ATTRIBUTES, kAnyShare, FILE_OPEN, FILE_NON_DIRECTORY_FILE})) {
         if (const auto failure = platform::DeleteOpened(old->handle.Get(), old->attributes))
-            Refuse(Join(folder.path, to), failure->description);
+            Refuse(platform::JoinPath(folder.path, to), failure->description);
     } else if (old.Error().kind != FileError::Kind::NotFound) {
-        Refuse(Join(folder.path, to), old.Error().description);
+        Refuse(platform::JoinPath(folder.path, to), old.Error().description);
     }
     auto entry = platform::OpenEntry(folder.held, from,
                                      {DELETE, kAnyShare, FILE_OPEN, FILE_NON_DIRECTORY_FILE});
     if (!entry)
-        Refuse(Join(folder.path, from), entry.Error().description);
+        Refuse(platform::JoinPath(folder.path, from), entry.Error().description);
     if (const auto failure = platform::RenameInFolder(entry->handle.Get(), folder.held, to))
-        Refuse(Join(folder.path, from), failure->description);
+        Refuse(platform::JoinPath(folder.path, from), failure->description);
 }
 
 platform::ScopedHandle OpenForAppendingWithoutLinks(const std::string& path) {
@@ -256,7 +249,7 @@ platform::ScopedHandle OpenForAppendingWithoutLinks(const std::string& path) {
     names.pop_back();
     const platform::ScopedLocal list = ProtectedList();
     for (const std::string& name : names) {
-        const std::string below = Join(folder.path, name);
+        const std::string below = platform::JoinPath(folder.path, name);
         std::optional<platform::ScopedHandle> opened;
         bool existed = false;
         for (int attempt = 0; attempt < 2 && !opened; ++attempt) {

@@ -40,7 +40,7 @@ struct OpenedFolder {
     bool ours = false;
 };
 
-// %ProgramData%\Kelmina\Soramido, where the program keeps what outlives it.
+// %ProgramData%, below which the program keeps what outlives it.
 std::wstring ProgramDataFolder();
 
 // Opens each folder of `parts` under %ProgramData% in turn, making it when

@@ -7,6 +7,7 @@
 #include <utility>
 
 #include "engine/ReplacementTable.h"
+#include "engine/Strings.h"
 #include "engine/Texts.h"
 #include "engine/Utf8.h"
 #include "engine/search/CountedListings.h"
@@ -18,8 +19,6 @@
 #include "platform/PathJoin.h"
 
 namespace engine {
-
-using wording::Joined;
 
 // ---- the worker and its thread ---------------------------------------------
 

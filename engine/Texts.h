@@ -8,24 +8,6 @@
 
 namespace engine {
 
-namespace wording {
-
-// The pieces of a line, one after the other.
-template <typename... Pieces>
-std::string Joined(const Pieces&... pieces) {
-    const std::string_view views[] = {std::string_view(pieces)...};
-    std::string joined;
-    std::size_t size = 0;
-    for (const std::string_view view : views)
-        size += view.size();
-    joined.reserve(size);
-    for (const std::string_view view : views)
-        joined.append(view);
-    return joined;
-}
-
-}  // namespace wording
-
 namespace text {
 
 inline constexpr std::string_view kRunCaption = "実　行";   // U+3000 between the two

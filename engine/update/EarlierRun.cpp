@@ -5,6 +5,7 @@
 #include <utility>
 #include <variant>
 
+#include "engine/Strings.h"
 #include "engine/Texts.h"
 #include "engine/update/FailureWording.h"
 #include "engine/update/FileBytes.h"
@@ -18,7 +19,6 @@ namespace engine {
 
 using platform::Failure;
 using wording::Describe;
-using wording::Joined;
 using wording::Reason;
 using Refusal = InstallationSurvey::Refusal;
 

@@ -1,11 +1,12 @@
 #include "engine/update/FailureWording.h"
 
+#include "engine/Strings.h"
 #include "engine/Texts.h"
 
 namespace engine::wording {
 
 std::string Reason(std::string_view path, std::string_view why) {
-    return Joined(Joined(path, text::kPathAndError), why);
+    return Joined(path, text::kPathAndError, why);
 }
 
 std::string Describe(std::string_view path, const platform::FileError& error) {

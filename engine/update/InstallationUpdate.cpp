@@ -10,6 +10,7 @@
 #include <utility>
 
 #include "engine/ReplacementTable.h"
+#include "engine/Strings.h"
 #include "engine/Texts.h"
 #include "engine/Utf8.h"
 #include "engine/update/FailureWording.h"
@@ -21,7 +22,6 @@ namespace engine {
 using platform::Failure;
 using platform::FileError;
 using wording::Describe;
-using wording::Joined;
 using wording::Reason;
 
 namespace {

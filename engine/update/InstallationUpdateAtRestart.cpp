@@ -18,6 +18,7 @@
 #include <utility>
 #include <vector>
 
+#include "engine/Strings.h"
 #include "engine/Texts.h"
 #include "engine/update/FailureWording.h"
 #include "engine/update/FileBytes.h"
@@ -29,7 +30,6 @@ namespace engine {
 using platform::Failure;
 using platform::FileError;
 using wording::Describe;
-using wording::Joined;
 using wording::Reason;
 
 namespace {
