@@ -5,7 +5,9 @@
 //
 // The steps (survey, repair, measure, check, journal, stage, commit, finish,
 // and the way to the restart), and what a kill after each leaves and the
-// next run does, are told once: kUpdateStory (UpdateStory.h).
+// next run does, are told once: kUpdateStory (UpdateStory.h). One loop
+// (RunSteps) takes them in that order, each begun only where the update may
+// stand at it (MayBegin).
 //
 // A failure before the last staged copy is in place undoes the journal, the
 // staging and the commit in reverse (UpdateTransaction.h). Then, as after
