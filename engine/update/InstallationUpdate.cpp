@@ -271,8 +271,6 @@ InstallationUpdate::StepEnd InstallationUpdate::Check() {
         held_ = std::exchange(refusal, std::nullopt);
     if (!refusal)
         refusal = CheckNothingHoldsIt();
-    if (!held_)
-        held_ = std::exchange(inUse_, std::nullopt);
     for (const Target& target : targets_) {
         if (!refusal && target.unmeasured)
             refusal = Describe(survey_.PathOf(target.Row()), *target.unmeasured);
@@ -349,8 +347,8 @@ InstallationUpdate::Refusal InstallationUpdate::CheckNothingHoldsIt() {
         if (!mayWaitForRestart_)
             return inUse;
         // The rest is checked too: the restart mends a held file, nothing else.
-        if (!inUse_) {
-            inUse_ = std::move(inUse);
+        if (!held_) {
+            held_ = std::move(inUse);
             if (holder_.empty())
                 holder_ = std::move(holder);
         }

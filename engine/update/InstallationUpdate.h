@@ -161,8 +161,9 @@ class InstallationUpdate {
     bool mayWaitForRestart_ = false;
     UpdateStep step_ = UpdateStep::Survey;
     std::string holder_;  // who holds the files, as the checks found
-    Refusal inUse_;       // the first file held, where the update may wait for the restart
-    Refusal held_;        // why the update waits for the restart: its way goes there
+    // Where the update may wait for the restart: why it waits (the product
+    // running, else the first file held), and then its way goes there.
+    Refusal held_;
 };
 
 }  // namespace engine
