@@ -138,5 +138,8 @@ inline constexpr std::string_view kLogJournalKeyReplaced = "journal key replaced
 // to repair.
 inline constexpr std::string_view kLogSessionEndedFirst =
     "the session ended before the run had stopped";
+// Nothing could be made to hear of a log-off or shut-down: one ends the run
+// where it stands, for the next run to repair. "session end not watched: <why>"
+inline constexpr std::string_view kLogSessionUnwatched = "session end not watched: ";
 
 }  // namespace app::text

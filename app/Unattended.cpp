@@ -8,6 +8,7 @@
 #include <mutex>
 #include <optional>
 #include <string>
+#include <system_error>
 #include <thread>
 
 #include "app/EventLog.h"
@@ -16,8 +17,10 @@
 #include "app/RunRecord.h"
 #include "app/Texts.h"
 #include "engine/MyThread.h"
+#include "engine/Texts.h"
 #include "platform/UiCallQueue.h"
 #include "platform/win32/ScopedWin.h"
+#include "platform/win32/SystemMessage.h"
 #include "ui/BaseWindow.h"
 #include "ui/ShutdownBlock.h"
 #include "ui/Win32Error.h"
@@ -61,9 +64,15 @@ class SessionWindow : public ui::BaseWindow<SessionWindow>, public engine::RunEv
     void Watch(engine::TMyThread* worker);
     // The run is over and its log written: a session that is ending may end.
     void RunOver() { SetEvent(runOver_.Get()); }
+    // Why the window could not be made, so that nothing watches the session's
+    // end; empty when it watches.
+    const std::string& Unwatched() const { return unwatched_; }
 
     // engine::RunEvents, on the worker's thread.
-    void ChangingInstallation(bool changing) override { ui::ShutdownBlock::Post(hwnd_, changing); }
+    void ChangingInstallation(bool changing) override {
+        if (unwatched_.empty())
+            ui::ShutdownBlock::Post(hwnd_, changing);
+    }
 
   private:
     friend class ui::BaseWindow<SessionWindow>;
@@ -77,6 +86,7 @@ class SessionWindow : public ui::BaseWindow<SessionWindow>, public engine::RunEv
     void ShowFailure(const std::exception_ptr&) noexcept {}
 
     std::function<void()> finishLog_;
+    std::string unwatched_;  // written before the constructor returns, then only read
     platform::ScopedHandle runOver_{CreateEventW(nullptr, TRUE, FALSE, nullptr)};
     std::mutex mutex_;
     engine::TMyThread* worker_ = nullptr;
@@ -108,22 +118,29 @@ SessionWindow::~SessionWindow() {
     RunOver();
     // Closing it from here would wait for a thread that may be busy; a
     // posted close is taken up as soon as it is free.
-    PostMessageW(hwnd_, WM_CLOSE, 0, 0);
+    if (unwatched_.empty())
+        PostMessageW(hwnd_, WM_CLOSE, 0, 0);
     thread_.join();
 }
 
 void SessionWindow::Run(HINSTANCE instance, std::promise<void> created) {
+    // Without the window (no desktop to make it on, as under Wine without a
+    // display) the run still goes on: a session's end then ends it where it
+    // stands, and the journal lets the next run repair what it left.
     try {
         ui::RegisterWindowClass(instance, kSessionWindowClass, WindowProc, nullptr);
         if (CreateWindowExW(0, kSessionWindowClass, L"", WS_OVERLAPPED, 0, 0, 0, 0, nullptr,
                             nullptr, instance, this) == nullptr) {
             ui::ThrowLastError("CreateWindowEx (session)");
         }
+    } catch (const std::system_error& failure) {
+        unwatched_ = platform::SystemErrorWhat(failure);
     } catch (...) {
-        created.set_exception(std::current_exception());
-        return;
+        unwatched_ = engine::text::kUnknownFailure;
     }
     created.set_value();
+    if (!unwatched_.empty())
+        return;
     MSG message;
     while (GetMessageW(&message, nullptr, 0, 0) > 0)
         DispatchMessageW(&message);
@@ -204,6 +221,8 @@ int RunWithoutWindow(HINSTANCE instance, platform::FileSystem& files, LogFile* l
         const RunRecorder* recorder = made.load(std::memory_order_acquire);
         FinishRun(*log, recorder != nullptr ? recorder->ExitCode() : exit_code::kStopped);
     });
+    if (log && !session.Unwatched().empty())
+        log->WriteLine(std::string(text::kLogSessionUnwatched) + session.Unwatched());
     RunRecorder& recorder = recorderPlace.emplace(log, session);
     made.store(&recorder, std::memory_order_release);
     RunLog runLog(log, nothing, recorder);
